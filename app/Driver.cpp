@@ -1,0 +1,233 @@
+// Command-line driver: usage and version queries, argument echo and settings,
+// reading the constants and the record, the pipeline call, the result line
+// and the result record.
+#include "Driver.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "QZ_Filters.h"
+#include "QZ_Helpers.h"
+
+UINT16 ECGrecord[QZ_MAX_SAMPLES];
+BYTE LargeHeartBuffer[QZ_MAX_BUFFER_BYTES];
+BYTE HeartSamplingFromFile[QZ_CONSTANTS_FILE_BYTES];
+const char str_pc_filter_version[30] = "qz_vozozi_DE Version 0.2.0";
+
+namespace {
+
+#define EXIT_OK 0
+#define EXIT_ERROR 1
+#define SHORT_RECORD_SAMPLES 600u
+#define SHORT_RECORD_BYTES 750u
+
+struct Settings {
+    UINT16 filterMask = 127;
+    UINT16 peakDetection = 1;
+    UINT16 beatMethod = 1;
+    UINT16 derivative_order = 2;
+};
+
+void PrintUsage(void)
+{
+    printf("%s\n", str_pc_filter_version);
+    printf("Takes arguments in the following order\n");
+    printf("\t1: Filter Constants binary file \n");
+    printf("\t2: ECG Record in binary file  \n");
+    printf("\t3: Filter Mask  \n");
+    printf("\t4: Peak Detection Method  \n");
+    printf("\t5: Beat Classification Method  \n");
+    printf("\t6: Derivative Order  \n");
+    printf("\t7: Log Level \n");
+}
+
+bool IsVersionQuery(const char *argument)
+{
+    const char str_version_query_1[15] = "--version";
+    const char str_version_query_2[15] = "-V";
+    const char str_version_query_3[15] = "-v";
+    return strcmp(argument, str_version_query_1) == 0 || strcmp(argument, str_version_query_2) == 0 ||
+           strcmp(argument, str_version_query_3) == 0;
+}
+
+void EchoArguments(int argc, char **argv)
+{
+    printf("main invoked with %d arguments:\t", argc);
+    for (int i = 0; i < argc; ++i) {
+        printf("%s\t", argv[i]);
+    }
+    printf("\n");
+}
+
+Settings ReadSettings(int argc, char **argv)
+{
+    Settings settings;
+    if (argc > 3) settings.filterMask = QZ_ParseSetting(argv[3]);
+    if (argc > 4) settings.peakDetection = QZ_ParseSetting(argv[4]);
+    if (argc > 5) settings.beatMethod = QZ_ParseSetting(argv[5]);
+    if (argc > 6) settings.derivative_order = QZ_ParseSetting(argv[6]);
+    if (settings.derivative_order != 5u) settings.derivative_order = 2;
+    if (argc > 7) LogLevel = QZ_ParseSetting(argv[7]);
+    return settings;
+}
+
+void LogSettings(const Settings &settings)
+{
+    printf("filterMask is %d\n", settings.filterMask);
+    printf(settings.peakDetection == 0u ? "peakDetection is Absolute threshold\n"
+                                        : "peakDetection is Variable threshold\n");
+    printf("beatMethod is %d\n", settings.beatMethod);
+    printf("Using %d point derivative\n", settings.derivative_order);
+    printf("Running with LogLevel %d\n", LogLevel);
+}
+
+// Any non-zero peak-detection value selects the variable threshold, as the
+// settings log says.
+void StoreSettings(const Settings &settings)
+{
+    Filter.set(FilterBits::BeatClassifyingMethod, static_cast<UINT16>(settings.beatMethod % 8u));
+    Filter.set(FilterBits::VariablePeakThreshold, settings.peakDetection != 0u ? 1u : 0u);
+    Filter.set(FilterBits::DerivativeOrder, settings.derivative_order);
+}
+
+bool ReadConstants(const char *filterConstants)
+{
+    const UINT16 count = static_cast<UINT16>(hlp_readBinaryDataFile(
+        filterConstants, ".pvx.filters.v1", HeartSamplingFromFile, QZ_CONSTANTS_FILE_BYTES, sizeof(BYTE)));
+    if (count != QZ_CONSTANTS_FILE_BYTES) {
+        printf("Error in reading filter input, read %d\n", count);
+        return false;
+    }
+    hlp_convertSamplingTo64bitFloat(HeartSamplingFromFile, &HeartSampling);
+    return true;
+}
+
+void ReportRecordError(UINT16 count)
+{
+    printf("Error in reading record input, read %d\n", count);
+}
+
+// Reads 1500 samples (a longer file is cut there) or exactly 600 and sets
+// the buffer geometry to match.
+bool ReadRecord(const char *recordName)
+{
+    const UINT16 count = static_cast<UINT16>(
+        hlp_readBinaryDataFile(recordName, ".ecg", ECGrecord, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16)));
+    if (count == QZ_MAX_SAMPLES) {
+        SampleCount = QZ_MAX_SAMPLES;
+        BufferSize = QZ_MAX_BUFFER_BYTES;
+    } else if (count == SHORT_RECORD_SAMPLES) {
+        SampleCount = SHORT_RECORD_SAMPLES;
+        BufferSize = SHORT_RECORD_BYTES;
+    } else {
+        ReportRecordError(count);
+        return false;
+    }
+    CalcHeart_BufferLength = BufferSize;
+    return true;
+}
+
+UINT16 LowHalf(UINT32 value)
+{
+    return static_cast<UINT16>(value & 0xFFFFu);
+}
+
+UINT16 HighHalf(UINT32 value)
+{
+    return static_cast<UINT16>(value >> 16);
+}
+
+// The tm2 image as 14 words in field order, each 32-bit field low half first.
+void CopyStatisticsBlock(UINT16 *block)
+{
+    const UINT16 words[QZ_TM_WORDS] = {
+        tm2.QI,         tm2.MaxPeak,    tm2.MinPeak,    tm2.HighPeakThreshold, tm2.LowPeakThreshold,
+        tm2.Median,     LowHalf(tm2.HighBucket),        HighHalf(tm2.HighBucket),
+        LowHalf(tm2.LowBucket),         HighHalf(tm2.LowBucket),               LowHalf(tm2.MiddleBucket),
+        HighHalf(tm2.MiddleBucket),     LowHalf(tm2.Tegur),                    HighHalf(tm2.Tegur),
+    };
+    for (unsigned i = 0; i < QZ_TM_WORDS; ++i) {
+        block[i] = words[i];
+    }
+}
+
+bool WriteResultRecord(const char *recordName)
+{
+    const UINT16 count = static_cast<UINT16>(hlp_writeBinaryDataFile(
+        recordName, ".out", ECGrecord, static_cast<int>(QZ_RESULT_RECORD_WORDS), sizeof(UINT16)));
+    if (count != QZ_RESULT_RECORD_WORDS) {
+        printf("Error in writing output, wrote %d\n", count);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+UINT16 QZ_ParseSetting(const char *text)
+{
+    long value = strtol(text, NULL, 10);
+    if (value > INT32_MAX) value = INT32_MAX;
+    if (value < INT32_MIN) value = INT32_MIN;
+    const UINT32 bits = static_cast<UINT32>(static_cast<INT32>(value));
+    return static_cast<UINT16>(bits & 0xFFFFu);
+}
+
+void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record)
+{
+    record[0] = static_cast<UINT16>(resultWord & RESULT_BPM_MASK);
+    record[1] = static_cast<UINT16>(resultWord >> RESULT_QI_SHIFT);
+    record[2] = Filter.get(FilterBits::UseTemplateMatch);
+    record[3] = GloballyAccessiblePeaks;
+    for (unsigned i = 0; i < QZ_MAX_PEAKS; ++i) {
+        record[4u + i] = GloballyAccessibleIntervals[i];
+    }
+    CopyStatisticsBlock(&record[QZ_RESULT_METADATA_START]);
+}
+
+void QZ_ResetDriverState(void)
+{
+    memset(ECGrecord, 0, sizeof ECGrecord);
+    memset(LargeHeartBuffer, 0, sizeof LargeHeartBuffer);
+    memset(HeartSamplingFromFile, 0, sizeof HeartSamplingFromFile);
+    QZ_ResetLibraryState();
+}
+
+int QZ_RunDriver(int argc, char **argv)
+{
+    if (argc <= 1) {
+        PrintUsage();
+        return EXIT_OK;
+    }
+    if (IsVersionQuery(argv[1])) {
+        printf("%s", str_pc_filter_version);
+        return EXIT_OK;
+    }
+    EchoArguments(argc, argv);
+    const Settings settings = ReadSettings(argc, argv);
+    LogSettings(settings);
+    StoreSettings(settings);
+
+    if (!ReadConstants(argv[1])) {
+        return EXIT_ERROR;
+    }
+    if (argc < 3) {
+        // No record name: nothing named after it is opened.
+        ReportRecordError(0);
+        return EXIT_ERROR;
+    }
+    const char *recordName = argv[2];
+    if (!ReadRecord(recordName)) {
+        return EXIT_ERROR;
+    }
+    hlp_convertUnpackedToPacked(ECGrecord, LargeHeartBuffer);
+
+    const BYTE Selector = static_cast<BYTE>(settings.filterMask & 0xFFu);
+    const UINT16 result = CalculateHeartRate(LargeHeartBuffer, Selector, recordName);
+    printf("BPM: %d \t\t QI: %d \n", static_cast<int>(result & RESULT_BPM_MASK), static_cast<int>(result >> RESULT_QI_SHIFT));
+
+    QZ_AssembleResultRecord(result, ECGrecord);
+    return WriteResultRecord(recordName) ? EXIT_OK : EXIT_ERROR;
+}

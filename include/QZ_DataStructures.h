@@ -1,0 +1,39 @@
+// The packed group of four 10-bit samples and the sampling-constants record.
+#ifndef QZ_DATA_STRUCTURES_H
+#define QZ_DATA_STRUCTURES_H
+
+#include "GenericTypeDefs.h"
+
+// Five bytes holding four consecutive samples k = 0..3 (time order):
+//   Array[0..3]  low bytes of samples 3, 2, 1, 0 (reverse time order)
+//   Array[4]     bits 8-9 of sample k at bits 2k and 2k+1 (time order)
+struct meas_struct_4_5 {
+    BYTE Array[5];
+
+    BYTE &Low(unsigned k) { return Array[k]; }
+    BYTE Low(unsigned k) const { return Array[k]; }
+    BYTE &High() { return Array[4]; }
+    BYTE High() const { return Array[4]; }
+};
+
+#define QZ_GROUP_BYTES 5u
+#define QZ_GROUP_SAMPLES 4u
+
+// Sampling period and tuning constants, converted from the 31-byte file.
+struct sampling_frequency_struct {
+    UINT16 Frequency;        // carried only
+    UINT16 DelayCycles;      // carried only
+    float Period;            // seconds per sample
+    UINT16 MaxBPM;           // highest plausible rate (inclusive)
+    UINT16 MinBPM;           // lowest plausible rate (inclusive)
+    BYTE OnePerMinute;       // rate reported for a single peak
+    SBYTE LPFConstants[5];   // low-pass taps c0 (outer) .. c4 (centre)
+    BYTE LPFPostscale;       // low-pass scaling numerator (over 450)
+    float HPFConstantsA[3];  // high-pass feedback, A0 on y[n-1]
+    BYTE HPFConstantsB[2];   // high-pass feed-forward B0, B1
+    UINT16 ContDelayCycles;  // carried only
+};
+
+#define QZ_CONSTANTS_FILE_BYTES 31
+
+#endif

@@ -1,0 +1,56 @@
+// Storage of the library's global state and of the run configuration.
+#include <string.h>
+
+#include "PipelineState.h"
+#include "QZ_Filters.h"
+#include "QZ_Library_Configuration.h"
+
+UINT16 SampleCount = QZ_MAX_SAMPLES;
+UINT16 BufferSize = QZ_MAX_BUFFER_BYTES;
+UINT16 LogLevel = 0;
+
+flags_filters Filter;
+sampling_frequency_struct HeartSampling;
+UINT16 CalcHeart_BufferLength;
+UINT16 CalcHeart_SampleCount;
+UINT16 CalcHeart_BufferMin;
+UINT16 CalcHeart_BufferMax;
+UINT16 CalcHeart_BufferMedian;
+UINT16 CalcHeart_BufferAmplitude;
+UINT32 Tegrun;
+peak_interval_struct Peak[QZ_MAX_CANDIDATES];
+UINT16 PeakValues[QZ_MAX_PEAKS];
+BYTE GloballyAccessiblePeaks;
+UINT16 GloballyAccessibleIntervals[QZ_MAX_PEAKS];
+BYTE GlobalTemplatePeakUsed;
+new_tm_struct tm2;
+UINT16 SEC_PER_MINUTE = 60;
+UINT16 FirstLast;
+
+// Triangular weighting of a window maximum by its position; centre at 15.
+const BYTE PeakTemplate[QZ_TEMPLATE_LENGTH] = {1,  2,  2,  3,  4,  4,  5,  6, 7, 8, 9, 10, 11, 12, 13, 14,
+                                               13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 4, 3, 2, 2, 1};
+
+void QZ_ResetLibraryState(void)
+{
+    SampleCount = QZ_MAX_SAMPLES;
+    BufferSize = QZ_MAX_BUFFER_BYTES;
+    LogLevel = 0;
+    Filter.Filter = 0;
+    memset(&HeartSampling, 0, sizeof HeartSampling);
+    CalcHeart_BufferLength = 0;
+    CalcHeart_SampleCount = 0;
+    CalcHeart_BufferMin = 0;
+    CalcHeart_BufferMax = 0;
+    CalcHeart_BufferMedian = 0;
+    CalcHeart_BufferAmplitude = 0;
+    Tegrun = 0;
+    memset(Peak, 0, sizeof Peak);
+    memset(PeakValues, 0, sizeof PeakValues);
+    GloballyAccessiblePeaks = 0;
+    memset(GloballyAccessibleIntervals, 0, sizeof GloballyAccessibleIntervals);
+    GlobalTemplatePeakUsed = 0;
+    memset(&tm2, 0, sizeof tm2);
+    SEC_PER_MINUTE = 60;
+    FirstLast = 0;
+}

@@ -1,0 +1,129 @@
+// CalculateHeartRate: runs the stages selected by the mask over the packed
+// buffer in place, in a fixed order, and returns the result word
+// (BPM in bits 0-9, QI in bits 10-15).
+#include <stdio.h>
+
+#include "LogAddress.h"
+#include "PipelineState.h"
+#include "QZ_Filters.h"
+#include "QZ_Helpers.h"
+#include "QZ_Library_Configuration.h"
+
+namespace {
+
+enum StageBit : BYTE {
+    STAGE_LOWPASS = 1,
+    STAGE_HIGHPASS = 2,
+    STAGE_DERIVATIVE = 4,
+    STAGE_SQUARE = 8,
+    STAGE_AVERAGE = 16,
+    STAGE_PEAKS = 32,
+    STAGE_BEATRATE = 64,
+};
+
+#define QZ_DERIVATIVE_TWO_POINT 2u
+
+// Unpacked image of the buffer, only for the stage dump files.
+UINT16 convertedBuffer[QZ_MAX_SAMPLES];
+
+bool StageSelected(BYTE Selector, StageBit stage)
+{
+    return (Selector & stage) != 0u;
+}
+
+// Writes the whole buffer, unpacked to 16-bit samples, to recordName + extension.
+// A failed write does not stop the run.
+void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *extension)
+{
+    hlp_convertPackedToUnpacked(BufferPtr, convertedBuffer);
+    (void)hlp_writeBinaryDataFile(recordName, extension, convertedBuffer, SampleCount, sizeof(UINT16));
+}
+
+// Statistics of the raw buffer, then the low-pass filter scaled by the larger
+// one-sided amplitude about the median.
+void LowPassStage(BYTE *BufferPtr)
+{
+    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
+    Median(BufferPtr, &CalcHeart_BufferMedian);
+    const UINT16 AmpUp = static_cast<UINT16>(CalcHeart_BufferMax - CalcHeart_BufferMedian);
+    const UINT16 AmpDown = static_cast<UINT16>(CalcHeart_BufferMedian - CalcHeart_BufferMin);
+    if (LogLevel > 3u) {
+        printf("Before Lowpass: Min: %3d, Max: %3d, Median: %3d, AmpUp: %3d, AmpDown: %3d\n", CalcHeart_BufferMin,
+               CalcHeart_BufferMax, CalcHeart_BufferMedian, AmpUp, AmpDown);
+    }
+    CalcHeart_BufferAmplitude = (AmpDown > AmpUp) ? AmpDown : AmpUp;
+    LowPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
+}
+
+// Peak threshold: (max - min) x 0.2 in double precision, truncated; for
+// differences 0..1023 this is the difference divided by 5, rounded down.
+UINT16 PeakThreshold(UINT16 min, UINT16 max)
+{
+    const INT32 difference = static_cast<INT32>(max) - static_cast<INT32>(min);
+    return static_cast<UINT16>(static_cast<INT32>(static_cast<double>(difference) * 0.2));
+}
+
+// Statistics of the conditioned buffer, then peak finding; publishes the
+// unlimited count and all 25 locations.
+BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
+{
+    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
+    Median(BufferPtr, &CalcHeart_BufferMedian);
+    CalcHeart_BufferAmplitude = PeakThreshold(CalcHeart_BufferMin, CalcHeart_BufferMax);
+    BYTE Peaks = FindPeaks(BufferPtr, &CalcHeart_BufferAmplitude, intervals);
+    GloballyAccessiblePeaks = Peaks;
+    for (int idx = 0; idx < static_cast<int>(QZ_MAX_PEAKS); ++idx) {
+        GloballyAccessibleIntervals[idx] = intervals[idx];
+    }
+    if (LogLevel > 2u) {
+        printf("Peaks found %d stored at " QZ_ADDRESS_FORMAT "\n", Peaks, LowAddressBits(&Peaks));
+    }
+    return Peaks;
+}
+
+}  // namespace
+
+UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
+{
+    // Without the peak stage the beat-rate stage sees no peaks; without the
+    // beat-rate stage the result word is 0.
+    UINT16 intervals[QZ_MAX_PEAKS] = {0};
+    BYTE Peaks = 0;
+    UINT16 bpm = 0;
+
+    CalcHeart_SampleCount = (CalcHeart_BufferLength == QZ_MAX_BUFFER_BYTES) ? 1500u : 600u;
+
+    if (StageSelected(Selector, STAGE_LOWPASS)) {
+        LowPassStage(BufferPtr);
+        WriteStageDump(BufferPtr, recordName, ".lowpass");
+    }
+    if (StageSelected(Selector, STAGE_HIGHPASS)) {
+        HighPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
+        WriteStageDump(BufferPtr, recordName, ".highpass");
+    }
+    if (StageSelected(Selector, STAGE_DERIVATIVE)) {
+        CalcHeart_BufferMax = (Filter.get(FilterBits::DerivativeOrder) == QZ_DERIVATIVE_TWO_POINT)
+                                  ? Derivative2point(BufferPtr)
+                                  : Derivative5point(BufferPtr);
+        WriteStageDump(BufferPtr, recordName, ".derivative");
+    }
+    if (StageSelected(Selector, STAGE_SQUARE)) {
+        SquareScale(BufferPtr, CalcHeart_BufferMax);
+        WriteStageDump(BufferPtr, recordName, ".square");
+    }
+    if (StageSelected(Selector, STAGE_AVERAGE)) {
+        MovingAverage(BufferPtr);
+        MovingAverage(BufferPtr);
+        WriteStageDump(BufferPtr, recordName, ".average");
+    }
+    if (StageSelected(Selector, STAGE_PEAKS)) {
+        Peaks = PeakStage(BufferPtr, intervals);
+    }
+    if (StageSelected(Selector, STAGE_BEATRATE)) {
+        GetBPM(BufferPtr, intervals, &bpm, &FirstLast, &Peaks);
+    }
+    if (LogLevel > 3u) {
+        printf("Result is %d stored at " QZ_ADDRESS_FORMAT "\n", bpm, LowAddressBits(&bpm));
+    }
+    return bpm;
+}

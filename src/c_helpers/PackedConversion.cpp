@@ -1,0 +1,24 @@
+// Whole-buffer conversions between 16-bit words and the packed 10-bit layout.
+#include "QZ_Filters/PackedGroup.h"
+#include "QZ_Helpers.h"
+#include "QZ_Library_Configuration.h"
+
+// Packs SampleCount words (each reduced to its low 10 bits) into groups.
+void hlp_convertUnpackedToPacked(const UINT16 *unpackedBuffer, BYTE *packedBuffer)
+{
+    UINT16 m = 0;
+    for (UINT16 n = 0; n < SampleCount; n = static_cast<UINT16>(n + QZ_GROUP_SAMPLES)) {
+        WriteGroupAt(packedBuffer, m, &unpackedBuffer[n]);
+        m = static_cast<UINT16>(m + QZ_GROUP_BYTES);
+    }
+}
+
+// Unpacks BufferSize bytes of groups into words 0..1023, in time order.
+void hlp_convertPackedToUnpacked(const BYTE *packedBuffer, UINT16 *unpackedBuffer)
+{
+    UINT16 n = 0;
+    for (UINT16 m = 0; m < BufferSize; m = static_cast<UINT16>(m + QZ_GROUP_BYTES)) {
+        ReadGroupAt(packedBuffer, m, &unpackedBuffer[n]);
+        n = static_cast<UINT16>(n + QZ_GROUP_SAMPLES);
+    }
+}
