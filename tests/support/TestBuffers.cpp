@@ -1,0 +1,47 @@
+#include "TestBuffers.h"
+
+#include <random>
+#include <stdexcept>
+
+#include "QZ_Helpers.h"
+#include "QZ_Library_Configuration.h"
+
+namespace qztest {
+
+PackedBuffer::PackedBuffer(const std::vector<UINT16> &samples) : bytes(QZ_MAX_BUFFER_BYTES, 0)
+{
+    if (samples.size() % 4 != 0 || samples.size() > QZ_MAX_SAMPLES) {
+        throw std::invalid_argument("sample count must be a multiple of 4, at most 1500");
+    }
+    SampleCount = static_cast<UINT16>(samples.size());
+    BufferSize = static_cast<UINT16>(samples.size() / 4 * 5);
+    CalcHeart_BufferLength = BufferSize;
+    CalcHeart_SampleCount = SampleCount;
+    hlp_convertUnpackedToPacked(samples.data(), bytes.data());
+}
+
+std::vector<UINT16> PackedBuffer::unpack() const
+{
+    std::vector<UINT16> samples(QZ_MAX_SAMPLES, 0);
+    hlp_convertPackedToUnpacked(bytes.data(), samples.data());
+    samples.resize(SampleCount);
+    return samples;
+}
+
+void ResetState()
+{
+    QZ_ResetLibraryState();
+}
+
+std::vector<UINT16> RandomSamples(std::size_t count, std::uint32_t seed, UINT16 maxValue)
+{
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> distribution(0, maxValue);
+    std::vector<UINT16> samples(count);
+    for (auto &sample : samples) {
+        sample = static_cast<UINT16>(distribution(generator));
+    }
+    return samples;
+}
+
+}  // namespace qztest

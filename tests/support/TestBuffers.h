@@ -1,0 +1,33 @@
+// Helpers for tests that drive stages on a packed buffer.
+#ifndef QZ_TEST_BUFFERS_H
+#define QZ_TEST_BUFFERS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "QZ_Filters.h"
+
+namespace qztest {
+
+// A packed buffer sized for the largest record, with the library geometry
+// (CalcHeart_BufferLength, CalcHeart_SampleCount, SampleCount, BufferSize)
+// set to match the samples it was built from.
+struct PackedBuffer {
+    std::vector<BYTE> bytes;
+
+    // Packs `samples` (a multiple of 4, at most 1500) and sets the geometry.
+    explicit PackedBuffer(const std::vector<UINT16> &samples);
+    BYTE *data() { return bytes.data(); }
+    std::vector<UINT16> unpack() const;
+};
+
+// Resets the whole library state (as at program start) before each test.
+void ResetState();
+
+// Deterministic pseudo-random 10-bit samples.
+std::vector<UINT16> RandomSamples(std::size_t count, std::uint32_t seed, UINT16 maxValue = 1023);
+
+}  // namespace qztest
+
+#endif
