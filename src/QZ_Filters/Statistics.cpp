@@ -1,6 +1,133 @@
-// Placeholder: replaced by the real stage implementation.
+// Buffer statistics over the packed buffer without unpacking it: minimum,
+// maximum and sample sum, and the median estimated by repeated eight-bucket
+// histograms that narrow the search range. None of them writes the buffer.
+#include "PackedGroup.h"
 #include "QZ_Filters.h"
 
-void MinMax(const BYTE *, UINT16 *min, UINT16 *max) { *min = 0; *max = 0; }
-void SortBuffer(const BYTE *, UINT16 *, const UINT16 *) {}
-void Median(const BYTE *, UINT16 *median) { *median = 0; }
+namespace {
+
+#define MEDIAN_BUCKETS 8u
+#define MEDIAN_THRESHOLDS 7u
+#define MEDIAN_LAST_BUCKET 7u
+#define MEDIAN_MIN_RANGE 8u      // a range below this is narrow enough
+#define MEDIAN_MAX_REFINEMENTS 20u  // safeguard; 10-bit data needs at most 3 passes
+
+// Calls visit(sample) for every sample of the buffer in time order, walking
+// the groups from byte 0 while the offset is below CalcHeart_BufferLength.
+template <typename SampleVisitor>
+void VisitSamples(const BYTE *BufferPtr, SampleVisitor visit)
+{
+    UINT16 BufferIndex = 0;
+    UINT16 tmpData[QZ_GROUP_SAMPLES];
+    while (BufferIndex < CalcHeart_BufferLength) {
+        ReadGroup(BufferPtr, BufferIndex, tmpData);
+        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+            visit(tmpData[i]);
+        }
+    }
+}
+
+// Splits [min, min + range] into eight nearly equal buckets:
+// Threshold[i] = min + (i + 1) * range / 8, rounded down, sum truncated to 16 bits.
+void ComputeThresholds(UINT16 min, UINT16 range, UINT16 *Threshold)
+{
+    for (BYTE i = 0; i < MEDIAN_THRESHOLDS; ++i) {
+        const INT32 step = (static_cast<INT32>(i + 1) * static_cast<INT32>(range)) / 8;
+        Threshold[i] = static_cast<UINT16>(static_cast<INT32>(min) + step);
+    }
+}
+
+// Balance search: walks a lower pointer up and an upper pointer down, keeping
+// balans = count below minus count above (signed 16-bit), until they meet at
+// the bucket holding the median. A balance of exactly 0 moves the upper pointer.
+BYTE FindMedianBucket(const UINT16 *Bucket)
+{
+    BYTE a = 0;
+    BYTE b = MEDIAN_LAST_BUCKET;
+    INT16 balans = static_cast<INT16>(static_cast<INT32>(Bucket[a]) - static_cast<INT32>(Bucket[b]));
+    while (a != b) {
+        if (balans < 0) {
+            ++a;
+            balans = static_cast<INT16>(balans + static_cast<INT32>(Bucket[a]));
+        } else {
+            --b;
+            balans = static_cast<INT16>(balans - static_cast<INT32>(Bucket[b]));
+        }
+    }
+    return b;
+}
+
+}  // namespace
+
+// Stores the smallest and largest sample (starting from 1023 and 0, strict
+// comparisons) and leaves the 32-bit sum of all samples in Tegrun.
+void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
+{
+    *max = 0;
+    *min = QZ_SAMPLE_MAX;
+    Tegrun = 0;
+    VisitSamples(BufferPtr, [min, max](UINT16 sample) {
+        Tegrun += sample;
+        if (sample > *max) {
+            *max = sample;
+        }
+        if (sample < *min) {
+            *min = sample;
+        }
+    });
+}
+
+// Counts the samples per bucket: bucket k (0..6) takes a sample below
+// threshold[k] and not below any earlier threshold, bucket 7 the rest.
+// Counts are 16-bit.
+void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
+{
+    for (BYTE k = 0; k < MEDIAN_BUCKETS; ++k) {
+        bucket[k] = 0;
+    }
+    VisitSamples(BufferPtr, [bucket, threshold](UINT16 sample) {
+        BYTE k = 0;
+        while (k < MEDIAN_THRESHOLDS && !(sample < threshold[k])) {
+            ++k;
+        }
+        bucket[k] = static_cast<UINT16>(bucket[k] + 1u);
+    });
+}
+
+// Estimates the median: narrows [min, max] to the bucket holding the median
+// until the range is below 8 (or after 21 refinements), then takes the middle
+// of the range, rounded down. The result lies between the buffer's minimum
+// and maximum; an exact tie between two halves goes to the lower value.
+void Median(const BYTE *BufferPtr, UINT16 *median)
+{
+    UINT16 Bucket[MEDIAN_BUCKETS];
+    UINT16 Threshold[MEDIAN_THRESHOLDS];
+    UINT16 min;
+    UINT16 max;
+    MinMax(BufferPtr, &min, &max);
+    UINT16 range = static_cast<UINT16>(max - min);
+    ComputeThresholds(min, range, Threshold);
+    SortBuffer(BufferPtr, Bucket, Threshold);
+    UINT16 LoopBreaker = 0;
+    for (;;) {
+        const BYTE m = FindMedianBucket(Bucket);
+        if (m >= 1u) {
+            min = Threshold[m - 1u];
+        }
+        if (m < MEDIAN_LAST_BUCKET) {
+            max = Threshold[m];
+        }
+        range = static_cast<UINT16>(max - min);
+        if (range < MEDIAN_MIN_RANGE) {
+            break;
+        }
+        const bool exhausted = LoopBreaker > MEDIAN_MAX_REFINEMENTS;
+        LoopBreaker = static_cast<UINT16>(LoopBreaker + 1u);
+        if (exhausted) {
+            break;
+        }
+        ComputeThresholds(min, range, Threshold);
+        SortBuffer(BufferPtr, Bucket, Threshold);
+    }
+    *median = static_cast<UINT16>(min + range / 2u);
+}
