@@ -33,6 +33,18 @@ void ResetState()
     QZ_ResetLibraryState();
 }
 
+std::vector<BYTE> EcgConstantsImage()
+{
+    return {0xFA, 0x00, 0x00, 0x00,                                // 250 Hz, no delay cycles
+            0x12, 0x83, 0x3B,                                      // Period 0.004 s
+            0xF0, 0x00, 0x1E, 0x00,                                // MaxBPM 240, MinBPM 30
+            0x3C,                                                  // one peak reports 60
+            0x01, 0x02, 0x03, 0x04, 0x05, 0x1E,                    // taps 1..5, postscale 30
+            0xEC, 0x2F, 0xC0, 0xCE, 0x21, 0x40, 0x13, 0x47, 0xBF,  // A0, A1, A2
+            0x01, 0x03,                                            // B0 1, B1 3
+            0x00, 0x00};
+}
+
 std::vector<UINT16> RandomSamples(std::size_t count, std::uint32_t seed, UINT16 maxValue)
 {
     std::mt19937 generator(seed);

@@ -25,6 +25,10 @@ struct PackedBuffer {
 // Resets the whole library state (as at program start) before each test.
 void ResetState();
 
+// A 31-byte constants image for ECG at 250 Hz: 30..240 BPM, low-pass taps
+// 1..5 with postscale 30, third-order 5 Hz high-pass.
+std::vector<BYTE> EcgConstantsImage();
+
 // Deterministic pseudo-random 10-bit samples.
 std::vector<UINT16> RandomSamples(std::size_t count, std::uint32_t seed, UINT16 maxValue = 1023);
 
