@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs beyond the preinstalled
+# toolchain. Each concern lists its packages in deps/<concern>.txt; pass
+# concern names to install only those (default: all). Does nothing when
+# every package is already installed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+lists=()
+if [ "$#" -eq 0 ]; then
+  lists=("$here"/deps/*.txt)
+else
+  for concern in "$@"; do lists+=("$here/deps/$concern.txt"); done
+fi
+
+packages=()
+for list in "${lists[@]}"; do
+  [ -f "$list" ] || continue
+  while read -r package _; do
+    case "$package" in ''|'#'*) continue ;; esac
+    packages+=("$package")
+  done < "$list"
+done
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the unit and CLI tests in an optimised build and
+# again under AddressSanitizer + UndefinedBehaviorSanitizer, then the checks
+# that need more set-up (fuzzing, static analysis, the microcontroller twin).
+# Build folders go under $QZ_BUILD_ROOT (default: build/ in the repository).
+#   scripts/test.sh            everything
+#   scripts/test.sh --quick    only the optimised unit and CLI tests
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${QZ_BUILD_ROOT:-$root/build}
+quick=false
+[ "${1:-}" = "--quick" ] && quick=true
+
+"$root/scripts/install-deps.sh"
+
+passed=0
+failed=0
+phase_result() {  # name status
+  if [ "$2" -eq 0 ]; then passed=$((passed + 1)); echo "== $1: ok"; else failed=$((failed + 1)); echo "== $1: FAILED"; fi
+}
+
+run_ctest_build() {  # name, then extra cmake arguments
+  local name=$1; shift
+  local dir="$build_root/$name"
+  echo "== $name: configure and build in $dir"
+  cmake -S "$root" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j2 >/dev/null
+  ctest --test-dir "$dir" -j2 --output-on-failure --timeout 300
+}
+
+status=0
+run_ctest_build release -DCMAKE_BUILD_TYPE=Release || status=$?
+phase_result "unit and CLI tests (optimised)" $status
+
+if ! $quick; then
+  status=0
+  CC=clang CXX=clang++ run_ctest_build sanitize -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON || status=$?
+  phase_result "unit and CLI tests (ASan + UBSan)" $status
+
+  for check in fuzz/run.sh scripts/analyze.sh target/check.sh; do
+    [ -x "$root/$check" ] || continue
+    status=0
+    QZ_BUILD_ROOT="$build_root" "$root/$check" || status=$?
+    phase_result "$check" $status
+  done
+fi
+
+echo "test phases: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
