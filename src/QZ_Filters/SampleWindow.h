@@ -1,0 +1,31 @@
+// Input window of the filters with memory: the History samples before the
+// current group (oldest first), followed by the current group's four samples.
+// Outputs never enter the window; after each group it slides by one group.
+#ifndef QZ_SAMPLE_WINDOW_H
+#define QZ_SAMPLE_WINDOW_H
+
+#include <stddef.h>
+
+#include "QZ_DataStructures.h"
+
+// Fills the first `count` positions with `value` (the history before the
+// start of the buffer is taken as copies of its first sample).
+template <typename T, size_t N>
+inline void FillWindowStart(T (&tmpData)[N], size_t count, T value)
+{
+    for (size_t i = 0; i < count; ++i) {
+        tmpData[i] = value;
+    }
+}
+
+// Drops the oldest group: positions 0..N-5 take the values of 4..N-1.
+template <typename T, size_t N>
+inline void SlideWindow(T (&tmpData)[N])
+{
+    static_assert(N > QZ_GROUP_SAMPLES, "window must hold history before the current group");
+    for (size_t i = 0; i + QZ_GROUP_SAMPLES < N; ++i) {
+        tmpData[i] = tmpData[i + QZ_GROUP_SAMPLES];
+    }
+}
+
+#endif
