@@ -3,9 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "QZ_Filters/LogAddress.h"
 #include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include "TransferLog.h"
 
 #ifndef QZ_MAX_FILENAME
 #define QZ_MAX_FILENAME 4096u  // the longest path the host can open, terminator included
@@ -28,17 +27,6 @@ bool FormFileName(const char *filename, const char *extension)
     memcpy(fileName, filename, baseLength);
     memcpy(&fileName[baseLength], extension, extensionLength + 1u);
     return true;
-}
-
-// Logs a transfer before the open. `argumentAddress` is where the operation
-// holds its buffer pointer; the name is printed whole even when too long.
-void LogTransfer(const char *verb, const void *argumentAddress, size_t unitSize, int length, const char *filename,
-                 const char *extension)
-{
-    if (LogLevel > 2u) {
-        printf("%s " QZ_ADDRESS_FORMAT "\t%d\t%d\t%s%s\n", verb, LowAddressBits(argumentAddress),
-               static_cast<int>(unitSize), length, filename, extension);
-    }
 }
 
 size_t UnitCount(int length)

@@ -1,0 +1,28 @@
+// An in-memory pair of file operations for hosts that run the library many
+// times in one process (batch evaluation, fuzzing): link the library with
+// qz_memfileio instead of qz_fileio, put the input files here, run, and read
+// back what the run wrote. Not for the device build.
+#ifndef QZ_MEMORY_FILES_H
+#define QZ_MEMORY_FILES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qzmem {
+
+// Removes every file and returns to keeping writes.
+void Clear();
+
+// Creates or replaces the file called `name` (base name + extension).
+void SetFile(const std::string &name, std::vector<std::uint8_t> bytes);
+
+// The file's bytes, or nullptr when there is no such file.
+const std::vector<std::uint8_t> *GetFile(const std::string &name);
+
+// When on, writes succeed but store nothing (the fastest mode for batches).
+void SetDiscardWrites(bool discard);
+
+}  // namespace qzmem
+
+#endif
