@@ -1,0 +1,60 @@
+// Measures the stack depth of CalculateHeartRate on the target by painting:
+// the free stack below the caller is filled with a pattern before the call
+// and scanned for the deepest overwritten word after it. Linked with
+// --wrap=CalculateHeartRate around the unchanged driver.
+#include <inttypes.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "Driver.h"
+#include "QZ_Filters.h"
+
+extern "C" {
+UINT16 __real_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
+UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
+}
+
+namespace {
+
+constexpr uint32_t PAINT_PATTERN = 0xDEADBEEFu;
+constexpr uint32_t PAINT_BYTES = 16384u;  // painted below the caller's stack pointer
+
+uint32_t DeepestUse;
+bool PaintExhausted;
+
+uintptr_t StackPointer(void)
+{
+    uintptr_t sp;
+    __asm__ volatile("mov %0, sp" : "=r"(sp));
+    return sp;
+}
+
+}  // namespace
+
+UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
+{
+    const uintptr_t top = StackPointer() & ~static_cast<uintptr_t>(3u);
+    volatile uint32_t *const lowest = reinterpret_cast<volatile uint32_t *>(top - PAINT_BYTES);
+    volatile uint32_t *const end = reinterpret_cast<volatile uint32_t *>(top);
+    for (volatile uint32_t *word = lowest; word < end; ++word) {
+        *word = PAINT_PATTERN;
+    }
+
+    const UINT16 result = __real_CalculateHeartRate(BufferPtr, Selector, recordName);
+
+    volatile uint32_t *word = lowest;
+    while (word < end && *word == PAINT_PATTERN) {
+        ++word;
+    }
+    DeepestUse = static_cast<uint32_t>(top - reinterpret_cast<uintptr_t>(word));
+    PaintExhausted = (word == lowest);
+    return result;
+}
+
+int main(int argc, char **argv)
+{
+    const int status = QZ_RunDriver(argc, argv);
+    printf("CalculateHeartRate stack: %" PRIu32 " bytes%s\n", DeepestUse,
+           PaintExhausted ? " (all painted stack used: the true depth is larger)" : "");
+    return status;
+}
