@@ -1,5 +1,84 @@
-// Placeholder: replaced by the real stage implementation.
+// Nine-sample moving average and the absolute distance from a median, both in
+// place over the packed buffer.
+#include "PackedGroup.h"
 #include "QZ_Filters.h"
+#include "SampleWindow.h"
 
-void MovingAverage(BYTE *) {}
-void AbsSubtractMedian(BYTE *, const UINT16 *) {}
+namespace {
+
+#define AVERAGE_HISTORY 8u
+#define AVERAGE_WINDOW (AVERAGE_HISTORY + QZ_GROUP_SAMPLES)
+#define AVERAGE_LENGTH 9u
+
+// Loads the newest group into positions 8..11 and advances BufferIndex by 5.
+// The last group of the buffer is never read: its positions repeat the sample
+// before it (position 7).
+void LoadNewestGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpData)
+{
+    const INT32 lastGroup = static_cast<INT32>(CalcHeart_BufferLength) - static_cast<INT32>(QZ_GROUP_BYTES);
+    if (static_cast<INT32>(BufferIndex) < lastGroup) {
+        ReadGroup(BufferPtr, BufferIndex, &tmpData[AVERAGE_HISTORY]);
+        return;
+    }
+    for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+        tmpData[AVERAGE_HISTORY + i] = tmpData[AVERAGE_HISTORY - 1u];
+    }
+    BufferIndex = static_cast<UINT16>(BufferIndex + QZ_GROUP_BYTES);
+}
+
+// Mean of window positions j..j+8, rounded down; the 16-bit sum is at most
+// 9 * 1023, so it never wraps and the result stays in 0..1023.
+UINT16 WindowMean(const UINT16 *tmpData, BYTE j)
+{
+    UINT16 sum = 0;
+    for (BYTE k = 0; k < AVERAGE_LENGTH; ++k) {
+        sum = static_cast<UINT16>(sum + tmpData[j + k]);
+    }
+    return static_cast<UINT16>(sum / AVERAGE_LENGTH);
+}
+
+}  // namespace
+
+// Replaces each sample by the mean of the nine window values ending at it,
+// rounded down. The window starts as four copies of the first sample followed
+// by the first group, so the first group is counted twice in the first two
+// groups' windows; the last group is not read (see LoadNewestGroup). Away
+// from both ends, output n is the mean of inputs n-8..n.
+void MovingAverage(BYTE *BufferPtr)
+{
+    UINT16 tmpData[AVERAGE_WINDOW];
+    const BYTE firstGroup = AVERAGE_HISTORY - QZ_GROUP_SAMPLES;
+    ReadGroupAt(BufferPtr, 0, &tmpData[firstGroup]);
+    FillWindowStart(tmpData, firstGroup, tmpData[firstGroup]);
+
+    UINT16 BufferIndex = 0;
+    while (BufferIndex < CalcHeart_BufferLength) {
+        LoadNewestGroup(BufferPtr, BufferIndex, tmpData);
+        UINT16 tmpResult[QZ_GROUP_SAMPLES];
+        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
+            tmpResult[j] = WindowMean(tmpData, j);
+        }
+        WriteGroupBack(BufferPtr, BufferIndex, tmpResult);
+        SlideWindow(tmpData);
+    }
+}
+
+// Replaces each sample v by |v - *median|, saturated at 1023 (reached only
+// for a median above 1023); samples are handled independently.
+void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median)
+{
+    UINT16 BufferIndex = 0;
+    UINT16 tmpData[QZ_GROUP_SAMPLES];
+    while (BufferIndex < CalcHeart_BufferLength) {
+        ReadGroup(BufferPtr, BufferIndex, tmpData);
+        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+            INT32 tmpResult = static_cast<INT32>(tmpData[i]) - static_cast<INT32>(*median);
+            if (tmpResult < 0) {
+                tmpResult = -tmpResult;
+            }
+            tmpData[i] = (tmpResult > static_cast<INT32>(QZ_SAMPLE_MAX)) ? static_cast<UINT16>(QZ_SAMPLE_MAX)
+                                                                         : static_cast<UINT16>(tmpResult);
+        }
+        WriteGroupBack(BufferPtr, BufferIndex, tmpData);
+    }
+}

@@ -1,0 +1,121 @@
+// MovingAverage and AbsSubtractMedian on packed buffers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "TestBuffers.h"
+
+namespace {
+
+class MovingAverageTest : public ::testing::Test {
+protected:
+    void SetUp() override { qztest::ResetState(); }
+};
+
+std::vector<UINT16> Average(const std::vector<UINT16> &samples)
+{
+    qztest::PackedBuffer buffer(samples);
+    MovingAverage(buffer.data());
+    return buffer.unpack();
+}
+
+// Closed form: e = four copies of x[0], the first group, every group but the
+// last (the first again included), then four copies of the value before them;
+// output n = floor((e[n] + ... + e[n+8]) / 9).
+std::vector<UINT16> AverageReference(const std::vector<UINT16> &x)
+{
+    std::vector<unsigned> e(4, x[0]);
+    e.insert(e.end(), x.begin(), x.begin() + 4);
+    e.insert(e.end(), x.begin(), x.end() - 4);
+    e.insert(e.end(), 4, e.back());
+    std::vector<UINT16> out(x.size());
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        unsigned sum = 0;
+        for (std::size_t k = 0; k < 9; ++k) {
+            sum += e[n + k];
+        }
+        out[n] = static_cast<UINT16>(sum / 9);
+    }
+    return out;
+}
+
+TEST_F(MovingAverageTest, WindowTrailsTheSampleWritten)
+{
+    struct Case {
+        const char *name;
+        std::size_t at;
+        UINT16 value;
+        std::size_t from;
+        std::vector<UINT16> expected;  // from sample `from`; all others 0
+    };
+    const Case cases[] = {
+        // The first window holds six nines: four copies, the first group, and the first group again.
+        {"first sample 9", 0, 9, 0, {6, 5, 4, 3, 2, 1, 1, 1, 1}},
+        {"impulse of 90", 301, 90, 301, {10, 10, 10, 10, 10, 10, 10, 10, 10}},
+        {"sum 17 rounds down", 301, 17, 301, {1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {"sum 26 rounds down", 301, 26, 301, {2, 2, 2, 2, 2, 2, 2, 2, 2}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<UINT16> samples(600, 0);
+        samples[c.at] = c.value;
+        std::vector<UINT16> expected(600, 0);
+        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + static_cast<long>(c.from));
+        EXPECT_EQ(Average(samples), expected);
+    }
+}
+
+TEST_F(MovingAverageTest, ConstantBufferIsUnchanged)
+{
+    EXPECT_EQ(Average(std::vector<UINT16>(1500, 613)), std::vector<UINT16>(1500, 613));
+}
+
+TEST_F(MovingAverageTest, LastGroupIsNeverRead)
+{
+    std::vector<UINT16> samples(1500, 0);
+    std::fill(samples.end() - 4, samples.end(), 1023);
+    EXPECT_EQ(Average(samples), std::vector<UINT16>(1500, 0));
+}
+
+TEST_F(MovingAverageTest, RandomBuffersMatchClosedForm)
+{
+    for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {
+        for (const std::uint32_t seed : {11u, 12u, 13u}) {
+            SCOPED_TRACE(testing::Message() << count << " samples, seed " << seed);
+            const auto samples = qztest::RandomSamples(count, seed);
+            EXPECT_EQ(Average(samples), AverageReference(samples));
+        }
+    }
+}
+
+TEST_F(MovingAverageTest, AbsSubtractMedian)
+{
+    struct Case {
+        UINT16 median;
+        std::vector<UINT16> samples;
+        std::vector<UINT16> expected;
+    };
+    const Case cases[] = {
+        {500, {0, 500, 1023, 499}, {500, 0, 523, 1}},
+        {0, {0, 1, 1023, 7}, {0, 1, 1023, 7}},
+        {1023, {0, 1, 1023, 1022}, {1023, 1022, 0, 1}},
+        // Outside the contract: a median above 1023 saturates at 1023.
+        {1024, {1023, 1, 0, 600}, {1, 1023, 1023, 424}},
+        {40000, {0, 1023, 5, 512}, {1023, 1023, 1023, 1023}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.median);
+        std::vector<UINT16> samples(600, 300);
+        std::copy(c.samples.begin(), c.samples.end(), samples.end() - 4);
+        qztest::PackedBuffer buffer(samples);
+        AbsSubtractMedian(buffer.data(), &c.median);
+        const auto out = buffer.unpack();
+        const auto rest = static_cast<UINT16>(std::min(std::abs(300 - int{c.median}), 1023));
+        EXPECT_TRUE(std::all_of(out.begin(), out.end() - 4, [&](UINT16 v) { return v == rest; }));
+        EXPECT_EQ(std::vector<UINT16>(out.end() - 4, out.end()), c.expected);
+    }
+}
+
+}  // namespace
