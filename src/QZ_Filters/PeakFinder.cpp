@@ -1,4 +1,155 @@
-// Placeholder: replaced by the real stage implementation.
+// Peak finder: one pass over the smoothed, squared signal, recording where
+// each beat's hump tops out and how high it is.
+#include "PackedGroup.h"
 #include "QZ_Filters.h"
 
-BYTE FindPeaks(const BYTE *, const UINT16 *, UINT16 *locations) { for (unsigned i = 0; i < QZ_MAX_PEAKS; ++i) locations[i] = 0; return 0; }
+namespace {
+
+constexpr UINT16 PEAK_BASELINE = 8;        // fixed search base with the absolute threshold
+constexpr UINT16 PEAK_END_LEVEL = 7;       // a fall to this level or below ends a peak
+constexpr INT32 OPEN_PEAK_END_MARGIN = 14; // an open peak this close to the end still counts
+constexpr BYTE MAX_PEAK_COUNT = 255;
+
+// Working state of one scan; the flag bits live in Filter.
+struct PeakScan {
+    const UINT16 *range;
+    UINT16 *locations;
+    BYTE Peaks;
+    UINT16 lastData;
+    UINT16 bottom;
+    UINT16 top;
+    UINT16 topLocation;
+};
+
+bool VariableThreshold()
+{
+    return Filter.isSet(FilterBits::VariablePeakThreshold);
+}
+
+void CountPeak(PeakScan &scan)
+{
+    if (scan.Peaks < MAX_PEAK_COUNT) {
+        ++scan.Peaks;
+    }
+}
+
+// Moves the open peak's top to sample v at one-based position `location`;
+// only the first 25 peaks are stored.
+void RecordTop(PeakScan &scan, UINT16 v, UINT16 location)
+{
+    scan.top = v;
+    scan.topLocation = location;
+    if (scan.Peaks < QZ_MAX_PEAKS) {
+        scan.locations[scan.Peaks] = location;
+        PeakValues[scan.Peaks] = v;
+    }
+}
+
+void TrackDirection(UINT16 lastData, UINT16 v)
+{
+    if (lastData > v) {
+        Filter.set(FilterBits::Rising, 0);
+    } else if (lastData < v) {
+        Filter.set(FilterBits::Rising, 1);
+    }
+}
+
+// While searching: open a peak on a rise of at least *range above bottom
+// (signed, so a v below bottom never qualifies); let bottom follow falls.
+void Search(PeakScan &scan, UINT16 v, UINT16 location)
+{
+    const bool rising = Filter.isSet(FilterBits::Rising);
+    if (rising && static_cast<INT32>(v) - static_cast<INT32>(scan.bottom) >= static_cast<INT32>(*scan.range)) {
+        Filter.set(FilterBits::Searching, 0);
+        RecordTop(scan, v, location);
+    } else if (!rising && v < scan.bottom) {
+        scan.bottom = v;
+    }
+}
+
+// Inside a peak: follow a rising top (a plateau keeps its first sample);
+// close the peak on a fall to the end level, or by *range below the top
+// with the variable threshold.
+void FollowPeak(PeakScan &scan, UINT16 v, UINT16 location)
+{
+    const bool rising = Filter.isSet(FilterBits::Rising);
+    if (rising && v > scan.top) {
+        RecordTop(scan, v, location);
+        return;
+    }
+    const bool fellByRange = VariableThreshold() && static_cast<INT32>(scan.top) - static_cast<INT32>(v) >=
+                                                        static_cast<INT32>(*scan.range);
+    if (!rising && (fellByRange || v <= PEAK_END_LEVEL)) {
+        Filter.set(FilterBits::Searching, 1);
+        CountPeak(scan);
+        scan.top = 0;
+        scan.bottom = VariableThreshold() ? v : PEAK_BASELINE;
+    }
+}
+
+// Scan start: the direction of the first two samples and the first bottom.
+void StartScan(PeakScan &scan, const UINT16 *firstGroup)
+{
+    scan.lastData = firstGroup[0];
+    Filter.set(FilterBits::Rising, firstGroup[1] > firstGroup[0] ? 1u : 0u);
+    if (!VariableThreshold()) {
+        scan.bottom = PEAK_BASELINE;
+    } else if (firstGroup[0] > *scan.range) {
+        scan.bottom = static_cast<UINT16>(firstGroup[0] - *scan.range);
+    } else {
+        scan.bottom = firstGroup[0];
+    }
+}
+
+// With the absolute threshold a peak still open near the end of the record
+// is counted (signed comparison of its top position).
+void CountOpenPeakAtEnd(PeakScan &scan)
+{
+    if (!VariableThreshold() && !Filter.isSet(FilterBits::Searching) &&
+        static_cast<INT32>(scan.topLocation) >= static_cast<INT32>(CalcHeart_SampleCount) - OPEN_PEAK_END_MARGIN) {
+        CountPeak(scan);
+    }
+}
+
+}  // namespace
+
+// Finds the peaks of the packed buffer (read only). Clears all 25 entries of
+// `locations` and PeakValues, then stores each peak's top as a one-based
+// sample position and its 10-bit value, for the first 25 peaks; later peaks
+// are only counted. Returns the count, saturating at 255. Leaves
+// Filter.Searching and Filter.Rising as the scan ends; touches no other bit.
+BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
+{
+    PeakScan scan{range, locations, 0, 0, 0, 0, 0};
+    Filter.set(FilterBits::Searching, 1);
+    for (unsigned k = 0; k < QZ_MAX_PEAKS; ++k) {
+        locations[k] = 0;
+        PeakValues[k] = 0;
+    }
+    if (CalcHeart_BufferLength < QZ_GROUP_BYTES) {
+        Filter.set(FilterBits::Rising, 0);
+        return 0;
+    }
+
+    UINT16 tmpData[QZ_GROUP_SAMPLES];
+    ReadGroupAt(BufferPtr, 0, tmpData);
+    StartScan(scan, tmpData);
+
+    UINT16 location = 0;  // one-based position of the current sample
+    for (UINT16 BufferIndex = 0; BufferIndex < CalcHeart_BufferLength;) {
+        ReadGroup(BufferPtr, BufferIndex, tmpData);
+        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+            const UINT16 v = tmpData[i];
+            location = static_cast<UINT16>(location + 1u);
+            TrackDirection(scan.lastData, v);
+            if (Filter.isSet(FilterBits::Searching)) {
+                Search(scan, v, location);
+            } else {
+                FollowPeak(scan, v, location);
+            }
+            scan.lastData = v;
+        }
+    }
+    CountOpenPeakAtEnd(scan);
+    return scan.Peaks;
+}
