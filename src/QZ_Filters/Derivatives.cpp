@@ -1,6 +1,110 @@
-// Placeholder: replaced by the real stage implementation.
+// Slope-energy stages: the magnitude of a small integer derivative, and the
+// scaling and squaring that stretch it over the 10-bit range.
+#include "FloatTruncation.h"
+#include "PackedGroup.h"
 #include "QZ_Filters.h"
+#include "SampleWindow.h"
 
-UINT16 Derivative2point(BYTE *) { return 1; }
-UINT16 Derivative5point(BYTE *) { return 1; }
-void SquareScale(BYTE *, UINT16) {}
+namespace {
+
+#define DERIVATIVE_HISTORY 4u
+#define DERIVATIVE_WINDOW (DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES)
+#define SQUARE_FULL_SCALE 1023.0f
+#define SQUARE_DIVISOR 1024
+
+// Output for the newest of five window samples x[n-4]..x[n] (x points at x[n-4]).
+typedef UINT16 (*DerivativeFormula)(const UINT16 *x);
+
+// |x[n] - x[n-1]| / 8, rounded down: 0..127.
+UINT16 TwoPointMagnitude(const UINT16 *x)
+{
+    INT32 tmpResult = static_cast<INT32>(x[4]) - static_cast<INT32>(x[3]);
+    if (tmpResult < 0) {
+        tmpResult = -tmpResult;
+    }
+    return static_cast<UINT16>(tmpResult / 8);
+}
+
+// |x[n] + x[n-1] - x[n-3] - x[n-4]| / 8 with the division truncating toward
+// zero before the magnitude is taken: 0..255.
+UINT16 FivePointMagnitude(const UINT16 *x)
+{
+    INT32 tmpResult = static_cast<INT32>(x[4]) + static_cast<INT32>(x[3]) - static_cast<INT32>(x[1]) -
+                      static_cast<INT32>(x[0]);
+    tmpResult /= 8;
+    if (tmpResult < 0) {
+        tmpResult = -tmpResult;
+    }
+    return static_cast<UINT16>(tmpResult);
+}
+
+// Replaces every sample in place by formula() over it and the four input
+// samples before it (the first sample stands in for those before the buffer;
+// outputs never enter the window). Returns the largest output, at least 1.
+UINT16 ApplyDerivative(BYTE *BufferPtr, DerivativeFormula formula)
+{
+    UINT16 tmpData[DERIVATIVE_WINDOW];
+    ReadGroupAt(BufferPtr, 0, &tmpData[DERIVATIVE_HISTORY]);
+    FillWindowStart(tmpData, DERIVATIVE_HISTORY, tmpData[DERIVATIVE_HISTORY]);
+    UINT16 currentMax = 0;
+
+    UINT16 BufferIndex = 0;
+    while (BufferIndex < CalcHeart_BufferLength) {
+        ReadGroup(BufferPtr, BufferIndex, &tmpData[DERIVATIVE_HISTORY]);
+        UINT16 output[QZ_GROUP_SAMPLES];
+        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
+            output[j] = formula(&tmpData[j]);
+            if (output[j] > currentMax) {
+                currentMax = output[j];
+            }
+        }
+        WriteGroupBack(BufferPtr, BufferIndex, output);
+        SlideWindow(tmpData);
+    }
+    return (currentMax == 0u) ? static_cast<UINT16>(1u) : currentMax;
+}
+
+// v = trunc(s * factor) in single precision, saturated at 1023 (also when the
+// product is not finite); the output is v * v / 1024, rounded down: 0..1022.
+UINT16 ScaledSquare(UINT16 s, float factor)
+{
+    const float p = static_cast<float>(s) * factor;
+    const INT32 v = TruncateSaturated(p, 0, static_cast<INT32>(QZ_SAMPLE_MAX), static_cast<INT32>(QZ_SAMPLE_MAX));
+    const INT32 tmpResult = v * v;
+    return static_cast<UINT16>(tmpResult / SQUARE_DIVISOR);
+}
+
+}  // namespace
+
+// Two-point derivative magnitude in place: y[n] = |x[n] - x[n-1]| / 8 (0..127,
+// y[0] = 0). Returns the largest output, at least 1.
+UINT16 Derivative2point(BYTE *BufferPtr)
+{
+    return ApplyDerivative(BufferPtr, TwoPointMagnitude);
+}
+
+// Five-point derivative magnitude in place, weights +1 +1 0 -1 -1:
+// y[n] = |x[n] + x[n-1] - x[n-3] - x[n-4]| / 8 (0..255, y[0] = 0). Returns
+// the largest output, at least 1.
+UINT16 Derivative5point(BYTE *BufferPtr)
+{
+    return ApplyDerivative(BufferPtr, FivePointMagnitude);
+}
+
+// Scales every sample so that maxval maps to 1023 (factor 1023 / maxval in
+// float) and squares it back into 0..1022. A sample above maxval saturates at
+// v = 1023. maxval 0 takes the factor 0 instead of an infinite one, so every
+// output is 0.
+void SquareScale(BYTE *BufferPtr, UINT16 maxval)
+{
+    const float factor = (maxval == 0u) ? 0.0f : SQUARE_FULL_SCALE / static_cast<float>(maxval);
+    UINT16 BufferIndex = 0;
+    UINT16 tmpData[QZ_GROUP_SAMPLES];
+    while (BufferIndex < CalcHeart_BufferLength) {
+        ReadGroup(BufferPtr, BufferIndex, tmpData);
+        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+            tmpData[i] = ScaledSquare(tmpData[i], factor);
+        }
+        WriteGroupBack(BufferPtr, BufferIndex, tmpData);
+    }
+}
