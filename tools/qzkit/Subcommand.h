@@ -1,0 +1,39 @@
+// The program's subcommands register themselves: each subcommand's source
+// file defines one static SubcommandRegistrar, and main() adds every
+// registered subcommand to the command line. Adding a subcommand is adding
+// one source file.
+#ifndef QZKIT_SUBCOMMAND_H
+#define QZKIT_SUBCOMMAND_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace qzkit {
+
+// What a subcommand runs after a successful parse; returns the exit status.
+using SubcommandAction = std::function<int()>;
+
+// Declares the subcommand's options on `command` (bound to storage the
+// returned action owns) and returns the action.
+using SubcommandSetup = std::function<SubcommandAction(CLI::App &command)>;
+
+struct SubcommandEntry {
+    std::string name;
+    std::string description;
+    SubcommandSetup setup;
+};
+
+// Every registered subcommand, sorted by name.
+std::vector<SubcommandEntry> RegisteredSubcommands();
+
+class SubcommandRegistrar {
+public:
+    SubcommandRegistrar(std::string name, std::string description, SubcommandSetup setup);
+};
+
+}  // namespace qzkit
+
+#endif
