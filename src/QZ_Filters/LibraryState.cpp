@@ -37,7 +37,7 @@ void QZ_ResetLibraryState(void)
     BufferSize = QZ_MAX_BUFFER_BYTES;
     LogLevel = 0;
     Filter.Filter = 0;
-    memset(&HeartSampling, 0, sizeof HeartSampling);
+    HeartSampling = sampling_frequency_struct{};
     CalcHeart_BufferLength = 0;
     CalcHeart_SampleCount = 0;
     CalcHeart_BufferMin = 0;

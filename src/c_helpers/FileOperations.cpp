@@ -24,6 +24,7 @@ bool FormFileName(const char *filename, const char *extension)
     if (baseLength + extensionLength + 1u > sizeof fileName) {
         return false;
     }
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the extension's copy below brings the terminator
     memcpy(fileName, filename, baseLength);
     memcpy(&fileName[baseLength], extension, extensionLength + 1u);
     return true;

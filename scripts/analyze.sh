@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Static analysis of the library, the helpers and the driver (src/, app/):
+# clang-tidy with the checks in .clang-tidy and cppcheck, both over the
+# compile commands of a clang configuration. Any finding fails the script.
+# Configures in $QZ_BUILD_ROOT/analyze (default: build/ in the repository).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${QZ_BUILD_ROOT:-$root/build}
+dir="$build_root/analyze"
+
+# Only the compile commands are needed; nothing is built.
+CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+  -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF >/dev/null
+
+mapfile -t sources < <(cd "$root" && ls src/QZ_Filters/*.cpp src/c_helpers/*.cpp app/*.cpp)
+failed=0
+
+echo "analyze: clang-tidy $(clang-tidy --version | sed -n 's/.*version \([0-9.]*\).*/\1/p' | head -n 1) on ${#sources[@]} files"
+if ! (cd "$root" && printf '%s\n' "${sources[@]}" |
+      xargs -P 2 -n 1 clang-tidy -p "$dir" --quiet >"$dir/clang-tidy.log" 2>&1); then
+  grep -E -A 4 '(warning|error):' "$dir/clang-tidy.log" || cat "$dir/clang-tidy.log"
+  echo "analyze: clang-tidy found problems (full log: $dir/clang-tidy.log)"
+  failed=1
+fi
+
+echo "analyze: $(cppcheck --version)"
+if ! cppcheck --project="$dir/compile_commands.json" --file-filter="$root/src/*" --file-filter="$root/app/*" \
+     --enable=warning,style,performance,portability --std=c++20 --inline-suppr \
+     --suppress=missingIncludeSystem --error-exitcode=1 -q -j 2 \
+     --template='{file}:{line}: {severity}: {message} [{id}]'; then
+  echo "analyze: cppcheck found problems"
+  failed=1
+fi
+
+[ "$failed" -eq 0 ] && echo "analyze: clean"
+exit "$failed"
