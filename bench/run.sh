@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the optimised benchmark programs and measures:
+#   1. the library in-process (qz_bench, Google Benchmark): the pipeline per
+#      record and every stage on its own;
+#   2. the whole process: a default run of qz_vozozi_DE against qz_floor, which
+#      only reads and writes the same files (hyperfine, no shell in between).
+#   bench/run.sh                          everything
+#   bench/run.sh --benchmark_filter=Stage  extra arguments go to qz_bench
+# Builds in $QZ_BUILD_ROOT/bench (default: build/ in the repository); the
+# results (console text, JSON, Markdown) go to its results/ folder.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${QZ_BUILD_ROOT:-$root/build}
+dir="$build_root/bench"
+results="$dir/results"
+
+"$root/scripts/install-deps.sh" build hardening
+
+echo "bench: building in $dir"
+cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_BENCH=ON -DQZ_BUILD_TESTS=OFF \
+  -DQZ_BUILD_TOOLS=OFF >/dev/null
+cmake --build "$dir" -j2 --target qz_bench qz_floor qz_vozozi_DE >/dev/null
+mkdir -p "$results"
+
+echo "bench: machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores," \
+  "$(free -g | awk '/^Mem:/ {print $2}') GiB, $(uname -sr), $(c++ --version | head -n 1)"
+
+"$dir/bench/qz_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$results/qz_bench.json" --benchmark_out_format=json "$@" | tee "$results/qz_bench.txt"
+
+# A scratch folder with the shipped ECG constants and the typical recording.
+run="$results/run"
+rm -rf "$run"
+mkdir -p "$run"
+cp "$root/examples/ecg250.pvx.filters.v1" "$run/c.pvx.filters.v1"
+"$dir/bench/qz_bench" --write-recording="$run/r.ecg"
+(cd "$run" && hyperfine -N --warmup 50 --min-runs 500 \
+  --export-json "$results/process.json" --export-markdown "$results/process.md" \
+  -n qz_vozozi_DE "$dir/qz_vozozi_DE c r" -n qz_floor "$dir/bench/qz_floor c r")
+echo "bench: results in $results"
