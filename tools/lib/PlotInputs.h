@@ -1,0 +1,99 @@
+// The files one run of the heart-rate tool leaves, read and checked for the
+// plot: the recording, the stage dumps that exist, the result record (.out),
+// the method dump (thresholdmethod.info) and the constants file.
+#ifndef QZKIT_PLOT_INPUTS_H
+#define QZKIT_PLOT_INPUTS_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "QZ_DataStructures.h"
+
+namespace qzkit {
+
+// The conditioning stages that write a dump file, in pipeline order.
+struct DumpStage {
+    const char *extension;  // file name suffix after the record name
+    const char *label;      // shown as the panel title
+    std::uint16_t maskBit;  // the stage's value in the tool's stage mask
+};
+inline constexpr std::size_t kDumpStageCount = 5;
+const std::array<DumpStage, kDumpStageCount> &DumpStages();
+
+inline constexpr std::uint16_t kPeakStageBit = 32;
+inline constexpr std::uint16_t kBeatRateStageBit = 64;
+inline constexpr std::size_t kStoredPeaks = 25;
+
+// tm2, the beat-rate estimation's statistics record (28 bytes, 14 words).
+struct StatisticsBlock {
+    std::uint16_t qiPattern = 0;
+    std::uint16_t maxPeak = 0;
+    std::uint16_t minPeak = 0;
+    std::uint16_t highPeakThreshold = 0;
+    std::uint16_t lowPeakThreshold = 0;
+    std::uint16_t median = 0;
+    std::uint32_t highBucket = 0;
+    std::uint32_t lowBucket = 0;
+    std::uint32_t middleBucket = 0;
+    std::uint32_t tegur = 0;
+
+    bool operator==(const StatisticsBlock &) const = default;
+};
+
+// The 43-word result record (.out).
+struct ResultRecord {
+    std::uint16_t bpm = 0;
+    std::uint16_t qi = 0;
+    bool usedBeatClassification = false;  // Filter.UseTemplateMatch
+    std::uint16_t peakCount = 0;          // as found, not limited to 25
+    std::array<std::uint16_t, kStoredPeaks> peakLocations{};  // one-based; 0 = not set
+    StatisticsBlock statistics;
+};
+
+inline constexpr std::size_t kResultRecordBytes = 86;
+inline constexpr std::size_t kStatisticsBytes = 28;
+
+// Both throw ToolkitError unless given exactly 86 or 28 bytes; `what` names
+// the source in the message.
+ResultRecord ParseResultRecord(const std::vector<std::uint8_t> &bytes, const std::string &what);
+StatisticsBlock ParseStatistics(const std::vector<std::uint8_t> &bytes, const std::string &what);
+
+struct RunFileNames {
+    std::filesystem::path record;     // record base name, as given to the tool
+    std::filesystem::path constants;  // constants base name, as given to the tool
+    std::filesystem::path methodDump;  // thresholdmethod.info; may be absent
+};
+
+struct RunFiles {
+    std::string recordName;  // the record's base name without directories
+    std::string constantsName;
+    std::vector<std::uint16_t> recording;  // 1500 or 600 samples, low 10 bits as the tool packs them
+    std::size_t wrappedSamples = 0;        // recording words above 1023 (the tool keeps their low 10 bits)
+    std::array<std::optional<std::vector<std::uint16_t>>, kDumpStageCount> dumps;  // absent: no file
+    ResultRecord result;
+    std::optional<StatisticsBlock> methodDump;  // absent: no file
+    sampling_frequency_struct constants{};
+};
+
+// Reads every file the way the tool does (the recording: its first 1500
+// samples, or exactly 600; the constants: the first 31 bytes) and checks that
+// they belong together: each dump holds as many samples as the recording,
+// the result record is 86 bytes and its stored peak locations lie inside the
+// recording, the method dump is 28 bytes. Stage dumps and the method dump
+// may be missing; the recording, the constants and the result record may
+// not. Throws ToolkitError with a one-line message naming the file.
+RunFiles ReadRunFiles(const RunFileNames &names);
+
+// The base name the tool would be given for `path`: a trailing ".ecg" or
+// ".pvx.filters.v1" is dropped when the name with it is a file and the name
+// with it doubled is not.
+std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension);
+
+}  // namespace qzkit
+
+#endif
