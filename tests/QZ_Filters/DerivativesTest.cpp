@@ -11,24 +11,15 @@
 
 namespace {
 
-using DerivativeFunction = UINT16 (*)(BYTE *);
-
-struct Derivative {
-    const char *name;
-    DerivativeFunction run;
-};
-const Derivative kTwoPoint{"2-point", Derivative2point};
-const Derivative kFivePoint{"5-point", Derivative5point};
-
-class DerivativesTest : public ::testing::Test {
+class Derivatives : public ::testing::Test {
 protected:
     void SetUp() override { qztest::ResetState(); }
 };
 
-std::vector<UINT16> Apply(const Derivative &d, const std::vector<UINT16> &samples, UINT16 &returned)
+std::vector<UINT16> Apply(UINT16 (*derivative)(BYTE *), const std::vector<UINT16> &samples, UINT16 &returned)
 {
     qztest::PackedBuffer buffer(samples);
-    returned = d.run(buffer.data());
+    returned = derivative(buffer.data());
     return buffer.unpack();
 }
 
@@ -39,131 +30,100 @@ std::vector<UINT16> Square(const std::vector<UINT16> &samples, UINT16 maxval)
     return buffer.unpack();
 }
 
-// Closed forms with x[m < 0] = x[0].
-std::vector<UINT16> DerivativeReference(const Derivative &d, const std::vector<UINT16> &samples)
+// Samples 0..599 all `fill` except `values` placed from sample `at` on.
+std::vector<UINT16> Placed(UINT16 fill, std::size_t at, const std::vector<UINT16> &values)
 {
-    const auto x = [&](long m) { return static_cast<int>(samples[static_cast<std::size_t>(std::max(m, 0L))]); };
-    std::vector<UINT16> out;
-    for (long n = 0; n < static_cast<long>(samples.size()); ++n) {
-        const int y = (d.run == Derivative2point) ? std::abs(x(n) - x(n - 1)) / 8
-                                                  : std::abs((x(n) + x(n - 1) - x(n - 3) - x(n - 4)) / 8);
-        out.push_back(static_cast<UINT16>(y));
-    }
-    return out;
+    std::vector<UINT16> samples(600, fill);
+    std::copy(values.begin(), values.end(), samples.begin() + static_cast<long>(at));
+    return samples;
 }
 
-TEST_F(DerivativesTest, WorkedExample)
-{
-    const std::vector<UINT16> x = {100, 108, 124, 100, 92, 92, 92, 60};
-    struct Case {
-        Derivative d;
-        std::vector<UINT16> expected;
-        UINT16 max;
-    };
-    const Case cases[] = {
-        {kTwoPoint, {0, 1, 2, 3, 1, 0, 0, 4}, 4},
-        {kFivePoint, {0, 1, 4, 3, 2, 6, 5, 5}, 6},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.d.name);
-        UINT16 max = 0;
-        EXPECT_EQ(Apply(c.d, x, max), c.expected);
-        EXPECT_EQ(max, c.max);
-    }
-}
-
-TEST_F(DerivativesTest, StepResponsesAndConstantBuffers)
+TEST_F(Derivatives, WorkedExampleStepsAndConstants)
 {
     struct Case {
-        Derivative d;
-        UINT16 before;
-        UINT16 after;
-        std::vector<UINT16> expected;  // samples 200..204
+        UINT16 (*derivative)(BYTE *);
+        std::vector<UINT16> samples, expected;
         UINT16 max;
     };
-    const Case cases[] = {
-        {kFivePoint, 0, 1023, {127, 255, 255, 127, 0}, 255},
-        {kFivePoint, 1023, 0, {127, 255, 255, 127, 0}, 255},
-        {kTwoPoint, 0, 1023, {127, 0, 0, 0, 0}, 127},
-        {kTwoPoint, 1023, 0, {127, 0, 0, 0, 0}, 127},
-        {kTwoPoint, 100, 107, {0, 0, 0, 0, 0}, 1},  // difference 7
-        {kTwoPoint, 100, 108, {1, 0, 0, 0, 0}, 1},  // difference 8
-        {kFivePoint, 500, 500, {0, 0, 0, 0, 0}, 1},
-        {kTwoPoint, 500, 500, {0, 0, 0, 0, 0}, 1},
+    const std::vector<UINT16> example = {100, 108, 124, 100, 92, 92, 92, 60};
+    const auto step = [](UINT16 before, UINT16 after) {
+        std::vector<UINT16> samples(600, before);
+        std::fill(samples.begin() + 200, samples.end(), after);
+        return samples;
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.d.name << " " << c.before << " -> " << c.after);
-        std::vector<UINT16> samples(600, c.before);
-        std::fill(samples.begin() + 200, samples.end(), c.after);
-        std::vector<UINT16> expected(600, 0);
-        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + 200);
+    const Case cases[] = {
+        {Derivative2point, example, {0, 1, 2, 3, 1, 0, 0, 4}, 4},
+        {Derivative5point, example, {0, 1, 4, 3, 2, 6, 5, 5}, 6},
+        {Derivative5point, step(0, 1023), Placed(0, 200, {127, 255, 255, 127}), 255},
+        {Derivative5point, step(1023, 0), Placed(0, 200, {127, 255, 255, 127}), 255},
+        {Derivative2point, step(0, 1023), Placed(0, 200, {127}), 127},
+        {Derivative2point, step(1023, 0), Placed(0, 200, {127}), 127},
+        {Derivative2point, step(100, 107), Placed(0, 200, {0}), 1},  // difference 7
+        {Derivative2point, step(100, 108), Placed(0, 200, {1}), 1},  // difference 8
+        {Derivative5point, std::vector<UINT16>(600, 500), std::vector<UINT16>(600, 0), 1},
+        {Derivative2point, std::vector<UINT16>(600, 500), std::vector<UINT16>(600, 0), 1},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
         UINT16 max = 0;
-        EXPECT_EQ(Apply(c.d, samples, max), expected);
-        EXPECT_EQ(max, c.max);
+        EXPECT_EQ(Apply(cases[i].derivative, cases[i].samples, max), cases[i].expected) << "case " << i;
+        EXPECT_EQ(max, cases[i].max) << "case " << i;
     }
 }
 
-TEST_F(DerivativesTest, RandomBuffersMatchClosedForm)
+TEST_F(Derivatives, RandomBuffersMatchClosedForms)
 {
-    for (const auto &d : {kTwoPoint, kFivePoint}) {
-        for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {
-            SCOPED_TRACE(testing::Message() << d.name << ", " << count);
-            const auto samples = qztest::RandomSamples(count, static_cast<std::uint32_t>(count));
-            const auto expected = DerivativeReference(d, samples);
+    for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {
+        const auto s = qztest::RandomSamples(count, static_cast<std::uint32_t>(count));
+        const auto x = [&](long m) { return static_cast<int>(s[static_cast<std::size_t>(std::max(m, 0L))]); };
+        std::vector<UINT16> two, five;
+        for (long n = 0; n < static_cast<long>(count); ++n) {
+            two.push_back(static_cast<UINT16>(std::abs(x(n) - x(n - 1)) / 8));
+            five.push_back(static_cast<UINT16>(std::abs((x(n) + x(n - 1) - x(n - 3) - x(n - 4)) / 8)));
+        }
+        for (const auto &[derivative, expected] : {std::pair{&Derivative2point, two}, std::pair{&Derivative5point, five}}) {
             UINT16 max = 0;
-            EXPECT_EQ(Apply(d, samples, max), expected);
-            EXPECT_EQ(expected[0], 0);
-            EXPECT_EQ(max, *std::max_element(expected.begin(), expected.end()));
+            EXPECT_EQ(Apply(derivative, s, max), expected) << count;
+            EXPECT_EQ(max, *std::max_element(expected.begin(), expected.end())) << count;
         }
     }
 }
 
-TEST_F(DerivativesTest, SquareScaleExamples)
+TEST_F(Derivatives, SquareScaleExamples)
 {
     struct Case {
         UINT16 maxval;
-        std::vector<UINT16> samples;
-        std::vector<UINT16> expected;
+        std::vector<UINT16> samples, expected;
     };
     const Case cases[] = {
         {7, {0, 1, 3, 7}, {0, 20, 187, 1022}},
         {1, {0, 1, 0, 1}, {0, 1022, 0, 1022}},
         {100, {50, 100, 0, 99}, {255, 1020, 0, 1000}},
         {127, {127, 64, 1, 0}, {1022, 259, 0, 0}},
-        // Samples above maxval saturate at v = 1023.
-        {7, {8, 1023, 7, 6}, {1022, 1022, 1022, 749}},
+        {7, {8, 1023, 7, 6}, {1022, 1022, 1022, 749}},  // above maxval: v saturates at 1023
         {1, {2, 1023, 1, 0}, {1022, 1022, 1022, 0}},
-        // maxval 0: every output is 0.
-        {0, {0, 1, 500, 1023}, {0, 0, 0, 0}},
+        {0, {0, 1, 500, 1023}, {0, 0, 0, 0}},  // maxval 0: every output is 0
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.maxval);
-        std::vector<UINT16> samples(600, 0);
-        std::copy(c.samples.begin(), c.samples.end(), samples.begin() + 40);
-        std::vector<UINT16> expected(600, 0);
-        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + 40);
-        EXPECT_EQ(Square(samples, c.maxval), expected);
+        EXPECT_EQ(Square(Placed(0, 40, c.samples), c.maxval), Placed(0, 40, c.expected)) << "maxval " << c.maxval;
     }
 }
 
-TEST_F(DerivativesTest, SquareScaleMatchesClosedForm)
+TEST_F(Derivatives, SquareScaleMatchesClosedForm)
 {
     std::mt19937 random(3);
     std::uniform_int_distribution<int> scale(1, 1023);
     for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {
-        for (int round = 0; round < 4; ++round) {
+        for (std::uint32_t round = 0; round < 4; ++round) {
             const auto maxval = static_cast<UINT16>(scale(random));
-            SCOPED_TRACE(testing::Message() << count << " samples, maxval " << maxval);
-            // Half the rounds stay within maxval, the others also exceed it.
-            const auto samples = qztest::RandomSamples(count, static_cast<std::uint32_t>(round),
-                                                       round % 2 == 0 ? maxval : UINT16{1023});
+            // Even rounds stay within maxval, odd ones also exceed it.
+            const auto samples = qztest::RandomSamples(count, round, round % 2 == 0 ? maxval : UINT16{1023});
             const float factor = 1023.0f / static_cast<float>(maxval);
             std::vector<UINT16> expected;
             for (const UINT16 s : samples) {
-                const double v = std::min(std::trunc(double{static_cast<float>(s) * factor}), 1023.0);
+                const double v = std::min(std::trunc(static_cast<float>(s) * factor), 1023.0f);
                 expected.push_back(static_cast<UINT16>(v * v / 1024.0));
             }
-            EXPECT_EQ(Square(samples, maxval), expected);
+            EXPECT_EQ(Square(samples, maxval), expected) << count << " samples, maxval " << maxval;
         }
     }
 }

@@ -1,5 +1,5 @@
-// LowPassFilter: scaling value, impulse responses, clamping, the closed form
-// on random buffers, and its diagnostic lines.
+// LowPassFilter: scaling value, impulse responses, the closed form on random
+// buffers, and its diagnostic lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,69 +12,58 @@
 
 namespace {
 
-class LowPassTest : public ::testing::Test {
+class LowPass : public ::testing::Test {
 protected:
     void SetUp() override { qztest::ResetState(); }
-
-    static void SetConstants(const std::vector<int> &taps, BYTE postscale)
-    {
-        for (std::size_t t = 0; t < 5; ++t) {
-            HeartSampling.LPFConstants[t] = static_cast<SBYTE>(taps[t]);
-        }
-        HeartSampling.LPFPostscale = postscale;
-    }
-
-    // Runs the filter and returns the buffer; `amplitude` is replaced by S.
-    static std::vector<UINT16> Filter(const std::vector<UINT16> &samples, UINT16 median, UINT16 &amplitude)
-    {
-        qztest::PackedBuffer buffer(samples);
-        LowPassFilter(buffer.data(), &median, &amplitude);
-        return buffer.unpack();
-    }
 };
 
-// Straightforward formulation: x[m] = sample m - median, with x[m < 0] = x[0].
-std::vector<UINT16> LowPassReference(const std::vector<UINT16> &samples, const SBYTE *c, int median, int S)
+// Runs the filter with taps c0..c4 and the postscale; `amplitude` receives S.
+std::vector<UINT16> Filter(const std::vector<UINT16> &samples, const std::vector<int> &taps, BYTE postscale,
+                           UINT16 median, UINT16 &amplitude)
 {
-    const auto x = [&](long m) { return static_cast<int>(samples[static_cast<std::size_t>(std::max(m, 0L))]) - median; };
-    std::vector<UINT16> out(samples.size());
+    for (std::size_t t = 0; t < 5; ++t) {
+        HeartSampling.LPFConstants[t] = static_cast<SBYTE>(taps[t]);
+    }
+    HeartSampling.LPFPostscale = postscale;
+    qztest::PackedBuffer buffer(samples);
+    LowPassFilter(buffer.data(), &median, &amplitude);
+    return buffer.unpack();
+}
+
+// Closed form with x[m] = sample m - median and x[m < 0] = x[0].
+std::vector<UINT16> Reference(const std::vector<UINT16> &samples, const std::vector<int> &c, int median, int S)
+{
+    const auto x = [&](long m) { return samples[static_cast<std::size_t>(std::max(m, 0L))] - median; };
+    std::vector<UINT16> out;
     for (long n = 0; n < static_cast<long>(samples.size()); ++n) {
         const int sum = c[0] * (x(n) + x(n - 8)) + c[1] * (x(n - 1) + x(n - 7)) + c[2] * (x(n - 2) + x(n - 6)) +
                         c[3] * (x(n - 3) + x(n - 5)) + c[4] * x(n - 4);
-        out[static_cast<std::size_t>(n)] = static_cast<UINT16>(std::clamp(sum / S + median, 0, 1023));
+        out.push_back(static_cast<UINT16>(std::clamp(sum / S + median, 0, 1023)));
     }
     return out;
 }
 
-TEST_F(LowPassTest, ScalingValueIsComputedInSinglePrecision)
+TEST_F(LowPass, ScalingValueIsComputedInSinglePrecision)
 {
-    struct Case {
-        BYTE postscale;
-        UINT16 amplitude;
-        UINT16 S;
-    };
-    const Case cases[] = {
-        {100, 200, 44}, {90, 4, 1},  {0, 1000, 1},   {33, 750, 54},
-        {61, 450, 60},  {65, 90, 13}, {255, 65535, 37136},
-    };
+    // (postscale, amplitude, S); the 54, 60 and 13 differ in double precision.
+    const UINT16 cases[][3] = {{100, 200, 44}, {90, 4, 1},  {0, 1000, 1},  {33, 750, 54},
+                               {61, 450, 60},  {65, 90, 13}, {255, 65535, 37136}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "postscale " << int{c.postscale} << " amplitude " << c.amplitude);
-        SetConstants({0, 0, 0, 0, 0}, c.postscale);
-        UINT16 amplitude = c.amplitude;
-        Filter(std::vector<UINT16>(600, 10), 10, amplitude);
-        EXPECT_EQ(amplitude, c.S);
+        UINT16 amplitude = c[1];
+        Filter(std::vector<UINT16>(600, 10), {0, 0, 0, 0, 0}, static_cast<BYTE>(c[0]), 10, amplitude);
+        EXPECT_EQ(amplitude, c[2]) << "postscale " << c[0] << " amplitude " << c[1];
     }
 }
 
-TEST_F(LowPassTest, ImpulseResponseIsCentredFourSamplesLater)
+TEST_F(LowPass, ImpulseResponseIsCentredFourSamplesLater)
 {
     struct Case {
         const char *name;
         std::vector<int> taps;
-        UINT16 amplitude;  // with postscale 90: S = trunc(amplitude / 5), at least 1
+        UINT16 amplitude;  // with postscale 90: S = amplitude / 5, at least 1
         UINT16 median;
         int d;
-        std::vector<UINT16> expected;  // samples n .. n + 8
+        std::vector<UINT16> expected;  // samples n .. n + 8; all others are the median
     };
     const Case cases[] = {
         {"rising taps", {1, 2, 3, 4, 5}, 0, 500, 10, {510, 520, 530, 540, 550, 540, 530, 520, 510}},
@@ -83,61 +72,46 @@ TEST_F(LowPassTest, ImpulseResponseIsCentredFourSamplesLater)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        SetConstants(c.taps, 90);
-        const std::size_t n = 100;
         std::vector<UINT16> samples(600, c.median);
-        samples[n] = static_cast<UINT16>(c.median + c.d);
-        UINT16 amplitude = c.amplitude;
-        const auto out = Filter(samples, c.median, amplitude);
+        samples[101] = static_cast<UINT16>(c.median + c.d);
         std::vector<UINT16> expected(600, c.median);
-        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + n);
-        EXPECT_EQ(out, expected);
+        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + 101);
+        UINT16 amplitude = c.amplitude;
+        EXPECT_EQ(Filter(samples, c.taps, 90, c.median, amplitude), expected);
     }
-}
-
-TEST_F(LowPassTest, ConstantBufferAndFirstSampleHistory)
-{
-    // Taps sum 2*(1+2+3+4)+5 = 25; (v - m) = 40; S = 4: 25*40/4 + 100 = 350 everywhere,
-    // including the first eight outputs, which see the first sample as history.
-    SetConstants({1, 2, 3, 4, 5}, 90);
+    // A constant buffer, first eight outputs included: (2*(1+2+3+4)+5) * (140-100) / 4 + 100.
     UINT16 amplitude = 20;
-    const auto out = Filter(std::vector<UINT16>(1500, 140), 100, amplitude);
-    EXPECT_EQ(amplitude, 4);
-    EXPECT_EQ(out, std::vector<UINT16>(1500, 350));
+    EXPECT_EQ(Filter(std::vector<UINT16>(1500, 140), {1, 2, 3, 4, 5}, 90, 100, amplitude),
+              std::vector<UINT16>(1500, 350));
 }
 
-TEST_F(LowPassTest, RandomBuffersMatchClosedForm)
+TEST_F(LowPass, RandomBuffersMatchClosedForm)
 {
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> tap(-128, 127);
-    std::uniform_int_distribution<int> value(0, 1023);
-    std::uniform_int_distribution<int> postscale(0, 255);
+    std::uniform_int_distribution<int> tap(-128, 127), value(0, 1023), postscale(0, 255);
     for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {
         for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-            SCOPED_TRACE(testing::Message() << count << " samples, seed " << seed);
-            SetConstants({tap(random), tap(random), tap(random), tap(random), tap(random)},
-                         static_cast<BYTE>(postscale(random)));
+            const std::vector<int> taps = {tap(random), tap(random), tap(random), tap(random), tap(random)};
             const auto samples = qztest::RandomSamples(count, seed);
             const auto median = static_cast<UINT16>(value(random));
-            UINT16 amplitude = static_cast<UINT16>(value(random));
-            const auto out = Filter(samples, median, amplitude);
-            EXPECT_EQ(out, LowPassReference(samples, HeartSampling.LPFConstants, median, amplitude));
+            auto amplitude = static_cast<UINT16>(value(random));
+            const auto out = Filter(samples, taps, static_cast<BYTE>(postscale(random)), median, amplitude);
+            EXPECT_EQ(out, Reference(samples, taps, median, amplitude)) << count << " samples, seed " << seed;
         }
     }
 }
 
-TEST_F(LowPassTest, DiagnosticLinesOnlyAboveLogLevelThree)
+TEST_F(LowPass, DiagnosticLinesOnlyAboveLogLevelThree)
 {
-    SetConstants({-1, 2, -30, 4, 127}, 100);
     for (const UINT16 level : {UINT16{3}, UINT16{4}}) {
         LogLevel = level;
         UINT16 amplitude = 200;
         testing::internal::CaptureStdout();
-        Filter(std::vector<UINT16>(600, 7), 7, amplitude);
-        const std::string output = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(output, level == 3 ? ""
-                                     : "In LowPassFilter: Median is 7 and Scaling Value is 44\n"
-                                       "LPF is:  PS:100, a[0]:  -1, a[1]:   2, a[2]: -30, a[3]:   4, a[4]: 127, \n");
+        Filter(std::vector<UINT16>(600, 7), {-1, 2, -30, 4, 127}, 100, 7, amplitude);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  level == 3 ? ""
+                             : "In LowPassFilter: Median is 7 and Scaling Value is 44\n"
+                               "LPF is:  PS:100, a[0]:  -1, a[1]:   2, a[2]: -30, a[3]:   4, a[4]: 127, \n");
     }
 }
 
