@@ -9,7 +9,9 @@
 
 #include "AtomicFile.h"
 #include "EcgFile.h"
+#include "Manifest.h"
 #include "ToolkitError.h"
+#include "Wfdb.h"
 
 namespace qzkit {
 namespace {
@@ -25,6 +27,9 @@ constexpr double kCouplingFraction = 0.6;
 // A beat's waveform is drawn over this span around its peak, seconds.
 constexpr double kSupportBefore = 0.5;
 constexpr double kSupportAfter = 0.8;
+// The WFDB form of a synthetic recording: counts per mV and the count of 0 mV.
+constexpr double kWfdbGain = 200.0;
+constexpr int kWfdbBaseline = 512;
 
 // Random numbers from std::mt19937, whose output sequence is fixed by the
 // standard; the distributions are computed here because the standard
@@ -220,6 +225,51 @@ void WriteSynthFiles(const std::filesystem::path &base, const SynthRecording &re
     WriteEcgFile(ecgPath, recording.samples);
     const std::string csv = BeatsCsv(recording);
     WriteFileAtomically(beatsPath, [&csv](std::ostream &stream) { stream << csv; });
+}
+
+ReferenceBeats SynthReference(const SynthRecording &recording)
+{
+    ReferenceBeats reference;
+    reference.ticksPerSecond = recording.rate;
+    reference.source = "synthetic beats";
+    for (const SynthBeat &beat : recording.beats) {
+        reference.ticks.push_back(static_cast<double>(beat.sample));
+    }
+    return reference;
+}
+
+void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording)
+{
+    const std::vector<int> samples(recording.samples.begin(), recording.samples.end());
+    WriteWfdbRecord16(base, recording.rate, samples, kWfdbGain, kWfdbBaseline, "mV", "synthetic");
+    std::vector<Annotation> annotations;
+    for (const SynthBeat &beat : recording.beats) {
+        Annotation annotation;
+        annotation.sample = static_cast<std::int64_t>(beat.sample);
+        annotation.code = beat.ectopic ? annotation_code::Pvc : annotation_code::Normal;
+        annotations.push_back(annotation);
+    }
+    std::filesystem::path annotationPath = base;
+    annotationPath += ".atr";
+    WriteMitAnnotations(annotationPath, annotations);
+}
+
+void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording)
+{
+    const std::size_t length = recording.samples.size();
+    if (length != 1500 && length != 600) {
+        throw ToolkitError("a manifest needs a recording of 1500 or 600 samples");
+    }
+    ManifestEntry entry;
+    entry.file = base.filename().string() + ".ecg";
+    entry.samples = length;
+    entry.rate = recording.rate;
+    const WindowReference reference = ReferenceForWindow(SynthReference(recording), 0, length, recording.rate);
+    entry.referenceBeats = reference.beats;
+    entry.referenceBpm = reference.bpm;
+    std::filesystem::path manifestPath = base;
+    manifestPath += ".manifest.csv";
+    WriteManifest(manifestPath, {entry});
 }
 
 }  // namespace qzkit

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceBeats.h"
+
 namespace qzkit {
 
 enum class WaveKind { Ecg, Pulse };
@@ -53,6 +55,19 @@ void WriteSynthFiles(const std::filesystem::path &base, const SynthRecording &re
 
 // The beat list as CSV text: header "sample,time_s,type", one row per beat.
 std::string BeatsCsv(const SynthRecording &recording);
+
+// The true beats as reference beats (ticks are sample indices).
+ReferenceBeats SynthReference(const SynthRecording &recording);
+
+// Writes the recording as a WFDB record (base + ".hea", ".dat" in format 16,
+// 200 counts per mV with count 512 as 0 mV) and its beats as base + ".atr"
+// (N, or V for premature beats).
+void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording);
+
+// Writes base + ".manifest.csv" naming base + ".ecg" as the one window, with
+// its true reference rate. ToolkitError unless the recording has 1500 or
+// 600 samples.
+void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording);
 
 }  // namespace qzkit
 

@@ -13,6 +13,8 @@ struct SynthCommandOptions {
     SynthOptions synth;
     std::string base;
     std::string kind = "ecg";
+    bool wfdb = false;
+    bool manifest = false;
 };
 
 int RunSynth(const SynthCommandOptions &options)
@@ -24,6 +26,15 @@ int RunSynth(const SynthCommandOptions &options)
     std::printf("wrote %s.ecg: %zu samples at %g Hz, %zu beats, true rate %.2f BPM\n", options.base.c_str(),
                 recording.samples.size(), recording.rate, recording.beats.size(), TrueBpm(recording));
     std::printf("wrote %s.beats.csv\n", options.base.c_str());
+    if (options.wfdb) {
+        WriteSynthWfdb(options.base, recording);
+        std::printf("wrote %s.hea, %s.dat and %s.atr\n", options.base.c_str(), options.base.c_str(),
+                    options.base.c_str());
+    }
+    if (options.manifest) {
+        WriteSynthManifest(options.base, recording);
+        std::printf("wrote %s.manifest.csv\n", options.base.c_str());
+    }
     return 0;
 }
 
@@ -51,6 +62,11 @@ SubcommandAction SetUpSynth(CLI::App &command)
         ->capture_default_str();
     command.add_option("--rate", synth.rate, "Sampling rate, Hz")->capture_default_str();
     command.add_option("--seed", synth.seed, "Seed of the random generator")->capture_default_str();
+    command.add_flag("--wfdb", options->wfdb,
+                     "Also write a WFDB record (BASE.hea, BASE.dat) and beat annotations (BASE.atr)");
+    command.add_flag("--manifest", options->manifest,
+                     "Also write BASE.manifest.csv naming BASE.ecg as one window with its true rate "
+                     "(1500 or 600 samples), for evaluate");
     return [options] { return RunSynth(*options); };
 }
 

@@ -1,0 +1,35 @@
+// The manifest of a converted recording: one CSV row per window file.
+#ifndef QZKIT_MANIFEST_H
+#define QZKIT_MANIFEST_H
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qzkit {
+
+struct ManifestEntry {
+    std::string file;             // window file, relative to the manifest's directory
+    std::size_t startSample = 0;  // first sample of the window in the converted recording
+    std::size_t samples = 0;      // 1500 or 600
+    double rate = 0.0;            // samples per second
+    std::optional<std::size_t> referenceBeats;
+    std::optional<double> referenceBpm;
+
+    double StartTime() const { return static_cast<double>(startSample) / rate; }
+};
+
+// Columns file,start_sample,start_time_s,samples,rate_hz,reference_beats,
+// reference_bpm; the reference columns are empty when unknown. Written
+// atomically.
+void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries);
+
+// Reads a manifest written by WriteManifest. ToolkitError on a missing column
+// or a bad value.
+std::vector<ManifestEntry> ReadManifest(const std::filesystem::path &path);
+
+}  // namespace qzkit
+
+#endif

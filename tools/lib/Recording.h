@@ -1,0 +1,31 @@
+// One channel of a recording in physical units, as read from any input
+// format, and the choice of that channel.
+#ifndef QZKIT_RECORDING_H
+#define QZKIT_RECORDING_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qzkit {
+
+struct Recording {
+    double rate = 0.0;            // samples per second
+    std::vector<double> samples;  // physical values in `units`
+    std::string units;            // e.g. "mV", "uV"; may be empty when the source does not say
+    std::string channelName;
+    std::size_t invalidSamples = 0;  // samples the source marks invalid, replaced by the previous valid value
+};
+
+// Picks a channel by name (exact, else ignoring case) or by zero-based index
+// when `choice` is all digits. Throws ToolkitError naming the channels that
+// exist when nothing matches.
+std::size_t ChooseChannel(const std::vector<std::string> &names, const std::string &choice);
+
+// Counts of a physical unit per millivolt: 1 for mV, 1000 for uV, 0.001 for
+// V; 0 for a unit that is not a voltage (or is unknown).
+double UnitsPerMillivolt(const std::string &units);
+
+}  // namespace qzkit
+
+#endif
