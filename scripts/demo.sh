@@ -20,6 +20,6 @@ echo "\$ qz_vozozi_DE ecg250 $record $*    (in $work)"
 status=0
 "$build/qz_vozozi_DE" ecg250 "$record" "$@" || status=$?
 echo
-echo "exit status $status; files written:"
+echo "exit status $status; the run folder now holds:"
 ls -l --time-style=+ "$work" | tail -n +2
 exit $status
