@@ -4,11 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <stdexcept>
 
 namespace qztest {
@@ -95,8 +95,19 @@ RunResult RunProcess(const std::string &program, const std::vector<std::string> 
 
 std::string MaskAddresses(const std::string &text)
 {
-    static const std::regex address("(stored at |Reading |Writing )[0-9a-f]{16}");
-    return std::regex_replace(text, address, "$1ADDRESS");
+    const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    std::string masked = text;
+    for (const std::string prefix : {"stored at ", "Reading ", "Writing "}) {
+        for (auto at = masked.find(prefix); at != std::string::npos; at = masked.find(prefix, at + 1)) {
+            const auto digits = at + prefix.size();
+            if (digits + 16 <= masked.size() &&
+                std::all_of(masked.begin() + static_cast<std::ptrdiff_t>(digits),
+                            masked.begin() + static_cast<std::ptrdiff_t>(digits + 16), isHex)) {
+                masked.replace(digits, 16, "ADDRESS");
+            }
+        }
+    }
+    return masked;
 }
 
 void WriteBytes(const std::filesystem::path &file, const std::vector<std::uint8_t> &bytes)
