@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QZ_Filters.h"
+#include "TestBuffers.h"
+
+namespace {
+
+constexpr UINT16 kRecord = 1500;
+constexpr UINT16 kOneUnit = 500;   // 14 x 500 = 7000: q = 1 at the template centre
+constexpr UINT16 kTwoUnits = 1000; // q = 2 at the centre, 1 at template weight 7 to 13
+
+using Spikes = std::vector<std::pair<UINT16, UINT16>>;  // sample index, value
+
+// A zero record with the given spikes.
+std::vector<UINT16> Record(const Spikes &spikes)
+{
+    std::vector<UINT16> samples(kRecord, 0);
+    for (const auto &[position, value] : spikes) {
+        samples[position] = value;
+    }
+    return samples;
+}
+
+// Spikes every 20 samples from 1490 down: `twoUnits` of 1000, then `oneUnit`
+// of 500. On a 10-sample grid through 0 each spike sits at the centre of one
+// window (adding q) and at template weight 4 of its neighbours (adding 0).
+Spikes SpikeTrain(int twoUnits, int oneUnit)
+{
+    Spikes spikes;
+    for (int k = 0; k < twoUnits + oneUnit; ++k) {
+        spikes.emplace_back(static_cast<UINT16>(1490 - 20 * k), k < twoUnits ? kTwoUnits : kOneUnit);
+    }
+    return spikes;
+}
+
+class TemplateMatchingTest : public ::testing::Test {
+protected:
+    void SetUp() override { qztest::ResetState(); }
+
+    // Peaks at `locs` with the intervals GetBPM forms from them.
+    UINT16 Match(const std::vector<UINT16> &samples, const std::vector<UINT16> &locs)
+    {
+        qztest::PackedBuffer buffer(samples);
+        for (std::size_t k = 0; k < locs.size(); ++k) {
+            locations[k] = locs[k];
+            if (k + 1 < locs.size()) {
+                Peak[k].Interval = static_cast<UINT16>(locs[k + 1] - locs[k]);
+            }
+        }
+        Peaks = static_cast<BYTE>(locs.size());
+        return BPM_Method_TemplateMatching(buffer.data(), locations, &Peaks);
+    }
+
+    UINT16 locations[QZ_MAX_PEAKS] = {};
+    BYTE Peaks = 0;
+};
+
+// Grid 30, 80, .., 1480 (30 windows, step 8) with a q = 1 spike centred in
+// every window but the last; the last window sees only samples up to 1491.
+struct LastWindowCase {
+    UINT16 spike;
+    UINT16 expectedQuality;
+};
+
+class LastWindowTest : public TemplateMatchingTest, public ::testing::WithParamInterface<LastWindowCase> {};
+
+TEST_P(LastWindowTest, WindowAt1480IsCutAfterSample1491)
+{
+    Spikes spikes;
+    for (UINT16 p = 30; p < 1480; p = static_cast<UINT16>(p + 50)) {
+        spikes.emplace_back(p, kOneUnit);
+    }
+    spikes.emplace_back(GetParam().spike, kOneUnit);
+    EXPECT_EQ(Match(Record(spikes), {130, 180}), 50);
+    EXPECT_EQ(Peak[0].PeakCount, 30);
+    EXPECT_EQ(Peak[0].IntervalQuality, GetParam().expectedQuality);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cut, LastWindowTest,
+                         ::testing::Values(LastWindowCase{1480, 30 * 8},      // centred: rewarded
+                                           LastWindowCase{1490, 29 * 8},      // followed by 1491: adds 0
+                                           LastWindowCase{1491, 29 * 8 - 8},  // last examined: penalised
+                                           LastWindowCase{1492, 29 * 8 - 8}));  // never examined
+
+TEST_F(TemplateMatchingTest, FirstTenWindowsTraceTheLastRiseOfTheirMaximum)
+{
+    // Window 0 covers 15..45: it rises at 20 (index 5), then at 30 (index 15).
+    Spikes spikes = {{20, 100}, {30, kOneUnit}};
+    for (UINT16 p = 80; p <= 1480; p = static_cast<UINT16>(p + 50)) {
+        spikes.emplace_back(p, kOneUnit);
+    }
+    Match(Record(spikes), {130, 180});
+    EXPECT_EQ(Peak[0].TemplateIndex[0], 15);
+    EXPECT_EQ(Peak[0].PeakLocs[0], 32);  // first sample of the group after sample 30
+    EXPECT_EQ(Peak[0].TemplateIndex[9], 15);
+    EXPECT_EQ(Peak[0].PeakLocs[9], 4 * ((30 + 9 * 50) / 4 + 1));
+    EXPECT_EQ(Peak[0].TemplateIndex[10], 0);
+    EXPECT_EQ(Peak[0].PeakLocs[10], 0);
+}
+
+TEST_F(TemplateMatchingTest, WindowsNearTheStartBeginAtSampleZero)
+{
+    // Grid position 7: the window starts at sample 0 with template index 8.
+    Match(Record({{0, kOneUnit}}), {57, 107});
+    EXPECT_EQ(Peak[0].TemplateIndex[0], 8);
+    EXPECT_EQ(Peak[0].PeakLocs[0], 4);
+
+    // Grid position 0: only the right half of the template is used.
+    Match(Record({{3, kOneUnit}}), {50, 100});
+    EXPECT_EQ(Peak[0].TemplateIndex[0], 18);
+}
+
+struct TwoWindowCase {
+    const char *name;
+    Spikes spikes;
+    UINT16 expectedQuality;
+};
+
+class TwoWindowTest : public TemplateMatchingTest, public ::testing::WithParamInterface<TwoWindowCase> {};
+
+// Grid 700, 1450 (step 128): each reward adds (128 x q) mod 256.
+TEST_P(TwoWindowTest, ScoresEachWindow)
+{
+    Match(Record(GetParam().spikes), {700, 1450});
+    EXPECT_EQ(Peak[0].PeakCount, 2);
+    EXPECT_EQ(Peak[0].IntervalQuality, GetParam().expectedQuality);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TwoWindowTest,
+    ::testing::Values(
+        TwoWindowCase{"BothOneUnit", {{700, kOneUnit}, {1450, kOneUnit}}, 256},
+        TwoWindowCase{"TwoUnitsWrapToZero", {{700, kOneUnit}, {1450, kTwoUnits}}, 128},
+        TwoWindowCase{"PenaltyOfAFullStepGivesZero", {{700, kOneUnit}}, 0},
+        TwoWindowCase{"PenaltyStopsAtZero", {{1450, kOneUnit}}, 128},
+        // A window minimum of 0 counts as 1, so the ratio is the maximum.
+        TwoWindowCase{"RatioThreeOverZeroRewarded", {{700, kOneUnit}, {1450, 3}}, 128},
+        TwoWindowCase{"RatioTwoOverZeroPenalised", {{700, kOneUnit}, {1450, 2}}, 0},
+        // A repeated maximum: the first occurrence weighs, the second follows it.
+        TwoWindowCase{"RepeatedMaximumAtLastSample", {{700, kOneUnit}, {1450, kOneUnit}, {1465, kOneUnit}}, 256},
+        TwoWindowCase{"MaximumAtLastSample", {{700, kOneUnit}, {1450, 100}, {1465, kOneUnit}}, 0}),
+    [](const ::testing::TestParamInfo<TwoWindowCase> &param) { return std::string(param.param.name); });
+
+TEST_F(TemplateMatchingTest, RatioUsesTheWindowMinimum)
+{
+    std::vector<UINT16> samples = Record({{700, kOneUnit}, {1450, 10}});
+    for (UINT16 n = 1435; n <= 1465; ++n) {
+        if (n != 1450) {
+            samples[n] = 4;  // 10 / 4 = 2: no clear maximum
+        }
+    }
+    Match(samples, {700, 1450});
+    EXPECT_EQ(Peak[0].IntervalQuality, 0);
+    samples[1440] = 3;  // 10 / 3 = 3
+    Match(samples, {700, 1450});
+    EXPECT_EQ(Peak[0].IntervalQuality, 128);
+}
+
+TEST_F(TemplateMatchingTest, OneGridPositionNeverScores)
+{
+    Match(Record({{5, kOneUnit}}), {5, 1500});
+    EXPECT_EQ(Peak[0].PeakCount, 1);
+    EXPECT_EQ(Peak[0].IntervalQuality, 0);  // 256 x 1 mod 256
+}
+
+TEST_F(TemplateMatchingTest, MoreThan256GridPositionsNeverScore)
+{
+    Spikes spikes;
+    for (UINT16 p = 0; p < kRecord; p = static_cast<UINT16>(p + 20)) {
+        spikes.emplace_back(p, kTwoUnits);
+    }
+    Match(Record(spikes), {0, 5});
+    EXPECT_EQ(Peak[0].PeakCount, 300);
+    EXPECT_EQ(Peak[0].IntervalQuality, 0);
+}
+
+TEST_F(TemplateMatchingTest, ShortRecordUsesItsOwnGridAndCut)
+{
+    // 600 samples: grid 30, 80, .., 580; samples 592..599 are never examined.
+    Spikes spikes;
+    for (UINT16 p = 30; p <= 580; p = static_cast<UINT16>(p + 50)) {
+        spikes.emplace_back(p, kOneUnit);
+    }
+    std::vector<UINT16> samples = Record(spikes);
+    samples.resize(600);
+    Match(samples, {130, 180});
+    EXPECT_EQ(Peak[0].PeakCount, 12);
+    EXPECT_EQ(Peak[0].IntervalQuality, 12 * 21);
+}
+
+// Confidence and QI of the winner. Single candidates (the previous leader is
+// the winner itself) grade by confidence alone; otherwise the previous
+// leader's score and interval decide whether the QI is one step worse.
+struct SelectionCase {
+    const char *name;
+    std::vector<UINT16> locs;
+    Spikes spikes;
+    UINT16 expectedInterval;
+    UINT16 expectedConfidence;
+    UINT16 expectedQI;
+};
+
+class SelectionTest : public TemplateMatchingTest, public ::testing::WithParamInterface<SelectionCase> {};
+
+TEST_P(SelectionTest, GradesTheWinner)
+{
+    const SelectionCase &c = GetParam();
+    EXPECT_EQ(Match(Record(c.spikes), c.locs), c.expectedInterval);
+    EXPECT_EQ(Filter.get(FilterBits::ConfidenceLevel), c.expectedConfidence);
+    EXPECT_EQ(tm2.QI, c.expectedQI);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SelectionTest,
+    ::testing::Values(
+        // Interval 10 through 0: 150 windows, step 1, quality = sum of q.
+        SelectionCase{"Quality101", {10, 20}, SpikeTrain(50, 1), 10, 3, QI_PATTERN_0},
+        SelectionCase{"Quality100", {10, 20}, SpikeTrain(50, 0), 10, 2, QI_PATTERN_1},
+        SelectionCase{"Quality51", {10, 20}, SpikeTrain(25, 1), 10, 2, QI_PATTERN_1},
+        SelectionCase{"Quality50", {10, 20}, SpikeTrain(25, 0), 10, 1, QI_PATTERN_2},
+        SelectionCase{"FlatRecordCandidateZero", {100, 300, 350}, {}, 200, 1, QI_PATTERN_2},
+        // Equal qualities 128 with intervals 750 and 740: the earlier wins.
+        SelectionCase{"TieKeepsEarlier", {700, 1450, 2190}, {{1450, kOneUnit}}, 750, 3, QI_PATTERN_0},
+        // Previous leader scores 0 against the winner's interval 10; its own
+        // interval 20 is twice the winner's.
+        SelectionCase{"Neither101", {0, 20, 30}, SpikeTrain(50, 1), 10, 3, QI_PATTERN_2},
+        SelectionCase{"Neither51", {0, 20, 30}, SpikeTrain(25, 1), 10, 2, QI_PATTERN_2},
+        SelectionCase{"Neither50", {0, 20, 30}, SpikeTrain(25, 0), 10, 1, QI_PATTERN_3},
+        // Previous leader with an interval from once to below twice the winner's.
+        SelectionCase{"CloseInterval256", {700, 1450, 2190}, {{710, kOneUnit}, {1450, kOneUnit}}, 740, 3,
+                      QI_PATTERN_0},
+        SelectionCase{"CloseInterval51", {100, 500, 800}, {{1400, kOneUnit}}, 300, 2, QI_PATTERN_1},
+        SelectionCase{"CloseInterval42", {100, 500, 750}, {{1250, kOneUnit}}, 250, 1, QI_PATTERN_2},
+        SelectionCase{"TwiceInterval51", {150, 750, 1050}, {{1050, kOneUnit}, {1350, 100}}, 300, 2, QI_PATTERN_2},
+        SelectionCase{"TwiceInterval42", {100, 600, 850}, {{1350, kOneUnit}}, 250, 1, QI_PATTERN_3}),
+    [](const ::testing::TestParamInfo<SelectionCase> &param) { return std::string(param.param.name); });
+
+TEST_F(TemplateMatchingTest, AnchorBeyondTheRecordIsClampedToItsLastSample)
+{
+    Match(Record({}), {1500, 3100});
+    EXPECT_EQ(Peak[0].PeakCount, 1);
+}
+
+TEST_F(TemplateMatchingTest, WindowEndingOnItsMaximumStaysSearching)
+{
+    // Both windows rise strictly from 0 to their last sample: no sample ever
+    // follows a maximum, so each window leaves Searching set, InPeak clear.
+    std::vector<UINT16> samples(kRecord, 0);
+    for (UINT16 k = 0; k <= 30; ++k) {
+        samples[685u + k] = k;
+        samples[1435u + k] = k;
+    }
+    Match(samples, {700, 1450});
+    EXPECT_EQ(Filter.get(FilterBits::Searching), 1);
+    EXPECT_EQ(Filter.get(FilterBits::InPeak), 0);
+    EXPECT_EQ(Peak[0].IntervalQuality, 0);
+}
+
+TEST_F(TemplateMatchingTest, LeavesScanFlagsOfTheLastWindowAndTouchesNoOtherBit)
+{
+    Filter.set(FilterBits::UseTemplateMatch, 1);
+    Filter.set(FilterBits::BadMeasurement, 1);
+    Filter.set(FilterBits::BeatClassifyingMethod, 1);
+    Filter.set(FilterBits::Rising, 1);
+    // The last window (1450) holds a clear, followed maximum.
+    Match(Record({{1450, kOneUnit}}), {700, 1450});
+    EXPECT_EQ(Filter.get(FilterBits::InPeak), 1);
+    EXPECT_EQ(Filter.get(FilterBits::Searching), 0);
+    EXPECT_EQ(Filter.get(FilterBits::UseTemplateMatch), 1);
+    EXPECT_EQ(Filter.get(FilterBits::BadMeasurement), 1);
+    EXPECT_EQ(Filter.get(FilterBits::BeatClassifyingMethod), 1);
+    EXPECT_EQ(Filter.get(FilterBits::Rising), 1);
+    EXPECT_EQ(Peaks, 2);
+}
+
+}  // namespace
