@@ -1,15 +1,10 @@
-// Timing of the heart-rate library on the host: the whole pipeline for a
-// typical 1500-sample and 600-sample recording and for the worst case of
+// Timing of the heart-rate library on the host: the whole pipeline for the
+// shipped 1500-sample and 600-sample ECG examples and for the worst case of
 // template matching, and every stage on its own with the input the pipeline
 // would hand it. Dump files go to the in-memory file operations with writes
 // discarded, so the figures are the library's and not the disk's.
-//
-//   qz_bench [benchmark flags]            run the benchmarks
-//   qz_bench --write-recording=PATH       write the typical 1500-sample
-//                                         recording (for the whole-process run)
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,26 +29,34 @@ constexpr UINT16 kShortSamples = 600;
 constexpr UINT16 kShortBytes = 750;
 const char *const kRecordName = "bench";
 
-// The shipped ECG constants: 250 Hz, 30..240 BPM.
-const BYTE kConstantsImage[QZ_CONSTANTS_FILE_BYTES] = {0xFA, 0x00, 0x00, 0x00, 0x12, 0x83, 0x3B, 0xF0, 0x00, 0x1E, 0x00,
-                                                       0x3C, 0x01, 0x02, 0x03, 0x04, 0x05, 0x1E, 0xEC, 0x2F, 0xC0, 0xCE,
-                                                       0x21, 0x40, 0x13, 0x47, 0xBF, 0x01, 0x03, 0x00, 0x00};
-
-// An ECG-like trace at 250 Hz: baseline near 500 with a slow wander, a
-// narrow R wave and a broad T wave every `period` samples.
-std::vector<UINT16> SyntheticEcg(std::size_t samples, std::size_t period)
+// A little-endian file from the examples folder, or an empty vector.
+std::vector<BYTE> ReadExample(const std::string &name)
 {
-    std::vector<UINT16> out(samples);
-    for (std::size_t n = 0; n < samples; ++n) {
-        const double phase = static_cast<double>(n % period);
-        double value = 500.0 + 12.0 * std::sin(2.0 * M_PI * static_cast<double>(n) / 700.0);
-        value += 380.0 * std::exp(-std::pow((phase - 40.0) / 3.0, 2.0));
-        value -= 60.0 * std::exp(-std::pow((phase - 46.0) / 2.0, 2.0));
-        value += 70.0 * std::exp(-std::pow((phase - 110.0) / 14.0, 2.0));
-        out[n] = static_cast<UINT16>(std::fmin(1023.0, std::fmax(0.0, value)));
+    std::vector<BYTE> bytes;
+    FILE *file = std::fopen((std::string(QZ_EXAMPLES_DIR) + "/" + name).c_str(), "rb");
+    if (file == nullptr) return bytes;
+    int c = 0;
+    while ((c = std::fgetc(file)) != EOF) {
+        bytes.push_back(static_cast<BYTE>(c));
     }
-    return out;
+    (void)std::fclose(file);
+    return bytes;
 }
+
+std::vector<UINT16> ExampleRecording(const std::string &name)
+{
+    const std::vector<BYTE> bytes = ReadExample(name);
+    std::vector<UINT16> samples(bytes.size() / 2);
+    for (std::size_t n = 0; n < samples.size(); ++n) {
+        samples[n] = static_cast<UINT16>(bytes[2 * n] | (bytes[2 * n + 1] << 8));
+    }
+    return samples;
+}
+
+// The shipped recordings: ECG at 250 Hz, 72 BPM (1500 samples) and 60 BPM (600).
+const char *const kTypicalLong = "ecg_72bpm.ecg";
+const char *const kTypicalShort = "ecg_60bpm_600.ecg";
+const char *const kConstantsFile = "ecg250.pvx.filters.v1";
 
 // Tops every second sample, with one gap of three after the tenth: 25 stored
 // peaks, 24 candidate intervals (23 of 2, one of 3), irregular enough for
@@ -86,7 +89,10 @@ struct PackedRecord {
         Filter.set(FilterBits::VariablePeakThreshold, 1);
         Filter.set(FilterBits::BeatClassifyingMethod, 1);
         Filter.set(FilterBits::DerivativeOrder, 2);
-        hlp_convertSamplingTo64bitFloat(kConstantsImage, &HeartSampling);
+        const std::vector<BYTE> constants = ReadExample(kConstantsFile);
+        if (constants.size() == QZ_CONSTANTS_FILE_BYTES) {
+            hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
+        }
         hlp_convertUnpackedToPacked(samples.data(), bytes.data());
     }
 };
@@ -131,12 +137,12 @@ void RunPipeline(benchmark::State &state, const std::vector<UINT16> &samples, BY
 
 void BM_CalculateHeartRate_1500(benchmark::State &state)
 {
-    RunPipeline(state, SyntheticEcg(QZ_MAX_SAMPLES, 200), kMaskAll);
+    RunPipeline(state, ExampleRecording(kTypicalLong), kMaskAll);
 }
 
 void BM_CalculateHeartRate_600(benchmark::State &state)
 {
-    RunPipeline(state, SyntheticEcg(kShortSamples, 200), kMaskAll);
+    RunPipeline(state, ExampleRecording(kTypicalShort), kMaskAll);
 }
 
 // Peak finding and beat classification straight on the worst-case trace.
@@ -148,7 +154,7 @@ void BM_CalculateHeartRate_TemplateWorstCase(benchmark::State &state)
 // The cost of restoring the input, included in every figure below.
 void BM_RestoreBuffer(benchmark::State &state)
 {
-    StageInput input(SyntheticEcg(QZ_MAX_SAMPLES, 200), 0);
+    StageInput input(ExampleRecording(kTypicalLong), 0);
     for (auto _ : state) {
         benchmark::DoNotOptimize(input.Fresh());
     }
@@ -159,7 +165,7 @@ void BM_RestoreBuffer(benchmark::State &state)
 // conditioning stages, its dump file (unpacked, write discarded).
 void RunStage(benchmark::State &state, BYTE stage, UINT16 derivativeOrder)
 {
-    StageInput input(SyntheticEcg(QZ_MAX_SAMPLES, 200), static_cast<BYTE>(stage - 1u));
+    StageInput input(ExampleRecording(kTypicalLong), static_cast<BYTE>(stage - 1u));
     Filter.set(FilterBits::DerivativeOrder, derivativeOrder);
     for (auto _ : state) {
         benchmark::DoNotOptimize(CalculateHeartRate(input.Fresh(), stage, kRecordName));
@@ -183,7 +189,7 @@ const StageCase kStageCases[] = {
 // Beat-rate estimation alone on the peaks of the conditioned typical record.
 void BM_GetBPM(benchmark::State &state)
 {
-    StageInput input(SyntheticEcg(QZ_MAX_SAMPLES, 200), kMaskAll & ~kMaskBeats);
+    StageInput input(ExampleRecording(kTypicalLong), kMaskAll & ~kMaskBeats);
     std::vector<UINT16> locations(GloballyAccessibleIntervals, GloballyAccessibleIntervals + QZ_MAX_PEAKS);
     UINT16 bpm = 0;
     UINT16 scratch = 0;
@@ -214,7 +220,7 @@ void BM_TemplateMatchingWorstCase(benchmark::State &state)
 // The unpacking behind every stage dump file.
 void BM_UnpackForDump(benchmark::State &state)
 {
-    StageInput input(SyntheticEcg(QZ_MAX_SAMPLES, 200), 0);
+    StageInput input(ExampleRecording(kTypicalLong), 0);
     std::vector<UINT16> unpacked(QZ_MAX_SAMPLES);
     for (auto _ : state) {
         hlp_convertPackedToUnpacked(input.working.data(), unpacked.data());
@@ -231,35 +237,14 @@ BENCHMARK(BM_GetBPM);
 BENCHMARK(BM_TemplateMatchingWorstCase);
 BENCHMARK(BM_UnpackForDump);
 
-// Writes the typical recording as little-endian 16-bit samples.
-int WriteRecording(const char *path)
-{
-    const std::vector<UINT16> samples = SyntheticEcg(QZ_MAX_SAMPLES, 200);
-    std::vector<unsigned char> bytes;
-    for (const UINT16 sample : samples) {
-        bytes.push_back(static_cast<unsigned char>(sample & 0xFFu));
-        bytes.push_back(static_cast<unsigned char>(sample >> 8));
-    }
-    FILE *file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "cannot create %s\n", path);
-        return 1;
-    }
-    const bool complete = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !complete) {
-        std::fprintf(stderr, "cannot write %s\n", path);
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    const std::string writeFlag = "--write-recording=";
-    if (argc == 2 && std::string(argv[1]).rfind(writeFlag, 0) == 0) {
-        return WriteRecording(argv[1] + writeFlag.size());
+    if (ExampleRecording(kTypicalLong).size() != QZ_MAX_SAMPLES || ExampleRecording(kTypicalShort).size() != kShortSamples ||
+        ReadExample(kConstantsFile).size() != QZ_CONSTANTS_FILE_BYTES) {
+        std::fprintf(stderr, "qz_bench: the shipped examples are missing from %s\n", QZ_EXAMPLES_DIR);
+        return 1;
     }
     for (const StageCase &stage : kStageCases) {
         benchmark::RegisterBenchmark(stage.name, RunStage, stage.stage, stage.derivativeOrder);

@@ -28,12 +28,12 @@ echo "bench: machine: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(npr
 "$dir/bench/qz_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_out="$results/qz_bench.json" --benchmark_out_format=json "$@" | tee "$results/qz_bench.txt"
 
-# A scratch folder with the shipped ECG constants and the typical recording.
+# A scratch folder with the shipped ECG constants and 1500-sample recording.
 run="$results/run"
 rm -rf "$run"
 mkdir -p "$run"
 cp "$root/examples/ecg250.pvx.filters.v1" "$run/c.pvx.filters.v1"
-"$dir/bench/qz_bench" --write-recording="$run/r.ecg"
+cp "$root/examples/ecg_72bpm.ecg" "$run/r.ecg"
 (cd "$run" && hyperfine -N --warmup 50 --min-runs 500 \
   --export-json "$results/process.json" --export-markdown "$results/process.md" \
   -n qz_vozozi_DE "$dir/qz_vozozi_DE c r" -n qz_floor "$dir/bench/qz_floor c r")
