@@ -49,15 +49,13 @@ constexpr std::size_t kResultRecordBytes = 86;
 
 const char *const kConstantsBase = "c";
 const char *const kRecordBase = "r";
-const char *const kOutputNames[] = {"r.out",    "r.lowpass", "r.highpass",          "r.derivative",
+const char *const kOutputNames[] = {"r.out",    "r.lowpass", "r.highpass", "r.derivative",
                                     "r.square", "r.average", "thresholdmethod.info"};
 const char *const kStageDumpNames[] = {"r.lowpass", "r.highpass", "r.derivative", "r.square", "r.average"};
 
 // Numeric texts at the edges of strtol and of the 16-bit truncation.
-const char *const kOddTexts[] = {"",      "-1",         "+7",          " 42",
-                                 "0x1F",  "abc",        "12abc",       "2147483647",
-                                 "2147483648", "-2147483649", "99999999999999999999", "65536",
-                                 "-65535", "\t-0",      "5",           "300"};
+const char *const kOddTexts[] = {"", "-1", "+7", " 42", "0x1F", "abc", "12abc", "2147483647", "2147483648",
+                                 "-2147483649", "99999999999999999999", "65536", "-65535", "\t-0", "5", "300"};
 
 // Reads the input front to back; past its end every byte is 0.
 class ByteReader {
@@ -67,7 +65,6 @@ public:
     std::uint8_t Next() { return offset_ < size_ ? data_[offset_++] : 0u; }
     const std::uint8_t *Rest() const { return data_ + offset_; }
     std::size_t RestSize() const { return size_ - offset_; }
-    void Skip(std::size_t count) { offset_ += count < RestSize() ? count : RestSize(); }
 
 private:
     const std::uint8_t *data_;
