@@ -1,7 +1,8 @@
 // Measures the stack depth of CalculateHeartRate on the target by painting:
 // the free stack below the caller is filled with a pattern before the call
-// and scanned for the deepest overwritten word after it. Linked with
-// --wrap=CalculateHeartRate around the unchanged driver.
+// and scanned for the deepest overwritten word after it. The unchanged driver
+// is linked with --wrap on the (C++-mangled) symbol of CalculateHeartRate,
+// so its call lands here.
 #include <inttypes.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -9,16 +10,17 @@
 #include "Driver.h"
 #include "QZ_Filters.h"
 
-extern "C" {
-UINT16 __real_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
-UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
-}
+#define QZ_PIPELINE_SYMBOL "_Z18CalculateHeartRatePhhPKc"
+
+UINT16 RealCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName) __asm__("__real_" QZ_PIPELINE_SYMBOL);
+UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName) __asm__("__wrap_" QZ_PIPELINE_SYMBOL);
 
 namespace {
 
 constexpr uint32_t PAINT_PATTERN = 0xDEADBEEFu;
 constexpr uint32_t PAINT_BYTES = 16384u;  // painted below the caller's stack pointer
 
+bool Measured;
 uint32_t DeepestUse;
 bool PaintExhausted;
 
@@ -31,7 +33,7 @@ uintptr_t StackPointer(void)
 
 }  // namespace
 
-UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
+UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
 {
     const uintptr_t top = StackPointer() & ~static_cast<uintptr_t>(3u);
     volatile uint32_t *const lowest = reinterpret_cast<volatile uint32_t *>(top - PAINT_BYTES);
@@ -40,12 +42,13 @@ UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *rec
         *word = PAINT_PATTERN;
     }
 
-    const UINT16 result = __real_CalculateHeartRate(BufferPtr, Selector, recordName);
+    const UINT16 result = RealCalculateHeartRate(BufferPtr, Selector, recordName);
 
     volatile uint32_t *word = lowest;
     while (word < end && *word == PAINT_PATTERN) {
         ++word;
     }
+    Measured = true;
     DeepestUse = static_cast<uint32_t>(top - reinterpret_cast<uintptr_t>(word));
     PaintExhausted = (word == lowest);
     return result;
@@ -54,7 +57,11 @@ UINT16 __wrap_CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *rec
 int main(int argc, char **argv)
 {
     const int status = QZ_RunDriver(argc, argv);
-    printf("CalculateHeartRate stack: %" PRIu32 " bytes%s\n", DeepestUse,
-           PaintExhausted ? " (all painted stack used: the true depth is larger)" : "");
+    if (!Measured) {
+        printf("CalculateHeartRate was not called\n");
+    } else {
+        printf("CalculateHeartRate stack: %" PRIu32 " bytes%s\n", DeepestUse,
+               PaintExhausted ? " (all painted stack used: the true depth is larger)" : "");
+    }
     return status;
 }
