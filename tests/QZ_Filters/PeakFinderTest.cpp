@@ -59,16 +59,27 @@ TEST_F(PeakFinderTest, SingleHumpOpensAtThresholdAboveBaselineAndClosesNearZero)
     EXPECT_EQ(Filter.get(FilterBits::Searching), 1);
 }
 
-TEST_F(PeakFinderTest, HumpThatNeverFallsToSevenStaysOpenAndUncounted)
+TEST_F(PeakFinderTest, HumpClosesOnlyWhenItFallsToSeven)
 {
-    std::vector<UINT16> samples = Signal({10, 30, 60, 100, 60, 30}, 47, kRecord);
-    for (std::size_t n = 53; n < kRecord; ++n) {
-        samples[n] = 8;
+    for (const UINT16 level : std::vector<UINT16>{7, 8}) {
+        std::vector<UINT16> samples = Signal({10, 30, 60, 100, 60, 30}, 47, kRecord, level);
+        for (std::size_t n = 0; n < 47; ++n) {
+            samples[n] = 0;
+        }
+        const bool closes = level == 7;
+        EXPECT_EQ(Find(samples, 20), closes ? 1 : 0) << level;
+        EXPECT_EQ(locations[0], 51);
+        EXPECT_EQ(PeakValues[0], 100);
+        EXPECT_EQ(Filter.get(FilterBits::Searching), closes ? 1 : 0);
     }
-    EXPECT_EQ(Find(samples, 20), 0);
-    EXPECT_EQ(locations[0], 51);
-    EXPECT_EQ(PeakValues[0], 100);
-    EXPECT_EQ(Filter.get(FilterBits::Searching), 0);
+}
+
+TEST_F(PeakFinderTest, RiseBelowTheBaselineNeitherOpensNorLowersIt)
+{
+    // The search base is 8: rising samples below it never open a peak and
+    // never pull the base down, so the 25 stands only 17 above it.
+    EXPECT_EQ(Find(Signal({3, 5, 6, 25}, 0), 20), 0);
+    EXPECT_EQ(locations[0], 0);
 }
 
 struct OpenPeakCase {
@@ -129,24 +140,39 @@ TEST_F(PeakFinderTest, VariableThresholdOpensOnTheFirstSampleAndClosesOnAFallOfT
 
 TEST_F(PeakFinderTest, VariableThresholdMeasuresTheNextRiseFromWhereThePeakClosed)
 {
-    // Closes at 600 (100 below the top 700), bottom follows down to 520, and
-    // the next peak opens at 630 = 520 + 110, far above 7.
+    // Closes at 600 (100 below the top 700); the base follows the fall to
+    // 520, so the 600 after it (80 up) opens nothing, and the 610 that
+    // stands 110 above the next low opens the second peak, far above 7.
     const std::vector<UINT16> samples =
-        Signal({500, 500, 600, 700, 650, 600, 550, 520, 600, 630, 610}, 0, kRecord, 610);
+        Signal({500, 500, 600, 700, 650, 600, 550, 520, 600, 500, 610}, 0, kRecord, 610);
     EXPECT_EQ(Find(samples, 100, true), 1);
     EXPECT_EQ(locations[0], 4);
     EXPECT_EQ(PeakValues[0], 700);
-    EXPECT_EQ(locations[1], 10);
-    EXPECT_EQ(PeakValues[1], 630);
+    EXPECT_EQ(locations[1], 11);
+    EXPECT_EQ(PeakValues[1], 610);
+    EXPECT_EQ(locations[2], 0);
 }
 
-TEST_F(PeakFinderTest, VariableThresholdBottomStartsAtTheFirstSampleWhenBelowTheThreshold)
+struct FirstBaseCase {
+    UINT16 first;
+    UINT16 second;
+    BYTE expectedCount;
+};
+
+class VariableFirstBaseTest : public PeakFinderTest, public ::testing::WithParamInterface<FirstBaseCase> {};
+
+// The first base is sample 0 minus the threshold (20) when sample 0 exceeds
+// it, otherwise sample 0 itself.
+TEST_P(VariableFirstBaseTest, OpensOnlyAThresholdAboveTheFirstBase)
 {
-    // bottom = 15 (not 15 - 20): the rise to 35 opens, the rise to 34 would not.
-    EXPECT_EQ(Find(Signal({15, 15, 35, 0}, 0), 20, true), 1);
-    EXPECT_EQ(locations[0], 3);
-    EXPECT_EQ(Find(Signal({15, 15, 34, 0}, 0), 20, true), 0);
+    const FirstBaseCase c = GetParam();
+    EXPECT_EQ(Find(Signal({c.first, c.second, 0}, 0), 20, true), c.expectedCount);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, VariableFirstBaseTest,
+                         ::testing::Values(FirstBaseCase{15, 35, 1}, FirstBaseCase{15, 34, 0},
+                                           FirstBaseCase{20, 40, 1}, FirstBaseCase{20, 39, 0},
+                                           FirstBaseCase{21, 22, 1}));
 
 TEST_F(PeakFinderTest, ThresholdZeroOpensOnTheFirstRisingSample)
 {
