@@ -22,7 +22,10 @@
 // Each input runs from the program-start state and must keep the tool's
 // contract: exit status 0 exactly when both inputs were acceptable, then an
 // 86-byte result record and full-length stage dumps; the same files again
-// when the same input runs a second time. A broken contract aborts.
+// when the same input runs a second time; at most 1 s of processor time per
+// run. A broken contract aborts. (The time limit is on processor time, not
+// wall-clock time, so a busy machine does not fail an input; fuzz/run.sh
+// gives libFuzzer a wall-clock timeout only to catch hangs.)
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,6 +33,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,6 +50,7 @@ constexpr std::size_t kMaxRecordBytes = 3600;
 constexpr unsigned kModeNoRecordName = 6;
 constexpr unsigned kModeUsage = 7;
 constexpr std::size_t kResultRecordBytes = 86;
+constexpr double kMaxSecondsPerRun = 1.0;
 
 const char *const kConstantsBase = "c";
 const char *const kRecordBase = "r";
@@ -192,8 +197,11 @@ std::map<std::string, std::vector<std::uint8_t>> RunOnce(const Run &run, int &st
     }
     argv.push_back(nullptr);
     QZ_ResetDriverState();
+    const std::clock_t start = std::clock();
     status = QZ_RunDriver(static_cast<int>(storage.size()), argv.data());
     std::fflush(stdout);
+    const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    if (seconds > kMaxSecondsPerRun) Fail("one run took more than 1 s of processor time");
     return Outputs();
 }
 
