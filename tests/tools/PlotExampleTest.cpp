@@ -1,7 +1,7 @@
-// The figure of an example run: a synthetic ECG with known beat times, run
-// through the heart-rate tool with the shipped ECG constants, drawn, and the
-// SVG rendered again by an independent renderer (rsvg-convert) to prove it is
-// a valid picture of what the figure model says.
+// The figures of the shipped example ECG recordings (synthetic, with known
+// beat times), run through the heart-rate tool with the shipped ECG
+// constants, and the SVG rendered again by an independent renderer
+// (rsvg-convert) to prove it is a valid picture of what the figure model says.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -19,7 +21,6 @@
 #include "PlotFigure.h"
 #include "PlotRender.h"
 #include "PlotToolRun.h"
-#include "Synth.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
 
@@ -93,101 +94,113 @@ std::filesystem::path FindOnPath(const std::string &program)
     return {};
 }
 
-class PlotExample : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
+// A shipped example recording run through the tool (once per test program)
+// with the tool's default settings, its true beats and its figure.
+struct ExampleRun {
+    std::vector<std::size_t> trueBeats;  // sample index of each R wave
+    qzkit::RunFiles files;
+    Figure figure;
+
+    double TrueBpm() const
     {
-        qzkit::SynthOptions options;
-        options.bpm = 72.0;
-        options.noise = 2.0;
-        options.wander = 15.0;
-        options.seed = 3;
-        recording_ = new qzkit::SynthRecording(qzkit::Synthesize(options));
-        directory_ = new qztest::TempDir();
-        qztest::WriteSamples(*directory_ / "example.ecg", recording_->samples);
-        qzkit::RunSettings settings;
-        settings.mask = 127;
-        settings.peakDetection = 1;
-        settings.beatMethod = 1;
-        settings.derivativeOrder = 2;
-        files_ = new qzkit::RunFiles(qzkit::RunToolAndRead(
-            {QZ_TOOL_PATH, *directory_ / "example", std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250", settings}));
-        figure_ = new Figure(qzkit::BuildFigure(*files_, settings));
+        const double meanRr = static_cast<double>(trueBeats.back() - trueBeats.front()) /
+                              static_cast<double>(trueBeats.size() - 1u);
+        return 60.0 / (meanRr * static_cast<double>(files.constants.Period));
     }
-
-    static void TearDownTestSuite()
-    {
-        delete figure_;
-        delete files_;
-        delete directory_;
-        delete recording_;
-    }
-
-    static const qzkit::Panel &PeakPanel() { return figure_->panels[figure_->peakPanel]; }
-
-    static qzkit::SynthRecording *recording_;
-    static qztest::TempDir *directory_;
-    static qzkit::RunFiles *files_;
-    static Figure *figure_;
+    const qzkit::Panel &PeakPanel() const { return figure.panels[figure.peakPanel]; }
 };
 
-qzkit::SynthRecording *PlotExample::recording_ = nullptr;
-qztest::TempDir *PlotExample::directory_ = nullptr;
-qzkit::RunFiles *PlotExample::files_ = nullptr;
-Figure *PlotExample::figure_ = nullptr;
+const std::filesystem::path kExamples = QZ_EXAMPLES_DIR;
 
-TEST_F(PlotExample, OnePanelPerSignalInPipelineOrder)
+std::vector<std::size_t> ReadTrueBeats(const std::filesystem::path &csv)
 {
-    const std::vector<std::string> titles{"recording example", "low-pass", "high-pass", "derivative", "squared",
-                                          "moving average (two passes) - what the peak finder saw"};
-    ASSERT_EQ(figure_->panels.size(), titles.size());
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        EXPECT_EQ(figure_->panels[i].title, titles[i]);
-        EXPECT_EQ(figure_->panels[i].kind, qzkit::PanelKind::Signal);
-        EXPECT_EQ(figure_->panels[i].samples.size(), 1500u);
+    std::ifstream stream(csv);
+    std::string line;
+    std::getline(stream, line);  // sample,time_s,type
+    std::vector<std::size_t> beats;
+    while (std::getline(stream, line)) {
+        beats.push_back(std::stoul(line.substr(0, line.find(','))));
     }
-    EXPECT_EQ(figure_->peakPanel, 5u);
-    EXPECT_EQ(figure_->panels[0].samples, recording_->samples);
-    EXPECT_EQ(figure_->panels[5].samples, *files_->dumps[4]);
+    return beats;
 }
 
-TEST_F(PlotExample, TitleShowsTheRunResult)
+const ExampleRun &Example(const std::string &name)
 {
-    const qzkit::FigureTitle &title = figure_->title;
-    EXPECT_EQ(title.recordName, "example");
-    EXPECT_NEAR(title.bpm, qzkit::TrueBpm(*recording_), 2.0);
+    static std::map<std::string, ExampleRun> runs;
+    const auto found = runs.find(name);
+    if (found != runs.end()) {
+        return found->second;
+    }
+    qzkit::RunSettings settings;
+    settings.mask = 127;
+    settings.peakDetection = 1;
+    settings.beatMethod = 1;
+    settings.derivativeOrder = 2;
+    qzkit::RunFiles files =
+        qzkit::RunToolAndRead({QZ_TOOL_PATH, kExamples / name, kExamples / "ecg250", settings});
+    Figure figure = qzkit::BuildFigure(files, settings);
+    return runs[name] = {ReadTrueBeats(kExamples / (name + ".beats.csv")), std::move(files), std::move(figure)};
+}
+
+class PlotShippedExample : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PlotShippedExample, OnePanelPerSignalInPipelineOrder)
+{
+    const ExampleRun &run = Example(GetParam());
+    const std::vector<std::string> titles{"recording " + GetParam(), "low-pass", "high-pass", "derivative",
+                                          "squared", "moving average (two passes) - what the peak finder saw"};
+    ASSERT_EQ(run.figure.panels.size(), titles.size());
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        EXPECT_EQ(run.figure.panels[i].title, titles[i]);
+        EXPECT_EQ(run.figure.panels[i].kind, qzkit::PanelKind::Signal);
+        EXPECT_EQ(run.figure.panels[i].samples.size(), run.files.recording.size());
+    }
+    EXPECT_EQ(run.figure.peakPanel, 5u);
+    EXPECT_EQ(run.figure.panels[5].samples, *run.files.dumps[4]);
+}
+
+TEST_P(PlotShippedExample, TitleShowsTheRunResult)
+{
+    const ExampleRun &run = Example(GetParam());
+    const qzkit::FigureTitle &title = run.figure.title;
+    EXPECT_EQ(title.recordName, GetParam());
+    EXPECT_NEAR(title.bpm, run.TrueBpm(), 1.0);
     EXPECT_EQ(title.qi, 0u);
-    EXPECT_EQ(title.peakCount, recording_->beats.size());
+    EXPECT_EQ(title.peakCount, run.trueBeats.size());
     EXPECT_EQ(title.classification, "not used (regular peaks: single or average interval)");
-    EXPECT_EQ(figure_->headline, "example   BPM " + std::to_string(title.bpm) + "   QI 0   " +
-                                     std::to_string(title.peakCount) + " peaks");
-    ASSERT_TRUE(files_->methodDump.has_value());
-    EXPECT_EQ(*files_->methodDump, files_->result.statistics);
+    EXPECT_EQ(run.figure.headline, GetParam() + "   BPM " + std::to_string(title.bpm) + "   QI 0   " +
+                                       std::to_string(title.peakCount) + " peaks");
+    ASSERT_TRUE(run.files.methodDump.has_value());
+    EXPECT_EQ(*run.files.methodDump, run.files.result.statistics);
 }
 
-TEST_F(PlotExample, EveryDetectedPeakIsMarkedAndMapsBackOntoItsTrueBeat)
+TEST_P(PlotShippedExample, EveryDetectedPeakIsMarkedAndMapsBackOntoItsTrueBeat)
 {
-    const qzkit::Panel &peaks = PeakPanel();
-    ASSERT_EQ(peaks.peaks.size(), files_->result.peakCount);
-    const std::vector<qzkit::BeatMarker> &beats = figure_->panels.front().beats;
-    ASSERT_EQ(beats.size(), recording_->beats.size());
-    EXPECT_EQ(figure_->beatDelay, 12u);
+    const ExampleRun &run = Example(GetParam());
+    const qzkit::Panel &peaks = run.PeakPanel();
+    ASSERT_EQ(peaks.peaks.size(), run.files.result.peakCount);
+    const std::vector<qzkit::BeatMarker> &beats = run.figure.panels.front().beats;
+    ASSERT_EQ(beats.size(), run.trueBeats.size());
+    EXPECT_EQ(run.figure.beatDelay, 12u);
     for (std::size_t i = 0; i < beats.size(); ++i) {
         EXPECT_EQ(peaks.peaks[i].value, peaks.samples[peaks.peaks[i].sample]);
-        const std::size_t truth = recording_->beats[i].sample;
+        const std::size_t truth = run.trueBeats[i];
         EXPECT_LE(beats[i].sample > truth ? beats[i].sample - truth : truth - beats[i].sample, kBeatTolerance)
             << "beat " << i + 1 << " at " << beats[i].sample << ", R wave at " << truth;
     }
 }
 
-TEST_F(PlotExample, SvgRendersElsewhereAsTheSamePicture)
+INSTANTIATE_TEST_SUITE_P(Ecg, PlotShippedExample, ::testing::Values("ecg_72bpm", "ecg_60bpm_600"));
+
+TEST(PlotRender, SvgRendersElsewhereAsTheSamePicture)
 {
+    const Figure &figure = Example("ecg_72bpm").figure;
     const std::filesystem::path rsvg = FindOnPath("rsvg-convert");
     ASSERT_FALSE(rsvg.empty()) << "rsvg-convert (librsvg2-bin) is needed: scripts/install-deps.sh plot";
     const qztest::TempDir out;
-    qzkit::WriteFigureFiles(out / "figure", qzkit::RenderFigure(*figure_));
-    const std::string svg(reinterpret_cast<const char *>(qztest::ReadBytes(out / "figure.svg").data()),
-                          std::filesystem::file_size(out / "figure.svg"));
+    qzkit::WriteFigureFiles(out / "figure", qzkit::RenderFigure(figure));
+    const std::vector<std::uint8_t> bytes = qztest::ReadBytes(out / "figure.svg");
+    const std::string svg(bytes.begin(), bytes.end());
     EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
     EXPECT_NE(svg.find("width=\"1400px\""), std::string::npos);
 
@@ -198,16 +211,16 @@ TEST_F(PlotExample, SvgRendersElsewhereAsTheSamePicture)
     const Image drawn(out / "figure.png");
     ASSERT_EQ(rendered.Width(), 1400);
     ASSERT_EQ(drawn.Width(), 1400);
-    ASSERT_EQ(rendered.Height(), static_cast<int>(std::ceil(figure_->height)));
+    ASSERT_EQ(rendered.Height(), static_cast<int>(std::ceil(figure.height)));
     ASSERT_EQ(drawn.Height(), rendered.Height());
 
-    for (const qzkit::PeakMarker &peak : PeakPanel().peaks) {
+    for (const qzkit::PeakMarker &peak : figure.panels[figure.peakPanel].peaks) {
         EXPECT_TRUE(IsPeakRed(rendered.At(peak.x, peak.y))) << "peak " << peak.number;
         EXPECT_TRUE(IsPeakRed(drawn.At(peak.x, peak.y))) << "peak " << peak.number;
     }
-    for (const qzkit::Panel &panel : figure_->panels) {
+    for (const qzkit::Panel &panel : figure.panels) {
         for (std::size_t n = 0; n < panel.samples.size(); n += 7) {
-            const double x = figure_->XOf(static_cast<double>(n));
+            const double x = figure.XOf(static_cast<double>(n));
             const double y = panel.YOf(panel.samples[n]);
             ASSERT_TRUE(IsInk(rendered.At(x, y))) << panel.title << ", sample " << n;
             ASSERT_TRUE(IsInk(drawn.At(x, y))) << panel.title << ", sample " << n;
@@ -215,11 +228,12 @@ TEST_F(PlotExample, SvgRendersElsewhereAsTheSamePicture)
     }
 }
 
-TEST_F(PlotExample, PairIsWrittenWholeOrNotAtAll)
+TEST(PlotRender, PairIsWrittenWholeOrNotAtAll)
 {
+    const Figure &figure = Example("ecg_72bpm").figure;
     const qztest::TempDir out;
     std::filesystem::create_directory(out / "figure.png");  // the PNG cannot take its place
-    EXPECT_THROW(qzkit::WriteFigureFiles(out / "figure", qzkit::RenderFigure(*figure_)), qzkit::ToolkitError);
+    EXPECT_THROW(qzkit::WriteFigureFiles(out / "figure", qzkit::RenderFigure(figure)), qzkit::ToolkitError);
     std::vector<std::string> left;
     for (const auto &entry : std::filesystem::directory_iterator(out.path())) {
         left.push_back(entry.path().filename().string());
