@@ -2,8 +2,10 @@
 // the free stack below the caller is filled with a pattern before the call
 // and scanned for the deepest overwritten word after it. The unchanged driver
 // is linked with --wrap on the (C++-mangled) symbol of CalculateHeartRate,
-// so its call lands here.
+// so its call lands here. After the run it also reports how much heap the
+// C library took (stdio buffers: the library itself allocates nothing).
 #include <inttypes.h>
+#include <malloc.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -63,5 +65,6 @@ int main(int argc, char **argv)
         printf("CalculateHeartRate stack: %" PRIu32 " bytes%s\n", DeepestUse,
                PaintExhausted ? " (all painted stack used: the true depth is larger)" : "");
     }
+    printf("C library heap: %d bytes\n", mallinfo().arena);
     return status;
 }

@@ -3,8 +3,9 @@
 # the same sources, runs every case on both (the target under QEMU with
 # semihosting) and compares exit status, standard output and every written
 # file byte for byte. Cases: the shipped examples and a generated set that
-# reaches every result path. Ends with "N passed, M failed" and a non-zero
-# status on any difference.
+# reaches every result path; before them, the images' smoke tests (ctest
+# through the emulator). Ends with "N passed, M failed" counting cases and
+# tests of all cores, and a non-zero status on any difference.
 #
 # Usage: target/check.sh [BUILD_ROOT]
 #   BUILD_ROOT defaults to $QZ_BUILD_ROOT, else build/ in the repository; all
@@ -50,7 +51,7 @@ echo "== desktop build"
 build "$base/host" qz_vozozi_DE --
 for core in $cores; do
   echo "== cortex-$core build"
-  build "$base/$core" qz_vozozi_DE qz_stack_probe -- -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$core")"
+  build "$base/$core" -- -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$core")"
 done
 
 echo "== inputs"
@@ -80,7 +81,7 @@ done
 for constants in "${example_constants[@]}" c-typical; do
   for record in "${example_records[@]}"; do
     for settings in "127 1 1 2" "127 0 2 5" "127 1 0 5" "127 0 1 2" "127 1 2 2" "96 1 1 2" "31 1 1 5"; do
-      echo "example-$constants-$record-${settings// /-} $constants $record $settings 4"
+      echo "shipped-$constants-$record-${settings// /-} $constants $record $settings 4"
     done
   done
 done >>"$cases"
@@ -89,12 +90,25 @@ echo "$(wc -l <"$cases") cases"
 passed=0
 failed=0
 for core in $cores; do
+  echo "== cortex-$core smoke tests under the emulator"
+  ctest_log="$base/$core.ctest.log"
+  ctest --test-dir "$base/$core/target" --output-on-failure >"$ctest_log" 2>&1 || cat "$ctest_log"
+  tail -n 3 "$ctest_log" | grep 'tests passed' || true
+  if [[ "$(cat "$ctest_log")" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    failed=$((failed + 1))
+  fi
+done
+for core in $cores; do
   echo "== desktop versus cortex-$core on $(machine_of "$core")"
   summary=$("$root/target/compare.sh" --host "$base/host/qz_vozozi_DE" --target "$base/$core/qz_vozozi_DE" \
     --machine "$(machine_of "$core")" --inputs "$inputs" --cases "$cases" --work "$base/work-$core" \
     --jobs "$jobs" || true)
-  echo "$summary" | sed -n '1,40p'
   last=$(echo "$summary" | tail -n 1)
+  echo "$summary" | grep '^FAIL' | head -n 40 || true
+  echo "cortex-$core: $last"
   if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
     passed=$((passed + BASH_REMATCH[1]))
     failed=$((failed + BASH_REMATCH[2]))
@@ -103,8 +117,8 @@ for core in $cores; do
   fi
 done
 
-echo "== footprint (cortex-m4f)"
 if [[ " $cores " == *" m4f "* ]]; then
+  echo "== footprint (cortex-m4f)"
   "$root/target/footprint.sh" "$base/m4f" "$inputs" || echo "footprint: measurement failed"
 fi
 

@@ -53,3 +53,5 @@ deepest() {  # LOGLEVEL: the deepest use over a set of runs reaching every path
 }
 echo "LogLevel 0 (library alone):             $(deepest 0) bytes"
 echo "LogLevel 4 (with newlib printf inside): $(deepest 4) bytes"
+(cd "$run" && "$here/qemu-run.sh" --machine "$machine" "$build/target/qz_stack_probe" c-typical r-ecg75 127 1 1 2 4 |
+   grep '^C library heap:')
