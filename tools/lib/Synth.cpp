@@ -254,12 +254,17 @@ void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &rec
     WriteMitAnnotations(annotationPath, annotations);
 }
 
+bool IsWindowLength(const SynthRecording &recording)
+{
+    return recording.samples.size() == 1500 || recording.samples.size() == 600;
+}
+
 void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording)
 {
-    const std::size_t length = recording.samples.size();
-    if (length != 1500 && length != 600) {
+    if (!IsWindowLength(recording)) {
         throw ToolkitError("a manifest needs a recording of 1500 or 600 samples");
     }
+    const std::size_t length = recording.samples.size();
     ManifestEntry entry;
     entry.file = base.filename().string() + ".ecg";
     entry.samples = length;

@@ -64,9 +64,12 @@ ReferenceBeats SynthReference(const SynthRecording &recording);
 // (N, or V for premature beats).
 void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording);
 
+// True when the recording has the length of one of the tool's windows (1500
+// or 600 samples), as a manifest needs.
+bool IsWindowLength(const SynthRecording &recording);
+
 // Writes base + ".manifest.csv" naming base + ".ecg" as the one window, with
-// its true reference rate. ToolkitError unless the recording has 1500 or
-// 600 samples.
+// its true reference rate. ToolkitError unless IsWindowLength.
 void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording);
 
 }  // namespace qzkit

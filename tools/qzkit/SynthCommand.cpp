@@ -5,6 +5,7 @@
 
 #include "Subcommand.h"
 #include "Synth.h"
+#include "ToolkitError.h"
 
 namespace qzkit {
 namespace {
@@ -22,6 +23,9 @@ int RunSynth(const SynthCommandOptions &options)
     SynthOptions synth = options.synth;
     synth.kind = options.kind == "pulse" ? WaveKind::Pulse : WaveKind::Ecg;
     const SynthRecording recording = Synthesize(synth);
+    if (options.manifest && !IsWindowLength(recording)) {
+        throw ToolkitError("--manifest needs --length 1500 or 600");
+    }
     WriteSynthFiles(options.base, recording);
     std::printf("wrote %s.ecg: %zu samples at %g Hz, %zu beats, true rate %.2f BPM\n", options.base.c_str(),
                 recording.samples.size(), recording.rate, recording.beats.size(), TrueBpm(recording));

@@ -1,0 +1,78 @@
+// The qzkit program as a user runs it: help, the synth-evaluate round trip,
+// and one-line errors with no partial output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "TestBuffers.h"
+#include "ToolRunner.h"
+
+namespace {
+
+qztest::RunResult Qzkit(const std::vector<std::string> &args, const std::filesystem::path &cwd)
+{
+    return qztest::RunProcess(QZKIT_PATH, args, cwd);
+}
+
+std::vector<std::filesystem::path> Listing(const std::filesystem::path &dir)
+{
+    std::vector<std::filesystem::path> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(QzkitCli, HelpListsTheSubcommands)
+{
+    qztest::TempDir dir;
+    const auto help = Qzkit({"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0);
+    for (const char *name : {"convert", "evaluate", "synth"}) {
+        EXPECT_NE(help.out.find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(Qzkit({"evaluate", "--help"}, dir.path()).status, 0);
+    EXPECT_NE(Qzkit({}, dir.path()).status, 0) << "a subcommand is required";
+}
+
+TEST(QzkitCli, SynthThenEvaluate)
+{
+    qztest::TempDir dir;
+    qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
+    const auto synth = Qzkit({"synth", "rec", "--bpm", "84", "--noise", "2", "--manifest"}, dir.path());
+    ASSERT_EQ(synth.status, 0) << synth.err;
+    const auto evaluate = Qzkit({"evaluate", "rec.manifest.csv", "--constants", "ecg", "--beats", "rec.beats.csv", "-o",
+                                 "out.csv"},
+                                dir.path());
+    ASSERT_EQ(evaluate.status, 0) << evaluate.err;
+    EXPECT_NE(evaluate.out.find("within +-5 BPM: 1 of 1 (100.0 %)"), std::string::npos) << evaluate.out;
+    EXPECT_NE(evaluate.out.find("windows per second"), std::string::npos);
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::filesystem::path>{"ecg.pvx.filters.v1", "out.csv", "rec.beats.csv",
+                                                                       "rec.ecg", "rec.manifest.csv"}))
+        << "no dump files";
+}
+
+TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
+{
+    qztest::TempDir dir;
+    const std::vector<std::vector<std::string>> commands{
+        {"synth", "rec", "--bpm", "0"},
+        {"synth", "rec", "--length", "1000", "--manifest"},
+        {"convert", "missing.hea"},
+        {"convert", "data.csv"},
+        {"evaluate", "missing.manifest.csv", "--constants", "ecg", "-o", "out.csv"},
+    };
+    std::ofstream(dir / "data.csv") << "1\n2\n";
+    for (const auto &command : commands) {
+        const auto before = Listing(dir.path());
+        const auto result = Qzkit(command, dir.path());
+        EXPECT_EQ(result.status, 1) << command[0] << " " << command[1];
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(result.err.rfind("qzkit " + command[0] + ": error: ", 0), 0u) << result.err;
+        EXPECT_EQ(Listing(dir.path()), before) << command[0] << " " << command[1];
+    }
+}
+
+}  // namespace
