@@ -29,7 +29,7 @@ constexpr UINT16 kShortSamples = 600;
 constexpr UINT16 kShortBytes = 750;
 const char *const kRecordName = "bench";
 
-// A little-endian file from the examples folder, or an empty vector.
+// The bytes of a file in the examples folder; empty when it cannot be read.
 std::vector<BYTE> ReadExample(const std::string &name)
 {
     std::vector<BYTE> bytes;
@@ -180,9 +180,12 @@ struct StageCase {
 };
 
 const StageCase kStageCases[] = {
-    {"Stage/1_lowpass", kMaskLowPass, 2},         {"Stage/2_highpass", kMaskHighPass, 2},
-    {"Stage/4_derivative2", kMaskDerivative, 2},  {"Stage/4_derivative5", kMaskDerivative, 5},
-    {"Stage/8_square", kMaskSquare, 2},           {"Stage/16_average", kMaskAverage, 2},
+    {"Stage/1_lowpass", kMaskLowPass, 2},
+    {"Stage/2_highpass", kMaskHighPass, 2},
+    {"Stage/4_derivative2", kMaskDerivative, 2},
+    {"Stage/4_derivative5", kMaskDerivative, 5},
+    {"Stage/8_square", kMaskSquare, 2},
+    {"Stage/16_average", kMaskAverage, 2},
     {"Stage/32_peaks", kMaskPeaks, 2},
 };
 
