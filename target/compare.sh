@@ -63,39 +63,44 @@ link_inputs() {
   [ "${#files[@]}" -eq 0 ] || ln -s "${files[@]}" "$dir/"
 }
 
-# run_side DIR COMMAND...: runs one side of a case in DIR/run, recording its
-# standard output, standard error and exit status beside it.
+# run_side DIR COMMAND...: runs one side of a case in DIR/run with its
+# standard output and error in DIR; the exit status goes to side_status.
 run_side() {
   local dir=$1; shift
-  local status=0
-  (cd "$dir/run" && "$@") >"$dir/stdout" 2>"$dir/stderr" </dev/null || status=$?
-  echo "$status" >"$dir/status"
-  mask_addresses "$dir/stdout" >"$dir/stdout.masked"
+  side_status=0
+  (cd "$dir/run" && exec "$@") >"$dir/stdout" 2>"$dir/stderr" </dev/null || side_status=$?
 }
 
-# compare_case NAME ARG...: prints "PASS NAME" or "FAIL NAME: what differed".
+# same_output DIR1 DIR2: standard outputs equal once the addresses are masked.
+same_output() {
+  cmp -s "$1/stdout" "$2/stdout" && return 0
+  mask_addresses "$1/stdout" >"$1/stdout.masked"
+  mask_addresses "$2/stdout" >"$2/stdout.masked"
+  cmp -s "$1/stdout.masked" "$2/stdout.masked"
+}
+
+# compare_case NAME ARG...: prints "PASS NAME" or "FAIL NAME (ARGS): what differed".
 compare_case() {
   local name=$1; shift
   local dir="$work/$name"
-  rm -rf "$dir"
+  [ ! -e "$dir" ] || rm -rf "$dir"
   mkdir -p "$dir/host/run" "$dir/target/run"
   link_inputs "$dir/host/run" "$@"
   link_inputs "$dir/target/run" "$@"
-  run_side "$dir/host" bash -c 'exec -a qz_vozozi_DE "$@"' qz_vozozi_DE "$host" "$@"
+  run_side "$dir/host" -a qz_vozozi_DE "$host" "$@"
+  local host_status=$side_status
   run_side "$dir/target" "$runner" --machine "$machine" "$target" "$@"
+  local target_status=$side_status
 
   local problems=()
-  local host_status target_status
-  host_status=$(<"$dir/host/status")
-  target_status=$(<"$dir/target/status")
   [ "$host_status" = "$target_status" ] || problems+=("exit status $host_status on host, $target_status on target")
-  if ! cmp -s "$dir/host/stdout.masked" "$dir/target/stdout.masked"; then
-    problems+=("standard output differs")
-  fi
+  same_output "$dir/host" "$dir/target" || problems+=("standard output differs")
   local files
-  files=$(diff -rq --no-dereference "$dir/host/run" "$dir/target/run" 2>&1 |
-            sed -E "s#$dir/(host|target)/run/?##g" | tr '\n' ';' || true)
-  [ -z "$files" ] || problems+=("files: $files")
+  files=$(diff -rq --no-dereference "$dir/host/run" "$dir/target/run" 2>&1 || true)
+  if [ -n "$files" ]; then
+    files=${files//$dir\//}
+    problems+=("files: ${files//$'\n'/; }")
+  fi
 
   if [ "${#problems[@]}" -eq 0 ]; then
     echo "PASS $name"
