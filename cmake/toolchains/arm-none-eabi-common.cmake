@@ -9,10 +9,8 @@ set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 
 set(CMAKE_C_COMPILER arm-none-eabi-gcc)
 set(CMAKE_CXX_COMPILER arm-none-eabi-g++)
-set(CMAKE_ASM_COMPILER arm-none-eabi-gcc)
 set(CMAKE_AR arm-none-eabi-ar CACHE FILEPATH "Archiver")
 set(CMAKE_RANLIB arm-none-eabi-ranlib CACHE FILEPATH "Archive indexer")
-set(CMAKE_SIZE arm-none-eabi-size CACHE FILEPATH "Section size tool")
 
 set(CMAKE_C_FLAGS_INIT "${QZ_TARGET_CPU_FLAGS} -ffunction-sections -fdata-sections")
 set(CMAKE_CXX_FLAGS_INIT "${QZ_TARGET_CPU_FLAGS} -ffunction-sections -fdata-sections")
