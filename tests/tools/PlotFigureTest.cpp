@@ -171,6 +171,19 @@ TEST(PlotFigure, MaskedStageWithoutItsDumpIsAnError)
     }
 }
 
+TEST(PlotFigure, DataThatDoNotFitTheRecordingAreAnError)
+{
+    RunFiles files = MadeUpRun(1500, 1, {700});
+    files.result.peakLocations[1] = 1501;
+    EXPECT_THROW(BuildFigure(files, {}), qzkit::ToolkitError) << "a peak beyond the recording";
+    files = MadeUpRun(1500, 1, {700});
+    files.dumps[2]->pop_back();
+    EXPECT_THROW(BuildFigure(files, {}), qzkit::ToolkitError) << "a dump shorter than the recording";
+    files = MadeUpRun(1500, 0, {});
+    files.recording.resize(1);
+    EXPECT_THROW(BuildFigure(files, {}), qzkit::ToolkitError) << "a single sample has no time axis";
+}
+
 struct DelayCase {
     const char *name;
     std::uint16_t mask;

@@ -182,13 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRunCase{"ShortResultRecord",
                       [](const auto &dir) { qztest::WriteBytes(dir / "rec.out", std::vector<std::uint8_t>(85, 0)); },
                       "rec.out: 85 bytes, expected 86"},
-        BrokenRunCase{"PeakBeyondTheRecording",
-                      [](const auto &dir) {
-                          std::vector<std::uint16_t> words = ResultWords();
-                          words[6] = 1501;
-                          qztest::WriteBytes(dir / "rec.out", WordBytes(words));
-                      },
-                      "peak location 1501 lies beyond the 1500-sample recording"},
         BrokenRunCase{"ShortMethodDump",
                       [](const auto &dir) {
                           qztest::WriteBytes(dir / "thresholdmethod.info", std::vector<std::uint8_t>(27, 0));

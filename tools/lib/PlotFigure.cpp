@@ -55,6 +55,31 @@ bool MaskRuns(const RunSettings &settings, std::uint16_t bit)
     return !settings.mask || (*settings.mask & bit) != 0;
 }
 
+// What the figure indexes: every signal as long as the recording (at least
+// two samples), every stored peak location inside it.
+void CheckRunShape(const RunFiles &files)
+{
+    const std::size_t sampleCount = files.recording.size();
+    if (sampleCount < 2) {
+        throw ToolkitError(files.recordName + ": a recording of " + std::to_string(sampleCount) +
+                           " samples cannot be drawn");
+    }
+    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
+        if (files.dumps[stage] && files.dumps[stage]->size() != sampleCount) {
+            throw ToolkitError(files.recordName + DumpStages()[stage].extension + ": " +
+                               std::to_string(files.dumps[stage]->size()) + " samples, the recording has " +
+                               std::to_string(sampleCount));
+        }
+    }
+    for (const std::uint16_t location : files.result.peakLocations) {
+        if (location > sampleCount) {
+            throw ToolkitError(files.recordName + ".out: peak location " + std::to_string(location) +
+                               " lies beyond the " + std::to_string(sampleCount) +
+                               "-sample recording (a result of another run?)");
+        }
+    }
+}
+
 // A stage the mask runs must have left its dump; one it does not run may have
 // left an older one, which is not shown.
 void CheckDumpsAgainstMask(const RunFiles &files, const RunSettings &settings)
@@ -472,7 +497,7 @@ void BuildAxis(Figure &figure, float period)
     const bool timeKnown = PeriodUsable(period);
     const double samplesPerUnit = timeKnown ? 1.0 / static_cast<double>(period) : 1.0;
     const double step = NiceStep(lastSample / samplesPerUnit);
-    for (std::size_t k = 0;; ++k) {
+    for (std::size_t k = 0; k <= kMaxTicks; ++k) {
         const double value = static_cast<double>(k) * step;
         const double sample = value * samplesPerUnit;
         if (sample > lastSample * (1.0 + 1e-9)) {
@@ -497,6 +522,7 @@ double Figure::XOf(double sample) const
 
 Figure BuildFigure(const RunFiles &files, const RunSettings &settings)
 {
+    CheckRunShape(files);
     CheckDumpsAgainstMask(files, settings);
     Figure figure;
     figure.width = kFigureWidth;

@@ -113,16 +113,6 @@ std::optional<std::vector<std::uint16_t>> ReadDump(const std::filesystem::path &
     return samples;
 }
 
-void CheckPeakLocations(const ResultRecord &result, std::size_t sampleCount, const std::filesystem::path &path)
-{
-    for (const std::uint16_t location : result.peakLocations) {
-        if (location > sampleCount) {
-            throw ToolkitError(path.string() + ": peak location " + std::to_string(location) + " lies beyond the " +
-                               std::to_string(sampleCount) + "-sample recording (a result of another run?)");
-        }
-    }
-}
-
 }  // namespace
 
 const std::array<DumpStage, kDumpStageCount> &DumpStages()
@@ -189,7 +179,6 @@ RunFiles ReadRunFiles(const RunFileNames &names)
     }
     const std::filesystem::path resultPath = WithSuffix(names.record, ".out");
     files.result = ParseResultRecord(ReadFileBytes(resultPath), resultPath.string());
-    CheckPeakLocations(files.result, sampleCount, resultPath);
     if (!names.methodDump.empty() && IsFile(names.methodDump)) {
         files.methodDump = ParseStatistics(ReadFileBytes(names.methodDump), names.methodDump.string());
     }

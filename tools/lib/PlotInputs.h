@@ -83,8 +83,7 @@ struct RunFiles {
 // Reads every file the way the tool does (the recording: its first 1500
 // samples, or exactly 600; the constants: the first 31 bytes) and checks that
 // they belong together: each dump holds as many samples as the recording,
-// the result record is 86 bytes and its stored peak locations lie inside the
-// recording, the method dump is 28 bytes. Stage dumps and the method dump
+// the result record is 86 bytes, the method dump is 28 bytes. Stage dumps and the method dump
 // may be missing; the recording, the constants and the result record may
 // not. Throws ToolkitError with a one-line message naming the file.
 RunFiles ReadRunFiles(const RunFileNames &names);
