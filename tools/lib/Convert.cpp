@@ -203,8 +203,8 @@ std::string ConvertReportText(const ConvertReport &report)
                       report.source.invalidSamples);
         text += line;
     }
-    std::snprintf(line, sizeof line, "converted: %zu samples, gain %g counts per unit\n", report.convertedSamples,
-                  report.countsPerUnit);
+    std::snprintf(line, sizeof line, "converted: %zu samples, gain %g counts per %s\n", report.convertedSamples,
+                  report.countsPerUnit, report.source.units.empty() ? "unit" : report.source.units.c_str());
     text += line;
     std::snprintf(line, sizeof line, "clipped: %.4f %% (%zu below 0, %zu above 1023)\n",
                   100.0 * report.clippedFraction, report.clippedLow, report.clippedHigh);

@@ -82,10 +82,10 @@ std::string SummaryText(const EvaluationSummary &summary)
     text += "within +-5 BPM: " + Percent(summary.withinBpm, summary.answered) + " of answers\n";
     text += "within +-10 %: " + Percent(summary.withinFraction, summary.answered) + " of answers\n";
     text += "mean absolute error: " + Format("%.2f", summary.MeanAbsoluteError()) + " BPM over answers\n";
-    text += "QI  windows  within5  within5%  within10%  MAE\n";
+    text += "QI  windows  within5BPM  share%  within10%  MAE\n";
     for (const auto &[qi, row] : summary.byQi) {
         char line[128];
-        std::snprintf(line, sizeof line, "%-3u %8zu %8zu %8.1f %9.1f %6.2f\n", static_cast<unsigned>(qi), row.windows,
+        std::snprintf(line, sizeof line, "%-3u %8zu %11zu %7.1f %10.1f %6.2f\n", static_cast<unsigned>(qi), row.windows,
                       row.withinBpm, 100.0 * EvaluationSummary::Ratio(row.withinBpm, row.windows),
                       100.0 * EvaluationSummary::Ratio(row.withinFraction, row.windows),
                       row.windows == 0 ? 0.0 : row.absoluteErrorSum / static_cast<double>(row.windows));
