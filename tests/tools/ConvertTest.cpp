@@ -205,6 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                         std::ofstream(dir / "rec.hea") << "rec 1 360 1000\nrec.dat 16 200(512)/mV 16 512\n";
                     }},
         FailingCase{"WindowLength", [](const auto &, auto &o) { o.windowLength = 1000; }},
+        FailingCase{"NameBreakingTheManifest", [](const auto &, auto &o) { o.name = "a,b"; }},
         FailingCase{"UnitsNotVoltage",
                     [](const auto &dir, auto &) {
                         std::ofstream(dir / "rec.hea") << "rec 1 360 7200\nrec.dat 16 200(512)/mmHg 16 512\n";

@@ -92,6 +92,17 @@ std::optional<ReferenceBeats> ReadReference(const ConvertOptions &options)
     return std::nullopt;
 }
 
+// The base name of the window files and the manifest; it goes into the
+// manifest's CSV unquoted.
+std::string OutputName(const ConvertOptions &options)
+{
+    const std::string name = options.name.empty() ? options.input.stem().string() : options.name;
+    if (name.empty() || name.find_first_of(",\"\n\r/") != std::string::npos) {
+        throw ToolkitError("output name '" + name + "' must be non-empty, without comma, quote, line end or slash");
+    }
+    return name;
+}
+
 std::string WindowFileName(const std::string &name, std::size_t index)
 {
     char number[32];
@@ -139,6 +150,7 @@ Recording ReadRecording(const ConvertOptions &options)
 ConvertReport Convert(const ConvertOptions &options)
 {
     Validate(options);
+    const std::string name = OutputName(options);
     const std::optional<ReferenceBeats> reference = ReadReference(options);
     ConvertReport report;
     report.source = ReadRecording(options);
@@ -155,7 +167,6 @@ ConvertReport Convert(const ConvertOptions &options)
     report.clippedHigh = mapped.clippedHigh;
     report.clippedFraction = mapped.ClippedFraction();
 
-    const std::string name = options.name.empty() ? options.input.stem().string() : options.name;
     const std::size_t step = options.step == 0 ? options.windowLength : options.step;
     const std::vector<WindowSpan> spans = CutWindows(mapped.samples.size(), options.windowLength, step);
     if (spans.empty()) {
