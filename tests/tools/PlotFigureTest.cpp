@@ -345,20 +345,4 @@ TEST(PlotFigure, MethodDumpIsComparedWithTheResultRecord)
     EXPECT_TRUE(AnyLineContains(BuildFigure(files, {}), "differs from the result record"));
 }
 
-TEST(PlotFigure, PanelsAreStackedWithoutOverlapInsideTheFigure)
-{
-    RunSettings settings;
-    settings.mask = 127 & ~4;  // a strip between signals
-    RunFiles files = MadeUpRun(1500, 25, EvenlySpaced(25, 20, 50));
-    const Figure figure = BuildFigure(files, settings);
-    double bottom = 0.0;
-    for (const qzkit::Panel &panel : figure.panels) {
-        EXPECT_GT(panel.frame.y, bottom);
-        bottom = panel.frame.y + panel.frame.height;
-    }
-    EXPECT_LT(bottom, figure.height);
-    EXPECT_GT(figure.panels.front().frame.y,
-              50.0 + static_cast<double>(figure.titleLines.size()) * 19.0) << "below the title block";
-}
-
 }  // namespace
