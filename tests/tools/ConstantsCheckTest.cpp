@@ -114,7 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                       SetTaps(i, {0, 0, 0, 0, 4});
                   },
                   "stays 1 for amplitudes up to 112"},
-        CheckCase{"LowPassClips", [](ConstantsImage &i) { SetInteger(i, "LPFPostscale", 0, 175); },
+        CheckCase{"LowPassClips",
+                  [](ConstantsImage &i) {
+                      SetTaps(i, {8, 16, 24, 32, 40});
+                      SetInteger(i, "LPFPostscale", 0, 174);  // a swing of 518: the low-pass clips, the high-pass not
+                  },
                   "more than the 511"},
         CheckCase{"HighPassClips", [](ConstantsImage &i) { SetInteger(i, "HPFConstantsB", 0, 2); },
                   "beyond its output range"}),

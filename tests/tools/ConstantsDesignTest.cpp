@@ -24,7 +24,7 @@ TEST(HighPassDesign, FeedbackIsTheThirdOrderButterworthOfTheBilinearTransform)
     // 1 + A0 z^-1 + A1 z^-2 + A2 z^-3 of the textbook 5 Hz high-pass at 250 Hz.
     const std::array<double, 3> expected{-2.748835809, 2.528231219, -0.777638560};
     for (const double scale : {1.0, 2.0, 4.0}) {
-        const qzkit::HighPassDesign design = DesignHighPass(5.0 * scale, kRate * scale);
+        const qzkit::HighPassDesign design = DesignHighPass(5.0 * scale, kRate * scale, 3);
         for (std::size_t i = 0; i < expected.size(); ++i) {
             EXPECT_NEAR(design.exact[i], expected[i], 1e-8) << "scale " << scale << " A" << i;
             EXPECT_LE(std::fabs(design.coefficients.a[i] - expected[i]), 2.0 * std::ldexp(1.0, -14));
@@ -39,7 +39,7 @@ TEST(HighPassDesign, RoundedFeedbackStaysStableAndKeepsTheCutoff)
     for (const double rate : {250.0, 360.0, 500.0}) {
         for (const double fraction : {0.008, 0.012, 0.02, 0.04, 0.08, 0.2}) {
             const double cutoff = fraction * rate;
-            const qzkit::HighPassDesign design = DesignHighPass(cutoff, rate);
+            const qzkit::HighPassDesign design = DesignHighPass(cutoff, rate, 3);
             EXPECT_TRUE(qzkit::HighPassStable(design.coefficients)) << cutoff << " Hz at " << rate;
             for (const std::complex<double> &pole : qzkit::HighPassPoles(design.coefficients)) {
                 EXPECT_LT(std::abs(pole), 1.0);
@@ -51,13 +51,31 @@ TEST(HighPassDesign, RoundedFeedbackStaysStableAndKeepsTheCutoff)
     }
 }
 
+TEST(HighPassDesign, FirstOrderIsOnePoleOverADifferenceWithAQuarterRateZero)
+{
+    const qzkit::HighPassDesign design = DesignHighPass(0.5, kRate, 1);
+    EXPECT_NEAR(design.exact[0], -0.98751193, 1e-8);  // the textbook first-order 0.5 Hz high-pass at 250 Hz
+    EXPECT_EQ(design.stored[1], (qzkit::Float24{0x00, 0x00, 0x00}));  // 2^-127, the nearest to 0
+    EXPECT_EQ(design.stored[2], (qzkit::Float24{0x00, 0x00, 0x00}));
+    EXPECT_EQ(design.coefficients.b0, 1u);
+    EXPECT_EQ(design.coefficients.b1, 1u);
+    for (const double cutoff : {0.1, 0.3, 0.5, 1.0}) {
+        const qzkit::HighPassDesign first = DesignHighPass(cutoff, kRate, 1);
+        EXPECT_TRUE(qzkit::HighPassStable(first.coefficients));
+        EXPECT_NEAR(qzkit::HighPassCutoffOf(first.coefficients, kRate), cutoff, 0.05 * cutoff) << cutoff;
+        EXPECT_NEAR(std::abs(qzkit::HighPassResponse(first.coefficients, 10.0 * cutoff, kRate)), 2.0, 0.1);
+        EXPECT_NEAR(std::abs(qzkit::HighPassResponse(first.coefficients, kRate / 4.0, kRate)), 0.0, 1e-9);
+    }
+}
+
 TEST(HighPassDesign, RefusesCutoffsItCannotHold)
 {
-    EXPECT_THROW(DesignHighPass(0.3, kRate), qzkit::ToolkitError);  // unstable once rounded to 3 bytes
-    EXPECT_THROW(DesignHighPass(0.0, kRate), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(-5.0, kRate), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(70.0, kRate), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(5.0, 0.0), qzkit::ToolkitError);
+    EXPECT_THROW(DesignHighPass(0.3, kRate, 3), qzkit::ToolkitError);  // unstable once rounded to 3 bytes
+    EXPECT_THROW(DesignHighPass(0.0, kRate, 3), qzkit::ToolkitError);
+    EXPECT_THROW(DesignHighPass(-5.0, kRate, 3), qzkit::ToolkitError);
+    EXPECT_THROW(DesignHighPass(70.0, kRate, 3), qzkit::ToolkitError);
+    EXPECT_THROW(DesignHighPass(5.0, 0.0, 3), qzkit::ToolkitError);
+    EXPECT_THROW(DesignHighPass(5.0, kRate, 2), qzkit::ToolkitError);
 }
 
 struct TapsCase {
@@ -78,9 +96,11 @@ TEST_P(LowPassTapsDesign, GivesTheDocumentedTaps)
     EXPECT_EQ(postscale, c.postscale);
 }
 
+// The triangle at the lowest cut-off, the shipped ECG set, the shipped pulse set.
 INSTANTIATE_TEST_SUITE_P(DocumentedChoices, LowPassTapsDesign,
                          ::testing::Values(TapsCase{qzkit::LowestLowPassCutoff(kRate), 375.0, {8, 16, 24, 32, 40}, 240},
-                                           TapsCase{20.0, 375.0, {3, 11, 24, 40, 53}, 251}));
+                                           TapsCase{20.0, 375.0, {3, 11, 24, 40, 53}, 251},
+                                           TapsCase{16.3, 150.0, {3, 6, 9, 12, 15}, 225}));
 
 TEST(LowPassDesign, MeetsTheCutoffAndSwingAcrossItsRange)
 {
@@ -221,14 +241,23 @@ TEST_F(DesignedStages, LowPassScalesAndAttenuatesAsReported)
     }
 }
 
-TEST_F(DesignedStages, HighPassAttenuatesAsReported)
+TEST_F(DesignedStages, HighPassOfEitherOrderAttenuatesAsReported)
 {
-    for (const double frequency : {2.0, 5.0, 10.0, 40.0}) {
-        qztest::PackedBuffer buffer(Sinusoid(frequency, 200.0));
-        const UINT16 unused = 0;
-        HighPassFilter(buffer.data(), &unused, &unused);
-        const double expected = 200.0 * std::abs(qzkit::HighPassResponse(design_.highPass.coefficients, frequency, kRate));
-        EXPECT_NEAR(Excursion(buffer.unpack(), 500.0, 500), expected, 0.02 * expected + 2.0) << frequency << " Hz";
+    for (const int order : {3, 1}) {
+        qzkit::DesignRequest request;
+        request.highPassOrder = order;
+        request.highPassCutoff = order == 3 ? 5.0 : 1.0;
+        const qzkit::ConstantsDesign design = qzkit::DesignConstants(request);
+        HeartSampling = qzkit::ToSamplingRecord(design.image);
+        for (const double frequency : {0.5, 2.0, 5.0, 10.0, 40.0}) {
+            qztest::PackedBuffer buffer(Sinusoid(frequency, 100.0));
+            const UINT16 unused = 0;
+            HighPassFilter(buffer.data(), &unused, &unused);
+            const double expected =
+                100.0 * std::abs(qzkit::HighPassResponse(design.highPass.coefficients, frequency, kRate));
+            EXPECT_NEAR(Excursion(buffer.unpack(), 500.0, 1000), expected, 0.02 * expected + 2.0)
+                << "order " << order << ", " << frequency << " Hz";
+        }
     }
 }
 

@@ -146,6 +146,27 @@ std::array<double, 3> ButterworthFeedback(double cutoff, double rate)
     return {-sum.real(), pairs.real(), -product.real()};
 }
 
+// The largest gain of the high-pass below a quarter of the rate, and where it
+// is: the first-order filter's (1 + z^-2) factor has its zero there, and the
+// third-order filter is flat long before it.
+struct PassBand {
+    double gain;
+    double frequency;
+};
+
+PassBand HighPassPassBand(const HighPassCoefficients &filter, double rate)
+{
+    PassBand best{0.0, rate / 4.0};
+    for (int i = kCrossingSteps; i >= 1; --i) {
+        const double frequency = rate / 4.0 * i / kCrossingSteps;
+        const double gain = std::abs(HighPassResponse(filter, frequency, rate));
+        if (gain > best.gain) {
+            best = {gain, frequency};
+        }
+    }
+    return best;
+}
+
 double HighPassMismatchDb(const HighPassCoefficients &stored, const HighPassCoefficients &exact, double cutoff,
                           double rate)
 {
@@ -167,6 +188,36 @@ std::string Printf(const char *pattern, auto... values)
     char text[256];
     std::snprintf(text, sizeof text, pattern, values...);
     return text;
+}
+
+// The coefficients the stage computes with: the stored feedback and the
+// numerator of `shape`.
+HighPassCoefficients StoredHighPass(const std::array<Float24, 3> &stored, const HighPassCoefficients &shape)
+{
+    HighPassCoefficients coefficients = shape;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        coefficients.a[i] = static_cast<double>(DecodeFloat24(stored[i]));
+    }
+    return coefficients;
+}
+
+// (1 - z^-1)(1 + z^-2) / (1 - p z^-1): the bilinear transform's first-order
+// high-pass with pole p, times a (1 + z^-2) that gives it a gain of 2 up to a
+// few tens of hertz and a zero at a quarter of the rate. The two unused
+// feedback coefficients hold the smallest 3-byte value, 2^-127.
+HighPassDesign FirstOrderHighPass(double cutoff, double rate)
+{
+    const double warped = std::tan(kPi * cutoff / rate);
+    const double pole = (1.0 - warped) / (1.0 + warped);
+    HighPassDesign design;
+    design.exact = {-pole, 0.0, 0.0};
+    HighPassCoefficients exact;
+    exact.a = design.exact;
+    exact.b1 = 1;
+    design.stored = {EncodeFloat24(-pole), EncodeFloat24(0.0), EncodeFloat24(0.0)};
+    design.coefficients = StoredHighPass(design.stored, exact);
+    design.worstErrorDb = HighPassMismatchDb(design.coefficients, exact, cutoff, rate);
+    return design;
 }
 
 // A gain in dB for the table, "<-99" for the zeros of the low-pass.
@@ -195,7 +246,9 @@ void DescribeHighPass(const ConstantsDesign &design, std::ostringstream &text)
 {
     const HighPassDesign &highPass = design.highPass;
     const double rate = design.request.rate;
-    text << "High-pass: third-order Butterworth, numerator (1 - z^-1)^3 (B0 = 1, B1 = 3)\n";
+    text << (design.request.highPassOrder == 1
+                 ? "High-pass: first order, numerator (1 - z^-1)(1 + z^-2) (B0 = 1, B1 = 1)\n"
+                 : "High-pass: third-order Butterworth, numerator (1 - z^-1)^3 (B0 = 1, B1 = 3)\n");
     for (std::size_t i = 0; i < highPass.stored.size(); ++i) {
         text << Printf("  A%zu = %s (exact %.9g), %s\n", i, FormatFloatValue(DecodeFloat24(highPass.stored[i])).c_str(),
                        highPass.exact[i], DescribeFloat24(highPass.stored[i]).c_str());
@@ -207,13 +260,13 @@ void DescribeHighPass(const ConstantsDesign &design, std::ostringstream &text)
     text << (HighPassStable(highPass.coefficients) ? ": stable\n" : ": UNSTABLE\n");
     text << Printf("  -3 dB at %.2f Hz (asked for %.2f Hz); pass-band gain %.3f; within %.3f dB of the exact filter\n",
                    HighPassCutoffOf(highPass.coefficients, rate), design.request.highPassCutoff,
-                   std::abs(HighPassResponse(highPass.coefficients, rate / 2.0, rate)), highPass.worstErrorDb);
+                   HighPassPassBand(highPass.coefficients, rate).gain, highPass.worstErrorDb);
 }
 
 void DescribeResponses(const ConstantsDesign &design, std::ostringstream &text)
 {
     const double rate = design.request.rate;
-    const double passBand = std::abs(HighPassResponse(design.highPass.coefficients, rate / 2.0, rate));
+    const double passBand = HighPassPassBand(design.highPass.coefficients, rate).gain;
     text << "Gain (dB; high-pass relative to its pass band):\n";
     text << "      Hz  low-pass high-pass  together\n";
     for (const double frequency : {0.25, 0.5, 0.7, 1.0, 2.0, 3.0, 5.0, 8.0, 10.0, 12.0, 15.0, 20.0, 25.0, 30.0, 40.0,
@@ -308,11 +361,18 @@ LowPassTaps DesignLowPassTaps(double cutoff, double rate, double swing, std::uin
     return best;
 }
 
-HighPassDesign DesignHighPass(double cutoff, double rate)
+HighPassDesign DesignHighPass(double cutoff, double rate, int order)
 {
     CheckRate(rate);
     if (!(cutoff > 0.0 && cutoff <= kHighestHighPassFraction * rate)) {
-        throw ToolkitError(Printf("the high-pass cut-off must be above 0 and at most %g Hz", kHighestHighPassFraction * rate));
+        throw ToolkitError(
+            Printf("the high-pass cut-off must be above 0 and at most %g Hz", kHighestHighPassFraction * rate));
+    }
+    if (order == 1) {
+        return FirstOrderHighPass(cutoff, rate);
+    }
+    if (order != 3) {
+        throw ToolkitError("the high-pass order must be 1 or 3");
     }
     HighPassDesign design;
     design.exact = ButterworthFeedback(cutoff, rate);
@@ -327,10 +387,7 @@ HighPassDesign DesignHighPass(double cutoff, double rate)
                 const std::array<Float24, 3> stored{NeighbourFloat24(design.exact[0], first),
                                                     NeighbourFloat24(design.exact[1], second),
                                                     NeighbourFloat24(design.exact[2], third)};
-                HighPassCoefficients candidate;
-                for (std::size_t i = 0; i < stored.size(); ++i) {
-                    candidate.a[i] = static_cast<double>(DecodeFloat24(stored[i]));
-                }
+                const HighPassCoefficients candidate = StoredHighPass(stored, exact);
                 if (!HighPassStable(candidate)) {
                     continue;
                 }
@@ -363,7 +420,7 @@ ConstantsDesign DesignConstants(const DesignRequest &request)
     ConstantsDesign design;
     design.request = request;
     design.taps = DesignLowPassTaps(request.lowPassCutoff, request.rate, request.swing, design.postscale);
-    design.highPass = DesignHighPass(request.highPassCutoff, request.rate);
+    design.highPass = DesignHighPass(request.highPassCutoff, request.rate, request.highPassOrder);
 
     ConstantsImage &image = design.image;
     const auto setInteger = [&image](std::string_view name, std::size_t index, std::int64_t value) {
@@ -395,9 +452,9 @@ double LowPassCutoffOf(const LowPassTaps &taps, double rate)
 
 double HighPassCutoffOf(const HighPassCoefficients &filter, double rate)
 {
-    const double passBand = std::abs(HighPassResponse(filter, rate / 2.0, rate));
-    return HalfPowerCrossing([&](double f) { return std::abs(HighPassResponse(filter, f, rate)) / passBand; },
-                             rate / 2.0, 0.0);
+    const PassBand passBand = HighPassPassBand(filter, rate);
+    return HalfPowerCrossing([&](double f) { return std::abs(HighPassResponse(filter, f, rate)) / passBand.gain; },
+                             passBand.frequency, 0.0);
 }
 
 std::string DescribeDesign(const ConstantsDesign &design)

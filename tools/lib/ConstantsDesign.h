@@ -10,12 +10,18 @@
 // that the postscale (tap sum x 450 / swing) fits a byte, at the scale whose
 // rounded taps follow the exact response and the cut-off most closely.
 //
-// High-pass: third-order Butterworth by the bilinear transform with the
-// cut-off pre-warped; the numerator is (1 - z^-1)^3 (B0 = 1, B1 = 3), so the
-// gain in the pass band is 1 / K of the textbook filter. Each feedback
-// coefficient is rounded to a 3-byte float; of the combinations within one
-// step of the nearest values the stable one that follows the exact response
-// most closely is kept.
+// High-pass, by the bilinear transform with the cut-off pre-warped:
+// - third order: Butterworth over the numerator (1 - z^-1)^3 (B0 = 1,
+//   B1 = 3), so the gain in the pass band is 1 / K of the textbook filter.
+//   Each feedback coefficient is rounded to a 3-byte float; of the
+//   combinations within one step of the nearest values the stable one that
+//   follows the exact response most closely is kept. Its poles crowd towards
+//   z = 1 as the cut-off falls, so 3-byte coefficients hold it down to about
+//   0.006 of the rate (1.5 Hz at 250 Hz).
+// - first order: one pole over the numerator (1 - z^-1)(1 + z^-2) (B0 = 1,
+//   B1 = 1): gain 2 in the pass band, a zero at a quarter of the rate. Gentle
+//   on slow waves such as pulse waves, and usable down to small fractions of
+//   a hertz.
 #ifndef QZKIT_CONSTANTS_DESIGN_H
 #define QZKIT_CONSTANTS_DESIGN_H
 
@@ -30,12 +36,13 @@ namespace qzkit {
 
 struct DesignRequest {
     double rate = 250.0;            // samples per second
-    double lowPassCutoff = 16.3;    // Hz, -3 dB
+    double lowPassCutoff = 20.0;    // Hz, -3 dB
     double highPassCutoff = 5.0;    // Hz, -3 dB
+    int highPassOrder = 3;          // 3 (Butterworth) or 1
     double swing = 375.0;           // counts from the median the low-pass gives the buffer amplitude
     std::uint16_t minBpm = 30;
     std::uint16_t maxBpm = 240;
-    std::uint16_t onePeakBpm = 60;  // 0..255, reported with QI 3 when only one peak is found
+    std::uint16_t onePeakBpm = 0;   // 0..255, reported with QI 3 when only one peak is found
 };
 
 struct HighPassDesign {
@@ -62,11 +69,12 @@ double HighestLowPassCutoff(double rate);
 // cannot make, a high-pass that no rounding keeps stable, a swing or rate
 // range that cannot be stored).
 LowPassTaps DesignLowPassTaps(double cutoff, double rate, double swing, std::uint8_t &postscale);
-HighPassDesign DesignHighPass(double cutoff, double rate);
+HighPassDesign DesignHighPass(double cutoff, double rate, int order);
 ConstantsDesign DesignConstants(const DesignRequest &request);
 
 // The frequency where the gain first falls below -3 dB of its pass band
-// (searching upwards for the low-pass, downwards for the high-pass).
+// (searching upwards from 0 Hz for the low-pass, downwards from the largest
+// gain for the high-pass).
 double LowPassCutoffOf(const LowPassTaps &taps, double rate);
 double HighPassCutoffOf(const HighPassCoefficients &filter, double rate);
 

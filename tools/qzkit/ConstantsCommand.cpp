@@ -107,10 +107,10 @@ std::string DesignCommandLine(const DesignRequest &request)
 {
     char text[256];
     std::snprintf(text, sizeof text,
-                  "qzkit constants design --rate %g --lowpass %g --highpass %g --swing %g --min-bpm %u --max-bpm %u "
-                  "--one-peak-bpm %u",
-                  request.rate, request.lowPassCutoff, request.highPassCutoff, request.swing, request.minBpm,
-                  request.maxBpm, request.onePeakBpm);
+                  "qzkit constants design --rate %g --lowpass %g --highpass %g --highpass-order %d --swing %g "
+                  "--min-bpm %u --max-bpm %u --one-peak-bpm %u",
+                  request.rate, request.lowPassCutoff, request.highPassCutoff, request.highPassOrder, request.swing,
+                  request.minBpm, request.maxBpm, request.onePeakBpm);
     return text;
 }
 
@@ -150,6 +150,10 @@ void SetUpDesignOptions(CLI::App &design, ConstantsCommandOptions &options)
                       "Low-pass cut-off (-3 dB), Hz; nine taps reach 0.065 to 0.3 times the rate")
         ->capture_default_str();
     design.add_option("--highpass", request.highPassCutoff, "High-pass cut-off (-3 dB), Hz")->capture_default_str();
+    design.add_option("--highpass-order", request.highPassOrder,
+                      "3: Butterworth over (1 - z^-1)^3; 1: one pole over (1 - z^-1)(1 + z^-2), for slow waves")
+        ->check(CLI::IsMember({1, 3}))
+        ->capture_default_str();
     design.add_option("--swing", request.swing,
                       "Counts from the median the low-pass gives the largest excursion of a buffer (32 to 511)")
         ->capture_default_str();
