@@ -92,6 +92,7 @@ TEST_F(Cli, EchoAndDefaultSettings)
                                  "Running with LogLevel 0\n";
     EXPECT_EQ(result.out.substr(0, expected.size()), expected);
     EXPECT_EQ(result.out.find("BPM: "), expected.size());
+    ASSERT_FALSE(result.out.empty());
     EXPECT_EQ(result.out.back(), '\n');
 }
 

@@ -231,8 +231,11 @@ std::string FormatConstantsText(const ConstantsImage &image)
             continue;
         }
         for (std::size_t i = 0; i < field.count; ++i) {
-            const std::string label = field.count == 1 ? "" : "[" + std::to_string(i) + "] ";
-            text << "    # " << label << DescribeFloat24(ReadFloatValue(image, field, i)) << "\n";
+            text << "    # ";
+            if (field.count != 1) {
+                text << "[" << i << "] ";
+            }
+            text << DescribeFloat24(ReadFloatValue(image, field, i)) << "\n";
         }
     }
     return text.str();
