@@ -71,6 +71,7 @@ TEST(HighPassDesign, FirstOrderIsOnePoleOverADifferenceWithAQuarterRateZero)
 TEST(HighPassDesign, RefusesCutoffsItCannotHold)
 {
     EXPECT_THROW(DesignHighPass(0.3, kRate, 3), qzkit::ToolkitError);  // unstable once rounded to 3 bytes
+    EXPECT_THROW(DesignHighPass(0.8, kRate, 3), qzkit::ToolkitError);  // stable, but 19 dB off
     EXPECT_THROW(DesignHighPass(0.0, kRate, 3), qzkit::ToolkitError);
     EXPECT_THROW(DesignHighPass(-5.0, kRate, 3), qzkit::ToolkitError);
     EXPECT_THROW(DesignHighPass(70.0, kRate, 3), qzkit::ToolkitError);

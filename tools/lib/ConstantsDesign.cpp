@@ -18,6 +18,7 @@ constexpr std::size_t kTapCount = 5;
 constexpr double kWindowHalfWidth = 5.0;      // triangle 1 - |n| / 5 over n = -4..4
 constexpr double kHighestLowPassFraction = 0.3;
 constexpr double kHighestHighPassFraction = 0.25;
+constexpr double kLargestHighPassErrorDb = 1.0;  // rounded feedback against the exact filter
 constexpr double kScalingDivisor = 450.0;
 constexpr double kLargestPostscale = 255.0;
 constexpr double kLargestTap = 127.0;
@@ -400,10 +401,10 @@ HighPassDesign DesignHighPass(double cutoff, double rate, int order)
             }
         }
     }
-    if (design.worstErrorDb == HUGE_VAL) {
-        throw ToolkitError(Printf("a %g Hz high-pass at %g Hz is unstable with 3-byte coefficients; choose a higher "
-                                  "cut-off",
-                                  cutoff, rate));
+    if (design.worstErrorDb > kLargestHighPassErrorDb) {
+        throw ToolkitError(Printf("a third-order %g Hz high-pass at %g Hz is unstable or more than %g dB off with "
+                                  "3-byte coefficients; choose a higher cut-off or --highpass-order 1",
+                                  cutoff, rate, kLargestHighPassErrorDb));
     }
     return design;
 }

@@ -15,9 +15,10 @@
 //   B1 = 3), so the gain in the pass band is 1 / K of the textbook filter.
 //   Each feedback coefficient is rounded to a 3-byte float; of the
 //   combinations within one step of the nearest values the stable one that
-//   follows the exact response most closely is kept. Its poles crowd towards
-//   z = 1 as the cut-off falls, so 3-byte coefficients hold it down to about
-//   0.006 of the rate (1.5 Hz at 250 Hz).
+//   follows the exact response most closely is kept, and refused when it is
+//   more than 1 dB off anywhere. Its poles crowd towards z = 1 as the cut-off
+//   falls, so 3-byte coefficients hold it down to about 0.006 of the rate
+//   (1.5 Hz at 250 Hz).
 // - first order: one pole over the numerator (1 - z^-1)(1 + z^-2) (B0 = 1,
 //   B1 = 1): gain 2 in the pass band, a zero at a quarter of the rate. Gentle
 //   on slow waves such as pulse waves, and usable down to small fractions of
