@@ -177,7 +177,8 @@ TEST(HighPassResponse, StabilityTestAgreesWithThePoles)
         if (std::fabs(radius - 1.0) < 1e-6) {
             continue;
         }
-        EXPECT_EQ(qzkit::HighPassStable(filter), radius < 1.0) << filter.a[0] << " " << filter.a[1] << " " << filter.a[2];
+        EXPECT_EQ(qzkit::HighPassStable(filter), radius < 1.0)
+            << filter.a[0] << " " << filter.a[1] << " " << filter.a[2];
         stable += radius < 1.0 ? 1 : 0;
     }
     EXPECT_GT(stable, 50);  // both outcomes are exercised

@@ -88,7 +88,8 @@ TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
                 EXPECT_NEAR(estimate.bpm, qzkit::TrueBpm(recording), 5.0)
                     << set.name << ": " << bpm << " BPM, " << length << " samples, QI " << estimate.qi;
             } else {
-                EXPECT_LT(DetectableBeats(recording), 2u) << set.name << ": " << bpm << " BPM, " << length << " samples";
+                EXPECT_LT(DetectableBeats(recording), 2u)
+                    << set.name << ": " << bpm << " BPM, " << length << " samples";
             }
         }
     }

@@ -152,9 +152,9 @@ void CheckHighPassRange(const HighPassCoefficients &filter, double swing, std::v
 {
     const HighPassRange range = HighPassOutputRange(filter, swing);
     if (range.stepHighest > kHighPassTop || range.stepLowest < kHighPassBottom) {
-        warnings.push_back("a step of the low-pass swing (" + Format("%.0f", swing) + " counts) drives the high-pass to " +
-                           Format("%.0f", range.stepLowest) + ".." + Format("%.0f", range.stepHighest) +
-                           ", beyond its output range -500..523: it clips");
+        warnings.push_back("a step of the low-pass swing (" + Format("%.0f", swing) +
+                           " counts) drives the high-pass to " + Format("%.0f", range.stepLowest) + ".." +
+                           Format("%.0f", range.stepHighest) + ", beyond its output range -500..523: it clips");
     }
 }
 

@@ -40,27 +40,14 @@ double Sinc(double x)
 }
 
 // Taps c0..c4 of the windowed sinc, unscaled.
-std::array<double, kTapCount> WindowedSinc(double sincCutoff, double rate)
+ExactLowPassTaps WindowedSinc(double sincCutoff, double rate)
 {
-    std::array<double, kTapCount> taps{};
+    ExactLowPassTaps taps{};
     for (std::size_t k = 0; k < kTapCount; ++k) {
         const double distance = static_cast<double>(kTapCount - 1 - k);
         taps[k] = Sinc(2.0 * sincCutoff / rate * distance) * (1.0 - distance / kWindowHalfWidth);
     }
     return taps;
-}
-
-template <typename Taps>
-double RelativeGain(const Taps &taps, double frequency, double rate)
-{
-    double gain = taps[kTapCount - 1];
-    double sum = taps[kTapCount - 1];
-    for (std::size_t k = 0; k + 1 < kTapCount; ++k) {
-        const double distance = static_cast<double>(kTapCount - 1 - k);
-        gain += 2.0 * taps[k] * std::cos(2.0 * kPi * frequency / rate * distance);
-        sum += 2.0 * taps[k];
-    }
-    return gain / sum;
 }
 
 // The first frequency from `from` towards `to` at which gain(f) falls below
@@ -88,8 +75,8 @@ double HalfPowerCrossing(Gain gain, double from, double to)
 
 double ExactLowPassCutoff(double sincCutoff, double rate)
 {
-    const std::array<double, kTapCount> taps = WindowedSinc(sincCutoff, rate);
-    return HalfPowerCrossing([&](double f) { return std::fabs(RelativeGain(taps, f, rate)); }, 0.0, rate / 2.0);
+    const ExactLowPassTaps taps = WindowedSinc(sincCutoff, rate);
+    return HalfPowerCrossing([&](double f) { return std::fabs(LowPassRelativeGain(taps, f, rate)); }, 0.0, rate / 2.0);
 }
 
 // The sinc cut-off whose windowed taps are 3 dB down at `cutoff`.
@@ -106,14 +93,57 @@ double SincCutoffFor(double cutoff, double rate)
 
 // Largest difference between two responses over 0..Nyquist (relative to
 // 0 Hz).
-double LowPassMismatch(const LowPassTaps &taps, const std::array<double, kTapCount> &exact, double rate)
+double LowPassMismatch(const LowPassTaps &taps, const ExactLowPassTaps &exact, double rate)
 {
     double worst = 0.0;
     for (std::size_t i = 0; i <= kResponseGridPoints; ++i) {
         const double frequency = rate / 2.0 * static_cast<double>(i) / kResponseGridPoints;
-        worst = std::max(worst, std::fabs(RelativeGain(taps, frequency, rate) - RelativeGain(exact, frequency, rate)));
+        const double difference =
+            LowPassRelativeGain(taps, frequency, rate) - LowPassRelativeGain(exact, frequency, rate);
+        worst = std::max(worst, std::fabs(difference));
     }
     return worst;
+}
+
+double ExactTapSum(const ExactLowPassTaps &taps)
+{
+    return 2.0 * (taps[0] + taps[1] + taps[2] + taps[3]) + taps[4];
+}
+
+// The integer taps and postscale for `swing`: the exact taps scaled to each
+// tap sum from the largest that keeps the postscale (sum x 450 / swing) and
+// every tap within a byte down to half of it, rounded, and the scaling whose
+// response and cut-off follow the exact ones most closely kept.
+LowPassTaps RoundedTaps(const ExactLowPassTaps &exact, double cutoff, double rate, double swing,
+                        std::uint8_t &postscale)
+{
+    const double exactSum = ExactTapSum(exact);
+    const double largestTap = *std::max_element(exact.begin(), exact.end());
+    const int largestSum = static_cast<int>(
+        std::min(kLargestPostscale * swing / kScalingDivisor, kLargestTap * exactSum / largestTap));
+    LowPassTaps best{};
+    double bestMismatch = HUGE_VAL;
+    for (int sum = largestSum; sum >= largestSum / 2; --sum) {
+        LowPassTaps taps{};
+        for (std::size_t k = 0; k < kTapCount; ++k) {
+            taps[k] = static_cast<int>(std::lround(exact[k] * sum / exactSum));
+        }
+        const double scaled = std::round(LowPassTapSum(taps) * kScalingDivisor / swing);
+        if (scaled < 1.0 || scaled > kLargestPostscale) {
+            continue;
+        }
+        const double mismatch =
+            LowPassMismatch(taps, exact, rate) + std::fabs(LowPassCutoffOf(taps, rate) - cutoff) / cutoff;
+        if (mismatch < bestMismatch) {
+            bestMismatch = mismatch;
+            best = taps;
+            postscale = static_cast<std::uint8_t>(scaled);
+        }
+    }
+    if (bestMismatch == HUGE_VAL) {
+        throw ToolkitError("no integer taps fit a byte-sized postscale for this swing");
+    }
+    return best;
 }
 
 void CheckRate(double rate)
@@ -323,43 +353,13 @@ LowPassTaps DesignLowPassTaps(double cutoff, double rate, double swing, std::uin
     const double lowest = LowestLowPassCutoff(rate);
     const double highest = HighestLowPassCutoff(rate);
     if (!(cutoff >= lowest - 1e-6 && cutoff <= highest)) {
-        throw ToolkitError(Printf("nine taps at %g Hz reach low-pass cut-offs from %.2f to %.2f Hz, not %g", rate, lowest,
-                                  highest, cutoff));
+        throw ToolkitError(Printf("nine taps at %g Hz reach low-pass cut-offs from %.2f to %.2f Hz, not %g", rate,
+                                  lowest, highest, cutoff));
     }
     if (!(swing >= kSmallestSwing && swing <= kLargestSwing)) {
         throw ToolkitError("the swing must be 32 to 511 counts");
     }
-    const std::array<double, kTapCount> exact = WindowedSinc(SincCutoffFor(cutoff, rate), rate);
-    double exactSum = exact[kTapCount - 1];
-    for (std::size_t k = 0; k + 1 < kTapCount; ++k) {
-        exactSum += 2.0 * exact[k];
-    }
-    const double largestTap = *std::max_element(exact.begin(), exact.end());
-    const int largestSum = static_cast<int>(std::min(kLargestPostscale * swing / kScalingDivisor,
-                                                     kLargestTap * exactSum / largestTap));
-    LowPassTaps best{};
-    double bestMismatch = HUGE_VAL;
-    for (int sum = largestSum; sum >= largestSum / 2; --sum) {
-        LowPassTaps taps{};
-        for (std::size_t k = 0; k < kTapCount; ++k) {
-            taps[k] = static_cast<int>(std::lround(exact[k] * sum / exactSum));
-        }
-        const double scaled = std::round(LowPassTapSum(taps) * kScalingDivisor / swing);
-        if (scaled < 1.0 || scaled > kLargestPostscale) {
-            continue;
-        }
-        const double mismatch = LowPassMismatch(taps, exact, rate) +
-                                std::fabs(LowPassCutoffOf(taps, rate) - cutoff) / cutoff;
-        if (mismatch < bestMismatch) {
-            bestMismatch = mismatch;
-            best = taps;
-            postscale = static_cast<std::uint8_t>(scaled);
-        }
-    }
-    if (bestMismatch == HUGE_VAL) {
-        throw ToolkitError("no integer taps fit a byte-sized postscale for this swing");
-    }
-    return best;
+    return RoundedTaps(WindowedSinc(SincCutoffFor(cutoff, rate), rate), cutoff, rate, swing, postscale);
 }
 
 HighPassDesign DesignHighPass(double cutoff, double rate, int order)

@@ -157,7 +157,8 @@ std::int64_t ReadIntegerValue(const ConstantsImage &image, const ConstantsField 
 
 void WriteIntegerValue(ConstantsImage &image, const ConstantsField &field, std::size_t index, std::int64_t value)
 {
-    if (field.type == FieldType::ThreeByteFloat || value < FieldMinimum(field.type) || value > FieldMaximum(field.type)) {
+    if (field.type == FieldType::ThreeByteFloat || value < FieldMinimum(field.type) ||
+        value > FieldMaximum(field.type)) {
         throw ToolkitError(std::to_string(value) + " cannot be stored in " + std::string(field.name));
     }
     const std::size_t offset = ValueOffset(field, index);

@@ -83,18 +83,26 @@ int LowPassTapSum(const LowPassTaps &taps)
     return 2 * (taps[0] + taps[1] + taps[2] + taps[3]) + taps[4];
 }
 
-double LowPassRelativeGain(const LowPassTaps &taps, double frequency, double rate)
+double LowPassRelativeGain(const ExactLowPassTaps &taps, double frequency, double rate)
 {
-    const int sum = LowPassTapSum(taps);
-    if (sum == 0) {
-        throw ToolkitError("the low-pass taps sum to 0: it has no gain at 0 Hz to compare with");
-    }
     double gain = taps[kCentreDelay];
+    double sum = taps[kCentreDelay];
     for (std::size_t k = 0; k < kCentreDelay; ++k) {
         const double distance = static_cast<double>(kCentreDelay - k);
         gain += 2.0 * taps[k] * std::cos(kTwoPi * frequency / rate * distance);
+        sum += 2.0 * taps[k];
     }
     return gain / sum;
+}
+
+double LowPassRelativeGain(const LowPassTaps &taps, double frequency, double rate)
+{
+    if (LowPassTapSum(taps) == 0) {
+        throw ToolkitError("the low-pass taps sum to 0: it has no gain at 0 Hz to compare with");
+    }
+    ExactLowPassTaps exact{};
+    std::copy(taps.begin(), taps.end(), exact.begin());
+    return LowPassRelativeGain(exact, frequency, rate);
 }
 
 unsigned LowPassScaling(std::uint8_t postscale, std::uint16_t amplitude)

@@ -11,14 +11,17 @@
 namespace qzkit {
 
 // The five distinct taps c0 (outer pair) .. c4 (centre) of the symmetric
-// nine-tap low-pass.
+// nine-tap low-pass, as stored and before rounding.
 using LowPassTaps = std::array<int, 5>;
+using ExactLowPassTaps = std::array<double, 5>;
 
 // The low-pass gain at 0 Hz: 2 c0 + 2 c1 + 2 c2 + 2 c3 + c4.
 int LowPassTapSum(const LowPassTaps &taps);
 
 // Amplitude response of the taps (signed: the filter has linear phase) at
-// `frequency`, relative to 0 Hz. Needs a non-zero tap sum.
+// `frequency`, relative to 0 Hz. Needs a non-zero tap sum (ToolkitError for
+// integer taps without one).
+double LowPassRelativeGain(const ExactLowPassTaps &taps, double frequency, double rate);
 double LowPassRelativeGain(const LowPassTaps &taps, double frequency, double rate);
 
 // The scaling value the low-pass divides by for a buffer amplitude, as the

@@ -144,8 +144,9 @@ std::string FormatValues(const ConstantsImage &image, const ConstantsField &fiel
         if (i > 0) {
             text += ", ";
         }
-        text += field.type == FieldType::ThreeByteFloat ? FormatFloatValue(DecodeFloat24(ReadFloatValue(image, field, i)))
-                                                 : std::to_string(ReadIntegerValue(image, field, i));
+        text += field.type == FieldType::ThreeByteFloat
+                    ? FormatFloatValue(DecodeFloat24(ReadFloatValue(image, field, i)))
+                    : std::to_string(ReadIntegerValue(image, field, i));
     }
     return text;
 }
