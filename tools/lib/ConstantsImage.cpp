@@ -215,6 +215,16 @@ ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t 
     return image;
 }
 
+ConstantsImage ReadConstantsFile(const std::filesystem::path &path)
+{
+    std::filesystem::path file = path;
+    if (!std::filesystem::is_regular_file(file)) {
+        file += ".pvx.filters.v1";
+    }
+    std::size_t extraBytes = 0;
+    return ReadConstantsFile(file, extraBytes);
+}
+
 void WriteConstantsFile(const std::filesystem::path &path, const ConstantsImage &image)
 {
     WriteBytesAtomically(path, std::vector<std::uint8_t>(image.begin(), image.end()));

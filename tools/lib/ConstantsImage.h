@@ -80,6 +80,11 @@ sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
 // the file cannot be read or is shorter than 31 bytes.
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes);
 
+// Reads the first 31 bytes of a constants file named as the tool names it:
+// `path` may be the file or its base name without ".pvx.filters.v1".
+// ToolkitError when neither exists or the file is shorter than 31 bytes.
+ConstantsImage ReadConstantsFile(const std::filesystem::path &path);
+
 // Writes the 31 bytes whole or not at all.
 void WriteConstantsFile(const std::filesystem::path &path, const ConstantsImage &image);
 

@@ -1,7 +1,5 @@
 #include "Estimator.h"
 
-#include <fstream>
-
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
@@ -28,7 +26,6 @@ constexpr std::size_t kLongWindow = 1500;
 constexpr std::size_t kShortWindow = 600;
 constexpr std::uint16_t kDerivativeFivePoint = 5;
 constexpr std::uint16_t kDerivativeTwoPoint = 2;
-const char *const kConstantsExtension = ".pvx.filters.v1";
 
 // The configuration fields of the flag word, as the tool's driver stores them.
 void ConfigureFilter(const EstimatorSettings &settings)
@@ -41,30 +38,9 @@ void ConfigureFilter(const EstimatorSettings &settings)
 
 }  // namespace
 
-ConstantsImage ReadConstantsFile(const std::filesystem::path &path)
-{
-    std::filesystem::path file = path;
-    if (!std::filesystem::is_regular_file(file)) {
-        file += kConstantsExtension;
-    }
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open constants file " + path.string() + " (nor " + file.string() + ")");
-    }
-    ConstantsImage image{};
-    stream.read(reinterpret_cast<char *>(image.data()), static_cast<std::streamsize>(image.size()));
-    if (stream.gcount() != static_cast<std::streamsize>(image.size())) {
-        throw ToolkitError(file.string() + ": constants file has " + std::to_string(stream.gcount()) +
-                           " bytes, needs 31");
-    }
-    return image;
-}
-
 double ConstantsRate(const ConstantsImage &constants)
 {
-    sampling_frequency_struct sampling{};
-    hlp_convertSamplingTo64bitFloat(constants.data(), &sampling);
-    return 1.0 / static_cast<double>(sampling.Period);
+    return 1.0 / static_cast<double>(ToSamplingRecord(constants).Period);
 }
 
 InProcessEstimator::InProcessEstimator(const ConstantsImage &constants, const EstimatorSettings &settings)

@@ -5,20 +5,12 @@
 #ifndef QZKIT_ESTIMATOR_H
 #define QZKIT_ESTIMATOR_H
 
-#include <array>
 #include <cstdint>
-#include <filesystem>
 #include <vector>
 
+#include "ConstantsImage.h"
+
 namespace qzkit {
-
-inline constexpr std::size_t kConstantsBytes = 31;
-using ConstantsImage = std::array<std::uint8_t, kConstantsBytes>;
-
-// Reads the first 31 bytes of a constants file. `path` may be the file or, as
-// for the tool, its base name without ".pvx.filters.v1". ToolkitError when
-// neither exists or the file is shorter than 31 bytes.
-ConstantsImage ReadConstantsFile(const std::filesystem::path &path);
 
 // Sampling rate the constants are made for: 1 / Period.
 double ConstantsRate(const ConstantsImage &constants);
