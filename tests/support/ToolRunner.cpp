@@ -110,6 +110,16 @@ std::string MaskAddresses(const std::string &text)
     return masked;
 }
 
+std::vector<std::filesystem::path> ListDirectory(const std::filesystem::path &dir)
+{
+    std::vector<std::filesystem::path> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 void WriteBytes(const std::filesystem::path &file, const std::vector<std::uint8_t> &bytes)
 {
     std::ofstream stream(file, std::ios::binary | std::ios::trunc);

@@ -51,6 +51,9 @@ RunResult RunProcess(const std::string &program, const std::vector<std::string> 
 // by "ADDRESS", since they differ from run to run.
 std::string MaskAddresses(const std::string &text);
 
+// The names of the entries of `dir`, sorted.
+std::vector<std::filesystem::path> ListDirectory(const std::filesystem::path &dir);
+
 void WriteBytes(const std::filesystem::path &file, const std::vector<std::uint8_t> &bytes);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path &file);
 void WriteSamples(const std::filesystem::path &file, const std::vector<std::uint16_t> &samples);

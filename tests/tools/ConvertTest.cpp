@@ -18,16 +18,6 @@ namespace {
 
 using qzkit::ConvertOptions;
 
-std::vector<std::filesystem::path> Listing(const std::filesystem::path &dir)
-{
-    std::vector<std::filesystem::path> names;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A 20 s synthetic ECG at 360 Hz written as a WFDB record with annotations.
 qzkit::SynthRecording WriteRecord360(const std::filesystem::path &base)
 {
@@ -189,9 +179,9 @@ TEST_P(ConvertRefuses, LeavingNoFileBehind)
     std::filesystem::create_directory(options.outputDirectory);
     options.annotations = dir / "rec.atr";
     GetParam().spoil(dir.path(), options);
-    const auto before = Listing(dir / "out");
+    const auto before = qztest::ListDirectory(dir / "out");
     EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError);
-    EXPECT_EQ(Listing(dir / "out"), before);
+    EXPECT_EQ(qztest::ListDirectory(dir / "out"), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(

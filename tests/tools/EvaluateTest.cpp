@@ -29,16 +29,6 @@ void WriteConstants(const std::filesystem::path &path)
     qztest::WriteBytes(path, qztest::EcgConstantsImage());
 }
 
-std::vector<std::filesystem::path> Listing(const std::filesystem::path &dir)
-{
-    std::vector<std::filesystem::path> names;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(Constants, ReadByPathOrBaseNameAndRate)
 {
     qztest::TempDir dir;
@@ -67,7 +57,7 @@ TEST(InProcessEstimator, FindsTheRateOfCleanRecordingsWithoutWritingFiles)
             EXPECT_LT(estimate.qi, 3) << bpm << " BPM, " << length << " samples";
         }
     }
-    EXPECT_TRUE(Listing(dir.path()).empty()) << "no dump file may be written";
+    EXPECT_TRUE(qztest::ListDirectory(dir.path()).empty()) << "no dump file may be written";
 }
 
 TEST(InProcessEstimator, EveryWindowStartsFromTheSameState)
@@ -230,9 +220,9 @@ TEST_P(EvaluateRefuses, WithoutWritingAnyOutput)
     EvaluationFixture fixture;
     auto options = fixture.Options();
     GetParam().spoil(fixture.dir.path(), options);
-    const auto before = Listing(fixture.dir.path());
+    const auto before = qztest::ListDirectory(fixture.dir.path());
     EXPECT_THROW(qzkit::Evaluate(options), qzkit::ToolkitError);
-    EXPECT_EQ(Listing(fixture.dir.path()), before);
+    EXPECT_EQ(qztest::ListDirectory(fixture.dir.path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(

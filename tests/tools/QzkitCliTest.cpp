@@ -15,16 +15,6 @@ qztest::RunResult Qzkit(const std::vector<std::string> &args, const std::filesys
     return qztest::RunProcess(QZKIT_PATH, args, cwd);
 }
 
-std::vector<std::filesystem::path> Listing(const std::filesystem::path &dir)
-{
-    std::vector<std::filesystem::path> names;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(QzkitCli, HelpListsTheSubcommands)
 {
     qztest::TempDir dir;
@@ -49,7 +39,7 @@ TEST(QzkitCli, SynthThenEvaluate)
     ASSERT_EQ(evaluate.status, 0) << evaluate.err;
     EXPECT_NE(evaluate.out.find("within +-5 BPM: 1 of 1 (100.0 %)"), std::string::npos) << evaluate.out;
     EXPECT_NE(evaluate.out.find("windows per second"), std::string::npos);
-    EXPECT_EQ(Listing(dir.path()), (std::vector<std::filesystem::path>{"ecg.pvx.filters.v1", "out.csv", "rec.beats.csv",
+    EXPECT_EQ(qztest::ListDirectory(dir.path()), (std::vector<std::filesystem::path>{"ecg.pvx.filters.v1", "out.csv", "rec.beats.csv",
                                                                        "rec.ecg", "rec.manifest.csv"}))
         << "no dump files";
 }
@@ -66,12 +56,12 @@ TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
     };
     std::ofstream(dir / "data.csv") << "1\n2\n";
     for (const auto &command : commands) {
-        const auto before = Listing(dir.path());
+        const auto before = qztest::ListDirectory(dir.path());
         const auto result = Qzkit(command, dir.path());
         EXPECT_EQ(result.status, 1) << command[0] << " " << command[1];
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_EQ(result.err.rfind("qzkit " + command[0] + ": error: ", 0), 0u) << result.err;
-        EXPECT_EQ(Listing(dir.path()), before) << command[0] << " " << command[1];
+        EXPECT_EQ(qztest::ListDirectory(dir.path()), before) << command[0] << " " << command[1];
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "AtomicFile.h"
 #include "QZ_Helpers.h"
+#include "FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -196,21 +197,13 @@ sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image)
 
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes)
 {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path.string());
-    }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path.string());
-    }
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     if (bytes.size() < kConstantsImageBytes) {
         throw ToolkitError(path.string() + ": " + std::to_string(bytes.size()) + " bytes; a constants file has " +
                            std::to_string(kConstantsImageBytes));
     }
     ConstantsImage image{};
-    std::transform(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kConstantsImageBytes), image.begin(),
-                   [](char byte) { return static_cast<std::uint8_t>(byte); });
+    std::copy_n(bytes.begin(), kConstantsImageBytes, image.begin());
     extraBytes = bytes.size() - kConstantsImageBytes;
     return image;
 }

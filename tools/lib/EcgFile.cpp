@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "AtomicFile.h"
+#include "FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -21,14 +22,7 @@ void WriteEcgFile(const std::filesystem::path &path, const std::vector<std::uint
 
 std::vector<std::uint16_t> ReadEcgFile(const std::filesystem::path &path)
 {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path.string());
-    }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path.string());
-    }
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     if (bytes.size() % 2u != 0u) {
         throw ToolkitError(path.string() + ": odd number of bytes (" + std::to_string(bytes.size()) + ")");
     }

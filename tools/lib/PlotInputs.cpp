@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "QZ_Helpers.h"
+#include "FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -14,19 +15,6 @@ constexpr std::size_t kLongRecord = 1500;
 constexpr std::size_t kShortRecord = 600;
 constexpr std::uint16_t kSampleMask = 0x3FF;
 constexpr std::uint16_t kLargestSample = 1023;
-
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path.string());
-    }
-    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path.string());
-    }
-    return bytes;
-}
 
 bool IsFile(const std::filesystem::path &path)
 {

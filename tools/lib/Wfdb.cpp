@@ -7,6 +7,7 @@
 
 #include "AtomicFile.h"
 #include "TextParsing.h"
+#include "FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -29,19 +30,6 @@ constexpr unsigned kDataMask = 0x3FF;
 [[noreturn]] void Fail(const std::string &source, const std::string &what)
 {
     throw ToolkitError(source + ": " + what);
-}
-
-std::vector<char> ReadWholeFile(const std::filesystem::path &path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path.string());
-    }
-    std::vector<char> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path.string());
-    }
-    return bytes;
 }
 
 double RequireDouble(const std::string &text, const std::string &source, const char *field)
@@ -228,7 +216,7 @@ int SignExtend12(unsigned value)
 }
 
 // The interleaved stream of a group's file, `count` values.
-std::vector<int> DecodeSamples(const std::vector<char> &bytes, std::size_t offset, int format, std::size_t count,
+std::vector<int> DecodeSamples(const std::vector<std::uint8_t> &bytes, std::size_t offset, int format, std::size_t count,
                                const std::string &fileName)
 {
     const std::size_t needed = format == kFormat16 ? 2u * count : 3u * (count / 2u) + 2u * (count % 2u);
@@ -344,7 +332,7 @@ std::vector<std::vector<int>> ReadWfdbSignals(const WfdbHeader &header, const st
     std::vector<std::vector<int>> signals(header.signals.size());
     for (const SignalGroup &group : GroupSignals(header)) {
         const std::filesystem::path path = directory / group.fileName;
-        const std::vector<char> bytes = ReadWholeFile(path);
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
         const std::size_t offset = static_cast<std::size_t>(group.byteOffset);
         const std::size_t groupSize = group.members.size();
         const std::size_t frames = header.sampleCount > 0
@@ -383,7 +371,7 @@ Recording ReadWfdbRecording(const std::filesystem::path &headerPath, const std::
 
 std::vector<Annotation> ReadMitAnnotations(const std::filesystem::path &path)
 {
-    const std::vector<char> bytes = ReadWholeFile(path);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     const auto byteAt = [&bytes](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[i])); };
     const auto wordAt = [&byteAt](std::size_t i) { return byteAt(i) | (byteAt(i + 1u) << 8); };
     const auto need = [&bytes, &path](std::size_t position, std::size_t count) {
