@@ -5,7 +5,9 @@
 #   scripts/demo.sh [recording base name in examples/] [extra tool arguments]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${QZ_BUILD_ROOT:-${TMPDIR:-/tmp}/qz_vozozi_DE-build}/demo
+# One build folder per checkout, so two checkouts never share a CMake cache.
+checkout=$(printf '%s' "$root" | cksum | cut -d' ' -f1)
+build=${QZ_BUILD_ROOT:-${TMPDIR:-/tmp}/qz_vozozi_DE-build-$checkout}/demo
 record=${1:-ecg_72bpm}
 [ "$#" -gt 0 ] && shift
 
