@@ -45,5 +45,5 @@ if ! $quick; then
   done
 fi
 
-echo "test phases: $passed passed, $failed failed"
+echo "phases: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
