@@ -17,14 +17,6 @@
 
 namespace {
 
-constexpr BYTE kMaskAll = 127;
-constexpr BYTE kMaskLowPass = 1;
-constexpr BYTE kMaskHighPass = 2;
-constexpr BYTE kMaskDerivative = 4;
-constexpr BYTE kMaskSquare = 8;
-constexpr BYTE kMaskAverage = 16;
-constexpr BYTE kMaskPeaks = 32;
-constexpr BYTE kMaskBeats = 64;
 constexpr UINT16 kShortSamples = 600;
 constexpr UINT16 kShortBytes = 750;
 const char *const kRecordName = "bench";
@@ -137,18 +129,18 @@ void RunPipeline(benchmark::State &state, const std::vector<UINT16> &samples, BY
 
 void BM_CalculateHeartRate_1500(benchmark::State &state)
 {
-    RunPipeline(state, ExampleRecording(kTypicalLong), kMaskAll);
+    RunPipeline(state, ExampleRecording(kTypicalLong), QZ_STAGE_ALL);
 }
 
 void BM_CalculateHeartRate_600(benchmark::State &state)
 {
-    RunPipeline(state, ExampleRecording(kTypicalShort), kMaskAll);
+    RunPipeline(state, ExampleRecording(kTypicalShort), QZ_STAGE_ALL);
 }
 
 // Peak finding and beat classification straight on the worst-case trace.
 void BM_CalculateHeartRate_TemplateWorstCase(benchmark::State &state)
 {
-    RunPipeline(state, TemplateWorstCase(), kMaskPeaks | kMaskBeats);
+    RunPipeline(state, TemplateWorstCase(), QZ_STAGE_PEAKS | QZ_STAGE_BEATRATE);
 }
 
 // The cost of restoring the input, included in every figure below.
@@ -180,19 +172,19 @@ struct StageCase {
 };
 
 const StageCase kStageCases[] = {
-    {"Stage/1_lowpass", kMaskLowPass, 2},
-    {"Stage/2_highpass", kMaskHighPass, 2},
-    {"Stage/4_derivative2", kMaskDerivative, 2},
-    {"Stage/4_derivative5", kMaskDerivative, 5},
-    {"Stage/8_square", kMaskSquare, 2},
-    {"Stage/16_average", kMaskAverage, 2},
-    {"Stage/32_peaks", kMaskPeaks, 2},
+    {"Stage/1_lowpass", QZ_STAGE_LOWPASS, 2},
+    {"Stage/2_highpass", QZ_STAGE_HIGHPASS, 2},
+    {"Stage/4_derivative2", QZ_STAGE_DERIVATIVE, 2},
+    {"Stage/4_derivative5", QZ_STAGE_DERIVATIVE, 5},
+    {"Stage/8_square", QZ_STAGE_SQUARE, 2},
+    {"Stage/16_average", QZ_STAGE_AVERAGE, 2},
+    {"Stage/32_peaks", QZ_STAGE_PEAKS, 2},
 };
 
 // Beat-rate estimation alone on the peaks of the conditioned typical record.
 void BM_GetBPM(benchmark::State &state)
 {
-    StageInput input(ExampleRecording(kTypicalLong), kMaskAll & ~kMaskBeats);
+    StageInput input(ExampleRecording(kTypicalLong), QZ_STAGE_ALL & ~QZ_STAGE_BEATRATE);
     std::vector<UINT16> locations(GloballyAccessibleIntervals, GloballyAccessibleIntervals + QZ_MAX_PEAKS);
     UINT16 bpm = 0;
     UINT16 scratch = 0;
@@ -208,7 +200,7 @@ void BM_GetBPM(benchmark::State &state)
 // them with 750 grid positions.
 void BM_TemplateMatchingWorstCase(benchmark::State &state)
 {
-    StageInput input(TemplateWorstCase(), kMaskPeaks | kMaskBeats);
+    StageInput input(TemplateWorstCase(), QZ_STAGE_PEAKS | QZ_STAGE_BEATRATE);
     const BYTE peaks = GloballyAccessiblePeaks > QZ_MAX_PEAKS ? static_cast<BYTE>(QZ_MAX_PEAKS)
                                                                : GloballyAccessiblePeaks;
     UINT16 interval = 0;

@@ -36,4 +36,20 @@ struct sampling_frequency_struct {
 
 #define QZ_CONSTANTS_FILE_BYTES 31
 
+// Byte offsets of the fields in the 31-byte constants file (little-endian
+// integers, 3-byte floats, no gaps).
+enum QZ_ConstantsOffset : unsigned {
+    QZ_OFFSET_FREQUENCY = 0,
+    QZ_OFFSET_DELAY_CYCLES = 2,
+    QZ_OFFSET_PERIOD = 4,
+    QZ_OFFSET_MAX_BPM = 7,
+    QZ_OFFSET_MIN_BPM = 9,
+    QZ_OFFSET_ONE_PER_MINUTE = 11,
+    QZ_OFFSET_LPF_CONSTANTS = 12,
+    QZ_OFFSET_LPF_POSTSCALE = 17,
+    QZ_OFFSET_HPF_A = 18,
+    QZ_OFFSET_HPF_B = 27,
+    QZ_OFFSET_CONT_DELAY_CYCLES = 29,
+};
+
 #endif

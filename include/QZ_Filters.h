@@ -21,6 +21,18 @@
 #define RESULT_BPM_MASK 0x3FFu
 #define RESULT_QI_SHIFT 10u
 
+// Stage mask bits of CalculateHeartRate, in the order the stages run.
+enum QZ_StageBit : BYTE {
+    QZ_STAGE_LOWPASS = 1,
+    QZ_STAGE_HIGHPASS = 2,
+    QZ_STAGE_DERIVATIVE = 4,
+    QZ_STAGE_SQUARE = 8,
+    QZ_STAGE_AVERAGE = 16,
+    QZ_STAGE_PEAKS = 32,
+    QZ_STAGE_BEATRATE = 64,
+    QZ_STAGE_ALL = 127,
+};
+
 // One field of the flag word: its lowest bit and its width in bits.
 struct FilterField {
     unsigned shift;

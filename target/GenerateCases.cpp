@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "QZ_DataStructures.h"
+
 namespace {
 
 // 32-bit xorshift: the same sequence on every host.
@@ -71,17 +73,6 @@ const Constants TypicalConstants = {0xFA, 0x00, 0x00, 0x00, 0x12, 0x83, 0x3B, 0x
                                     0x3C, 0x01, 0x02, 0x03, 0x04, 0x05, 0x1E, 0xEC, 0x2F, 0xC0, 0xCE,
                                     0x21, 0x40, 0x13, 0x47, 0xBF, 0x01, 0x03, 0x00, 0x00};
 
-enum ConstantsOffset : unsigned {
-    OFFSET_PERIOD = 4,
-    OFFSET_MAX_BPM = 7,
-    OFFSET_MIN_BPM = 9,
-    OFFSET_ONE_PER_MINUTE = 11,
-    OFFSET_LPF = 12,
-    OFFSET_LPF_POSTSCALE = 17,
-    OFFSET_HPF_A = 18,
-    OFFSET_HPF_B = 27,
-};
-
 struct Float24 {
     uint8_t b0, b1, b2;
 };
@@ -111,7 +102,7 @@ void SetWord(Constants &constants, unsigned offset, unsigned value)
 Constants WithPeriod(Float24 period)
 {
     Constants constants = TypicalConstants;
-    SetFloat(constants, OFFSET_PERIOD, period);
+    SetFloat(constants, QZ_OFFSET_PERIOD, period);
     return constants;
 }
 
@@ -119,7 +110,7 @@ Constants WithAllHighPass(Float24 coefficient)
 {
     Constants constants = TypicalConstants;
     for (unsigned i = 0; i < 3u; ++i) {
-        SetFloat(constants, OFFSET_HPF_A + 3u * i, coefficient);
+        SetFloat(constants, QZ_OFFSET_HPF_A + 3u * i, coefficient);
     }
     return constants;
 }
@@ -138,13 +129,13 @@ Constants RandomPlausible(Random &random)
 {
     Constants constants = RandomBytes(random, 31);
     // Exponent byte 0x3B: periods from about 0.002 to 0.008 seconds.
-    SetFloat(constants, OFFSET_PERIOD,
+    SetFloat(constants, QZ_OFFSET_PERIOD,
              Float24{static_cast<uint8_t>(random.Below(256)), static_cast<uint8_t>(random.Below(256)), 0x3B});
-    SetWord(constants, OFFSET_MAX_BPM, static_cast<unsigned>(random.Between(100, 1100)));
-    SetWord(constants, OFFSET_MIN_BPM, static_cast<unsigned>(random.Between(0, 60)));
+    SetWord(constants, QZ_OFFSET_MAX_BPM, static_cast<unsigned>(random.Between(100, 1100)));
+    SetWord(constants, QZ_OFFSET_MIN_BPM, static_cast<unsigned>(random.Between(0, 60)));
     for (unsigned i = 0; i < 3u; ++i) {
         // Exponents near 0 keep the high-pass feedback in a sane range.
-        constants[OFFSET_HPF_A + 3u * i + 2u] = static_cast<uint8_t>(random.Below(2) == 0u ? 0x3F : 0xBF);
+        constants[QZ_OFFSET_HPF_A + 3u * i + 2u] = static_cast<uint8_t>(random.Below(2) == 0u ? 0x3F : 0xBF);
     }
     return constants;
 }
@@ -174,27 +165,27 @@ std::vector<NamedConstants> MakeConstants(Random &random)
         {"c-all-ff", Constants(31, 0xFF)},
     };
     Constants swapped = TypicalConstants;
-    SetWord(swapped, OFFSET_MAX_BPM, 30);
-    SetWord(swapped, OFFSET_MIN_BPM, 240);
+    SetWord(swapped, QZ_OFFSET_MAX_BPM, 30);
+    SetWord(swapped, QZ_OFFSET_MIN_BPM, 240);
     all.push_back({"c-limits-swapped", swapped});
     Constants wide = TypicalConstants;
-    SetWord(wide, OFFSET_MAX_BPM, 0xFFFF);
-    SetWord(wide, OFFSET_MIN_BPM, 0);
-    wide[OFFSET_ONE_PER_MINUTE] = 0xFF;
+    SetWord(wide, QZ_OFFSET_MAX_BPM, 0xFFFF);
+    SetWord(wide, QZ_OFFSET_MIN_BPM, 0);
+    wide[QZ_OFFSET_ONE_PER_MINUTE] = 0xFF;
     all.push_back({"c-limits-wide", wide});
     Constants lowPassZero = TypicalConstants;
     for (unsigned i = 0; i <= 5u; ++i) {
-        lowPassZero[OFFSET_LPF + i] = 0;  // taps and postscale
+        lowPassZero[QZ_OFFSET_LPF_CONSTANTS + i] = 0;  // taps and postscale
     }
     all.push_back({"c-lpf-zero", lowPassZero});
     Constants lowPassExtreme = TypicalConstants;
     const uint8_t extremeTaps[5] = {0x80, 0x7F, 0x80, 0x7F, 0x7F};
     for (unsigned i = 0; i < 5u; ++i) {
-        lowPassExtreme[OFFSET_LPF + i] = extremeTaps[i];
+        lowPassExtreme[QZ_OFFSET_LPF_CONSTANTS + i] = extremeTaps[i];
     }
-    lowPassExtreme[OFFSET_LPF_POSTSCALE] = 0xFF;
-    lowPassExtreme[OFFSET_HPF_B] = 0xFF;
-    lowPassExtreme[OFFSET_HPF_B + 1u] = 0xFF;
+    lowPassExtreme[QZ_OFFSET_LPF_POSTSCALE] = 0xFF;
+    lowPassExtreme[QZ_OFFSET_HPF_B] = 0xFF;
+    lowPassExtreme[QZ_OFFSET_HPF_B + 1u] = 0xFF;
     all.push_back({"c-lpf-extreme", lowPassExtreme});
     for (int i = 0; i < 8; ++i) {
         all.push_back({"c-random-" + std::to_string(i), RandomBytes(random, 31)});

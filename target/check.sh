@@ -56,7 +56,7 @@ done
 
 echo "== inputs"
 "${CXX:-c++}" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror \
-  -o "$base/qz_generate_cases" "$root/target/GenerateCases.cpp"
+  -I "$root/include" -o "$base/qz_generate_cases" "$root/target/GenerateCases.cpp"
 inputs="$base/inputs"
 rm -rf "$inputs" "$base"/work-*
 mkdir -p "$inputs"

@@ -11,22 +11,12 @@
 
 namespace {
 
-enum StageBit : BYTE {
-    STAGE_LOWPASS = 1,
-    STAGE_HIGHPASS = 2,
-    STAGE_DERIVATIVE = 4,
-    STAGE_SQUARE = 8,
-    STAGE_AVERAGE = 16,
-    STAGE_PEAKS = 32,
-    STAGE_BEATRATE = 64,
-};
-
 #define QZ_DERIVATIVE_TWO_POINT 2u
 
 // Unpacked image of the buffer, only for the stage dump files.
 UINT16 convertedBuffer[QZ_MAX_SAMPLES];
 
-bool StageSelected(BYTE Selector, StageBit stage)
+bool StageSelected(BYTE Selector, QZ_StageBit stage)
 {
     return (Selector & stage) != 0u;
 }
@@ -93,33 +83,33 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
 
     CalcHeart_SampleCount = (CalcHeart_BufferLength == QZ_MAX_BUFFER_BYTES) ? 1500u : 600u;
 
-    if (StageSelected(Selector, STAGE_LOWPASS)) {
+    if (StageSelected(Selector, QZ_STAGE_LOWPASS)) {
         LowPassStage(BufferPtr);
         WriteStageDump(BufferPtr, recordName, ".lowpass");
     }
-    if (StageSelected(Selector, STAGE_HIGHPASS)) {
+    if (StageSelected(Selector, QZ_STAGE_HIGHPASS)) {
         HighPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
         WriteStageDump(BufferPtr, recordName, ".highpass");
     }
-    if (StageSelected(Selector, STAGE_DERIVATIVE)) {
+    if (StageSelected(Selector, QZ_STAGE_DERIVATIVE)) {
         CalcHeart_BufferMax = (Filter.get(FilterBits::DerivativeOrder) == QZ_DERIVATIVE_TWO_POINT)
                                   ? Derivative2point(BufferPtr)
                                   : Derivative5point(BufferPtr);
         WriteStageDump(BufferPtr, recordName, ".derivative");
     }
-    if (StageSelected(Selector, STAGE_SQUARE)) {
+    if (StageSelected(Selector, QZ_STAGE_SQUARE)) {
         SquareScale(BufferPtr, CalcHeart_BufferMax);
         WriteStageDump(BufferPtr, recordName, ".square");
     }
-    if (StageSelected(Selector, STAGE_AVERAGE)) {
+    if (StageSelected(Selector, QZ_STAGE_AVERAGE)) {
         MovingAverage(BufferPtr);
         MovingAverage(BufferPtr);
         WriteStageDump(BufferPtr, recordName, ".average");
     }
-    if (StageSelected(Selector, STAGE_PEAKS)) {
+    if (StageSelected(Selector, QZ_STAGE_PEAKS)) {
         Peaks = PeakStage(BufferPtr, intervals);
     }
-    if (StageSelected(Selector, STAGE_BEATRATE)) {
+    if (StageSelected(Selector, QZ_STAGE_BEATRATE)) {
         GetBPM(BufferPtr, intervals, &bpm, &FirstLast, &Peaks);
     }
     if (LogLevel > 3u) {

@@ -6,20 +6,6 @@
 
 namespace {
 
-enum ConstantsOffset : unsigned {
-    OFFSET_FREQUENCY = 0,
-    OFFSET_DELAY_CYCLES = 2,
-    OFFSET_PERIOD = 4,
-    OFFSET_MAX_BPM = 7,
-    OFFSET_MIN_BPM = 9,
-    OFFSET_ONE_PER_MINUTE = 11,
-    OFFSET_LPF_CONSTANTS = 12,
-    OFFSET_LPF_POSTSCALE = 17,
-    OFFSET_HPF_A = 18,
-    OFFSET_HPF_B = 27,
-    OFFSET_CONT_DELAY_CYCLES = 29,
-};
-
 #define FLOAT24_BYTES 3u
 
 UINT16 LittleEndian16(const BYTE *bytes)
@@ -61,20 +47,20 @@ float hlp_convert24bitToFloat(const BYTE *float24bitPtr)
 void hlp_convertSamplingTo64bitFloat(const BYTE *HeartSamplingFromFile, sampling_frequency_struct *HeartSampling)
 {
     const BYTE *image = HeartSamplingFromFile;
-    HeartSampling->Frequency = LittleEndian16(&image[OFFSET_FREQUENCY]);
-    HeartSampling->DelayCycles = LittleEndian16(&image[OFFSET_DELAY_CYCLES]);
-    HeartSampling->Period = hlp_convert24bitToFloat(&image[OFFSET_PERIOD]);
-    HeartSampling->MaxBPM = LittleEndian16(&image[OFFSET_MAX_BPM]);
-    HeartSampling->MinBPM = LittleEndian16(&image[OFFSET_MIN_BPM]);
-    HeartSampling->OnePerMinute = image[OFFSET_ONE_PER_MINUTE];
+    HeartSampling->Frequency = LittleEndian16(&image[QZ_OFFSET_FREQUENCY]);
+    HeartSampling->DelayCycles = LittleEndian16(&image[QZ_OFFSET_DELAY_CYCLES]);
+    HeartSampling->Period = hlp_convert24bitToFloat(&image[QZ_OFFSET_PERIOD]);
+    HeartSampling->MaxBPM = LittleEndian16(&image[QZ_OFFSET_MAX_BPM]);
+    HeartSampling->MinBPM = LittleEndian16(&image[QZ_OFFSET_MIN_BPM]);
+    HeartSampling->OnePerMinute = image[QZ_OFFSET_ONE_PER_MINUTE];
     for (unsigned i = 0; i < 5u; ++i) {
-        HeartSampling->LPFConstants[i] = SignedByte(image[OFFSET_LPF_CONSTANTS + i]);
+        HeartSampling->LPFConstants[i] = SignedByte(image[QZ_OFFSET_LPF_CONSTANTS + i]);
     }
-    HeartSampling->LPFPostscale = image[OFFSET_LPF_POSTSCALE];
+    HeartSampling->LPFPostscale = image[QZ_OFFSET_LPF_POSTSCALE];
     for (unsigned i = 0; i < 3u; ++i) {
-        HeartSampling->HPFConstantsA[i] = hlp_convert24bitToFloat(&image[OFFSET_HPF_A + FLOAT24_BYTES * i]);
+        HeartSampling->HPFConstantsA[i] = hlp_convert24bitToFloat(&image[QZ_OFFSET_HPF_A + FLOAT24_BYTES * i]);
     }
-    HeartSampling->HPFConstantsB[0] = image[OFFSET_HPF_B];
-    HeartSampling->HPFConstantsB[1] = image[OFFSET_HPF_B + 1u];
-    HeartSampling->ContDelayCycles = LittleEndian16(&image[OFFSET_CONT_DELAY_CYCLES]);
+    HeartSampling->HPFConstantsB[0] = image[QZ_OFFSET_HPF_B];
+    HeartSampling->HPFConstantsB[1] = image[QZ_OFFSET_HPF_B + 1u];
+    HeartSampling->ContDelayCycles = LittleEndian16(&image[QZ_OFFSET_CONT_DELAY_CYCLES]);
 }

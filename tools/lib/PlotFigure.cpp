@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "QZ_Filters.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -162,7 +163,7 @@ DelayAccount AccountDelays(const RunFiles &files, const RunSettings &settings)
 std::string ClassificationText(const RunFiles &files, const RunSettings &settings)
 {
     const ResultRecord &result = files.result;
-    if (!MaskRuns(settings, kBeatRateStageBit)) {
+    if (!MaskRuns(settings, QZ_STAGE_BEATRATE)) {
         return "beat-rate estimation did not run";
     }
     if (!result.usedBeatClassification) {
@@ -428,7 +429,7 @@ void AddBeats(Panel &recording, const Panel &peakPanel, std::size_t delay)
 void MarkPeaks(Figure &figure, const RunFiles &files, const RunSettings &settings, std::size_t delay)
 {
     Panel &peakPanel = figure.panels[figure.peakPanel];
-    if (!MaskRuns(settings, kPeakStageBit)) {
+    if (!MaskRuns(settings, QZ_STAGE_PEAKS)) {
         peakPanel.note = "peak finding did not run";
         return;
     }

@@ -25,8 +25,6 @@ struct DumpStage {
 inline constexpr std::size_t kDumpStageCount = 5;
 const std::array<DumpStage, kDumpStageCount> &DumpStages();
 
-inline constexpr std::uint16_t kPeakStageBit = 32;
-inline constexpr std::uint16_t kBeatRateStageBit = 64;
 inline constexpr std::size_t kStoredPeaks = 25;
 
 // tm2, the beat-rate estimation's statistics record (28 bytes, 14 words).
