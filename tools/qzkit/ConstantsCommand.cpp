@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "AtomicFile.h"
-#include "ConstantsCheck.h"
-#include "ConstantsDesign.h"
-#include "ConstantsText.h"
+#include "io/AtomicFile.h"
+#include "constants/ConstantsCheck.h"
+#include "constants/ConstantsDesign.h"
+#include "constants/ConstantsText.h"
 #include "Subcommand.h"
 #include "ToolkitError.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "Convert.h"
+#include "convert/Convert.h"
 #include "Subcommand.h"
 
 namespace qzkit {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "Evaluate.h"
+#include "evaluate/ManifestEvaluation.h"
 #include "Subcommand.h"
 
 namespace qzkit {

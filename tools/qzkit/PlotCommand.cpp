@@ -5,10 +5,10 @@
 #include <string>
 #include <system_error>
 
-#include "PlotFigure.h"
-#include "PlotInputs.h"
-#include "PlotRender.h"
-#include "PlotToolRun.h"
+#include "plot/PlotFigure.h"
+#include "plot/PlotInputs.h"
+#include "plot/PlotRender.h"
+#include "plot/PlotToolRun.h"
 #include "Subcommand.h"
 
 namespace qzkit {

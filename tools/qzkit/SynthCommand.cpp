@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Subcommand.h"
-#include "Synth.h"
+#include "signal/Synth.h"
 #include "ToolkitError.h"
 
 namespace qzkit {

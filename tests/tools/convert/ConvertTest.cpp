@@ -1,0 +1,210 @@
+// convert end to end: WFDB, text and EDF inputs into windows, manifest and
+// reference rates.
+#include <gtest/gtest.h>
+
+#include <edflib.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "convert/Convert.h"
+#include "io/EcgFile.h"
+#include "signal/Synth.h"
+#include "ToolRunner.h"
+#include "ToolkitError.h"
+#include "io/Wfdb.h"
+
+namespace {
+
+using qzkit::ConvertOptions;
+
+// A 20 s synthetic ECG at 360 Hz written as a WFDB record with annotations.
+qzkit::SynthRecording WriteRecord360(const std::filesystem::path &base)
+{
+    qzkit::SynthOptions options;
+    options.rate = 360.0;
+    options.length = 7200;
+    options.bpm = 66.0;
+    options.variability = 0.03;
+    const auto recording = qzkit::Synthesize(options);
+    qzkit::WriteSynthWfdb(base, recording);
+    return recording;
+}
+
+TEST(Convert, WfdbRecordToWindowsWithReferenceRates)
+{
+    qztest::TempDir dir;
+    const auto recording = WriteRecord360(dir / "rec");
+    ConvertOptions options;
+    options.input = dir / "rec.hea";
+    options.outputDirectory = dir / "out";
+    std::filesystem::create_directory(options.outputDirectory);
+    options.annotations = dir / "rec.atr";
+    options.step = 750;
+    const auto report = qzkit::Convert(options);
+
+    EXPECT_EQ(report.sourceSamples, 7200u);
+    EXPECT_EQ(report.convertedSamples, 5000u);
+    EXPECT_EQ(report.referenceBeats, recording.beats.size());
+    ASSERT_EQ(report.windows.size(), 5u);  // starts 0, 750, ..., 3000
+    EXPECT_EQ(report.manifest, options.outputDirectory / "rec.manifest.csv");
+    const auto manifest = qzkit::ReadManifest(report.manifest);
+    ASSERT_EQ(manifest.size(), 5u);
+    for (std::size_t i = 0; i < manifest.size(); ++i) {
+        EXPECT_EQ(manifest[i].file, "rec_0000" + std::to_string(i) + ".ecg");
+        EXPECT_EQ(manifest[i].startSample, 750 * i);
+        EXPECT_EQ(manifest[i].samples, 1500u);
+        ASSERT_TRUE(manifest[i].referenceBpm);
+        EXPECT_NEAR(*manifest[i].referenceBpm, 66.0, 3.0);
+        EXPECT_EQ(qzkit::ReadEcgFile(options.outputDirectory / manifest[i].file).size(), 1500u);
+    }
+
+    // The converted signal keeps the counts (200 per mV around 512) and the
+    // R waves stay at their times.
+    const auto window = qzkit::ReadEcgFile(options.outputDirectory / "rec_00000.ecg");
+    for (const auto &beat : recording.beats) {
+        const double position = beat.time * 250.0;
+        if (position < 2.0 || position > 1497.0) continue;
+        const auto centre = static_cast<std::size_t>(std::lround(position));
+        const auto top = std::max_element(window.begin() + static_cast<std::ptrdiff_t>(centre - 2),
+                                          window.begin() + static_cast<std::ptrdiff_t>(centre + 3));
+        EXPECT_LE(std::abs(static_cast<double>(top - window.begin()) - position), 1.0) << beat.time;
+        EXPECT_NEAR(*top, recording.samples[beat.sample], 25.0);
+    }
+}
+
+TEST(Convert, TextColumnsAtTheirRateInTheirUnits)
+{
+    qztest::TempDir dir;
+    {
+        std::ofstream csv(dir / "sig.csv");
+        csv << "# exported\ntime,ecg_uv,ppg\n";
+        for (int i = 0; i < 1300; ++i) {
+            csv << i / 125.0 << ',' << 1000.0 * std::sin(i / 10.0) << ",7\n";
+        }
+    }
+    ConvertOptions options;
+    options.input = dir / "sig.csv";
+    options.outputDirectory = dir.path();
+    options.channel = "ecg_uv";
+    options.inputUnits = "uV";
+    options.windowLength = 600;
+    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "no input rate";
+    options.inputRate = 125.0;
+    const auto report = qzkit::Convert(options);
+    EXPECT_EQ(report.source.channelName, "ecg_uv");
+    EXPECT_DOUBLE_EQ(report.countsPerUnit, 0.2);
+    EXPECT_EQ(report.convertedSamples, 2600u);
+    EXPECT_EQ(report.windows.size(), 4u);
+    EXPECT_EQ(report.clippedFraction, 0.0);
+    const auto window = qzkit::ReadEcgFile(dir / "sig_00001.ecg");
+    const auto [low, high] = std::minmax_element(window.begin(), window.end());
+    EXPECT_NEAR(*low, 312, 2);
+    EXPECT_NEAR(*high, 712, 2);
+
+    options.channel = "ecg";
+    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "no such column";
+    options.channel = "ppg";
+    options.gainPerUnit = 100.0;
+    options.name = "ppg";
+    const auto ppg = qzkit::Convert(options);
+    EXPECT_EQ(ppg.clippedFraction, 1.0) << "7 x 100 counts above 512, up to the edges";
+}
+
+// An EDF+ file of two 200 Hz signals, 10 one-second records, in uV.
+void WriteEdf(const std::filesystem::path &path)
+{
+    const int handle = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, 2);
+    ASSERT_GE(handle, 0);
+    const char *labels[] = {"Resp", "ECG II"};
+    for (int signal = 0; signal < 2; ++signal) {
+        edf_set_samplefrequency(handle, signal, 200);
+        edf_set_physical_maximum(handle, signal, 5000.0);
+        edf_set_physical_minimum(handle, signal, -5000.0);
+        edf_set_digital_maximum(handle, signal, 32767);
+        edf_set_digital_minimum(handle, signal, -32768);
+        edf_set_label(handle, signal, labels[signal]);
+        edf_set_physical_dimension(handle, signal, "uV");
+    }
+    std::vector<double> buffer(200);
+    for (int record = 0; record < 10; ++record) {
+        for (int signal = 0; signal < 2; ++signal) {
+            for (int i = 0; i < 200; ++i) {
+                const double t = record + i / 200.0;
+                buffer[static_cast<std::size_t>(i)] = signal == 0 ? 100.0 : 1500.0 * std::sin(2.0 * 3.14159265358979 * t);
+            }
+            ASSERT_EQ(edfwrite_physical_samples(handle, buffer.data()), 0);
+        }
+    }
+    ASSERT_EQ(edfclose_file(handle), 0);
+}
+
+TEST(Convert, EdfSignalByLabel)
+{
+    qztest::TempDir dir;
+    WriteEdf(dir / "rec.edf");
+    ConvertOptions options;
+    options.input = dir / "rec.edf";
+    options.outputDirectory = dir.path();
+    options.channel = "ecg ii";
+    const auto report = qzkit::Convert(options);
+    EXPECT_EQ(report.source.channelName, "ECG II");
+    EXPECT_DOUBLE_EQ(report.source.rate, 200.0);
+    EXPECT_EQ(report.source.units, "uV");
+    EXPECT_EQ(report.convertedSamples, 2500u);
+    ASSERT_EQ(report.windows.size(), 1u);
+    const auto window = qzkit::ReadEcgFile(dir / "rec_00000.ecg");
+    // 1.5 mV at 200 counts per mV: 512 +- 300 at 1 Hz; a quarter second in, the crest.
+    EXPECT_NEAR(window[250 + 62], 812, 3);
+    EXPECT_NEAR(window[250 + 187], 212, 3);
+
+    options.channel = "2";
+    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "annotation signals are not channels";
+}
+
+struct FailingCase {
+    const char *name;
+    void (*spoil)(const std::filesystem::path &dir, ConvertOptions &options);
+};
+
+class ConvertRefuses : public ::testing::TestWithParam<FailingCase> {};
+
+TEST_P(ConvertRefuses, LeavingNoFileBehind)
+{
+    qztest::TempDir dir;
+    WriteRecord360(dir / "rec");
+    ConvertOptions options;
+    options.input = dir / "rec";
+    options.outputDirectory = dir / "out";
+    std::filesystem::create_directory(options.outputDirectory);
+    options.annotations = dir / "rec.atr";
+    GetParam().spoil(dir.path(), options);
+    const auto before = qztest::ListDirectory(dir / "out");
+    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError);
+    EXPECT_EQ(qztest::ListDirectory(dir / "out"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, ConvertRefuses,
+    ::testing::Values(
+        FailingCase{"MissingRecord", [](const auto &, auto &o) { o.input = o.input.parent_path() / "none"; }},
+        FailingCase{"TruncatedSignalFile",
+                    [](const auto &dir, auto &) { std::filesystem::resize_file(dir / "rec.dat", 1000); }},
+        FailingCase{"TooShortForAWindow",
+                    [](const auto &dir, auto &) {
+                        std::ofstream(dir / "rec.hea") << "rec 1 360 1000\nrec.dat 16 200(512)/mV 16 512\n";
+                    }},
+        FailingCase{"WindowLength", [](const auto &, auto &o) { o.windowLength = 1000; }},
+        FailingCase{"NameBreakingTheManifest", [](const auto &, auto &o) { o.name = "a,b"; }},
+        FailingCase{"UnitsNotVoltage",
+                    [](const auto &dir, auto &) {
+                        std::ofstream(dir / "rec.hea") << "rec 1 360 7200\nrec.dat 16 200(512)/mmHg 16 512\n";
+                    }},
+        FailingCase{"MissingAnnotations", [](const auto &dir, auto &o) { o.annotations = dir / "none.atr"; }},
+        FailingCase{"BothReferences", [](const auto &dir, auto &o) { o.beatTimes = dir / "rec.beats.csv"; }},
+        FailingCase{"RatioBeyondTheResampler", [](const auto &, auto &o) { o.targetRate = 1.0; }},
+        FailingCase{"ManifestCannotBeWritten",
+                    [](const auto &dir, auto &) { std::filesystem::create_directory(dir / "out" / "rec.manifest.csv"); }}),
+    [](const ::testing::TestParamInfo<FailingCase> &param) { return param.param.name; });
+
+}  // namespace

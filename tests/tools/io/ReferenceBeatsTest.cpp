@@ -1,0 +1,90 @@
+// The window rule: which reference beats a window holds and its reference rate.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "io/ReferenceBeats.h"
+#include "ToolRunner.h"
+#include "ToolkitError.h"
+
+namespace {
+
+using qzkit::ReferenceBeats;
+using qzkit::ReferenceForWindow;
+
+ReferenceBeats Beats(std::vector<double> ticks, double ticksPerSecond)
+{
+    ReferenceBeats beats;
+    beats.ticks = std::move(ticks);
+    beats.ticksPerSecond = ticksPerSecond;
+    return beats;
+}
+
+TEST(WindowRule, BeatsOnTheEdgesBelongToTheWindowThatStartsThere)
+{
+    // Beats every 250 samples at 250 Hz (60 BPM), one on each window edge.
+    const auto beats = Beats({0, 250, 500, 750, 1000, 1250, 1500, 1750, 2000, 2250, 2500, 2750, 3000}, 250.0);
+    const auto first = ReferenceForWindow(beats, 0, 1500, 250.0);
+    EXPECT_EQ(first.firstBeat, 0u);
+    EXPECT_EQ(first.beats, 6u) << "the beat at sample 1500 is the next window's";
+    ASSERT_TRUE(first.bpm);
+    EXPECT_DOUBLE_EQ(*first.bpm, 60.0);
+    const auto second = ReferenceForWindow(beats, 1500, 1500, 250.0);
+    EXPECT_EQ(second.firstBeat, 6u);
+    EXPECT_EQ(second.beats, 6u);
+    const auto shifted = ReferenceForWindow(beats, 1, 1500, 250.0);
+    EXPECT_EQ(shifted.firstBeat, 1u);
+    EXPECT_EQ(shifted.beats, 6u) << "sample 1 drops beat 0 and takes beat 1500";
+}
+
+TEST(WindowRule, EdgesMapExactlyFromAnotherRate)
+{
+    // Annotations at 360 Hz: tick 2160 is 6.0 s, sample 1500 at 250 Hz.
+    const auto beats = Beats({360, 1080, 2160, 2880}, 360.0);
+    const auto first = ReferenceForWindow(beats, 0, 1500, 250.0);
+    EXPECT_EQ(first.beats, 2u);
+    EXPECT_DOUBLE_EQ(*first.bpm, 30.0);  // 2 s apart
+    EXPECT_EQ(ReferenceForWindow(beats, 1500, 1500, 250.0).beats, 2u);
+}
+
+TEST(WindowRule, FewerThanTwoBeatsGiveNoRate)
+{
+    const auto beats = Beats({100, 2000}, 250.0);
+    const auto one = ReferenceForWindow(beats, 0, 1500, 250.0);
+    EXPECT_EQ(one.beats, 1u);
+    EXPECT_FALSE(one.bpm);
+    const auto none = ReferenceForWindow(beats, 3000, 600, 250.0);
+    EXPECT_EQ(none.beats, 0u);
+    EXPECT_FALSE(none.bpm);
+    EXPECT_FALSE(ReferenceForWindow(Beats({500, 500}, 250.0), 0, 1500, 250.0).bpm) << "no span";
+}
+
+TEST(WindowRule, RateIsSixtyOverTheMeanInterval)
+{
+    // Intervals 0.8, 1.0 and 1.2 s: mean 1.0 s, 60 BPM (not the mean of 75, 60 and 50).
+    const auto beats = Beats({0.5, 1.3, 2.3, 3.5}, 1.0);
+    const auto reference = ReferenceForWindow(beats, 0, 1500, 250.0);
+    EXPECT_EQ(reference.beats, 4u);
+    EXPECT_DOUBLE_EQ(*reference.bpm, 60.0);
+}
+
+TEST(BeatTimes, ReadsTheTimeColumnOrABareFirstColumn)
+{
+    qztest::TempDir dir;
+    std::ofstream(dir / "a.csv") << "sample,time_s,type\n500,2.0,N\n250,1.0,N\n";
+    const auto named = qzkit::ReadReferenceBeatTimes(dir / "a.csv");
+    EXPECT_EQ(named.ticks, (std::vector<double>{1.0, 2.0})) << "sorted";
+    EXPECT_DOUBLE_EQ(named.ticksPerSecond, 1.0);
+
+    std::ofstream(dir / "b.txt") << "# beats\n0.5\n1.25\n";
+    EXPECT_EQ(qzkit::ReadReferenceBeatTimes(dir / "b.txt").ticks, (std::vector<double>{0.5, 1.25}));
+
+    std::ofstream(dir / "c.csv") << "sample,kind\n1,N\n";
+    std::ofstream(dir / "d.csv") << "time_s\n1.0\nabc\n";
+    std::ofstream(dir / "e.csv") << "time_s\n";
+    for (const char *name : {"c.csv", "d.csv", "e.csv", "missing.csv"}) {
+        EXPECT_THROW(qzkit::ReadReferenceBeatTimes(dir / name), qzkit::ToolkitError) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+// qzkit plot as a user runs it: on the files a run left, or with --run from
+// the recording alone; bad input gives one error line, status 1 and no
+// picture.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "signal/Synth.h"
+#include "ToolRunner.h"
+
+namespace {
+
+const std::filesystem::path kConstants = std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250.pvx.filters.v1";
+
+// A directory holding rec.ecg (a synthetic ECG) and ecg250.pvx.filters.v1.
+struct Inputs {
+    qztest::TempDir dir;
+
+    explicit Inputs(std::size_t length = 1500)
+    {
+        qzkit::SynthOptions options;
+        options.length = length;
+        qztest::WriteSamples(dir / "rec.ecg", qzkit::Synthesize(options).samples);
+        std::filesystem::copy_file(kConstants, dir / "ecg250.pvx.filters.v1");
+    }
+
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+qztest::RunResult Plot(const Inputs &inputs, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "plot");
+    return qztest::RunProcess(QZKIT_PATH, arguments, inputs.dir.path());
+}
+
+TEST(PlotCommand, RunThenPlotInOneCommand)
+{
+    const Inputs inputs;
+    const qztest::RunResult result =
+        Plot(inputs, {"--run", "rec.ecg", "-c", "ecg250", "--tool", QZ_TOOL_PATH, "-o", "picture.svg"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "wrote picture.svg and picture.png: rec   BPM 72   QI 0   7 peaks\n");
+    EXPECT_EQ(inputs.Files(),
+              (std::vector<std::string>{"ecg250.pvx.filters.v1", "picture.png", "picture.svg", "rec.ecg"}))
+        << "the run's own files stay in its temporary directory";
+    EXPECT_GT(std::filesystem::file_size(inputs.dir / "picture.png"), 10000u);
+}
+
+TEST(PlotCommand, PlotsTheFilesARunLeft)
+{
+    const Inputs inputs(600);
+    const qztest::RunResult run = qztest::RunProcess(QZ_TOOL_PATH, {"ecg250", "rec", "125"}, inputs.dir.path());
+    ASSERT_EQ(run.status, 0) << run.out;
+    const qztest::RunResult result = Plot(inputs, {"rec", "-c", "ecg250", "--mask", "125"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("wrote rec.plot.svg and rec.plot.png: rec   BPM ", 0), 0u) << result.out;
+    EXPECT_TRUE(std::filesystem::exists(inputs.dir / "rec.plot.svg"));
+    EXPECT_TRUE(std::filesystem::exists(inputs.dir / "rec.plot.png"));
+}
+
+struct FailureCase {
+    const char *name;
+    std::vector<std::string> arguments;
+    const char *message;
+};
+
+class PlotCommandFails : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(PlotCommandFails, WithOneLineAndNoPicture)
+{
+    const Inputs inputs;
+    qztest::WriteSamples(inputs.dir / "short.ecg", std::vector<std::uint16_t>(1000, 512));
+    const std::vector<std::string> before = inputs.Files();
+    const qztest::RunResult result = Plot(inputs, GetParam().arguments);
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(inputs.Files(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, PlotCommandFails,
+    ::testing::Values(
+        FailureCase{"NoRunYet", {"rec", "-c", "ecg250"}, "qzkit plot: error: cannot open rec.out"},
+        FailureCase{"NoConstants", {"rec", "-c", "nothing"}, "cannot open nothing.pvx.filters.v1"},
+        FailureCase{"ToolRejectsTheRecording",
+                    {"--run", "short", "-c", "ecg250", "--tool", QZ_TOOL_PATH},
+                    "qz_vozozi_DE failed (status 1): Error in reading record input, read 1000"},
+        FailureCase{"NoTool", {"--run", "rec", "-c", "ecg250", "--tool", "/nonexistent/qz_vozozi_DE"},
+                    "/nonexistent/qz_vozozi_DE is not an executable file"},
+        FailureCase{"OutputDirectoryMissing",
+                    {"--run", "rec", "-c", "ecg250", "--tool", QZ_TOOL_PATH, "-o", "missing/picture"},
+                    "cannot create missing/picture.svg"}),
+    [](const ::testing::TestParamInfo<FailureCase> &testInfo) { return std::string(testInfo.param.name); });
+
+TEST(PlotCommand, SettingsOutsideTheToolsRangesAreRefused)
+{
+    const Inputs inputs;
+    for (const auto &[option, value] : {std::pair{"--mask", "300"}, std::pair{"--derivative-order", "3"},
+                                        std::pair{"--method", "8"}, std::pair{"--peak-detection", "2"}}) {
+        const qztest::RunResult result = Plot(inputs, {"--run", "rec", "-c", "ecg250", option, value});
+        EXPECT_NE(result.status, 0) << option;
+        EXPECT_NE(result.err.find(option), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(inputs.dir / "rec.plot.svg"));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "signal/Synth.h"
+#include "ToolRunner.h"
+#include "ToolkitError.h"
+
+namespace {
+
+using qzkit::SynthOptions;
+using qzkit::Synthesize;
+using qzkit::WaveKind;
+
+// True when sample `index` is the largest within +-radius samples.
+bool IsLocalMaximum(const std::vector<std::uint16_t> &samples, std::size_t index, std::size_t radius)
+{
+    const std::size_t first = index >= radius ? index - radius : 0;
+    const std::size_t last = std::min(samples.size() - 1, index + radius);
+    const auto largest = std::max_element(samples.begin() + static_cast<std::ptrdiff_t>(first),
+                                          samples.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+    return *largest == samples[index];
+}
+
+struct RegularCase {
+    WaveKind kind;
+    double bpm;
+    double rate;
+    std::size_t length;
+};
+
+class SynthRegularRhythm : public ::testing::TestWithParam<RegularCase> {};
+
+TEST_P(SynthRegularRhythm, BeatsAreEvenlySpacedPeaksOnTheSampleGrid)
+{
+    const RegularCase c = GetParam();
+    SynthOptions options;
+    options.kind = c.kind;
+    options.bpm = c.bpm;
+    options.rate = c.rate;
+    options.length = c.length;
+    const auto recording = Synthesize(options);
+
+    ASSERT_EQ(recording.samples.size(), c.length);
+    const double interval = 60.0 / c.bpm * c.rate;
+    const double duration = static_cast<double>(c.length) / c.rate;
+    EXPECT_NEAR(static_cast<double>(recording.beats.size()), duration * c.bpm / 60.0, 1.0);
+    for (std::size_t i = 0; i < recording.beats.size(); ++i) {
+        const auto &beat = recording.beats[i];
+        EXPECT_LT(beat.sample, c.length);
+        EXPECT_NEAR(beat.time * c.rate, static_cast<double>(beat.sample), 1e-6);
+        EXPECT_TRUE(IsLocalMaximum(recording.samples, beat.sample, static_cast<std::size_t>(interval / 3.0)))
+            << "beat " << i << " at " << beat.sample;
+        if (i > 0) {
+            const double spacing = static_cast<double>(beat.sample - recording.beats[i - 1].sample);
+            EXPECT_NEAR(spacing, interval, 1.0);
+        }
+    }
+    EXPECT_NEAR(qzkit::TrueBpm(recording), c.bpm, c.bpm * 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(KindsRatesAndLengths, SynthRegularRhythm,
+                         ::testing::Values(RegularCase{WaveKind::Ecg, 60.0, 250.0, 1500},
+                                           RegularCase{WaveKind::Ecg, 150.0, 250.0, 600},
+                                           RegularCase{WaveKind::Ecg, 45.0, 360.0, 3600},
+                                           RegularCase{WaveKind::Pulse, 72.0, 250.0, 1500},
+                                           RegularCase{WaveKind::Pulse, 180.0, 100.0, 600}));
+
+TEST(Synth, SameSeedSameRecordingOtherSeedOtherRecording)
+{
+    SynthOptions options;
+    options.variability = 0.05;
+    options.noise = 4.0;
+    options.wander = 30.0;
+    options.ectopicFraction = 0.1;
+    const auto first = Synthesize(options);
+    const auto again = Synthesize(options);
+    EXPECT_EQ(first.samples, again.samples);
+    EXPECT_EQ(qzkit::BeatsCsv(first), qzkit::BeatsCsv(again));
+    options.seed = 2;
+    EXPECT_NE(Synthesize(options).samples, first.samples);
+}
+
+TEST(Synth, VariabilityAndEctopicBeatsShapeTheIntervals)
+{
+    SynthOptions options;
+    options.bpm = 60.0;
+    options.length = 250 * 600;  // ten minutes
+    options.variability = 0.05;
+    options.ectopicFraction = 0.1;
+    const auto recording = Synthesize(options);
+
+    std::size_t ectopic = 0;
+    double normalSum = 0.0;
+    double normalSquares = 0.0;
+    std::size_t normalCount = 0;
+    for (std::size_t i = 1; i < recording.beats.size(); ++i) {
+        const double rr = recording.beats[i].time - recording.beats[i - 1].time;
+        if (recording.beats[i].ectopic) {
+            ++ectopic;
+            EXPECT_NEAR(rr, 0.6, 0.6 * 0.2) << "premature interval at beat " << i;
+            if (i + 1 < recording.beats.size()) {
+                const double pause = recording.beats[i + 1].time - recording.beats[i].time;
+                EXPECT_NEAR(pause, 1.4, 1.4 * 0.2) << "compensatory pause after beat " << i;
+            }
+        } else if (!recording.beats[i - 1].ectopic) {
+            normalSum += rr;
+            normalSquares += rr * rr;
+            ++normalCount;
+        }
+    }
+    const double fraction = static_cast<double>(ectopic) / static_cast<double>(recording.beats.size());
+    EXPECT_NEAR(fraction, 0.1 * 0.9, 0.03);  // no two premature beats in a row
+    const double mean = normalSum / static_cast<double>(normalCount);
+    const double deviation = std::sqrt(normalSquares / static_cast<double>(normalCount) - mean * mean);
+    EXPECT_NEAR(mean, 1.0, 0.01);
+    EXPECT_NEAR(deviation, 0.05, 0.01);
+}
+
+TEST(Synth, SamplesAreClippedToTenBits)
+{
+    SynthOptions options;
+    options.amplitude = 1000.0;
+    options.offset = 100.0;
+    options.noise = 50.0;
+    const auto recording = Synthesize(options);
+    const auto [low, high] = std::minmax_element(recording.samples.begin(), recording.samples.end());
+    EXPECT_EQ(*low, 0);
+    EXPECT_EQ(*high, 1023);
+}
+
+TEST(Synth, RejectsOptionsOutOfRange)
+{
+    const auto withBpm = [](double bpm) { SynthOptions o; o.bpm = bpm; return o; };
+    const auto withRate = [](double rate) { SynthOptions o; o.rate = rate; return o; };
+    const auto withLength = [](std::size_t length) { SynthOptions o; o.length = length; return o; };
+    const auto withEctopic = [](double fraction) { SynthOptions o; o.ectopicFraction = fraction; return o; };
+    for (const SynthOptions &options : {withBpm(0.0), withBpm(-60.0), withBpm(std::nan("")), withRate(0.0),
+                                        withLength(0), withEctopic(1.5)}) {
+        EXPECT_THROW(Synthesize(options), qzkit::ToolkitError);
+    }
+}
+
+TEST(Synth, WritesSamplesAndBeatTimesBesideThem)
+{
+    qztest::TempDir dir;
+    SynthOptions options;
+    options.length = 600;
+    options.bpm = 90.0;
+    const auto recording = Synthesize(options);
+    qzkit::WriteSynthFiles(dir / "rec", recording);
+
+    EXPECT_EQ(qztest::ReadWords(dir / "rec.ecg"), recording.samples);
+    std::ifstream beats(dir / "rec.beats.csv");
+    std::string line;
+    std::getline(beats, line);
+    EXPECT_EQ(line, "sample,time_s,type");
+    std::size_t rows = 0;
+    while (std::getline(beats, line)) {
+        std::istringstream row(line);
+        std::size_t sample = 0;
+        char comma = 0;
+        double time = 0.0;
+        row >> sample >> comma >> time;
+        EXPECT_EQ(sample, recording.beats.at(rows).sample);
+        EXPECT_NEAR(time, static_cast<double>(sample) / 250.0, 1e-6);
+        ++rows;
+    }
+    EXPECT_EQ(rows, recording.beats.size());
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+#include "convert/Convert.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <system_error>
+
+#include "io/CsvTable.h"
+#include "io/EcgFile.h"
+#include "io/EdfRecording.h"
+#include "io/ReferenceBeats.h"
+#include "ToolkitError.h"
+#include "io/Wfdb.h"
+
+namespace qzkit {
+namespace {
+
+std::string LowerExtension(const std::filesystem::path &path)
+{
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+InputFormat DetectFormat(const std::filesystem::path &input)
+{
+    const std::string extension = LowerExtension(input);
+    if (extension == ".hea") {
+        return InputFormat::Wfdb;
+    }
+    if (extension == ".edf" || extension == ".bdf") {
+        return InputFormat::Edf;
+    }
+    if (extension == ".csv" || extension == ".txt" || extension == ".tsv") {
+        return InputFormat::Csv;
+    }
+    std::filesystem::path header = input;
+    header += ".hea";
+    if (std::filesystem::exists(header)) {
+        return InputFormat::Wfdb;
+    }
+    throw ToolkitError(input.string() + ": cannot tell the format; use --format");
+}
+
+std::filesystem::path WfdbHeaderPath(const std::filesystem::path &input)
+{
+    if (LowerExtension(input) == ".hea") {
+        return input;
+    }
+    std::filesystem::path header = input;
+    header += ".hea";
+    return header;
+}
+
+double CountsPerUnit(const ConvertOptions &options, const std::string &units)
+{
+    if (options.gainPerUnit) {
+        return *options.gainPerUnit;
+    }
+    const double perMillivolt = UnitsPerMillivolt(units);
+    if (perMillivolt == 0.0) {
+        throw ToolkitError("the signal's units '" + units + "' are not a voltage; give --gain-per-unit");
+    }
+    return options.gainPerMillivolt / perMillivolt;
+}
+
+void Validate(const ConvertOptions &options)
+{
+    if (options.windowLength != 1500 && options.windowLength != 600) {
+        throw ToolkitError("window length must be 1500 or 600 samples");
+    }
+    if (!(options.targetRate > 0.0)) {
+        throw ToolkitError("target rate must be positive");
+    }
+    if (!options.annotations.empty() && !options.beatTimes.empty()) {
+        throw ToolkitError("give reference annotations or beat times, not both");
+    }
+    if (!std::filesystem::is_directory(options.outputDirectory)) {
+        throw ToolkitError("output directory " + options.outputDirectory.string() + " does not exist");
+    }
+}
+
+std::optional<ReferenceBeats> ReadReference(const ConvertOptions &options)
+{
+    if (!options.annotations.empty()) {
+        return ReadReferenceAnnotations(options.annotations, options.annotationRate);
+    }
+    if (!options.beatTimes.empty()) {
+        return ReadReferenceBeatTimes(options.beatTimes);
+    }
+    return std::nullopt;
+}
+
+// The base name of the window files and the manifest; it goes into the
+// manifest's CSV unquoted.
+std::string OutputName(const ConvertOptions &options)
+{
+    const std::string name = options.name.empty() ? options.input.stem().string() : options.name;
+    if (name.empty() || name.find_first_of(",\"\n\r/") != std::string::npos) {
+        throw ToolkitError("output name '" + name + "' must be non-empty, without comma, quote, line end or slash");
+    }
+    return name;
+}
+
+std::string WindowFileName(const std::string &name, std::size_t index)
+{
+    char number[32];
+    std::snprintf(number, sizeof number, "_%05zu.ecg", index);
+    return name + number;
+}
+
+// Removes the files written so far when the run fails before it completes.
+class WrittenFiles {
+public:
+    ~WrittenFiles()
+    {
+        if (!kept_) {
+            for (const auto &path : paths_) {
+                std::error_code ignored;
+                std::filesystem::remove(path, ignored);
+            }
+        }
+    }
+    void Add(const std::filesystem::path &path) { paths_.push_back(path); }
+    void Keep() { kept_ = true; }
+
+private:
+    std::vector<std::filesystem::path> paths_;
+    bool kept_ = false;
+};
+
+}  // namespace
+
+Recording ReadRecording(const ConvertOptions &options)
+{
+    const InputFormat format = options.format == InputFormat::Auto ? DetectFormat(options.input) : options.format;
+    switch (format) {
+    case InputFormat::Wfdb:
+        return ReadWfdbRecording(WfdbHeaderPath(options.input), options.channel);
+    case InputFormat::Edf:
+        return ReadEdfRecording(options.input, options.channel);
+    case InputFormat::Csv:
+    case InputFormat::Auto:
+        break;
+    }
+    return ReadCsvRecording(options.input, options.channel, options.inputRate, options.inputUnits);
+}
+
+ConvertReport Convert(const ConvertOptions &options)
+{
+    Validate(options);
+    const std::string name = OutputName(options);
+    const std::optional<ReferenceBeats> reference = ReadReference(options);
+    ConvertReport report;
+    report.source = ReadRecording(options);
+    report.sourceSamples = report.source.samples.size();
+    report.countsPerUnit = CountsPerUnit(options, report.source.units);
+
+    const std::vector<double> resampled =
+        Resample(report.source.samples, report.source.rate, options.targetRate, options.quality);
+    report.source.samples.clear();
+    const FrontEndResult mapped =
+        MapToTenBits(resampled, options.targetRate, {options.acCouplingHz, report.countsPerUnit, options.centre});
+    report.convertedSamples = mapped.samples.size();
+    report.clippedLow = mapped.clippedLow;
+    report.clippedHigh = mapped.clippedHigh;
+    report.clippedFraction = mapped.ClippedFraction();
+
+    const std::size_t step = options.step == 0 ? options.windowLength : options.step;
+    const std::vector<WindowSpan> spans = CutWindows(mapped.samples.size(), options.windowLength, step);
+    if (spans.empty()) {
+        throw ToolkitError("the recording has " + std::to_string(mapped.samples.size()) + " samples at " +
+                           std::to_string(options.targetRate) + " Hz, fewer than one window");
+    }
+    WrittenFiles written;
+    for (std::size_t index = 0; index < spans.size(); ++index) {
+        const WindowSpan span = spans[index];
+        ManifestEntry entry;
+        entry.file = WindowFileName(name, index);
+        entry.startSample = span.start;
+        entry.samples = span.length;
+        entry.rate = options.targetRate;
+        if (reference) {
+            const WindowReference windowReference = ReferenceForWindow(*reference, span.start, span.length, entry.rate);
+            entry.referenceBeats = windowReference.beats;
+            entry.referenceBpm = windowReference.bpm;
+        }
+        const auto first = mapped.samples.begin() + static_cast<std::ptrdiff_t>(span.start);
+        const std::filesystem::path path = options.outputDirectory / entry.file;
+        written.Add(path);
+        WriteEcgFile(path, std::vector<std::uint16_t>(first, first + static_cast<std::ptrdiff_t>(span.length)));
+        report.windows.push_back(entry);
+    }
+    report.manifest = options.outputDirectory / (name + ".manifest.csv");
+    WriteManifest(report.manifest, report.windows);
+    written.Keep();
+    if (reference) {
+        report.referenceBeats = reference->ticks.size();
+    }
+    return report;
+}
+
+std::string ConvertReportText(const ConvertReport &report)
+{
+    char line[256];
+    std::string text;
+    std::snprintf(line, sizeof line, "source: channel '%s', %zu samples at %g Hz (%.1f s), units '%s'\n",
+                  report.source.channelName.c_str(), report.sourceSamples, report.source.rate,
+                  static_cast<double>(report.sourceSamples) / report.source.rate, report.source.units.c_str());
+    text += line;
+    if (report.source.invalidSamples > 0) {
+        std::snprintf(line, sizeof line, "invalid samples replaced by the previous value: %zu\n",
+                      report.source.invalidSamples);
+        text += line;
+    }
+    std::snprintf(line, sizeof line, "converted: %zu samples, gain %g counts per %s\n", report.convertedSamples,
+                  report.countsPerUnit, report.source.units.empty() ? "unit" : report.source.units.c_str());
+    text += line;
+    std::snprintf(line, sizeof line, "clipped: %.4f %% (%zu below 0, %zu above 1023)\n",
+                  100.0 * report.clippedFraction, report.clippedLow, report.clippedHigh);
+    text += line;
+    std::snprintf(line, sizeof line, "windows: %zu of %zu samples, manifest %s\n", report.windows.size(),
+                  report.windows.empty() ? 0u : report.windows.front().samples, report.manifest.string().c_str());
+    text += line;
+    if (report.referenceBeats) {
+        std::snprintf(line, sizeof line, "reference beats: %zu\n", *report.referenceBeats);
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace qzkit

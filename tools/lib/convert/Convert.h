@@ -1,0 +1,69 @@
+// convert: a recording in WFDB, CSV/text or EDF/BDF form, resampled,
+// mapped to 10 bits and cut into the tool's windows with a manifest.
+#ifndef QZKIT_CONVERT_H
+#define QZKIT_CONVERT_H
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "signal/FrontEnd.h"
+#include "io/Manifest.h"
+#include "io/Recording.h"
+#include "signal/Resampler.h"
+
+namespace qzkit {
+
+enum class InputFormat { Auto, Wfdb, Csv, Edf };
+
+struct ConvertOptions {
+    std::filesystem::path input;   // .hea (or the record name), .csv/.txt/.tsv, .edf/.bdf
+    InputFormat format = InputFormat::Auto;
+    std::string channel = "0";     // name or index
+    double inputRate = 0.0;        // text input only
+    std::string inputUnits = "mV"; // text input only
+    double targetRate = 250.0;
+    ResampleQuality quality = ResampleQuality::Best;
+    double acCouplingHz = 0.0;
+    double gainPerMillivolt = 200.0;
+    std::optional<double> gainPerUnit;  // overrides gainPerMillivolt
+    double centre = 512.0;
+    std::size_t windowLength = 1500;  // 1500 or 600
+    std::size_t step = 0;             // 0: the window length
+    std::filesystem::path outputDirectory = ".";
+    std::string name;                 // window and manifest base name; default: the input's stem
+    std::filesystem::path annotations;  // WFDB annotation file with reference beats
+    double annotationRate = 0.0;        // 0: from the annotation file or its record's header
+    std::filesystem::path beatTimes;    // or a CSV of reference beat times, seconds
+};
+
+struct ConvertReport {
+    Recording source;  // the chosen channel as read (samples dropped after conversion)
+    std::size_t sourceSamples = 0;
+    std::size_t convertedSamples = 0;
+    std::size_t clippedLow = 0;
+    std::size_t clippedHigh = 0;
+    double clippedFraction = 0.0;
+    double countsPerUnit = 0.0;
+    std::vector<ManifestEntry> windows;
+    std::filesystem::path manifest;
+    std::optional<std::size_t> referenceBeats;  // beats in the reference file
+};
+
+// Reads the chosen channel of the input in physical units.
+Recording ReadRecording(const ConvertOptions &options);
+
+// Runs the conversion and writes the window files and the manifest
+// (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory. Throws
+// ToolkitError for unreadable or inconsistent input; then no file of this
+// run is left behind.
+ConvertReport Convert(const ConvertOptions &options);
+
+// The report as text lines for the user.
+std::string ConvertReportText(const ConvertReport &report);
+
+}  // namespace qzkit
+
+#endif

@@ -1,0 +1,86 @@
+#include "io/Manifest.h"
+
+#include <cstdio>
+
+#include "io/AtomicFile.h"
+#include "io/CsvTable.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+std::size_t RequireColumn(const CsvTable &table, const char *name)
+{
+    for (std::size_t i = 0; i < table.header.size(); ++i) {
+        if (table.header[i] == name) {
+            return i;
+        }
+    }
+    throw ToolkitError(table.source + ": no column " + name);
+}
+
+std::size_t Count(const CsvTable &table, std::size_t row, std::size_t column)
+{
+    const double value = table.Number(row, column);
+    if (!(value >= 0.0 && value < 1e15) || value != static_cast<double>(static_cast<std::size_t>(value))) {
+        throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) + ": column '" +
+                           table.header[column] + "' must be a whole number");
+    }
+    return static_cast<std::size_t>(value);
+}
+
+}  // namespace
+
+void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries)
+{
+    WriteFileAtomically(path, [&entries](std::ostream &stream) {
+        stream << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
+        for (const ManifestEntry &entry : entries) {
+            char numbers[160];
+            std::snprintf(numbers, sizeof numbers, ",%zu,%.6f,%zu,%.9g,", entry.startSample, entry.StartTime(),
+                          entry.samples, entry.rate);
+            stream << entry.file << numbers;
+            if (entry.referenceBeats) {
+                stream << *entry.referenceBeats;
+            }
+            stream << ',';
+            if (entry.referenceBpm) {
+                std::snprintf(numbers, sizeof numbers, "%.3f", *entry.referenceBpm);
+                stream << numbers;
+            }
+            stream << '\n';
+        }
+    });
+}
+
+std::vector<ManifestEntry> ReadManifest(const std::filesystem::path &path)
+{
+    const CsvTable table = ReadCsvTable(path);
+    const std::size_t file = RequireColumn(table, "file");
+    const std::size_t start = RequireColumn(table, "start_sample");
+    const std::size_t samples = RequireColumn(table, "samples");
+    const std::size_t rate = RequireColumn(table, "rate_hz");
+    const std::size_t beats = RequireColumn(table, "reference_beats");
+    const std::size_t bpm = RequireColumn(table, "reference_bpm");
+    std::vector<ManifestEntry> entries;
+    for (std::size_t row = 0; row < table.rows.size(); ++row) {
+        ManifestEntry entry;
+        entry.file = table.rows[row][file];
+        entry.startSample = Count(table, row, start);
+        entry.samples = Count(table, row, samples);
+        entry.rate = table.Number(row, rate);
+        if (!(entry.rate > 0.0)) {
+            throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) + ": rate must be positive");
+        }
+        if (!table.rows[row][beats].empty()) {
+            entry.referenceBeats = Count(table, row, beats);
+        }
+        if (!table.rows[row][bpm].empty()) {
+            entry.referenceBpm = table.Number(row, bpm);
+        }
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+}  // namespace qzkit

@@ -1,0 +1,100 @@
+#include "io/ReferenceBeats.h"
+
+#include <algorithm>
+
+#include "io/CsvTable.h"
+#include "ToolkitError.h"
+#include "io/Wfdb.h"
+
+namespace qzkit {
+namespace {
+
+double AnnotationClock(const std::filesystem::path &path, const std::vector<Annotation> &annotations, double rate)
+{
+    if (rate > 0.0) {
+        return rate;
+    }
+    const double noted = AnnotationTimeResolution(annotations);
+    if (noted > 0.0) {
+        return noted;
+    }
+    std::filesystem::path header = path;
+    header.replace_extension(".hea");
+    if (std::filesystem::exists(header)) {
+        return ReadWfdbHeader(header).frequency;
+    }
+    throw ToolkitError(path.string() + ": sampling rate of the annotations unknown: no " + header.string() +
+                       "; give --annotation-rate");
+}
+
+std::size_t TimeColumn(const CsvTable &table)
+{
+    for (const char *name : {"time_s", "time"}) {
+        const auto found = std::find(table.header.begin(), table.header.end(), name);
+        if (found != table.header.end()) {
+            return static_cast<std::size_t>(found - table.header.begin());
+        }
+    }
+    if (table.header.at(0) == "0") {
+        return 0;  // no header row: the first column holds the times
+    }
+    throw ToolkitError(table.source + ": no time_s column");
+}
+
+}  // namespace
+
+ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, double rate)
+{
+    const std::vector<Annotation> annotations = ReadMitAnnotations(path);
+    ReferenceBeats beats;
+    beats.source = path.string();
+    beats.ticksPerSecond = AnnotationClock(path, annotations, rate);
+    for (const Annotation &annotation : annotations) {
+        if (IsBeatCode(annotation.code)) {
+            beats.ticks.push_back(static_cast<double>(annotation.sample));
+        }
+    }
+    if (beats.ticks.empty()) {
+        throw ToolkitError(path.string() + ": no beat annotations");
+    }
+    std::sort(beats.ticks.begin(), beats.ticks.end());
+    return beats;
+}
+
+ReferenceBeats ReadReferenceBeatTimes(const std::filesystem::path &path)
+{
+    const CsvTable table = ReadCsvTable(path);
+    if (table.rows.empty()) {
+        throw ToolkitError(path.string() + ": no beat times");
+    }
+    const std::size_t column = TimeColumn(table);
+    ReferenceBeats beats;
+    beats.source = path.string();
+    for (std::size_t row = 0; row < table.rows.size(); ++row) {
+        beats.ticks.push_back(table.Number(row, column));
+    }
+    std::sort(beats.ticks.begin(), beats.ticks.end());
+    return beats;
+}
+
+WindowReference ReferenceForWindow(const ReferenceBeats &beats, std::size_t start, std::size_t length, double rate)
+{
+    const double from = static_cast<double>(start);
+    const double to = static_cast<double>(start + length);
+    // Positions grow with the ticks, so the beats inside form one run.
+    const auto positionBelow = [&beats, rate](double tick, double edge) { return beats.ToSamples(tick, rate) < edge; };
+    const auto first = std::lower_bound(beats.ticks.begin(), beats.ticks.end(), from, positionBelow);
+    const auto last = std::lower_bound(first, beats.ticks.end(), to, positionBelow);
+    WindowReference reference;
+    reference.firstBeat = static_cast<std::size_t>(first - beats.ticks.begin());
+    reference.beats = static_cast<std::size_t>(last - first);
+    if (reference.beats >= 2) {
+        const double span = (*(last - 1) - *first) / beats.ticksPerSecond;
+        if (span > 0.0) {
+            reference.bpm = 60.0 * static_cast<double>(reference.beats - 1) / span;
+        }
+    }
+    return reference;
+}
+
+}  // namespace qzkit

@@ -1,0 +1,187 @@
+#include "plot/PlotInputs.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "QZ_Helpers.h"
+#include "io/FileBytes.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+constexpr std::size_t kLongRecord = 1500;
+constexpr std::size_t kShortRecord = 600;
+constexpr std::uint16_t kSampleMask = 0x3FF;
+constexpr std::uint16_t kLargestSample = 1023;
+
+bool IsFile(const std::filesystem::path &path)
+{
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(path, ignored);
+}
+
+std::filesystem::path WithSuffix(std::filesystem::path path, const std::string &suffix)
+{
+    path += suffix;
+    return path;
+}
+
+std::uint16_t WordAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
+{
+    return static_cast<std::uint16_t>(bytes[2u * word] | (bytes[2u * word + 1u] << 8));
+}
+
+std::uint32_t LongAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
+{
+    return static_cast<std::uint32_t>(WordAt(bytes, word)) | (static_cast<std::uint32_t>(WordAt(bytes, word + 1u)) << 16);
+}
+
+// Whole little-endian words, as the tool's reader counts them (a trailing odd
+// byte is not a sample).
+std::vector<std::uint16_t> Words(const std::vector<std::uint8_t> &bytes, std::size_t count)
+{
+    std::vector<std::uint16_t> words(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        words[i] = WordAt(bytes, i);
+    }
+    return words;
+}
+
+void ReadRecording(const std::filesystem::path &base, RunFiles &files)
+{
+    const std::filesystem::path path = WithSuffix(base, ".ecg");
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    const std::size_t whole = bytes.size() / 2u;
+    if (whole != kShortRecord && whole < kLongRecord) {
+        throw ToolkitError(path.string() + ": " + std::to_string(whole) +
+                           " samples; the tool reads 1500 samples or exactly 600");
+    }
+    files.recording = Words(bytes, whole == kShortRecord ? kShortRecord : kLongRecord);
+    for (std::uint16_t &sample : files.recording) {
+        if (sample > kLargestSample) {
+            ++files.wrappedSamples;
+        }
+        sample = static_cast<std::uint16_t>(sample & kSampleMask);
+    }
+}
+
+void ReadConstants(const std::filesystem::path &base, RunFiles &files)
+{
+    const std::filesystem::path path = WithSuffix(base, ".pvx.filters.v1");
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    if (bytes.size() < QZ_CONSTANTS_FILE_BYTES) {
+        throw ToolkitError(path.string() + ": " + std::to_string(bytes.size()) +
+                           " bytes; a constants file has 31");
+    }
+    hlp_convertSamplingTo64bitFloat(bytes.data(), &files.constants);
+}
+
+// A stage dump is the buffer unpacked: one 10-bit sample per word, as many as
+// the recording has.
+std::optional<std::vector<std::uint16_t>> ReadDump(const std::filesystem::path &path, std::size_t sampleCount)
+{
+    if (!IsFile(path)) {
+        return std::nullopt;
+    }
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    if (bytes.size() != 2u * sampleCount) {
+        throw ToolkitError(path.string() + ": " + std::to_string(bytes.size()) + " bytes, expected " +
+                           std::to_string(2u * sampleCount) + " for a " + std::to_string(sampleCount) +
+                           "-sample recording (a dump of another run?)");
+    }
+    std::vector<std::uint16_t> samples = Words(bytes, sampleCount);
+    for (const std::uint16_t sample : samples) {
+        if (sample > kLargestSample) {
+            throw ToolkitError(path.string() + ": value " + std::to_string(sample) +
+                               " is not a 10-bit sample; not a stage dump");
+        }
+    }
+    return samples;
+}
+
+}  // namespace
+
+const std::array<DumpStage, kDumpStageCount> &DumpStages()
+{
+    static const std::array<DumpStage, kDumpStageCount> stages{{
+        {".lowpass", "low-pass", 1},
+        {".highpass", "high-pass", 2},
+        {".derivative", "derivative", 4},
+        {".square", "squared", 8},
+        {".average", "moving average (two passes)", 16},
+    }};
+    return stages;
+}
+
+StatisticsBlock ParseStatistics(const std::vector<std::uint8_t> &bytes, const std::string &what)
+{
+    if (bytes.size() != kStatisticsBytes) {
+        throw ToolkitError(what + ": " + std::to_string(bytes.size()) + " bytes, expected 28");
+    }
+    StatisticsBlock block;
+    block.qiPattern = WordAt(bytes, 0);
+    block.maxPeak = WordAt(bytes, 1);
+    block.minPeak = WordAt(bytes, 2);
+    block.highPeakThreshold = WordAt(bytes, 3);
+    block.lowPeakThreshold = WordAt(bytes, 4);
+    block.median = WordAt(bytes, 5);
+    block.highBucket = LongAt(bytes, 6);
+    block.lowBucket = LongAt(bytes, 8);
+    block.middleBucket = LongAt(bytes, 10);
+    block.tegur = LongAt(bytes, 12);
+    return block;
+}
+
+ResultRecord ParseResultRecord(const std::vector<std::uint8_t> &bytes, const std::string &what)
+{
+    if (bytes.size() != kResultRecordBytes) {
+        throw ToolkitError(what + ": " + std::to_string(bytes.size()) + " bytes, expected 86");
+    }
+    constexpr std::size_t kFirstLocationWord = 4;
+    constexpr std::size_t kStatisticsOffset = 58;
+    ResultRecord result;
+    result.bpm = WordAt(bytes, 0);
+    result.qi = WordAt(bytes, 1);
+    result.usedBeatClassification = WordAt(bytes, 2) != 0;
+    result.peakCount = WordAt(bytes, 3);
+    for (std::size_t i = 0; i < kStoredPeaks; ++i) {
+        result.peakLocations[i] = WordAt(bytes, kFirstLocationWord + i);
+    }
+    const std::vector<std::uint8_t> statistics(bytes.begin() + kStatisticsOffset, bytes.end());
+    result.statistics = ParseStatistics(statistics, what);
+    return result;
+}
+
+RunFiles ReadRunFiles(const RunFileNames &names)
+{
+    RunFiles files;
+    files.recordName = names.record.filename().string();
+    files.constantsName = names.constants.filename().string();
+    ReadConstants(names.constants, files);
+    ReadRecording(names.record, files);
+    const std::size_t sampleCount = files.recording.size();
+    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
+        files.dumps[stage] = ReadDump(WithSuffix(names.record, DumpStages()[stage].extension), sampleCount);
+    }
+    const std::filesystem::path resultPath = WithSuffix(names.record, ".out");
+    files.result = ParseResultRecord(ReadFileBytes(resultPath), resultPath.string());
+    if (!names.methodDump.empty() && IsFile(names.methodDump)) {
+        files.methodDump = ParseStatistics(ReadFileBytes(names.methodDump), names.methodDump.string());
+    }
+    return files;
+}
+
+std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension)
+{
+    const std::string text = path.string();
+    const bool endsWithExtension =
+        text.size() > extension.size() && text.compare(text.size() - extension.size(), extension.size(), extension) == 0;
+    if (endsWithExtension && IsFile(path) && !IsFile(WithSuffix(path, extension))) {
+        return text.substr(0, text.size() - extension.size());
+    }
+    return path;
+}
+
+}  // namespace qzkit

@@ -1,0 +1,49 @@
+// The heart-rate library run in-process, one window at a time, each from the
+// library's program-start state, configured as the command-line tool
+// configures it. The library's two file operations are supplied here and
+// keep nothing, so no dump files are written.
+#ifndef QZKIT_ESTIMATOR_H
+#define QZKIT_ESTIMATOR_H
+
+#include <cstdint>
+#include <vector>
+
+#include "constants/ConstantsImage.h"
+
+namespace qzkit {
+
+// Sampling rate the constants are made for: 1 / Period.
+double ConstantsRate(const ConstantsImage &constants);
+
+// The tool's optional settings, with its defaults.
+struct EstimatorSettings {
+    std::uint16_t stageMask = 127;
+    std::uint16_t peakDetection = 1;
+    std::uint16_t beatMethod = 1;
+    std::uint16_t derivativeOrder = 2;
+};
+
+struct Estimate {
+    std::uint16_t bpm = 0;        // bits 0-9 of the result word
+    std::uint16_t qi = 0;         // bits 10-15
+    std::uint8_t peaks = 0;       // peaks found
+    bool usedBeatMethod = false;  // the estimate came from the beat-classification method
+};
+
+class InProcessEstimator {
+public:
+    InProcessEstimator(const ConstantsImage &constants, const EstimatorSettings &settings);
+
+    // Runs the pipeline over one window of 1500 or 600 samples (0..1023).
+    // ToolkitError for another length or a sample above 1023. Not reentrant:
+    // the library's state is global.
+    Estimate Run(const std::vector<std::uint16_t> &window) const;
+
+private:
+    ConstantsImage constants_;
+    EstimatorSettings settings_;
+};
+
+}  // namespace qzkit
+
+#endif

@@ -1,0 +1,280 @@
+#include "signal/Synth.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+#include "io/AtomicFile.h"
+#include "io/EcgFile.h"
+#include "io/Manifest.h"
+#include "ToolkitError.h"
+#include "io/Wfdb.h"
+
+namespace qzkit {
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr std::size_t kMaxLength = 10'000'000;
+constexpr double kMaxRate = 100'000.0;
+constexpr double kMaxBpm = 600.0;
+constexpr double kMaxVariability = 0.5;
+// Premature beats come after this fraction of the mean RR; the pause after
+// them makes up the rest of two mean intervals (a compensatory pause).
+constexpr double kCouplingFraction = 0.6;
+// A beat's waveform is drawn over this span around its peak, seconds.
+constexpr double kSupportBefore = 0.5;
+constexpr double kSupportAfter = 0.8;
+// The WFDB form of a synthetic recording: counts per mV and the count of 0 mV.
+constexpr double kWfdbGain = 200.0;
+constexpr int kWfdbBaseline = 512;
+
+// Random numbers from std::mt19937, whose output sequence is fixed by the
+// standard; the distributions are computed here because the standard
+// library's are not the same on every platform.
+class DeterministicRandom {
+public:
+    explicit DeterministicRandom(std::uint32_t seed) : generator_(seed) {}
+
+    // Uniform in (0, 1).
+    double Uniform() { return (static_cast<double>(generator_()) + 0.5) / 4294967296.0; }
+
+    // Standard normal (Box-Muller), limited to +-3.
+    double Gaussian()
+    {
+        const double u1 = Uniform();
+        const double u2 = Uniform();
+        const double value = std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
+        return std::clamp(value, -3.0, 3.0);
+    }
+
+private:
+    std::mt19937 generator_;
+};
+
+struct PlannedBeat {
+    double time;      // seconds, on the sample grid
+    double interval;  // the RR interval that ends at this beat, seconds
+    bool ectopic;
+};
+
+void CheckRange(bool inRange, const char *what)
+{
+    if (!inRange) {
+        throw ToolkitError(what);
+    }
+}
+
+void Validate(const SynthOptions &options)
+{
+    CheckRange(options.rate > 0.0 && options.rate <= kMaxRate, "rate must be above 0 and at most 100000 Hz");
+    CheckRange(options.bpm > 0.0 && options.bpm <= kMaxBpm, "bpm must be above 0 and at most 600");
+    CheckRange(options.length >= 1 && options.length <= kMaxLength, "length must be 1 to 10000000 samples");
+    CheckRange(options.variability >= 0.0 && options.variability <= kMaxVariability,
+               "variability must be 0 to 0.5");
+    CheckRange(options.ectopicFraction >= 0.0 && options.ectopicFraction <= 1.0, "ectopic fraction must be 0 to 1");
+    CheckRange(options.noise >= 0.0 && options.noise <= 1024.0, "noise must be 0 to 1024 counts");
+    CheckRange(options.wander >= 0.0 && options.wander <= 1024.0, "wander must be 0 to 1024 counts");
+    CheckRange(std::abs(options.amplitude) <= 1024.0, "amplitude must be -1024 to 1024 counts");
+    CheckRange(std::abs(options.offset) <= 2048.0, "offset must be -2048 to 2048 counts");
+}
+
+double OnSampleGrid(double time, double rate)
+{
+    return std::round(time * rate) / rate;
+}
+
+// Beats from two intervals before the start to two after the end, so the
+// recording starts and ends inside a regular rhythm.
+std::vector<PlannedBeat> PlanBeats(const SynthOptions &options, DeterministicRandom &random)
+{
+    const double meanInterval = 60.0 / options.bpm;
+    const double duration = static_cast<double>(options.length) / options.rate;
+    std::vector<PlannedBeat> beats;
+    double time = -2.0 * meanInterval + random.Uniform() * meanInterval;
+    double interval = meanInterval;
+    bool ectopic = false;
+    while (time < duration + 2.0 * meanInterval) {
+        beats.push_back({OnSampleGrid(time, options.rate), interval, ectopic});
+        const double factor = std::max(0.3, 1.0 + options.variability * random.Gaussian());
+        const bool nextEctopic = !ectopic && random.Uniform() < options.ectopicFraction;
+        double fraction = 1.0;
+        if (ectopic) {
+            fraction = 2.0 - kCouplingFraction;
+        } else if (nextEctopic) {
+            fraction = kCouplingFraction;
+        }
+        interval = meanInterval * fraction * factor;
+        time += interval;
+        ectopic = nextEctopic;
+    }
+    return beats;
+}
+
+double Bump(double t, double centre, double width)
+{
+    const double z = (t - centre) / width;
+    return std::exp(-0.5 * z * z);
+}
+
+// P-QRS-T as a sum of Gaussian waves, R peak (value 1) at t = 0; the P and T
+// waves move closer to the QRS at short intervals. A premature beat has no P
+// wave, a wide QRS and an inverted T wave.
+double EcgWave(double t, double interval, bool ectopic)
+{
+    const double scale = std::sqrt(std::clamp(interval, 0.2, 2.0));
+    if (ectopic) {
+        return 1.0 * Bump(t, 0.0, 0.022) - 0.35 * Bump(t, 0.06, 0.025) - 0.35 * Bump(t, 0.3 * scale, 0.06);
+    }
+    return 0.12 * Bump(t, -0.16 * scale, 0.022) - 0.10 * Bump(t, -0.028, 0.008) + 1.0 * Bump(t, 0.0, 0.010) -
+           0.22 * Bump(t, 0.028, 0.009) + 0.28 * Bump(t, 0.26 * scale, 0.045);
+}
+
+// A pulse wave with a steep upstroke, a slower fall and a dicrotic wave,
+// systolic peak (value 1) at t = 0. A premature beat ejects less.
+double PulseWave(double t, double interval, bool ectopic)
+{
+    const double scale = std::sqrt(std::clamp(interval, 0.2, 2.0));
+    const double systolic = t < 0.0 ? Bump(t, 0.0, 0.055) : Bump(t, 0.0, 0.13);
+    const double wave = systolic + 0.25 * Bump(t, 0.30 * scale, 0.05);
+    return ectopic ? 0.55 * wave : wave;
+}
+
+std::vector<double> RenderWaves(const SynthOptions &options, const std::vector<PlannedBeat> &beats)
+{
+    std::vector<double> signal(options.length, 0.0);
+    const double lastIndex = static_cast<double>(options.length - 1);
+    for (const PlannedBeat &beat : beats) {
+        const double first = std::clamp(std::ceil((beat.time - kSupportBefore) * options.rate), 0.0, lastIndex + 1.0);
+        const double last = std::clamp(std::floor((beat.time + kSupportAfter) * options.rate), -1.0, lastIndex);
+        for (double index = first; index <= last; index += 1.0) {
+            const double t = index / options.rate - beat.time;
+            const double wave = options.kind == WaveKind::Ecg ? EcgWave(t, beat.interval, beat.ectopic)
+                                                              : PulseWave(t, beat.interval, beat.ectopic);
+            signal[static_cast<std::size_t>(index)] += wave;
+        }
+    }
+    return signal;
+}
+
+std::uint16_t ToCounts(double value)
+{
+    return static_cast<std::uint16_t>(std::clamp(std::round(value), 0.0, 1023.0));
+}
+
+}  // namespace
+
+SynthRecording Synthesize(const SynthOptions &options)
+{
+    Validate(options);
+    DeterministicRandom random(options.seed);
+    const std::vector<PlannedBeat> beats = PlanBeats(options, random);
+    const std::vector<double> waves = RenderWaves(options, beats);
+
+    const double wanderPhase = kTwoPi * random.Uniform();
+    const double slowPhase = kTwoPi * random.Uniform();
+    SynthRecording recording;
+    recording.rate = options.rate;
+    recording.samples.resize(options.length);
+    for (std::size_t i = 0; i < options.length; ++i) {
+        const double t = static_cast<double>(i) / options.rate;
+        const double wander = options.wander * (0.8 * std::sin(kTwoPi * 0.3 * t + wanderPhase) +
+                                                0.2 * std::sin(kTwoPi * 0.07 * t + slowPhase));
+        const double noise = options.noise > 0.0 ? options.noise * random.Gaussian() : 0.0;
+        recording.samples[i] = ToCounts(options.offset + options.amplitude * waves[i] + wander + noise);
+    }
+    const double length = static_cast<double>(options.length);
+    for (const PlannedBeat &beat : beats) {
+        const double index = std::round(beat.time * options.rate);
+        if (index >= 0.0 && index < length) {
+            recording.beats.push_back({static_cast<std::size_t>(index), beat.time, beat.ectopic});
+        }
+    }
+    return recording;
+}
+
+double TrueBpm(const SynthRecording &recording)
+{
+    if (recording.beats.size() < 2) {
+        return 0.0;
+    }
+    const double span = recording.beats.back().time - recording.beats.front().time;
+    return 60.0 * static_cast<double>(recording.beats.size() - 1) / span;
+}
+
+std::string BeatsCsv(const SynthRecording &recording)
+{
+    std::ostringstream text;
+    text << "sample,time_s,type\n";
+    for (const SynthBeat &beat : recording.beats) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%zu,%.6f,%c\n", beat.sample, beat.time, beat.ectopic ? 'V' : 'N');
+        text << line;
+    }
+    return text.str();
+}
+
+void WriteSynthFiles(const std::filesystem::path &base, const SynthRecording &recording)
+{
+    std::filesystem::path ecgPath = base;
+    ecgPath += ".ecg";
+    std::filesystem::path beatsPath = base;
+    beatsPath += ".beats.csv";
+    WriteEcgFile(ecgPath, recording.samples);
+    const std::string csv = BeatsCsv(recording);
+    WriteFileAtomically(beatsPath, [&csv](std::ostream &stream) { stream << csv; });
+}
+
+ReferenceBeats SynthReference(const SynthRecording &recording)
+{
+    ReferenceBeats reference;
+    reference.ticksPerSecond = recording.rate;
+    reference.source = "synthetic beats";
+    for (const SynthBeat &beat : recording.beats) {
+        reference.ticks.push_back(static_cast<double>(beat.sample));
+    }
+    return reference;
+}
+
+void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording)
+{
+    const std::vector<int> samples(recording.samples.begin(), recording.samples.end());
+    WriteWfdbRecord16(base, recording.rate, samples, kWfdbGain, kWfdbBaseline, "mV", "synthetic");
+    std::vector<Annotation> annotations;
+    for (const SynthBeat &beat : recording.beats) {
+        Annotation annotation;
+        annotation.sample = static_cast<std::int64_t>(beat.sample);
+        annotation.code = beat.ectopic ? annotation_code::Pvc : annotation_code::Normal;
+        annotations.push_back(annotation);
+    }
+    std::filesystem::path annotationPath = base;
+    annotationPath += ".atr";
+    WriteMitAnnotations(annotationPath, annotations);
+}
+
+bool IsWindowLength(const SynthRecording &recording)
+{
+    return recording.samples.size() == 1500 || recording.samples.size() == 600;
+}
+
+void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording)
+{
+    if (!IsWindowLength(recording)) {
+        throw ToolkitError("a manifest needs a recording of 1500 or 600 samples");
+    }
+    const std::size_t length = recording.samples.size();
+    ManifestEntry entry;
+    entry.file = base.filename().string() + ".ecg";
+    entry.samples = length;
+    entry.rate = recording.rate;
+    const WindowReference reference = ReferenceForWindow(SynthReference(recording), 0, length, recording.rate);
+    entry.referenceBeats = reference.beats;
+    entry.referenceBpm = reference.bpm;
+    std::filesystem::path manifestPath = base;
+    manifestPath += ".manifest.csv";
+    WriteManifest(manifestPath, {entry});
+}
+
+}  // namespace qzkit
