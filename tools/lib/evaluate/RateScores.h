@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "evaluate/BeatMatch.h"
 #include "run/Estimator.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
 
 namespace qzkit {
 
-inline constexpr double kToleranceBpm = 5.0;
-inline constexpr double kToleranceFraction = 0.10;
 inline constexpr std::uint16_t kBadQi = 3;
 
 struct WindowResult {

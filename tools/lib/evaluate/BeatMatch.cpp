@@ -1,0 +1,67 @@
+#include "evaluate/BeatMatch.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qzkit {
+namespace {
+
+double Ratio(std::size_t part, std::size_t whole)
+{
+    return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
+}
+
+}  // namespace
+
+double BeatCounts::Sensitivity() const
+{
+    return Ratio(truePositives, truePositives + falseNegatives);
+}
+
+double BeatCounts::PositivePredictivity() const
+{
+    return Ratio(truePositives, truePositives + falsePositives);
+}
+
+BeatCounts &BeatCounts::operator+=(const BeatCounts &other)
+{
+    truePositives += other.truePositives;
+    falseNegatives += other.falseNegatives;
+    falsePositives += other.falsePositives;
+    return *this;
+}
+
+BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference, double tolerance)
+{
+    BeatCounts counts;
+    std::size_t f = 0;
+    std::size_t r = 0;
+    while (f < found.size() && r < reference.size()) {
+        if (std::abs(found[f] - reference[r]) <= tolerance) {
+            ++counts.truePositives;
+            ++f;
+            ++r;
+        } else if (found[f] < reference[r]) {
+            ++counts.falsePositives;
+            ++f;
+        } else {
+            ++counts.falseNegatives;
+            ++r;
+        }
+    }
+    counts.falsePositives += found.size() - f;
+    counts.falseNegatives += reference.size() - r;
+    return counts;
+}
+
+double RateTolerance(double referenceBpm)
+{
+    return std::max(kToleranceBpm, kToleranceFraction * std::abs(referenceBpm));
+}
+
+bool RateAgrees(double reportedBpm, double referenceBpm)
+{
+    return std::abs(reportedBpm - referenceBpm) <= RateTolerance(referenceBpm);
+}
+
+}  // namespace qzkit

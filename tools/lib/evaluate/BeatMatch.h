@@ -1,0 +1,47 @@
+// Beat-by-beat scoring: found beat times matched one-to-one with reference
+// beat times, and the rule that says when a reported rate agrees with a
+// reference rate.
+#ifndef QZKIT_BEAT_MATCH_H
+#define QZKIT_BEAT_MATCH_H
+
+#include <cstddef>
+#include <vector>
+
+namespace qzkit {
+
+// A found beat matches a reference beat at most this far away.
+inline constexpr double kBeatMatchToleranceSeconds = 0.150;
+
+// A rate agrees with the reference when within the larger of these.
+inline constexpr double kToleranceBpm = 5.0;
+inline constexpr double kToleranceFraction = 0.10;
+
+struct BeatCounts {
+    std::size_t truePositives = 0;   // found beats matched with a reference beat
+    std::size_t falseNegatives = 0;  // reference beats left unmatched
+    std::size_t falsePositives = 0;  // found beats left unmatched
+
+    // Se = TP / (TP + FN) and +P = TP / (TP + FP); 0 when the divisor is 0.
+    double Sensitivity() const;
+    double PositivePredictivity() const;
+
+    BeatCounts &operator+=(const BeatCounts &other);
+    bool operator==(const BeatCounts &) const = default;
+};
+
+// Matches ascending found times with ascending reference times (both in
+// seconds), each beat at most once, a pair at most `tolerance` apart. Taken
+// in time order, the earliest unmatched beats pair first, which gives the
+// largest number of pairs.
+BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
+                      double tolerance = kBeatMatchToleranceSeconds);
+
+// The larger of 5 BPM and 10 % of the reference rate.
+double RateTolerance(double referenceBpm);
+
+// |reported - reference| within RateTolerance(reference).
+bool RateAgrees(double reportedBpm, double referenceBpm);
+
+}  // namespace qzkit
+
+#endif
