@@ -1,8 +1,8 @@
 #include "io/CsvTable.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "io/FileBytes.h"
 #include "io/TextParsing.h"
 #include "ToolkitError.h"
 
@@ -71,18 +71,16 @@ double CsvTable::Number(std::size_t row, std::size_t column) const
     return value;
 }
 
-CsvTable ReadCsvTable(const std::filesystem::path &path)
+CsvTable ParseCsvTable(std::string_view text, const std::string &source)
 {
-    std::ifstream stream(path);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path.string());
-    }
     CsvTable table;
-    table.source = path.string();
+    table.source = source;
     char delimiter = 0;
-    std::string line;
     std::size_t lineNumber = 0;
-    while (std::getline(stream, line)) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line(text.substr(start, end - start));
+        start = end + 1;
         ++lineNumber;
         if (IsSkipped(line)) {
             continue;
@@ -109,10 +107,12 @@ CsvTable ReadCsvTable(const std::filesystem::path &path)
         table.rows.push_back(std::move(fields));
         table.lineNumbers.push_back(lineNumber);
     }
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path.string());
-    }
     return table;
+}
+
+CsvTable ReadCsvTable(const std::filesystem::path &path)
+{
+    return ParseCsvTable(ReadTextFile(path, kTableTextLimit), path.string());
 }
 
 Recording ReadCsvRecording(const std::filesystem::path &path, const std::string &column, double rate,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/Recording.h"
@@ -27,7 +28,10 @@ struct CsvTable {
 
 // Lines that are blank or start with '#' are skipped. The first remaining
 // line is a header when any of its fields is not a number. Throws
-// ToolkitError when the file cannot be read or rows differ in width.
+// ToolkitError, naming `source`, when rows differ in width.
+CsvTable ParseCsvTable(std::string_view text, const std::string &source);
+
+// ParseCsvTable of a text file of at most kTableTextLimit bytes.
 CsvTable ReadCsvTable(const std::filesystem::path &path);
 
 // One column as a recording at `rate` samples per second in `units`.

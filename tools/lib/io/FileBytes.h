@@ -1,15 +1,29 @@
-// Reading an input file whole.
+// Reading an input file whole: binary files only when they are regular files
+// (their size is known before reading), text files up to a stated size.
 #ifndef QZKIT_FILE_BYTES_H
 #define QZKIT_FILE_BYTES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace qzkit {
 
-// The file's bytes; ToolkitError when it cannot be opened or read.
+// Largest text inputs read: tables (recordings, beat times, manifests) and
+// the short texts (constants, headers, logs).
+inline constexpr std::size_t kTableTextLimit = std::size_t{256} << 20;  // 256 MiB
+inline constexpr std::size_t kShortTextLimit = std::size_t{1} << 20;    // 1 MiB
+
+// The bytes of a regular file; ToolkitError naming the file when it cannot be
+// opened or read, is a directory, or is not a regular file (a device, a FIFO).
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path);
+
+// The text of a file, a FIFO or a device, read up to `limit` bytes; a UTF-8
+// byte-order mark at its start is dropped. ToolkitError naming the file when
+// it cannot be read, is a directory, or holds more than `limit` bytes.
+std::string ReadTextFile(const std::filesystem::path &path, std::size_t limit);
 
 }  // namespace qzkit
 

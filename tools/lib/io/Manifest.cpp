@@ -55,7 +55,11 @@ void WriteManifest(const std::filesystem::path &path, const std::vector<Manifest
 
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path &path)
 {
-    const CsvTable table = ReadCsvTable(path);
+    return ParseManifest(ReadCsvTable(path));
+}
+
+std::vector<ManifestEntry> ParseManifest(const CsvTable &table)
+{
     const std::size_t file = RequireColumn(table, "file");
     const std::size_t start = RequireColumn(table, "start_sample");
     const std::size_t samples = RequireColumn(table, "samples");

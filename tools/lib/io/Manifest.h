@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "io/CsvTable.h"
+
 namespace qzkit {
 
 struct ManifestEntry {
@@ -29,6 +31,9 @@ void WriteManifest(const std::filesystem::path &path, const std::vector<Manifest
 // Reads a manifest written by WriteManifest. ToolkitError on a missing column
 // or a bad value.
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path &path);
+
+// The entries of a manifest already read as a table.
+std::vector<ManifestEntry> ParseManifest(const CsvTable &table);
 
 }  // namespace qzkit
 
