@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the fuzzer's seed corpus (fuzz/corpus/) from the shipped constants
+"""Writes the fuzzer's seed corpus (fuzz/corpus/driver/) from the shipped constants
 examples and a synthetic ECG, in the input layout of FuzzDriver.cpp.
 
 Run again after changing the layout or the examples:  fuzz/make_corpus.py
@@ -11,7 +11,7 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-CORPUS = os.path.join(HERE, "corpus")
+CORPUS = os.path.join(HERE, "corpus", "driver")
 
 
 def control(constants=0, record=0, mode=2, stray=0):
