@@ -7,6 +7,7 @@
 
 #include "QZ_Filters.h"
 #include "ToolkitError.h"
+#include "run/StageDelays.h"
 
 namespace qzkit {
 namespace {
@@ -30,6 +31,9 @@ constexpr double kPeakLabelHeadroom = 0.22;
 constexpr double kValuePadding = 0.06;
 
 constexpr std::uint16_t kQiBad = 3;
+// What the delay account takes when the run's derivative order is not known:
+// the tool's default.
+constexpr std::uint16_t kAssumedDerivativeOrder = 2;
 
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -114,9 +118,16 @@ bool PeriodUsable(float period)
     return std::isfinite(period) && period > 0.0f;
 }
 
-std::size_t DerivativeDelay(const RunSettings &settings)
+// The stage mask the run used, or the one its dump files imply.
+std::uint16_t StagesRun(const RunFiles &files, const RunSettings &settings)
 {
-    return settings.derivativeOrder == std::uint16_t{5} ? kFivePointDerivativeDelay : 0u;
+    std::uint16_t mask = 0;
+    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
+        if (StageRan(files, settings, stage)) {
+            mask = static_cast<std::uint16_t>(mask | DumpStages()[stage].maskBit);
+        }
+    }
+    return mask;
 }
 
 struct DelayAccount {
@@ -126,29 +137,25 @@ struct DelayAccount {
 
 DelayAccount AccountDelays(const RunFiles &files, const RunSettings &settings)
 {
+    const std::uint16_t stages = StagesRun(files, settings);
+    const std::uint16_t derivativeOrder = settings.derivativeOrder.value_or(kAssumedDerivativeOrder);
     DelayAccount account;
+    account.samples = PeakDelay(stages, derivativeOrder);
     std::vector<std::string> parts;
-    if (StageRan(files, settings, 0)) {
-        account.samples += kLowPassDelay;
+    if ((stages & QZ_STAGE_LOWPASS) != 0u) {
         parts.push_back(Format("low-pass %zu", kLowPassDelay));
     }
-    if (StageRan(files, settings, 2)) {
-        const std::size_t delay = DerivativeDelay(settings);
-        account.samples += delay;
+    if ((stages & QZ_STAGE_DERIVATIVE) != 0u) {
+        const std::size_t delay = DerivativeDelay(derivativeOrder);
         parts.push_back(Format("%s derivative %zu", delay != 0u ? "5-point" : "2-point", delay));
         if (!settings.derivativeOrder) {
             parts.back() += " (2-point assumed)";
         }
     }
-    if (StageRan(files, settings, 4)) {
-        account.samples += kMovingAverageDelay;
+    if ((stages & QZ_STAGE_AVERAGE) != 0u) {
         parts.push_back(Format("moving average 2 x %zu", kMovingAverageDelay / 2u));
     }
-    bool anyStage = false;
-    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
-        anyStage = anyStage || StageRan(files, settings, stage);
-    }
-    if (!anyStage) {
+    if (stages == 0u) {
         account.text = "Peaks are marked on the recording itself: no conditioning stage ran";
         return account;
     }
@@ -409,13 +416,14 @@ void AddBeats(Panel &recording, const Panel &peakPanel, std::size_t delay)
 {
     std::size_t unplaced = 0;
     for (const PeakMarker &peak : peakPanel.peaks) {
-        if (peak.sample < delay) {
+        const std::optional<std::size_t> sample = BeatSample(static_cast<std::uint16_t>(peak.sample + 1u), delay);
+        if (!sample) {
             ++unplaced;
             continue;
         }
         BeatMarker beat;
         beat.number = peak.number;
-        beat.sample = peak.sample - delay;
+        beat.sample = *sample;
         recording.beats.push_back(beat);
     }
     if (!recording.beats.empty()) {

@@ -23,12 +23,6 @@ struct RunSettings {
     std::optional<std::uint16_t> derivativeOrder;  // 2 or 5
 };
 
-// Sample shifts of the conditioning stages: every feature of the signal comes
-// out this many samples later than it went in.
-inline constexpr std::size_t kLowPassDelay = 4;            // nine-tap FIR centred on n - 4
-inline constexpr std::size_t kFivePointDerivativeDelay = 2;  // x[n] + x[n-1] - x[n-3] - x[n-4], centred on n - 2
-inline constexpr std::size_t kMovingAverageDelay = 8;      // two passes of the trailing nine-sample mean
-
 struct Rect {
     double x = 0.0;
     double y = 0.0;

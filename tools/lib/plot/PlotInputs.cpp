@@ -4,8 +4,10 @@
 #include <iterator>
 #include <system_error>
 
+#include "QZ_Filters.h"
 #include "QZ_Helpers.h"
 #include "io/FileBytes.h"
+#include "io/LittleEndian.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -26,16 +28,6 @@ std::filesystem::path WithSuffix(std::filesystem::path path, const std::string &
 {
     path += suffix;
     return path;
-}
-
-std::uint16_t WordAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
-{
-    return static_cast<std::uint16_t>(bytes[2u * word] | (bytes[2u * word + 1u] << 8));
-}
-
-std::uint32_t LongAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
-{
-    return static_cast<std::uint32_t>(WordAt(bytes, word)) | (static_cast<std::uint32_t>(WordAt(bytes, word + 1u)) << 16);
 }
 
 // Whole little-endian words, as the tool's reader counts them (a trailing odd
@@ -106,52 +98,13 @@ std::optional<std::vector<std::uint16_t>> ReadDump(const std::filesystem::path &
 const std::array<DumpStage, kDumpStageCount> &DumpStages()
 {
     static const std::array<DumpStage, kDumpStageCount> stages{{
-        {".lowpass", "low-pass", 1},
-        {".highpass", "high-pass", 2},
-        {".derivative", "derivative", 4},
-        {".square", "squared", 8},
-        {".average", "moving average (two passes)", 16},
+        {".lowpass", "low-pass", QZ_STAGE_LOWPASS},
+        {".highpass", "high-pass", QZ_STAGE_HIGHPASS},
+        {".derivative", "derivative", QZ_STAGE_DERIVATIVE},
+        {".square", "squared", QZ_STAGE_SQUARE},
+        {".average", "moving average (two passes)", QZ_STAGE_AVERAGE},
     }};
     return stages;
-}
-
-StatisticsBlock ParseStatistics(const std::vector<std::uint8_t> &bytes, const std::string &what)
-{
-    if (bytes.size() != kStatisticsBytes) {
-        throw ToolkitError(what + ": " + std::to_string(bytes.size()) + " bytes, expected 28");
-    }
-    StatisticsBlock block;
-    block.qiPattern = WordAt(bytes, 0);
-    block.maxPeak = WordAt(bytes, 1);
-    block.minPeak = WordAt(bytes, 2);
-    block.highPeakThreshold = WordAt(bytes, 3);
-    block.lowPeakThreshold = WordAt(bytes, 4);
-    block.median = WordAt(bytes, 5);
-    block.highBucket = LongAt(bytes, 6);
-    block.lowBucket = LongAt(bytes, 8);
-    block.middleBucket = LongAt(bytes, 10);
-    block.tegur = LongAt(bytes, 12);
-    return block;
-}
-
-ResultRecord ParseResultRecord(const std::vector<std::uint8_t> &bytes, const std::string &what)
-{
-    if (bytes.size() != kResultRecordBytes) {
-        throw ToolkitError(what + ": " + std::to_string(bytes.size()) + " bytes, expected 86");
-    }
-    constexpr std::size_t kFirstLocationWord = 4;
-    constexpr std::size_t kStatisticsOffset = 58;
-    ResultRecord result;
-    result.bpm = WordAt(bytes, 0);
-    result.qi = WordAt(bytes, 1);
-    result.usedBeatClassification = WordAt(bytes, 2) != 0;
-    result.peakCount = WordAt(bytes, 3);
-    for (std::size_t i = 0; i < kStoredPeaks; ++i) {
-        result.peakLocations[i] = WordAt(bytes, kFirstLocationWord + i);
-    }
-    const std::vector<std::uint8_t> statistics(bytes.begin() + kStatisticsOffset, bytes.end());
-    result.statistics = ParseStatistics(statistics, what);
-    return result;
 }
 
 RunFiles ReadRunFiles(const RunFileNames &names)

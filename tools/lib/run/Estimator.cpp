@@ -1,5 +1,8 @@
 #include "run/Estimator.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
@@ -34,6 +37,22 @@ void ConfigureFilter(const EstimatorSettings &settings)
     Filter.set(FilterBits::VariablePeakThreshold, settings.peakDetection != 0u ? 1u : 0u);
     Filter.set(FilterBits::DerivativeOrder,
                settings.derivativeOrder == kDerivativeFivePoint ? kDerivativeFivePoint : kDerivativeTwoPoint);
+}
+
+StatisticsBlock StatisticsOf(const new_tm_struct &record)
+{
+    StatisticsBlock block;
+    block.qiPattern = record.QI;
+    block.maxPeak = record.MaxPeak;
+    block.minPeak = record.MinPeak;
+    block.highPeakThreshold = record.HighPeakThreshold;
+    block.lowPeakThreshold = record.LowPeakThreshold;
+    block.median = record.Median;
+    block.highBucket = record.HighBucket;
+    block.lowBucket = record.LowBucket;
+    block.middleBucket = record.MiddleBucket;
+    block.tegur = record.Tegur;
+    return block;
 }
 
 }  // namespace
@@ -77,6 +96,9 @@ Estimate InProcessEstimator::Run(const std::vector<std::uint16_t> &window) const
     estimate.qi = static_cast<std::uint16_t>(result >> RESULT_QI_SHIFT);
     estimate.peaks = GloballyAccessiblePeaks;
     estimate.usedBeatMethod = Filter.isSet(FilterBits::UseTemplateMatch);
+    std::copy(std::begin(GloballyAccessibleIntervals), std::end(GloballyAccessibleIntervals),
+              estimate.peakLocations.begin());
+    estimate.statistics = StatisticsOf(tm2);
     return estimate;
 }
 

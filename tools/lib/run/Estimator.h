@@ -5,10 +5,12 @@
 #ifndef QZKIT_ESTIMATOR_H
 #define QZKIT_ESTIMATOR_H
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "constants/ConstantsImage.h"
+#include "io/ResultRecord.h"
 
 namespace qzkit {
 
@@ -28,6 +30,8 @@ struct Estimate {
     std::uint16_t qi = 0;         // bits 10-15
     std::uint8_t peaks = 0;       // peaks found
     bool usedBeatMethod = false;  // the estimate came from the beat-classification method
+    std::array<std::uint16_t, kStoredPeaks> peakLocations{};  // as the result record stores them: one-based, 0 = not set
+    StatisticsBlock statistics;  // the result record's statistics block (tm2)
 };
 
 class InProcessEstimator {
