@@ -1,6 +1,5 @@
 // qzkit convert: a recording into windows of the tool's format.
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -23,14 +22,10 @@ struct ConvertCommandOptions {
 
 int RunConvert(const ConvertCommandOptions &options)
 {
-    static const std::map<std::string, InputFormat> formats{
-        {"auto", InputFormat::Auto}, {"wfdb", InputFormat::Wfdb}, {"csv", InputFormat::Csv}, {"edf", InputFormat::Edf}};
-    static const std::map<std::string, ResampleQuality> qualities{
-        {"best", ResampleQuality::Best}, {"medium", ResampleQuality::Medium}, {"fast", ResampleQuality::Fast}};
     ConvertOptions convert = options.convert;
     convert.input = options.input;
-    convert.format = formats.at(options.format);
-    convert.quality = qualities.at(options.quality);
+    convert.format = InputFormatNames().at(options.format);
+    convert.quality = ResampleQualityNames().at(options.quality);
     convert.outputDirectory = options.outputDirectory;
     convert.annotations = options.annotations;
     convert.beatTimes = options.beatTimes;
@@ -50,7 +45,7 @@ SubcommandAction SetUpConvert(CLI::App &command)
                        "Recording: WFDB header (.hea, or the record name), CSV/text (.csv .txt .tsv) or EDF/BDF")
         ->required();
     command.add_option("--format", options->format, "Input format")
-        ->check(CLI::IsMember({"auto", "wfdb", "csv", "edf"}))
+        ->check(CLI::IsMember(InputFormatNames()))
         ->capture_default_str();
     command.add_option("--channel", convert.channel, "Channel (WFDB description, EDF label, CSV column) or index")
         ->capture_default_str();
@@ -62,7 +57,7 @@ SubcommandAction SetUpConvert(CLI::App &command)
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
     command.add_option("--quality", options->quality, "Resampler quality")
-        ->check(CLI::IsMember({"best", "medium", "fast"}))
+        ->check(CLI::IsMember(ResampleQualityNames()))
         ->capture_default_str();
     command.add_option("--ac-coupling", convert.acCouplingHz,
                        "Corner of a first-order AC-coupling high-pass, Hz (0: DC-coupled)")

@@ -208,14 +208,19 @@ ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t 
     return image;
 }
 
-ConstantsImage ReadConstantsFile(const std::filesystem::path &path)
+std::filesystem::path ConstantsFilePath(const std::filesystem::path &path)
 {
     std::filesystem::path file = path;
     if (!std::filesystem::is_regular_file(file)) {
         file += ".pvx.filters.v1";
     }
+    return file;
+}
+
+ConstantsImage ReadConstantsFile(const std::filesystem::path &path)
+{
     std::size_t extraBytes = 0;
-    return ReadConstantsFile(file, extraBytes);
+    return ReadConstantsFile(ConstantsFilePath(path), extraBytes);
 }
 
 void WriteConstantsFile(const std::filesystem::path &path, const ConstantsImage &image)

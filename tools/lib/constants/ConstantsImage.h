@@ -80,6 +80,10 @@ sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
 // the file cannot be read or is shorter than 31 bytes.
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes);
 
+// The constants file `path` names: the file itself when it exists, else the
+// base name with ".pvx.filters.v1", as the tool forms it.
+std::filesystem::path ConstantsFilePath(const std::filesystem::path &path);
+
 // Reads the first 31 bytes of a constants file named as the tool names it:
 // `path` may be the file or its base name without ".pvx.filters.v1".
 // ToolkitError when neither exists or the file is shorter than 31 bytes.

@@ -132,6 +132,20 @@ private:
 
 }  // namespace
 
+const std::map<std::string, InputFormat> &InputFormatNames()
+{
+    static const std::map<std::string, InputFormat> names{
+        {"auto", InputFormat::Auto}, {"wfdb", InputFormat::Wfdb}, {"csv", InputFormat::Csv}, {"edf", InputFormat::Edf}};
+    return names;
+}
+
+const std::map<std::string, ResampleQuality> &ResampleQualityNames()
+{
+    static const std::map<std::string, ResampleQuality> names{
+        {"best", ResampleQuality::Best}, {"medium", ResampleQuality::Medium}, {"fast", ResampleQuality::Fast}};
+    return names;
+}
+
 Recording ReadRecording(const ConvertOptions &options)
 {
     const InputFormat format = options.format == InputFormat::Auto ? DetectFormat(options.input) : options.format;
@@ -147,6 +161,16 @@ Recording ReadRecording(const ConvertOptions &options)
     return ReadCsvRecording(options.input, options.channel, options.inputRate, options.inputUnits);
 }
 
+ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options)
+{
+    ConvertedSignal converted;
+    converted.countsPerUnit = CountsPerUnit(options, source.units);
+    const std::vector<double> resampled = Resample(source.samples, source.rate, options.targetRate, options.quality);
+    converted.mapped =
+        MapToTenBits(resampled, options.targetRate, {options.acCouplingHz, converted.countsPerUnit, options.centre});
+    return converted;
+}
+
 ConvertReport Convert(const ConvertOptions &options)
 {
     Validate(options);
@@ -155,13 +179,10 @@ ConvertReport Convert(const ConvertOptions &options)
     ConvertReport report;
     report.source = ReadRecording(options);
     report.sourceSamples = report.source.samples.size();
-    report.countsPerUnit = CountsPerUnit(options, report.source.units);
-
-    const std::vector<double> resampled =
-        Resample(report.source.samples, report.source.rate, options.targetRate, options.quality);
+    const ConvertedSignal converted = ConvertSignal(report.source, options);
     report.source.samples.clear();
-    const FrontEndResult mapped =
-        MapToTenBits(resampled, options.targetRate, {options.acCouplingHz, report.countsPerUnit, options.centre});
+    report.countsPerUnit = converted.countsPerUnit;
+    const FrontEndResult &mapped = converted.mapped;
     report.convertedSamples = mapped.samples.size();
     report.clippedLow = mapped.clippedLow;
     report.clippedHigh = mapped.clippedHigh;

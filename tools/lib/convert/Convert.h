@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,8 +53,20 @@ struct ConvertReport {
     std::optional<std::size_t> referenceBeats;  // beats in the reference file
 };
 
+// The names the command line and the Python package give the choices.
+const std::map<std::string, InputFormat> &InputFormatNames();
+const std::map<std::string, ResampleQuality> &ResampleQualityNames();
+
 // Reads the chosen channel of the input in physical units.
 Recording ReadRecording(const ConvertOptions &options);
+
+// A channel resampled to the target rate and mapped to 10 bits, the samples
+// the windows are cut from, with the gain used.
+struct ConvertedSignal {
+    FrontEndResult mapped;
+    double countsPerUnit = 0.0;
+};
+ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options);
 
 // Runs the conversion and writes the window files and the manifest
 // (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory. Throws
