@@ -28,9 +28,30 @@ run_ctest_build() {  # name, then extra cmake arguments
   ctest --test-dir "$dir" -j2 --output-on-failure --timeout 300
 }
 
+# The Python package, installed into a venv of Debian's python3 (which sees
+# Debian's NumPy and pybind11) under the build root, then its tests against
+# the programs of the optimised build. pytest's "no tests ran" (status 5)
+# fails the phase like any other status.
+run_python_tests() {
+  local venv="$build_root/python/venv"
+  echo "== python: install qzkit into $venv"
+  [ -x "$venv/bin/python" ] || /usr/bin/python3 -m venv --system-site-packages "$venv"
+  QZ_PYTHON_BUILD="$build_root/python/build" \
+    "$venv/bin/pip" install -q --no-index --no-build-isolation "$root/python" >/dev/null
+  local status=0
+  QZ_TOOL="$build_root/release/qz_vozozi_DE" QZKIT="$build_root/release/tools/qzkit" \
+    "$venv/bin/python" -P -m pytest -q -p no:cacheprovider "$root/python/tests" || status=$?
+  [ "$status" -ne 5 ] || echo "python: pytest collected no tests"
+  return "$status"
+}
+
 status=0
 run_ctest_build release -DCMAKE_BUILD_TYPE=Release || status=$?
 phase_result "unit and CLI tests (optimised)" $status
+
+status=0
+run_python_tests || status=$?
+phase_result "Python package" $status
 
 if ! $quick; then
   status=0

@@ -1,0 +1,166 @@
+"""The estimator: one recording or a batch, with the result record and the stage outputs."""
+import operator
+from dataclasses import dataclass
+from typing import NamedTuple, Optional
+
+import numpy as np
+
+from . import _core
+from .constants import Constants
+
+_PEAKS_START = _core.STATISTICS_START - _core.MAX_PEAKS
+
+
+class Statistics(NamedTuple):
+    """The statistics block of the result record (the beat-rate stage's record)."""
+
+    QI: int
+    MaxPeak: int
+    MinPeak: int
+    HighPeakThreshold: int
+    LowPeakThreshold: int
+    Median: int
+    HighBucket: int
+    LowBucket: int
+    MiddleBucket: int
+    Tegur: int
+
+    @classmethod
+    def from_words(cls, words):
+        """From the block's 14 words: six 16-bit fields, then four 32-bit ones, low half first."""
+        words = [int(word) for word in words]
+        return cls(*words[:6], *(words[i] | words[i + 1] << 16 for i in range(6, len(words), 2)))
+
+
+@dataclass(frozen=True)
+class Result:
+    """One run: the 43-word result record the tool writes (`record`) and, when
+    asked for, the stage outputs (`stages`: name -> uint16 array, the dump files'
+    values, for the stages the mask ran, in pipeline order)."""
+
+    record: np.ndarray
+    stages: Optional[dict] = None
+
+    @property
+    def bpm(self):
+        return int(self.record[0])
+
+    @property
+    def qi(self):
+        """Quality indication: 0 best ... 3 bad or failed."""
+        return int(self.record[1])
+
+    @property
+    def classified(self):
+        """The estimate came from the beat-classification method."""
+        return bool(self.record[2])
+
+    @property
+    def peak_count(self):
+        """Peaks found (may exceed the 25 locations kept)."""
+        return int(self.record[3])
+
+    @property
+    def peaks(self):
+        """The published peak locations (one-based sample positions of the conditioned buffer)."""
+        return self.record[_PEAKS_START : _PEAKS_START + min(self.peak_count, _core.MAX_PEAKS)].copy()
+
+    @property
+    def statistics(self):
+        return Statistics.from_words(self.record[_core.STATISTICS_START :])
+
+
+@dataclass(frozen=True)
+class Batch:
+    """Runs of estimate_many: `records` (one 43-word result record per row),
+    `stages` (name -> one row per run) and column views; `batch[i]` is a Result."""
+
+    records: np.ndarray
+    stages: Optional[dict] = None
+
+    @property
+    def bpm(self):
+        return self.records[:, 0]
+
+    @property
+    def qi(self):
+        return self.records[:, 1]
+
+    @property
+    def classified(self):
+        return self.records[:, 2].astype(bool)
+
+    @property
+    def peak_count(self):
+        return self.records[:, 3]
+
+    def __len__(self):
+        return len(self.records)
+
+    def __getitem__(self, index):
+        stages = None if self.stages is None else {name: rows[index] for name, rows in self.stages.items()}
+        return Result(self.records[index], stages)
+
+
+def _samples(samples, ndim):
+    """The recording(s) as C-ordered uint16 words; floats and values outside 0..65535 are refused."""
+    array = np.asarray(samples)
+    if array.dtype.kind not in "iu":
+        raise ValueError(f"samples must be integers (16-bit words, the low 10 bits are used), not {array.dtype}")
+    if array.ndim != ndim:
+        raise ValueError(f"samples must be a {ndim}-D array, not {array.ndim}-D")
+    if array.dtype != np.uint16 and array.size and (array.min() < 0 or array.max() > 0xFFFF):
+        raise ValueError(
+            f"samples must lie in 0..65535 (16-bit words, the low 10 bits are used), not {array.min()}..{array.max()}"
+        )
+    return np.ascontiguousarray(array, dtype=np.uint16)
+
+
+def _run(samples, constants, mask, peak, beat, derivative, stages):
+    settings = (_core.setting(str(operator.index(value))) for value in (mask, peak, beat, derivative))
+    records, dumps = _core.run(samples, bytes(Constants.coerce(constants)), *settings, bool(stages))
+    return records, (dumps if stages else None)
+
+
+def estimate(
+    samples,
+    constants,
+    mask=_core.DEFAULT_MASK,
+    peak=_core.DEFAULT_PEAK,
+    beat=_core.DEFAULT_BEAT,
+    derivative=_core.DEFAULT_DERIVATIVE,
+    stages=False,
+):
+    """Estimates BPM and QI from one recording, as `qz_vozozi_DE CONSTANTS RECORD MASK PEAK BEAT DERIV` does.
+
+    samples: 1-D integer array of 1500 or 600 values (16-bit words; the low 10 bits
+        are used, as the tool does). Floats, values outside 0..65535 and other
+        lengths are refused (ValueError; the length with the tool's message).
+    constants: a Constants object, its 31 bytes, or a path / base name of the file.
+    mask, peak, beat, derivative: the tool's optional settings, read as it reads
+        them (low 16 bits; the stage mask's low 8 bits select the stages).
+    stages: also return every stage output (Result.stages).
+
+    The library keeps its state in fixed global storage: the call takes the
+    package's lock (calls from several threads run one after another), starts
+    from the library's program-start state, and releases the interpreter lock
+    while the estimator runs.
+    """
+    records, dumps = _run(_samples(samples, 1)[np.newaxis, :], constants, mask, peak, beat, derivative, stages)
+    return Batch(records, dumps)[0]
+
+
+def estimate_many(
+    samples,
+    constants,
+    mask=_core.DEFAULT_MASK,
+    peak=_core.DEFAULT_PEAK,
+    beat=_core.DEFAULT_BEAT,
+    derivative=_core.DEFAULT_DERIVATIVE,
+    stages=False,
+):
+    """Runs estimate on every row of a 2-D array (rows of 1500 or 600 samples) in
+    one call, with one lock and without the interpreter lock for the whole batch.
+    Returns a Batch (records, stages, bpm, qi, classified, peak_count; batch[i] is a Result)."""
+    records, dumps = _run(_samples(samples, 2), constants, mask, peak, beat, derivative, stages)
+    return Batch(records, dumps)

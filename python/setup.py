@@ -1,0 +1,71 @@
+"""Builds the Python package qzkit: the heart-rate library and the companion
+program's library (constants, readers, front end) compiled into one extension
+module with pybind11. Everything it needs comes from Debian packages
+(python3-pybind11, python3-numpy, python3-setuptools, libsamplerate0-dev,
+libedf-dev); no build dependency is fetched.
+
+    pip install --no-build-isolation ./python
+
+QZ_PYTHON_BUILD names the folder for the build's intermediate files (default: build).
+"""
+import glob
+import os
+import re
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+from setuptools import setup
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def sources(*patterns):
+    found = []
+    for pattern in patterns:
+        found += sorted(glob.glob(os.path.join(ROOT, pattern)))
+    return found
+
+
+SOURCES = sources(
+    "python/src/*.cpp",
+    "src/QZ_Filters/*.cpp",
+    "src/c_helpers/PackedConversion.cpp",
+    "src/c_helpers/SamplingConversion.cpp",
+    "src/c_helpers/MemoryFileOperations.cpp",
+    "app/Driver.cpp",
+    "tools/lib/constants/*.cpp",
+    "tools/lib/convert/*.cpp",
+    "tools/lib/io/*.cpp",
+    "tools/lib/signal/*.cpp",
+)
+if not os.path.isfile(os.path.join(ROOT, "src", "QZ_Filters", "Pipeline.cpp")):
+    raise SystemExit("qzkit builds from its source tree: the library's sources are not beside python/")
+
+with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake:
+    VERSION = re.search(r"project\(\S+ VERSION (\S+)", cmake.read()).group(1)
+
+ParallelCompile("QZ_BUILD_JOBS", default=2).install()
+
+extension = Pybind11Extension(
+    "qzkit._core",
+    SOURCES,
+    include_dirs=[os.path.join(ROOT, folder) for folder in ("include", "src", "app", "tools/lib", "python/src")],
+    libraries=["samplerate", "edf"],
+    cxx_std=20,
+    # Float results must be the library's bits: no fused multiply-adds, no relaxed IEEE rules.
+    extra_compile_args=["-O3", "-g0", "-ffp-contract=off", "-fno-wrapv"],
+)
+
+setup(
+    name="qzkit",
+    version=VERSION,
+    description="Heart rate and quality from one short ECG or pulse recording: the exact estimator, "
+    "its constants and the recording readers",
+    packages=["qzkit"],
+    ext_modules=[extension],
+    cmdclass={"build_ext": build_ext},
+    install_requires=["numpy"],
+    python_requires=">=3.9",
+    options={"build": {"build_base": os.environ.get("QZ_PYTHON_BUILD", "build")}},
+    zip_safe=False,
+)

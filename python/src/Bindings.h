@@ -1,0 +1,16 @@
+// The parts of the Python module qzkit._core, one per concern.
+#ifndef QZKIT_PYTHON_BINDINGS_H
+#define QZKIT_PYTHON_BINDINGS_H
+
+#include <pybind11/pybind11.h>
+
+#include "constants/ConstantsImage.h"
+
+void BindEstimator(pybind11::module_ &module);
+void BindConstants(pybind11::module_ &module);
+void BindRecordings(pybind11::module_ &module);
+
+// The 31 bytes of a constants image; ToolkitError for another size.
+qzkit::ConstantsImage ImageOf(const pybind11::bytes &bytes);
+
+#endif

@@ -1,0 +1,165 @@
+// The estimator for Python: a batch of recordings run one after another, each
+// from the library's program-start state and configured as the command-line
+// tool configures it, under one lock and without the interpreter lock. The
+// library's file operations are the in-memory pair, so the stage dumps of a
+// run can be read back instead of written to disk.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include <pybind11/numpy.h>
+
+#include "Bindings.h"
+#include "Driver.h"
+#include "QZ_Filters.h"
+#include "QZ_Helpers.h"
+#include "QZ_Library_Configuration.h"
+#include "QZ_MemoryFiles.h"
+#include "ToolkitError.h"
+
+namespace py = pybind11;
+
+namespace {
+
+using Samples = py::array_t<std::uint16_t, py::array::c_style>;
+using Words = py::array_t<std::uint16_t>;
+
+constexpr UINT16 kShortSamples = 600;
+constexpr UINT16 kShortBufferBytes = 750;
+constexpr UINT16 kFivePointDerivative = 5;
+constexpr UINT16 kTwoPointDerivative = 2;
+constexpr const char *kRunName = "qzkit";
+
+struct Settings {
+    UINT16 mask = 127;
+    UINT16 peakDetection = 1;
+    UINT16 beatMethod = 1;
+    UINT16 derivativeOrder = 2;
+};
+
+// The stage dumps in pipeline order, each with the mask bit that runs it.
+struct StageDump {
+    BYTE bit;
+    const char *name;
+};
+constexpr std::array<StageDump, 5> kStageDumps{{{QZ_STAGE_LOWPASS, "lowpass"},
+                                                {QZ_STAGE_HIGHPASS, "highpass"},
+                                                {QZ_STAGE_DERIVATIVE, "derivative"},
+                                                {QZ_STAGE_SQUARE, "square"},
+                                                {QZ_STAGE_AVERAGE, "average"}}};
+
+std::mutex libraryLock;
+
+// The library's globals as the tool's driver leaves them just before the
+// pipeline call, for `length` samples.
+void PrepareRun(const qzkit::ConstantsImage &constants, const Settings &settings, UINT16 length,
+                const std::uint16_t *samples)
+{
+    QZ_ResetDriverState();
+    SampleCount = length;
+    BufferSize = length == QZ_MAX_SAMPLES ? static_cast<UINT16>(QZ_MAX_BUFFER_BYTES) : kShortBufferBytes;
+    CalcHeart_BufferLength = BufferSize;
+    Filter.set(FilterBits::BeatClassifyingMethod, static_cast<UINT16>(settings.beatMethod % 8u));
+    Filter.set(FilterBits::VariablePeakThreshold, settings.peakDetection != 0u ? 1u : 0u);
+    Filter.set(FilterBits::DerivativeOrder,
+               settings.derivativeOrder == kFivePointDerivative ? kFivePointDerivative : kTwoPointDerivative);
+    hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
+    hlp_convertUnpackedToPacked(samples, LargeHeartBuffer);
+}
+
+// Where the stage dumps of a batch go: one row of `length` words per run.
+struct StageOutputs {
+    std::array<std::uint16_t *, kStageDumps.size()> rows{};
+    std::size_t length = 0;
+
+    void Copy(std::size_t run) const
+    {
+        for (std::size_t stage = 0; stage < kStageDumps.size(); ++stage) {
+            const auto *file = qzmem::GetFile(std::string(kRunName) + "." + kStageDumps[stage].name);
+            if (rows[stage] != nullptr && file != nullptr) {
+                std::memcpy(rows[stage] + run * length, file->data(), std::min(file->size(), length * 2u));
+            }
+        }
+    }
+};
+
+// Runs every row of `samples`, filling one 43-word result record per row and,
+// when `stages` is given, the stage dumps.
+void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
+              std::size_t rows, UINT16 length, std::uint16_t *records, const StageOutputs *stages)
+{
+    const std::lock_guard<std::mutex> hold(libraryLock);
+    for (std::size_t run = 0; run < rows; ++run) {
+        qzmem::Clear();
+        qzmem::SetDiscardWrites(stages == nullptr);
+        PrepareRun(constants, settings, length, samples + run * length);
+        const UINT16 result =
+            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.mask & 0xFFu), kRunName);
+        QZ_AssembleResultRecord(result, records + run * QZ_RESULT_RECORD_WORDS);
+        if (stages != nullptr) {
+            stages->Copy(run);
+        }
+    }
+    qzmem::Clear();
+}
+
+UINT16 RecordLength(const Samples &samples)
+{
+    const auto length = static_cast<std::size_t>(samples.ndim() == 2 ? samples.shape(1) : samples.size());
+    if (samples.ndim() != 2 || (length != QZ_MAX_SAMPLES && length != kShortSamples)) {
+        throw qzkit::ToolkitError("Error in reading record input, read " + std::to_string(length) +
+                                  ": a recording has 1500 or 600 samples");
+    }
+    return static_cast<UINT16>(length);
+}
+
+py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Settings &settings, bool keepStages)
+{
+    const UINT16 length = RecordLength(samples);
+    const qzkit::ConstantsImage constants = ImageOf(constantsBytes);
+    const auto rows = static_cast<std::size_t>(samples.shape(0));
+    Words records({rows, static_cast<std::size_t>(QZ_RESULT_RECORD_WORDS)});
+    py::dict dumps;
+    StageOutputs outputs;
+    outputs.length = length;
+    for (std::size_t stage = 0; keepStages && stage < kStageDumps.size(); ++stage) {
+        if ((settings.mask & kStageDumps[stage].bit) != 0u) {
+            Words dump({rows, static_cast<std::size_t>(length)});
+            outputs.rows[stage] = dump.mutable_data();
+            dumps[kStageDumps[stage].name] = dump;
+        }
+    }
+    std::uint16_t *recordWords = records.mutable_data();
+    const std::uint16_t *sampleWords = samples.data();
+    {
+        const py::gil_scoped_release released;
+        RunBatch(constants, settings, sampleWords, rows, length, recordWords, keepStages ? &outputs : nullptr);
+    }
+    return py::make_tuple(records, dumps);
+}
+
+}  // namespace
+
+void BindEstimator(py::module_ &module)
+{
+    const Settings defaults;
+    module.attr("DEFAULT_MASK") = defaults.mask;
+    module.attr("DEFAULT_PEAK") = defaults.peakDetection;
+    module.attr("DEFAULT_BEAT") = defaults.beatMethod;
+    module.attr("DEFAULT_DERIVATIVE") = defaults.derivativeOrder;
+    module.attr("MAX_PEAKS") = QZ_MAX_PEAKS;
+    module.attr("STATISTICS_START") = QZ_RESULT_METADATA_START;
+    module.def(
+        "run",
+        [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,
+           UINT16 derivative, bool stages) { return Run(samples, constants, {mask, peak, beat, derivative}, stages); },
+        py::arg("samples"), py::arg("constants"), py::arg("mask"), py::arg("peak"), py::arg("beat"),
+        py::arg("derivative"), py::arg("stages"),
+        "Runs each row of a 2-D uint16 array; returns the result records (rows x 43) and a dict of the "
+        "stage dumps (rows x samples each) when `stages` is true.");
+    module.def(
+        "setting", [](const std::string &text) { return QZ_ParseSetting(text.c_str()); }, py::arg("text"),
+        "A numeric setting read as the tool reads its arguments (base 10, saturated to 32 bits, low 16 bits).");
+}
