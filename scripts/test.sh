@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit and CLI tests in an optimised build and
-# again under AddressSanitizer + UndefinedBehaviorSanitizer, then the checks
-# that need more set-up (fuzzing, static analysis, the microcontroller twin).
+# Builds and runs every test: the unit and CLI tests in an optimised build, the
+# Python package's tests, the unit and CLI tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer, then the checks that need more set-up (fuzzing,
+# static analysis, the microcontroller twin).
 # Build folders go under $QZ_BUILD_ROOT (default: build/ in the repository).
 #   scripts/test.sh            everything
-#   scripts/test.sh --quick    only the optimised unit and CLI tests
+#   scripts/test.sh --quick    only the optimised unit and CLI tests and the Python package's tests
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${QZ_BUILD_ROOT:-$root/build}
