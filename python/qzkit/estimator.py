@@ -1,6 +1,7 @@
 """The estimator: one recording or a batch, with the result record and the stage outputs."""
 import operator
 from dataclasses import dataclass
+from functools import cached_property
 from typing import NamedTuple, Optional
 
 import numpy as np
@@ -8,7 +9,8 @@ import numpy as np
 from . import _core
 from .constants import Constants
 
-_PEAKS_START = _core.STATISTICS_START - _core.MAX_PEAKS
+# The record's first words, read as columns of a batch.
+_BPM, _QI, _CLASSIFIED, _PEAK_COUNT = range(4)
 
 
 class Statistics(NamedTuple):
@@ -25,12 +27,6 @@ class Statistics(NamedTuple):
     MiddleBucket: int
     Tegur: int
 
-    @classmethod
-    def from_words(cls, words):
-        """From the block's 14 words: six 16-bit fields, then four 32-bit ones, low half first."""
-        words = [int(word) for word in words]
-        return cls(*words[:6], *(words[i] | words[i + 1] << 16 for i in range(6, len(words), 2)))
-
 
 @dataclass(frozen=True)
 class Result:
@@ -41,33 +37,21 @@ class Result:
     record: np.ndarray
     stages: Optional[dict] = None
 
-    @property
-    def bpm(self):
-        return int(self.record[0])
+    @cached_property
+    def _fields(self):
+        return _core.parse_record(np.ascontiguousarray(self.record, dtype=np.uint16))
 
-    @property
-    def qi(self):
-        """Quality indication: 0 best ... 3 bad or failed."""
-        return int(self.record[1])
-
-    @property
-    def classified(self):
-        """The estimate came from the beat-classification method."""
-        return bool(self.record[2])
-
-    @property
-    def peak_count(self):
-        """Peaks found (may exceed the 25 locations kept)."""
-        return int(self.record[3])
-
-    @property
-    def peaks(self):
-        """The published peak locations (one-based sample positions of the conditioned buffer)."""
-        return self.record[_PEAKS_START : _PEAKS_START + min(self.peak_count, _core.MAX_PEAKS)].copy()
-
-    @property
-    def statistics(self):
-        return Statistics.from_words(self.record[_core.STATISTICS_START :])
+    bpm = property(lambda self: self._fields["bpm"])
+    qi = property(lambda self: self._fields["qi"], doc="Quality indication: 0 best ... 3 bad or failed.")
+    classified = property(
+        lambda self: self._fields["classified"], doc="The estimate came from the beat-classification method."
+    )
+    peak_count = property(lambda self: self._fields["peak_count"], doc="Peaks found (may exceed the 25 kept).")
+    peaks = property(
+        lambda self: self._fields["peaks"],
+        doc="The published peak locations: one-based sample positions of the conditioned buffer.",
+    )
+    statistics = property(lambda self: Statistics(*self._fields["statistics"]))
 
 
 @dataclass(frozen=True)
@@ -80,19 +64,19 @@ class Batch:
 
     @property
     def bpm(self):
-        return self.records[:, 0]
+        return self.records[:, _BPM]
 
     @property
     def qi(self):
-        return self.records[:, 1]
+        return self.records[:, _QI]
 
     @property
     def classified(self):
-        return self.records[:, 2].astype(bool)
+        return self.records[:, _CLASSIFIED].astype(bool)
 
     @property
     def peak_count(self):
-        return self.records[:, 3]
+        return self.records[:, _PEAK_COUNT]
 
     def __len__(self):
         return len(self.records)

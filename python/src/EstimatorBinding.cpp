@@ -3,11 +3,13 @@
 // tool configures it, under one lock and without the interpreter lock. The
 // library's file operations are the in-memory pair, so the stage dumps of a
 // run can be read back instead of written to disk.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <pybind11/numpy.h>
 
@@ -18,6 +20,8 @@
 #include "QZ_Library_Configuration.h"
 #include "QZ_MemoryFiles.h"
 #include "ToolkitError.h"
+#include "io/ResultRecord.h"
+#include "run/Estimator.h"
 
 namespace py = pybind11;
 
@@ -32,12 +36,7 @@ constexpr UINT16 kFivePointDerivative = 5;
 constexpr UINT16 kTwoPointDerivative = 2;
 constexpr const char *kRunName = "qzkit";
 
-struct Settings {
-    UINT16 mask = 127;
-    UINT16 peakDetection = 1;
-    UINT16 beatMethod = 1;
-    UINT16 derivativeOrder = 2;
-};
+using Settings = qzkit::EstimatorSettings;
 
 // The stage dumps in pipeline order, each with the mask bit that runs it.
 struct StageDump {
@@ -96,7 +95,7 @@ void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, 
         qzmem::SetDiscardWrites(stages == nullptr);
         PrepareRun(constants, settings, length, samples + run * length);
         const UINT16 result =
-            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.mask & 0xFFu), kRunName);
+            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.stageMask & 0xFFu), kRunName);
         QZ_AssembleResultRecord(result, records + run * QZ_RESULT_RECORD_WORDS);
         if (stages != nullptr) {
             stages->Copy(run);
@@ -125,7 +124,7 @@ py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Set
     StageOutputs outputs;
     outputs.length = length;
     for (std::size_t stage = 0; keepStages && stage < kStageDumps.size(); ++stage) {
-        if ((settings.mask & kStageDumps[stage].bit) != 0u) {
+        if ((settings.stageMask & kStageDumps[stage].bit) != 0u) {
             Words dump({rows, static_cast<std::size_t>(length)});
             outputs.rows[stage] = dump.mutable_data();
             dumps[kStageDumps[stage].name] = dump;
@@ -140,17 +139,36 @@ py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Set
     return py::make_tuple(records, dumps);
 }
 
+// The fields of a result record: BPM, QI, the beat-classification flag, the
+// peak count, the stored peak locations and the statistics block in field order.
+py::dict ParseRecord(const Samples &record)
+{
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(record.data());
+    const qzkit::ResultRecord parsed = qzkit::ParseResultRecord(
+        std::vector<std::uint8_t>(bytes, bytes + record.nbytes()), "result record");
+    const qzkit::StatisticsBlock &block = parsed.statistics;
+    const auto stored = std::min<std::size_t>(parsed.peakCount, qzkit::kStoredPeaks);
+    py::dict fields;
+    fields["bpm"] = parsed.bpm;
+    fields["qi"] = parsed.qi;
+    fields["classified"] = parsed.usedBeatClassification;
+    fields["peak_count"] = parsed.peakCount;
+    fields["peaks"] = Words(static_cast<py::ssize_t>(stored), parsed.peakLocations.data());
+    fields["statistics"] = py::make_tuple(block.qiPattern, block.maxPeak, block.minPeak, block.highPeakThreshold,
+                                          block.lowPeakThreshold, block.median, block.highBucket, block.lowBucket,
+                                          block.middleBucket, block.tegur);
+    return fields;
+}
+
 }  // namespace
 
 void BindEstimator(py::module_ &module)
 {
     const Settings defaults;
-    module.attr("DEFAULT_MASK") = defaults.mask;
+    module.attr("DEFAULT_MASK") = defaults.stageMask;
     module.attr("DEFAULT_PEAK") = defaults.peakDetection;
     module.attr("DEFAULT_BEAT") = defaults.beatMethod;
     module.attr("DEFAULT_DERIVATIVE") = defaults.derivativeOrder;
-    module.attr("MAX_PEAKS") = QZ_MAX_PEAKS;
-    module.attr("STATISTICS_START") = QZ_RESULT_METADATA_START;
     module.def(
         "run",
         [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,
@@ -159,6 +177,8 @@ void BindEstimator(py::module_ &module)
         py::arg("derivative"), py::arg("stages"),
         "Runs each row of a 2-D uint16 array; returns the result records (rows x 43) and a dict of the "
         "stage dumps (rows x samples each) when `stages` is true.");
+    module.def("parse_record", &ParseRecord, py::arg("record"),
+               "The fields of a 43-word result record (on a little-endian host).");
     module.def(
         "setting", [](const std::string &text) { return QZ_ParseSetting(text.c_str()); }, py::arg("text"),
         "A numeric setting read as the tool reads its arguments (base 10, saturated to 32 bits, low 16 bits).");
