@@ -36,9 +36,9 @@ run_ctest_build() {  # name, then extra cmake arguments
 run_python_tests() {
   local venv="$build_root/python/venv"
   echo "== python: install qzkit into $venv"
-  [ -x "$venv/bin/python" ] || /usr/bin/python3 -m venv --system-site-packages "$venv"
+  [ -x "$venv/bin/python" ] || /usr/bin/python3 -m venv --system-site-packages "$venv" || return 1
   QZ_PYTHON_BUILD="$build_root/python/build" \
-    "$venv/bin/pip" install -q --no-index --no-build-isolation "$root/python" >/dev/null
+    "$venv/bin/pip" install -q --no-index --no-build-isolation "$root/python" >/dev/null || return 1
   local status=0
   QZ_TOOL="$build_root/release/qz_vozozi_DE" QZKIT="$build_root/release/tools/qzkit" \
     "$venv/bin/python" -P -m pytest -q -p no:cacheprovider "$root/python/tests" || status=$?
