@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
-#include <random>
 #include <sstream>
 
 #include "io/AtomicFile.h"
@@ -12,6 +11,7 @@
 #include "io/Manifest.h"
 #include "ToolkitError.h"
 #include "io/Wfdb.h"
+#include "signal/DeterministicRandom.h"
 
 namespace qzkit {
 namespace {
@@ -30,29 +30,6 @@ constexpr double kSupportAfter = 0.8;
 // The WFDB form of a synthetic recording: counts per mV and the count of 0 mV.
 constexpr double kWfdbGain = 200.0;
 constexpr int kWfdbBaseline = 512;
-
-// Random numbers from std::mt19937, whose output sequence is fixed by the
-// standard; the distributions are computed here because the standard
-// library's are not the same on every platform.
-class DeterministicRandom {
-public:
-    explicit DeterministicRandom(std::uint32_t seed) : generator_(seed) {}
-
-    // Uniform in (0, 1).
-    double Uniform() { return (static_cast<double>(generator_()) + 0.5) / 4294967296.0; }
-
-    // Standard normal (Box-Muller), limited to +-3.
-    double Gaussian()
-    {
-        const double u1 = Uniform();
-        const double u2 = Uniform();
-        const double value = std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
-        return std::clamp(value, -3.0, 3.0);
-    }
-
-private:
-    std::mt19937 generator_;
-};
 
 struct PlannedBeat {
     double time;      // seconds, on the sample grid
