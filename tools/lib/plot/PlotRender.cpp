@@ -1,76 +1,18 @@
 #include "plot/PlotRender.h"
 
-#include <cairo-svg.h>
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
-
 #include <algorithm>
-#include <cmath>
-#include <memory>
 #include <numbers>
 #include <string>
-#include <system_error>
 
-#include "io/AtomicFile.h"
-#include "ToolkitError.h"
+#include "plot/CairoDrawing.h"
 
 namespace qzkit {
 namespace {
 
-struct Colour {
-    double red;
-    double green;
-    double blue;
-};
-
-constexpr Colour kInk{0.10, 0.10, 0.10};
-constexpr Colour kMuted{0.45, 0.45, 0.45};
-constexpr Colour kFrame{0.70, 0.70, 0.70};
-constexpr Colour kGrid{0.91, 0.91, 0.91};
 constexpr Colour kNotRunFill{0.95, 0.95, 0.95};
-constexpr Colour kSignal{0.12, 0.30, 0.62};
-constexpr Colour kPeak{0.84, 0.15, 0.16};
+constexpr Colour kPeak = kAlert;
 constexpr Colour kThreshold{0.95, 0.55, 0.05};
-constexpr Colour kWhite{1.0, 1.0, 1.0};
-
-constexpr const char *kFontFamily = "DejaVu Sans";
-constexpr double kHeadlineSize = 20.0;
-constexpr double kTextSize = 12.5;
-constexpr double kSmallSize = 11.0;
 constexpr double kPeakRadius = 4.0;
-
-enum class Align { Left, Centre, Right };
-
-using CairoSurface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-using CairoContext = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
-
-void SetColour(cairo_t *cr, const Colour &colour)
-{
-    cairo_set_source_rgb(cr, colour.red, colour.green, colour.blue);
-}
-
-void SetFont(cairo_t *cr, double size, bool bold = false, bool italic = false)
-{
-    cairo_select_font_face(cr, kFontFamily, italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-}
-
-double TextWidth(cairo_t *cr, const std::string &text)
-{
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, text.c_str(), &extents);
-    return extents.x_advance;
-}
-
-// Text with its baseline at y, placed by `align` against x.
-void DrawText(cairo_t *cr, const std::string &text, double x, double y, Align align)
-{
-    const double width = TextWidth(cr, text);
-    const double left = align == Align::Left ? x : align == Align::Centre ? x - width / 2.0 : x - width;
-    cairo_move_to(cr, left, y);
-    cairo_show_text(cr, text.c_str());
-}
 
 // Text on a white box, so that it stays readable over the signal.
 void DrawLabel(cairo_t *cr, const std::string &text, double x, double y, Align align)
@@ -83,13 +25,6 @@ void DrawLabel(cairo_t *cr, const std::string &text, double x, double y, Align a
     cairo_fill(cr);
     cairo_restore(cr);
     DrawText(cr, text, x, y, align);
-}
-
-void Line(cairo_t *cr, double x0, double y0, double x1, double y1)
-{
-    cairo_move_to(cr, x0, y0);
-    cairo_line_to(cr, x1, y1);
-    cairo_stroke(cr);
 }
 
 void DrawTitleBlock(cairo_t *cr, const Figure &figure)
@@ -276,8 +211,6 @@ void DrawAxis(cairo_t *cr, const Figure &figure)
 
 void DrawFigure(cairo_t *cr, const Figure &figure)
 {
-    SetColour(cr, kWhite);
-    cairo_paint(cr);
     DrawTitleBlock(cr, figure);
     for (const Panel &panel : figure.panels) {
         DrawPanel(cr, figure, panel);
@@ -285,93 +218,11 @@ void DrawFigure(cairo_t *cr, const Figure &figure)
     DrawAxis(cr, figure);
 }
 
-void Check(cairo_status_t status, const char *what)
-{
-    if (status != CAIRO_STATUS_SUCCESS) {
-        throw ToolkitError(std::string("cannot draw the ") + what + ": " + cairo_status_to_string(status));
-    }
-}
-
-cairo_status_t AppendBytes(void *closure, const unsigned char *data, unsigned int length)
-{
-    auto *bytes = static_cast<std::vector<std::uint8_t> *>(closure);
-    bytes->insert(bytes->end(), data, data + length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-void Draw(cairo_surface_t *surface, const Figure &figure, const char *what)
-{
-    const CairoContext cr(cairo_create(surface), cairo_destroy);
-    DrawFigure(cr.get(), figure);
-    Check(cairo_status(cr.get()), what);
-}
-
-std::vector<std::uint8_t> RenderSvg(const Figure &figure)
-{
-    std::vector<std::uint8_t> bytes;
-    const CairoSurface surface(
-        cairo_svg_surface_create_for_stream(AppendBytes, &bytes, figure.width, std::ceil(figure.height)),
-        cairo_surface_destroy);
-    Check(cairo_surface_status(surface.get()), "SVG");
-    cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
-    Draw(surface.get(), figure, "SVG");
-    cairo_surface_finish(surface.get());
-    Check(cairo_surface_status(surface.get()), "SVG");
-    return bytes;
-}
-
-std::vector<std::uint8_t> RenderPng(const Figure &figure)
-{
-    const CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(figure.width),
-                                                          static_cast<int>(std::ceil(figure.height))),
-                               cairo_surface_destroy);
-    Check(cairo_surface_status(surface.get()), "PNG");
-    Draw(surface.get(), figure, "PNG");
-    std::vector<std::uint8_t> bytes;
-    Check(cairo_surface_write_to_png_stream(surface.get(), AppendBytes, &bytes), "PNG");
-    return bytes;
-}
-
-std::filesystem::path WithSuffix(std::filesystem::path path, const char *suffix)
-{
-    path += suffix;
-    return path;
-}
-
-// Hands back what cairo and fontconfig keep for the text between calls, once
-// no cairo object is left: a render leaves nothing allocated behind, so leak
-// checkers of the programs that draw see only real leaks.
-class FontCacheRelease {
-public:
-    FontCacheRelease() = default;
-    ~FontCacheRelease()
-    {
-        cairo_debug_reset_static_data();
-        FcFini();
-    }
-    FontCacheRelease(const FontCacheRelease &) = delete;
-    FontCacheRelease &operator=(const FontCacheRelease &) = delete;
-};
-
 }  // namespace
 
 RenderedFigure RenderFigure(const Figure &figure)
 {
-    const FontCacheRelease release;  // destroyed after both surfaces
-    return {RenderSvg(figure), RenderPng(figure)};
-}
-
-void WriteFigureFiles(const std::filesystem::path &base, const RenderedFigure &rendered)
-{
-    const std::filesystem::path svg = WithSuffix(base, ".svg");
-    WriteBytesAtomically(svg, rendered.svg);
-    try {
-        WriteBytesAtomically(WithSuffix(base, ".png"), rendered.png);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(svg, ignored);
-        throw;
-    }
+    return RenderDrawing(figure.width, figure.height, [&figure](cairo_t *cr) { DrawFigure(cr, figure); });
 }
 
 }  // namespace qzkit
