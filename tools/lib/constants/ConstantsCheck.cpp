@@ -1,10 +1,10 @@
 #include "constants/ConstantsCheck.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "constants/ConstantsResponse.h"
 #include "constants/ConstantsText.h"
+#include "io/TextFormat.h"
 
 namespace qzkit {
 namespace {
@@ -16,13 +16,6 @@ constexpr std::uint16_t kLargestAmplitude = 1023;
 constexpr double kLowPassHeadroom = 511.0;  // from a mid-scale median to either end of 0..1023
 constexpr double kHighPassTop = 523.0;      // filter values beyond these clip (offset 500)
 constexpr double kHighPassBottom = -500.0;
-
-std::string Format(const char *pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
 
 void CheckRateLimits(const sampling_frequency_struct &record, std::vector<std::string> &warnings)
 {

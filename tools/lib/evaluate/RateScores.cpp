@@ -4,16 +4,10 @@
 #include <cstdio>
 
 #include "io/AtomicFile.h"
+#include "io/TextFormat.h"
 
 namespace qzkit {
 namespace {
-
-std::string Format(const char *format, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string Percent(std::size_t part, std::size_t whole)
 {

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 
 #include "QZ_Filters.h"
 #include "ToolkitError.h"
+#include "io/TextFormat.h"
 #include "run/StageDelays.h"
 
 namespace qzkit {
@@ -34,18 +33,6 @@ constexpr std::uint16_t kQiBad = 3;
 // What the delay account takes when the run's derivative order is not known:
 // the tool's default.
 constexpr std::uint16_t kAssumedDerivativeOrder = 2;
-
-std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char *format, ...)
-{
-    char text[512];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 bool StageRan(const RunFiles &files, const RunSettings &settings, std::size_t stage)
 {
