@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs the heart-rate-meter test battery (qzkit conformance) and writes the
+# results docs/conformance.md shows: the ECG families with the shipped
+# ecg250, the pulse family with the shipped ppg250 at stage mask 115, and the
+# ECG families with an ECG set redesigned from the findings. Figures go to
+# docs/images/conformance-NAME.svg/.png; each summary table replaces the
+# lines between "<!-- conformance: NAME -->" and "<!-- end -->" in
+# docs/conformance.md.
+#   scripts/conformance.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+checkout=$(printf '%s' "$root" | cksum | cut -d' ' -f1)
+build=${QZ_BUILD_ROOT:-${TMPDIR:-/tmp}/qz_vozozi_DE-build-$checkout}/conformance
+doc=$root/docs/conformance.md
+
+"$root/scripts/install-deps.sh" build tools plot
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target qzkit >/dev/null
+qzkit=$build/tools/qzkit
+work=$(mktemp -d "${TMPDIR:-/tmp}/qz-conformance-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# splice NAME FILE: FILE's lines replace the block of NAME in the document.
+splice() {
+  awk -v start="<!-- conformance: $1 -->" -v file="$2" '
+    $0 == start { print; while ((getline line < file) > 0) print line; skipping = 1; next }
+    skipping && $0 == "<!-- end -->" { skipping = 0 }
+    !skipping { print }' "$doc" >"$work/doc.md"
+  cp "$work/doc.md" "$doc"
+}
+
+# battery NAME ARGUMENTS...: runs the battery (a failing case is a result,
+# not an error) and files its figure and summary.
+battery() {
+  local name=$1
+  shift
+  echo "\$ qzkit conformance $* -o $name"
+  local status=0
+  "$qzkit" conformance "$@" -o "$work/$name" | tail -n 1 || status=$?
+  [ "$status" -le 1 ] || exit "$status"
+  cp "$work/$name.svg" "$work/$name.png" "$root/docs/images/"
+  splice "$name" "$work/$name.md"
+}
+
+cp "$root"/examples/ecg250.pvx.filters.v1 "$root"/examples/ppg250.pvx.filters.v1 "$work/"
+cd "$work"
+battery conformance-ecg250 --constants ecg250
+battery conformance-ppg250 --constants ppg250 --settings 115 1 1 2 --kind pulse
+"$qzkit" constants design --rate 250 --lowpass 16.3 --highpass 6 --highpass-order 3 --swing 375 \
+  --min-bpm 30 --max-bpm 250 --one-peak-bpm 0 --out ecg250-redesigned.pvx.filters.v1 >/dev/null
+battery conformance-ecg250-redesigned --constants ecg250-redesigned

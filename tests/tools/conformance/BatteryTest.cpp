@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "conformance/Battery.h"
+#include "conformance/ConformanceReport.h"
+
+namespace {
+
+using namespace qzkit;
+
+struct GradeCase {
+    Expectation expectation;
+    std::optional<double> expected;
+    std::uint16_t bpm;
+    std::uint16_t qi;
+    Verdict verdict;
+};
+
+class BatteryGrade : public ::testing::TestWithParam<GradeCase> {};
+
+TEST_P(BatteryGrade, FollowsTheCaseRule)
+{
+    const GradeCase c = GetParam();
+    WaveformSpec wave;
+    wave.bpm = 80;
+    const ConformanceCase testCase{"family", "case", wave, c.expectation};
+    Estimate estimate;
+    estimate.bpm = c.bpm;
+    estimate.qi = c.qi;
+    EXPECT_EQ(Grade(testCase, c.expected, estimate, BeatCounts{}), c.verdict);
+}
+
+using enum Expectation;
+constexpr Verdict kPass = Verdict::Pass;
+constexpr Verdict kFail = Verdict::Fail;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, BatteryGrade,
+    ::testing::Values(GradeCase{Rate, 80.0, 88, 0, kPass},  // 10 % of 80 is the larger tolerance
+                      GradeCase{Rate, 80.0, 89, 0, kFail}, GradeCase{Rate, 80.0, 80, 3, kFail},
+                      GradeCase{Rate, std::nullopt, 0, 3, kPass},  // window too short: no rate
+                      GradeCase{Rate, std::nullopt, 80, 0, kPass},  // ... or the right one
+                      GradeCase{Rate, std::nullopt, 120, 0, kFail}, GradeCase{NoRate, std::nullopt, 80, 0, kFail},
+                      GradeCase{NoRate, std::nullopt, 80, 3, kPass},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 110, 0, kPass},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 160, 0, kFail},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 40, 2, kFail},
+                      GradeCase{NotConfidentlyWrong, 80.0, 160, 1, kPass},
+                      GradeCase{NotConfidentlyWrong, 80.0, 160, 0, kFail}, GradeCase{PulseRate, 80.0, 83, 0, kPass},
+                      GradeCase{PulseRate, 80.0, 84, 0, kFail}, GradeCase{RateOrDoubtful, 80.0, 120, 2, kPass},
+                      GradeCase{RateOrDoubtful, 80.0, 120, 1, kFail},
+                      GradeCase{Disclosed, 100.0, 80, 0, Verdict::Disclosed}));
+
+TEST(Battery, ABrokenSettingFailsWhatTheShippedSettingsPass)
+{
+    BatteryOptions options;
+    options.constants = ReadConstantsFile(QZ_EXAMPLES_DIR "/ecg250");
+    options.families = {"amplitude"};
+    options.seeds = 2;
+    EXPECT_TRUE(AllGradedCasesPass(SummarizeCases(RunBattery(options))));
+
+    options.settings.stageMask = 127 - 32;  // no peak finding
+    const std::vector<BatteryRun> runs = RunBattery(options);
+    EXPECT_FALSE(AllGradedCasesPass(SummarizeCases(runs)));
+    EXPECT_TRUE(
+        std::all_of(runs.begin(), runs.end(), [](const BatteryRun &run) { return run.verdict == Verdict::Fail; }));
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+#include "conformance/Battery.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "run/StageDelays.h"
+#include "signal/FrontEnd.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+// Within +-3 BPM for clean pulse waves.
+constexpr double kPulseToleranceBpm = 3.0;
+constexpr unsigned kNoRateQi = 3;
+constexpr unsigned kDoubtfulQi = 2;
+
+double PhaseOf(std::size_t seed, std::size_t seeds)
+{
+    return (static_cast<double>(seed) + 0.5) / static_cast<double>(seeds);
+}
+
+TestWaveform Waveform(const BatteryOptions &options, const ConformanceCase &testCase, std::size_t length,
+                      std::size_t seed)
+{
+    return MakeTestWaveform(testCase.wave, length, ConstantsRate(options.constants), PhaseOf(seed, options.seeds),
+                            static_cast<std::uint32_t>(seed + 1u));
+}
+
+FrontEndResult ToCounts(const BatteryOptions &options, const TestWaveform &waveform)
+{
+    FrontEndOptions frontEnd;
+    frontEnd.acCouplingHz = options.acCouplingHz;
+    frontEnd.countsPerUnit = options.gainPerMillivolt;
+    return MapToTenBits(waveform.millivolts, waveform.rate, frontEnd);
+}
+
+// 60 / mean interval of the beats, or nothing with fewer than two.
+std::optional<double> MeanRate(const std::vector<double> &times)
+{
+    if (times.size() < 2) {
+        return std::nullopt;
+    }
+    return 60.0 * static_cast<double>(times.size() - 1) / (times.back() - times.front());
+}
+
+std::vector<double> TrueBeatTimes(const ConformanceCase &testCase, const TestWaveform &waveform)
+{
+    std::vector<double> times;
+    if (testCase.expectation != Expectation::NoRate) {
+        for (const TrueBeat &beat : waveform.beats) {
+            times.push_back(beat.time);
+        }
+    }
+    return times;
+}
+
+std::optional<double> ExpectedBpm(const ConformanceCase &testCase, const std::vector<double> &trueTimes,
+                                  double seconds)
+{
+    switch (testCase.expectation) {
+    case Expectation::NoRate:
+        return std::nullopt;
+    case Expectation::Disclosed:
+        return MeanRate(trueTimes);
+    default:
+        if (!WindowHoldsTwoIntervals(testCase.wave.bpm, seconds)) {
+            return std::nullopt;
+        }
+        return testCase.wave.bpm;
+    }
+}
+
+bool WithinBpm(std::optional<double> expectedBpm, double bpm, unsigned qi, double tolerance)
+{
+    return expectedBpm && qi < kNoRateQi && std::abs(bpm - *expectedBpm) <= tolerance;
+}
+
+bool Agrees(std::optional<double> expectedBpm, double bpm, unsigned qi)
+{
+    return expectedBpm && WithinBpm(expectedBpm, bpm, qi, RateTolerance(*expectedBpm));
+}
+
+Verdict PassIf(bool pass)
+{
+    return pass ? Verdict::Pass : Verdict::Fail;
+}
+
+bool HalvedOrDoubled(double expectedBpm, double bpm, unsigned qi)
+{
+    return qi < kNoRateQi && (bpm < expectedBpm / std::sqrt(2.0) || bpm > expectedBpm * std::sqrt(2.0));
+}
+
+// The found beats: the published peak locations moved back onto the
+// recording by the stage delays, in seconds.
+std::vector<double> FoundBeatTimes(const Estimate &estimate, const EstimatorSettings &settings, double rate,
+                                   std::size_t length)
+{
+    const std::size_t delay = PeakDelay(settings.stageMask, settings.derivativeOrder);
+    const std::size_t stored = std::min<std::size_t>(estimate.peaks, estimate.peakLocations.size());
+    std::vector<double> times;
+    for (std::size_t i = 0; i < stored; ++i) {
+        const std::optional<std::size_t> sample = BeatSample(estimate.peakLocations[i], delay);
+        if (sample && *sample < length) {
+            times.push_back(static_cast<double>(*sample) / rate);
+        }
+    }
+    return times;
+}
+
+std::vector<double> Interior(const std::vector<double> &times, double seconds)
+{
+    std::vector<double> inside;
+    std::copy_if(times.begin(), times.end(), std::back_inserter(inside), [seconds](double time) {
+        return time >= kBeatMatchToleranceSeconds && time < seconds - kBeatMatchToleranceSeconds;
+    });
+    return inside;
+}
+
+// Beats within the match window of either end of the recording count only
+// when matched: the pipeline cannot find a beat whose peak it has not seen
+// whole, and a beat found there may belong to a true beat outside.
+BeatCounts ScoreBeats(const std::vector<double> &found, const std::vector<double> &trueTimes, double seconds)
+{
+    BeatCounts counts = MatchBeats(found, trueTimes);
+    counts.falseNegatives = MatchBeats(found, Interior(trueTimes, seconds)).falseNegatives;
+    counts.falsePositives = MatchBeats(Interior(found, seconds), trueTimes).falsePositives;
+    return counts;
+}
+
+void CheckOptions(const BatteryOptions &options)
+{
+    const std::vector<std::string> known = ConformanceFamilies();
+    for (const std::string &family : options.families) {
+        if (std::find(known.begin(), known.end(), family) == known.end()) {
+            throw ToolkitError("unknown family '" + family + "'");
+        }
+    }
+    if (options.seeds == 0) {
+        throw ToolkitError("the number of seeds must be at least 1");
+    }
+}
+
+BatteryRun RunOnce(const BatteryOptions &options, const InProcessEstimator &estimator,
+                   const ConformanceCase &testCase, std::size_t length, std::size_t seed)
+{
+    const TestWaveform waveform = Waveform(options, testCase, length, seed);
+    const FrontEndResult counts = ToCounts(options, waveform);
+    const double seconds = static_cast<double>(length) / waveform.rate;
+    BatteryRun run;
+    run.testCase = &testCase;
+    run.seed = seed;
+    run.phase = PhaseOf(seed, options.seeds);
+    run.length = length;
+    run.estimate = estimator.Run(counts.samples);
+    run.clippedFraction = counts.ClippedFraction();
+    const std::vector<double> trueTimes = TrueBeatTimes(testCase, waveform);
+    const std::vector<double> found = FoundBeatTimes(run.estimate, options.settings, waveform.rate, length);
+    run.trueBeats = trueTimes.size();
+    run.foundBeats = found.size();
+    run.beats = ScoreBeats(found, trueTimes, seconds);
+    run.expectedBpm = ExpectedBpm(testCase, trueTimes, seconds);
+    run.verdict = Grade(testCase, run.expectedBpm, run.estimate, run.beats);
+    return run;
+}
+
+}  // namespace
+
+std::optional<double> BatteryRun::Error() const
+{
+    if (!expectedBpm || estimate.qi >= kNoRateQi || testCase->expectation == Expectation::Disclosed) {
+        return std::nullopt;
+    }
+    return static_cast<double>(estimate.bpm) - *expectedBpm;
+}
+
+bool WindowHoldsTwoIntervals(double bpm, double seconds)
+{
+    return bpm > 0.0 && 2.0 * 60.0 / bpm <= seconds;
+}
+
+Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const Estimate &estimate,
+              const BeatCounts &beats)
+{
+    const Expectation expectation = testCase.expectation;
+    const double bpm = estimate.bpm;
+    const unsigned qi = estimate.qi;
+    if (expectation == Expectation::Disclosed) {
+        return Verdict::Disclosed;
+    }
+    if (!expectedBpm) {
+        const bool rightRate = expectation != Expectation::NoRate && Agrees(testCase.wave.bpm, bpm, qi);
+        return PassIf(qi == kNoRateQi || rightRate);
+    }
+    switch (expectation) {
+    case Expectation::RateAndBeats:
+        return PassIf(Agrees(expectedBpm, bpm, qi) && beats.falseNegatives == 0 && beats.falsePositives == 0);
+    case Expectation::NoHalvingOrDoubling:
+        return PassIf(!HalvedOrDoubled(*expectedBpm, bpm, qi));
+    case Expectation::NotConfidentlyWrong:
+        return PassIf(Agrees(expectedBpm, bpm, qi) || qi > 0);
+    case Expectation::PulseRate:
+        return PassIf(WithinBpm(expectedBpm, bpm, qi, kPulseToleranceBpm));
+    case Expectation::RateOrDoubtful:
+        return PassIf(Agrees(expectedBpm, bpm, qi) || qi >= kDoubtfulQi);
+    default:
+        return PassIf(Agrees(expectedBpm, bpm, qi));
+    }
+}
+
+std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const ConformanceCase &testCase,
+                                            std::size_t length, std::size_t seed)
+{
+    return ToCounts(options, Waveform(options, testCase, length, seed)).samples;
+}
+
+std::vector<BatteryRun> RunBattery(const BatteryOptions &options)
+{
+    CheckOptions(options);
+    const InProcessEstimator estimator(options.constants, options.settings);
+    std::vector<BatteryRun> runs;
+    for (const ConformanceCase &testCase : ConformanceCases()) {
+        if (std::find(options.families.begin(), options.families.end(), testCase.family) == options.families.end()) {
+            continue;
+        }
+        for (const std::size_t length : options.lengths) {
+            for (std::size_t seed = 0; seed < options.seeds; ++seed) {
+                runs.push_back(RunOnce(options, estimator, testCase, length, seed));
+            }
+        }
+    }
+    return runs;
+}
+
+}  // namespace qzkit

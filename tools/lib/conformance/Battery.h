@@ -1,0 +1,66 @@
+// Running the test battery: every chosen case at every record length and
+// phase, mapped to 10 bits, run through the estimator in-process, and graded
+// against the case's truth.
+#ifndef QZKIT_BATTERY_H
+#define QZKIT_BATTERY_H
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conformance/ConformanceCases.h"
+#include "constants/ConstantsImage.h"
+#include "evaluate/BeatMatch.h"
+#include "run/Estimator.h"
+
+namespace qzkit {
+
+struct BatteryOptions {
+    ConstantsImage constants{};
+    EstimatorSettings settings;
+    std::vector<std::size_t> lengths{1500, 600};
+    double gainPerMillivolt = 200.0;  // counts per mV, around count 512
+    double acCouplingHz = 0.0;        // front-end high-pass corner; 0 keeps DC
+    std::size_t seeds = 5;            // phases of the first beat per case and length
+    std::vector<std::string> families;  // in the battery's order
+};
+
+enum class Verdict { Pass, Fail, Disclosed };
+
+struct BatteryRun {
+    const ConformanceCase *testCase = nullptr;
+    std::size_t seed = 0;
+    double phase = 0.0;  // of the first beat, as a fraction of an interval
+    std::size_t length = 0;
+    std::optional<double> expectedBpm;  // none: no rate expected
+    Estimate estimate;
+    BeatCounts beats;
+    std::size_t trueBeats = 0;
+    std::size_t foundBeats = 0;
+    double clippedFraction = 0.0;
+    Verdict verdict = Verdict::Pass;
+
+    std::optional<double> Error() const;  // reported - expected, for a reading against an expected rate
+};
+
+// Every run of the chosen families, in table order, then by length and seed.
+// ToolkitError for an unknown family or a seed count of 0.
+std::vector<BatteryRun> RunBattery(const BatteryOptions &options);
+
+// The waveform of one run, in 10-bit counts, as the estimator got it.
+std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const ConformanceCase &testCase,
+                                            std::size_t length, std::size_t seed);
+
+// Whether a reading meets the case's expectation, given the rate expected
+// (none: no rate) and the beats matched. Where the window is too short for
+// two intervals of the case's rate, QI 3 passes and so does the right rate.
+Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const Estimate &estimate,
+              const BeatCounts &beats);
+
+// A window of `seconds` holds two intervals of the rate, so a rate is expected.
+bool WindowHoldsTwoIntervals(double bpm, double seconds);
+
+}  // namespace qzkit
+
+#endif

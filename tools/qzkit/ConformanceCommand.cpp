@@ -1,0 +1,137 @@
+// qzkit conformance: the heart-rate-meter test battery run on the estimator
+// with the given constants and settings.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "conformance/Battery.h"
+#include "conformance/ConformanceFigure.h"
+#include "conformance/ConformanceReport.h"
+#include "constants/ConstantsImage.h"
+#include "io/AtomicFile.h"
+#include "io/TextFormat.h"
+#include "Subcommand.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+struct ConformanceCommandOptions {
+    BatteryOptions battery;
+    std::string constants;
+    std::vector<std::uint16_t> settings;
+    std::string length = "both";
+    std::string kind = "ecg";
+    std::string output = "conformance";
+};
+
+std::vector<std::size_t> Lengths(const std::string &choice)
+{
+    if (choice == "both") {
+        return {1500, 600};
+    }
+    return {choice == "600" ? std::size_t{600} : std::size_t{1500}};
+}
+
+std::vector<std::string> FamiliesOfKind(const std::string &kind)
+{
+    std::vector<std::string> families;
+    for (const std::string &family : ConformanceFamilies()) {
+        if (IsPulseFamily(family) == (kind == "pulse")) {
+            families.push_back(family);
+        }
+    }
+    return families;
+}
+
+BatteryOptions Configure(const ConformanceCommandOptions &options)
+{
+    BatteryOptions battery = options.battery;
+    battery.constants = ReadConstantsFile(options.constants);
+    if (options.settings.size() == 4) {
+        battery.settings = {options.settings[0], options.settings[1], options.settings[2], options.settings[3]};
+    }
+    battery.lengths = Lengths(options.length);
+    if (battery.families.empty()) {
+        battery.families = FamiliesOfKind(options.kind);
+    }
+    return battery;
+}
+
+// What ran, for the picture's heading.
+std::string Title(const ConformanceCommandOptions &options, const BatteryOptions &battery)
+{
+    const EstimatorSettings &settings = battery.settings;
+    return Format("constants %s; settings %u %u %u %u; gain %g counts/mV; %zu phases per case",
+                  options.constants.c_str(), settings.stageMask, settings.peakDetection, settings.beatMethod,
+                  settings.derivativeOrder, battery.gainPerMillivolt, battery.seeds);
+}
+
+std::filesystem::path WithSuffix(const std::string &base, const char *suffix)
+{
+    return std::filesystem::path(base + suffix);
+}
+
+// Writes all four files or, when one cannot be written, none.
+int RunConformance(const ConformanceCommandOptions &options)
+{
+    const BatteryOptions battery = Configure(options);
+    const std::vector<BatteryRun> runs = RunBattery(battery);
+    const std::vector<CaseSummary> summaries = SummarizeCases(runs);
+    const std::string summary = SummaryMarkdown(summaries, battery.gainPerMillivolt);
+    const RenderedFigure figure = RenderConformanceFigure(battery, runs, Title(options, battery));
+    const std::filesystem::path csv = WithSuffix(options.output, ".csv");
+    const std::filesystem::path markdown = WithSuffix(options.output, ".md");
+    try {
+        WriteRunsCsv(csv, runs);
+        WriteFileAtomically(markdown, [&summary](std::ostream &stream) { stream << summary; });
+        WriteFigureFiles(options.output, figure);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(csv, ignored);
+        std::filesystem::remove(markdown, ignored);
+        throw;
+    }
+    std::fputs(summary.c_str(), stdout);
+    return AllGradedCasesPass(summaries) ? 0 : 1;
+}
+
+SubcommandAction SetUpConformance(CLI::App &command)
+{
+    auto options = std::make_shared<ConformanceCommandOptions>();
+    command.add_option("--constants", options->constants,
+                       "Filter constants: the file, or its base name without .pvx.filters.v1")
+        ->required();
+    command.add_option("--settings", options->settings, "Stage mask, peak detection, beat method, derivative order")
+        ->expected(4);
+    command.add_option("--length", options->length, "Record length: 1500, 600 or both")
+        ->check(CLI::IsMember({"1500", "600", "both"}))
+        ->capture_default_str();
+    command.add_option("--gain", options->battery.gainPerMillivolt, "Front-end gain, counts per mV, around count 512")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    command.add_option("--ac-coupling", options->battery.acCouplingHz,
+                       "Front-end high-pass corner, Hz (0: DC-coupled)")
+        ->capture_default_str();
+    command.add_option("--seeds", options->battery.seeds, "Phases of the first beat per case and length")
+        ->check(CLI::Range(1, 1000))
+        ->capture_default_str();
+    command.add_option("--kind", options->kind, "Families to run when --family is not given: ecg or pulse")
+        ->check(CLI::IsMember({"ecg", "pulse"}))
+        ->capture_default_str();
+    command.add_option("--family", options->battery.families, "Run only these families (any kind)");
+    command.add_option("-o,--output", options->output,
+                       "Output base name: OUTPUT.csv, OUTPUT.md, OUTPUT.svg and OUTPUT.png")
+        ->capture_default_str();
+    return [options] { return RunConformance(*options); };
+}
+
+const SubcommandRegistrar registrar{"conformance",
+                                    "Run the heart-rate-meter test battery on the estimator and grade it (exit "
+                                    "status 1 when a graded case fails)",
+                                    SetUpConformance};
+
+}  // namespace
+}  // namespace qzkit
