@@ -44,6 +44,20 @@ TEST(QzkitCli, SynthThenEvaluate)
         << "no dump files";
 }
 
+TEST(QzkitCli, ConformanceExitStatusFollowsTheGrades)
+{
+    qztest::TempDir dir;
+    qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
+    const auto pass = Qzkit({"conformance", "--constants", "ecg", "--family", "amplitude", "--seeds", "1"}, dir.path());
+    EXPECT_EQ(pass.status, 0) << pass.out << pass.err;
+    EXPECT_NE(pass.out.find("4 of 4 graded cases pass"), std::string::npos) << pass.out;
+    EXPECT_EQ(qztest::ListDirectory(dir.path()),
+              (std::vector<std::filesystem::path>{"conformance.csv", "conformance.md", "conformance.png",
+                                                  "conformance.svg", "ecg.pvx.filters.v1"}));
+    EXPECT_EQ(Qzkit({"conformance", "--constants", "ecg", "--family", "no-count", "--seeds", "1"}, dir.path()).status,
+              1);
+}
+
 TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
 {
     qztest::TempDir dir;
@@ -53,6 +67,7 @@ TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
         {"convert", "missing.hea"},
         {"convert", "data.csv"},
         {"evaluate", "missing.manifest.csv", "--constants", "ecg", "-o", "out.csv"},
+        {"conformance", "--constants", "missing", "-o", "out"},
     };
     std::ofstream(dir / "data.csv") << "1\n2\n";
     for (const auto &command : commands) {

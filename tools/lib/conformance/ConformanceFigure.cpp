@@ -112,7 +112,8 @@ void DrawRun(cairo_t *cr, const Frame &frame, const BatteryRun &run)
     }
 }
 
-// The first seconds of the family's first case, as the estimator got them.
+// The first seconds of a case (the family's first failing one, or its first),
+// at its first phase, as the estimator got them.
 void DrawStrip(cairo_t *cr, const BatteryOptions &options, const BatteryRun &run, double x, double y, double width)
 {
     const std::vector<std::uint16_t> samples = BatteryRecording(options, *run.testCase, run.length, 0);
@@ -145,7 +146,10 @@ void DrawPanel(cairo_t *cr, const BatteryOptions &options, const std::string &fa
     DrawText(cr, family, x + kAxisLeft, y + 16.0, Align::Left);
     SetFont(cr, kSmallSize);
     DrawText(cr, Format("%zu of %zu runs fail", failed, runs.size()), x + kPanelWidth - 10.0, y + 16.0, Align::Right);
-    DrawStrip(cr, options, *runs.front(), x + kAxisLeft, y + kTitleBand, kPanelWidth - kAxisLeft - 10.0);
+    const auto firstFailure = std::find_if(runs.begin(), runs.end(),
+                                           [](const BatteryRun *run) { return run->verdict == Verdict::Fail; });
+    const BatteryRun &shown = **(firstFailure != runs.end() ? firstFailure : runs.begin());
+    DrawStrip(cr, options, shown, x + kAxisLeft, y + kTitleBand, kPanelWidth - kAxisLeft - 10.0);
     const double top = y + kTitleBand + kStripHeight + 6.0;
     const Frame frame{x + kAxisLeft, top, kPanelWidth - kAxisLeft - 10.0, kPanelHeight - (top - y) - kAxisBottom};
     cairo_save(cr);

@@ -1,6 +1,6 @@
 // The battery's picture: one panel per family with the reported rate against
 // the expected one inside the tolerance band, failures marked, and a strip
-// of one representative waveform.
+// of one representative waveform (the first failing case's, or the first).
 #ifndef QZKIT_CONFORMANCE_FIGURE_H
 #define QZKIT_CONFORMANCE_FIGURE_H
 
