@@ -3,20 +3,24 @@
 # results docs/conformance.md shows: the ECG families with the shipped
 # ecg250, the pulse family with the shipped ppg250 at stage mask 115, and the
 # ECG families with an ECG set redesigned from the findings. Figures go to
-# docs/images/conformance-NAME.svg/.png; each summary table replaces the
+# docs/images/conformance-NAME.png; each summary table replaces the
 # lines between "<!-- conformance: NAME -->" and "<!-- end -->" in
 # docs/conformance.md.
-#   scripts/conformance.sh
+#   scripts/conformance.sh            (builds qzkit first)
+#   QZKIT=path/to/qzkit scripts/conformance.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 checkout=$(printf '%s' "$root" | cksum | cut -d' ' -f1)
 build=${QZ_BUILD_ROOT:-${TMPDIR:-/tmp}/qz_vozozi_DE-build-$checkout}/conformance
 doc=$root/docs/conformance.md
 
-"$root/scripts/install-deps.sh" build tools plot
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target qzkit >/dev/null
-qzkit=$build/tools/qzkit
+qzkit=${QZKIT:-}
+if [ -z "$qzkit" ]; then
+  "$root/scripts/install-deps.sh" build tools plot
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" -j2 --target qzkit >/dev/null
+  qzkit=$build/tools/qzkit
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/qz-conformance-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -38,7 +42,7 @@ battery() {
   local status=0
   "$qzkit" conformance "$@" -o "$work/$name" | tail -n 1 || status=$?
   [ "$status" -le 1 ] || exit "$status"
-  cp "$work/$name.svg" "$work/$name.png" "$root/docs/images/"
+  cp "$work/$name.png" "$root/docs/images/"
   splice "$name" "$work/$name.md"
 }
 
