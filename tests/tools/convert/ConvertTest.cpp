@@ -12,7 +12,10 @@
 #include "signal/Synth.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
-#include "io/Wfdb.h"
+#include "io/wfdb/MitAnnotations.h"
+#include "io/wfdb/WfdbHeader.h"
+#include "io/wfdb/WfdbRecord.h"
+#include "io/wfdb/WfdbRecording.h"
 
 namespace {
 

@@ -10,7 +10,8 @@
 #include "io/EdfRecording.h"
 #include "io/ReferenceBeats.h"
 #include "ToolkitError.h"
-#include "io/Wfdb.h"
+#include "io/wfdb/WfdbRecording.h"
+#include "io/wfdb/WfdbRecord.h"
 
 namespace qzkit {
 namespace {
@@ -41,16 +42,6 @@ InputFormat DetectFormat(const std::filesystem::path &input)
         return InputFormat::Wfdb;
     }
     throw ToolkitError(input.string() + ": cannot tell the format; use --format");
-}
-
-std::filesystem::path WfdbHeaderPath(const std::filesystem::path &input)
-{
-    if (LowerExtension(input) == ".hea") {
-        return input;
-    }
-    std::filesystem::path header = input;
-    header += ".hea";
-    return header;
 }
 
 double CountsPerUnit(const ConvertOptions &options, const std::string &units)

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qzkit {
@@ -15,6 +16,8 @@ struct Recording {
     std::string units;            // e.g. "mV", "uV"; may be empty when the source does not say
     std::string channelName;
     std::size_t invalidSamples = 0;  // samples the source marks invalid, replaced by the previous valid value
+    std::vector<std::pair<std::size_t, std::size_t>> gaps;  // [first, end) samples with no data (NaN in `samples`)
+    std::vector<std::string> warnings;                     // for the user, one line each
 };
 
 // Picks a channel by name (exact, else ignoring case) or by zero-based index

@@ -4,7 +4,8 @@
 
 #include "io/CsvTable.h"
 #include "ToolkitError.h"
-#include "io/Wfdb.h"
+#include "io/wfdb/MitAnnotations.h"
+#include "io/wfdb/WfdbHeader.h"
 
 namespace qzkit {
 namespace {

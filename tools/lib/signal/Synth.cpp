@@ -10,7 +10,8 @@
 #include "io/EcgFile.h"
 #include "io/Manifest.h"
 #include "ToolkitError.h"
-#include "io/Wfdb.h"
+#include "io/wfdb/MitAnnotations.h"
+#include "io/wfdb/WfdbWriter.h"
 #include "signal/DeterministicRandom.h"
 
 namespace qzkit {

@@ -7,7 +7,10 @@
 #include "io/ReferenceBeats.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
-#include "io/Wfdb.h"
+#include "io/wfdb/MitAnnotations.h"
+#include "io/wfdb/WfdbHeader.h"
+#include "io/wfdb/WfdbRecord.h"
+#include "io/wfdb/WfdbRecording.h"
 
 namespace {
 
@@ -47,6 +50,17 @@ std::vector<std::uint8_t> Encode16(const std::vector<int> &values)
     return bytes;
 }
 
+std::vector<std::vector<std::int32_t>> ReadAll(const std::filesystem::path &header)
+{
+    const qzkit::WfdbRecord record(header);
+    std::vector<std::size_t> signals(record.Signals().size());
+    for (std::size_t s = 0; s < signals.size(); ++s) signals[s] = s;
+    std::vector<std::string> warnings;
+    std::vector<std::vector<std::int32_t>> values;
+    for (auto &samples : record.Read(signals, {0, record.Frames()}, warnings)) values.push_back(samples.values);
+    return values;
+}
+
 qzkit::WfdbHeader Parse(const std::string &text)
 {
     std::istringstream stream(text);
@@ -84,7 +98,7 @@ TEST(WfdbHeader, ReadsFieldsSkippingCommentsAndBlankLinesWithDefaults)
 TEST(WfdbHeader, RefusesWhatItCannotRead)
 {
     for (const char *text : {"", "# only a comment\n", "rec/2 1 250\nrec.dat 16\n", "rec 2 250\nrec.dat 16\n",
-                             "rec 1 250\nrec.dat 80\n", "rec 1 250\nrec.dat 16x2\n", "rec 1 250\nrec.dat 16:3\n",
+                             "rec 1 250\nrec.dat 81\n", "rec 1 250\nrec.dat 16x0\n", "rec 1 250\nrec.dat 16:-3\n",
                              "rec 1 abc\nrec.dat 16\n", "rec 1 250\nrec.dat 16 2x0\n", "rec 1 -5\nrec.dat 16\n"}) {
         EXPECT_THROW(Parse(text), ToolkitError) << text;
     }
@@ -111,7 +125,7 @@ TEST_P(WfdbSignals, DecodesEverySignalOfAnInterleavedFile)
     WriteText(dir / "rec.hea", header);
     qztest::WriteBytes(dir / "rec.dat", c.format == 212 ? Encode212(c.interleaved) : Encode16(c.interleaved));
 
-    const auto raw = qzkit::ReadWfdbSignals(qzkit::ReadWfdbHeader(dir / "rec.hea"), dir.path());
+    const auto raw = ReadAll(dir / "rec.hea");
     ASSERT_EQ(raw.size(), c.signals);
     for (std::size_t s = 0; s < c.signals; ++s) {
         ASSERT_EQ(raw[s].size(), frames);
@@ -140,8 +154,8 @@ TEST(WfdbSignals, Format212BytesMatchTheirLayout)
     WriteText(dir / "r.hea", "r 1 250 4\nr.dat 212\n");
     // 1 and -1: 01 F0 FF; -2048 and 2047: 00 78 FF.
     qztest::WriteBytes(dir / "r.dat", {0x01, 0xF0, 0xFF, 0x00, 0x78, 0xFF});
-    const auto raw = qzkit::ReadWfdbSignals(qzkit::ReadWfdbHeader(dir / "r.hea"), dir.path());
-    EXPECT_EQ(raw.at(0), (std::vector<int>{1, -1, -2048, 2047}));
+    const auto raw = ReadAll(dir / "r.hea");
+    EXPECT_EQ(raw.at(0), (std::vector<std::int32_t>{1, -1, -2048, 2047}));
 }
 
 TEST(WfdbSignals, LengthFromTheFileOffsetsAndInvalidSamples)

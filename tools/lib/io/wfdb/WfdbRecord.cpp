@@ -1,0 +1,232 @@
+#include "io/wfdb/WfdbRecord.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "io/wfdb/SignalFormat.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+bool SameRate(double a, double b)
+{
+    return std::fabs(a - b) <= 1e-9 * std::max(a, b);
+}
+
+// Digital values of a segment's signal on the layout's scale, as the WFDB
+// package maps them when the segment's gain or baseline differs.
+void Rescale(std::int32_t *values, std::size_t count, const WfdbSignalSpec &segment, const WfdbSignalSpec &layout)
+{
+    if (segment.gain == layout.gain && segment.baseline == layout.baseline) {
+        return;
+    }
+    const std::optional<std::int32_t> invalid = InvalidValue(segment.format);
+    const double scale = layout.gain / segment.gain;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (values[i] != invalid) {
+            const double mapped = std::round((values[i] - segment.baseline) * scale + layout.baseline);
+            values[i] = static_cast<std::int32_t>(std::clamp(mapped, double{INT32_MIN}, double{INT32_MAX}));
+        }
+    }
+}
+
+}  // namespace
+
+std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record)
+{
+    if (record.extension() == ".hea") {
+        return record;
+    }
+    std::filesystem::path header = record;
+    header += ".hea";
+    return header;
+}
+
+WfdbRecord::WfdbRecord(const std::filesystem::path &record)
+    : headerPath_(WfdbHeaderPath(record)), header_(ReadWfdbHeader(headerPath_))
+{
+    if (header_.IsMultiSegment()) {
+        ReadLayout();
+    } else {
+        signals_ = header_.signals;
+        frames_ = SignalFiles(header_, headerPath_.parent_path()).Frames();
+    }
+}
+
+void WfdbRecord::ReadLayout()
+{
+    std::uint64_t start = 0;
+    for (const WfdbSegmentSpec &spec : header_.segments) {
+        const auto frames = static_cast<std::uint64_t>(spec.frames);
+        segments_.push_back({spec.name, start, frames});
+        if (__builtin_add_overflow(start, frames, &start)) {
+            throw ToolkitError(headerPath_.string() + ": segment lengths overflow");
+        }
+    }
+    frames_ = start;
+    const Segment &first = segments_.front();
+    variableLayout_ = first.frames == 0 && first.name != kNullSegment;
+    const auto described = std::find_if(segments_.begin(), segments_.end(), [](const Segment &segment) {
+        return segment.name != kNullSegment;
+    });
+    if (described == segments_.end()) {
+        throw ToolkitError(headerPath_.string() + ": no segment describes the signals");
+    }
+    signals_ = SegmentHeader(described->name).signals;
+    if (signals_.size() != header_.signalCount) {
+        throw ToolkitError(headerPath_.string() + ": segment " + described->name + " has " +
+                           std::to_string(signals_.size()) + " signals, the record " +
+                           std::to_string(header_.signalCount));
+    }
+}
+
+WfdbHeader WfdbRecord::SegmentHeader(const std::string &name) const
+{
+    const std::filesystem::path path = headerPath_.parent_path() / (name + ".hea");
+    if (name.find('/') != std::string::npos || !std::filesystem::exists(path)) {
+        throw ToolkitError(headerPath_.string() + ": segment " + name + " is missing (no " + path.string() + ")");
+    }
+    WfdbHeader header = ReadWfdbHeader(path);
+    if (header.IsMultiSegment()) {
+        throw ToolkitError(path.string() + ": a segment cannot itself have segments");
+    }
+    if (!SameRate(header.frequency, header_.frequency)) {
+        throw ToolkitError(path.string() + ": frame rate " + std::to_string(header.frequency) +
+                           " disagrees with the record's " + std::to_string(header_.frequency));
+    }
+    return header;
+}
+
+std::vector<FrameSpan> WfdbRecord::NullSegments() const
+{
+    std::vector<FrameSpan> spans;
+    for (const Segment &segment : segments_) {
+        if (segment.name == kNullSegment && segment.frames > 0) {
+            spans.push_back({segment.start, segment.start + segment.frames});
+        }
+    }
+    return spans;
+}
+
+std::vector<SignalSamples> WfdbRecord::Read(const std::vector<std::size_t> &signals, FrameSpan span,
+                                            std::vector<std::string> &warnings) const
+{
+    if (span.from > span.to || span.to > frames_) {
+        throw ToolkitError(headerPath_.string() + ": frames " + std::to_string(span.from) + " to " +
+                           std::to_string(span.to) + " are outside the record's " + std::to_string(frames_));
+    }
+    for (const std::size_t signal : signals) {
+        if (signal >= signals_.size()) {
+            throw ToolkitError(headerPath_.string() + ": no signal " + std::to_string(signal));
+        }
+    }
+    if (segments_.empty()) {
+        return SignalFiles(header_, headerPath_.parent_path()).Read(signals, span.from, span.to, warnings);
+    }
+    std::vector<SignalSamples> out(signals.size());
+    for (std::size_t k = 0; k < signals.size(); ++k) {
+        const std::size_t count = (span.to - span.from) * static_cast<std::size_t>(signals_[signals[k]].samplesPerFrame);
+        out[k].values.assign(count, 0);
+        out[k].missing.assign(count, true);
+    }
+    for (const Segment &segment : segments_) {
+        if (segment.name != kNullSegment && segment.start < span.to && segment.start + segment.frames > span.from) {
+            ReadSegment(segment, signals, span, out, warnings);
+        }
+    }
+    for (SignalSamples &samples : out) {
+        if (std::none_of(samples.missing.begin(), samples.missing.end(), [](bool missing) { return missing; })) {
+            samples.missing.clear();
+        }
+    }
+    return out;
+}
+
+void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size_t> &signals, FrameSpan span,
+                             std::vector<SignalSamples> &out, std::vector<std::string> &warnings) const
+{
+    const WfdbHeader header = SegmentHeader(segment.name);
+    const std::string source = headerPath_.parent_path().string() + "/" + segment.name + ".hea";
+    if (!variableLayout_ && header.signals.size() != signals_.size()) {
+        throw ToolkitError(source + ": has " + std::to_string(header.signals.size()) +
+                           " signals, the record's fixed layout " + std::to_string(signals_.size()));
+    }
+    std::vector<std::size_t> wanted;  // indices into `signals` with data in this segment
+    std::vector<std::size_t> inSegment;
+    for (std::size_t k = 0; k < signals.size(); ++k) {
+        const WfdbSignalSpec &layout = signals_[signals[k]];
+        std::size_t index = signals[k];
+        if (variableLayout_) {
+            const auto found = std::find_if(header.signals.begin(), header.signals.end(), [&layout](const WfdbSignalSpec &s) {
+                return s.description == layout.description;
+            });
+            if (found == header.signals.end()) {
+                continue;
+            }
+            index = static_cast<std::size_t>(found - header.signals.begin());
+        }
+        if (header.signals[index].samplesPerFrame != layout.samplesPerFrame) {
+            throw ToolkitError(source + ": signal " + layout.description + " has " +
+                               std::to_string(header.signals[index].samplesPerFrame) +
+                               " samples per frame, the layout " + std::to_string(layout.samplesPerFrame));
+        }
+        wanted.push_back(k);
+        inSegment.push_back(index);
+    }
+    const SignalFiles files(header, headerPath_.parent_path());
+    const std::uint64_t from = std::max(span.from, segment.start);
+    const std::uint64_t to = std::min({span.to, segment.start + segment.frames, segment.start + files.Frames()});
+    if (wanted.empty() || from >= to) {
+        return;  // the rest stays missing
+    }
+    const std::vector<SignalSamples> read = files.Read(inSegment, from - segment.start, to - segment.start, warnings);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        SignalSamples &target = out[wanted[i]];
+        const WfdbSignalSpec &layout = signals_[signals[wanted[i]]];
+        const auto offset = static_cast<std::ptrdiff_t>((from - span.from) * static_cast<std::uint64_t>(layout.samplesPerFrame));
+        std::int32_t *first = target.values.data() + offset;
+        std::copy(read[i].values.begin(), read[i].values.end(), first);
+        if (variableLayout_) {
+            Rescale(first, read[i].values.size(), header.signals[inSegment[i]], layout);
+        }
+        std::fill_n(target.missing.begin() + offset, read[i].values.size(), false);
+    }
+}
+
+std::vector<std::string> SignalNames(const WfdbRecord &record)
+{
+    std::vector<std::string> names;
+    for (const WfdbSignalSpec &signal : record.Signals()) {
+        names.push_back(signal.description);
+    }
+    return names;
+}
+
+SignalSamples FrameMeans(const SignalSamples &samples, int samplesPerFrame)
+{
+    if (samplesPerFrame == 1) {
+        return samples;
+    }
+    const auto perFrame = static_cast<std::size_t>(samplesPerFrame);
+    SignalSamples means;
+    const std::size_t frames = samples.values.size() / perFrame;
+    means.values.resize(frames);
+    if (!samples.missing.empty()) {
+        means.missing.resize(frames);
+    }
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        std::int64_t sum = 0;
+        for (std::size_t j = 0; j < perFrame; ++j) {
+            sum += samples.values[frame * perFrame + j];
+        }
+        means.values[frame] = static_cast<std::int32_t>(sum / samplesPerFrame);  // truncated, as the WFDB package does
+        if (!samples.missing.empty()) {
+            const auto first = samples.missing.begin() + static_cast<std::ptrdiff_t>(frame * perFrame);
+            means.missing[frame] = std::any_of(first, first + samplesPerFrame, [](bool missing) { return missing; });
+        }
+    }
+    return means;
+}
+
+}  // namespace qzkit

@@ -1,0 +1,82 @@
+// A WFDB record as one list of signals over one run of frames, whether it is
+// stored in one segment or in several (fixed or variable layout, with null
+// segments and signals missing from a segment as gaps).
+#ifndef QZKIT_WFDB_RECORD_H
+#define QZKIT_WFDB_RECORD_H
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "io/wfdb/SignalFiles.h"
+#include "io/wfdb/WfdbHeader.h"
+
+namespace qzkit {
+
+struct FrameSpan {
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;  // exclusive
+};
+
+class WfdbRecord {
+public:
+    // `record` is the header (.hea) or the record's name beside it. Reads the
+    // header (and a multi-segment record's layout); segments are opened when
+    // read. Throws ToolkitError.
+    explicit WfdbRecord(const std::filesystem::path &record);
+
+    const std::string &Name() const { return header_.recordName; }
+    double FrameRate() const { return header_.frequency; }
+    std::uint64_t Frames() const { return frames_; }
+    std::size_t SegmentCount() const { return segments_.empty() ? 1 : segments_.size(); }
+    const std::vector<WfdbSignalSpec> &Signals() const { return signals_; }
+    const std::filesystem::path &HeaderPath() const { return headerPath_; }
+
+    // Frames of the null segments, where no signal has data.
+    std::vector<FrameSpan> NullSegments() const;
+
+    // Every sample of `signals` in frames [from, to), to <= Frames().
+    // Checksum mismatches go to `warnings`.
+    std::vector<SignalSamples> Read(const std::vector<std::size_t> &signals, FrameSpan span,
+                                    std::vector<std::string> &warnings) const;
+
+private:
+    struct Segment {
+        std::string name;
+        std::uint64_t start = 0;
+        std::uint64_t frames = 0;
+    };
+
+    void ReadLayout();
+    WfdbHeader SegmentHeader(const std::string &name) const;
+    void ReadSegment(const Segment &segment, const std::vector<std::size_t> &signals, FrameSpan span,
+                     std::vector<SignalSamples> &out, std::vector<std::string> &warnings) const;
+
+    std::filesystem::path headerPath_;
+    WfdbHeader header_;
+    std::vector<WfdbSignalSpec> signals_;
+    std::vector<Segment> segments_;
+    bool variableLayout_ = false;
+    std::uint64_t frames_ = 0;
+};
+
+// The header of a record given as its .hea file or its name.
+std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record);
+
+// The signals' descriptions, for choosing one by name.
+std::vector<std::string> SignalNames(const WfdbRecord &record);
+
+// A digital value in the signal's physical units.
+inline double PhysicalValue(std::int32_t value, const WfdbSignalSpec &signal)
+{
+    return (static_cast<double>(value) - signal.baseline) / signal.gain;
+}
+
+// One value per frame: the mean of the frame's samples, truncated toward
+// zero as the WFDB package does; missing where any sample of the frame is.
+SignalSamples FrameMeans(const SignalSamples &samples, int samplesPerFrame);
+
+}  // namespace qzkit
+
+#endif
