@@ -58,6 +58,23 @@ TEST(QzkitCli, ConformanceExitStatusFollowsTheGrades)
               1);
 }
 
+TEST(QzkitCli, InfoAndExportOfARecord)
+{
+    qztest::TempDir dir;
+    ASSERT_EQ(Qzkit({"synth", "rec", "--wfdb", "--rate", "250"}, dir.path()).status, 0);
+    const auto info = Qzkit({"info", "rec", "--json"}, dir.path());
+    EXPECT_NE(info.out.find("\"description\": \"synthetic\", \"format\": 16"), std::string::npos) << info.out;
+    ASSERT_EQ(Qzkit({"export", "rec.hea", "--to", "s2", "--digital", "-o", "out.csv"}, dir.path()).status, 0);
+    std::ifstream csv(dir / "out.csv");
+    std::string header, first, second, end;
+    std::getline(csv, header);
+    std::getline(csv, first);
+    std::getline(csv, second);
+    EXPECT_EQ(header, "time_s,synthetic");
+    EXPECT_EQ(second.rfind("0.004,", 0), 0u) << second;
+    EXPECT_FALSE(std::getline(csv, end)) << "two rows";
+}
+
 TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
 {
     qztest::TempDir dir;
@@ -68,8 +85,12 @@ TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
         {"convert", "data.csv"},
         {"evaluate", "missing.manifest.csv", "--constants", "ecg", "-o", "out.csv"},
         {"conformance", "--constants", "missing", "-o", "out"},
+        {"info", "missing.hea"},
+        {"export", "short", "-o", "out.csv"},
     };
     std::ofstream(dir / "data.csv") << "1\n2\n";
+    std::ofstream(dir / "short.hea") << "short 1 250 10\nshort.dat 16\n";
+    std::ofstream(dir / "short.dat") << "abc";
     for (const auto &command : commands) {
         const auto before = qztest::ListDirectory(dir.path());
         const auto result = Qzkit(command, dir.path());

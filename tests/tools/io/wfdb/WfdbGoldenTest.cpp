@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "io/wfdb/SignalFormat.h"
 #include "io/wfdb/WfdbRecord.h"
 #include "SharedData.h"
 
@@ -46,11 +47,13 @@ std::vector<std::vector<std::string>> ReadRows(const std::filesystem::path &path
 }
 
 // The value of signal `k` in output row `row`: rdsamp's layout, digital or
-// with eight decimals; a gap reads as the value that replaced it in the file.
+// with eight decimals; a gap or a layout's invalid sample reads as the value
+// that replaced rdsamp's -32768 in the file.
 std::string Cell(const qzkit::WfdbRecord &record, std::size_t signal, const SignalSamples &samples, std::size_t index,
                  bool physical)
 {
-    if (!samples.missing.empty() && samples.missing[index]) {
+    if ((!samples.missing.empty() && samples.missing[index]) ||
+        (record.Signals()[signal].format == 0 && samples.values[index] == qzkit::kLayoutInvalid)) {
         return "-128";
     }
     if (!physical) {

@@ -269,7 +269,8 @@ TEST(MitAnnotations, ReferenceKeepsOnlyBeatsAtTheRecordsRate)
 TEST(MitAnnotations, TruncatedFilesAreErrors)
 {
     qztest::TempDir dir;
-    for (const std::size_t cut : {std::size_t{4}, std::size_t{25}}) {  // inside the first text, inside the skip
+    // Inside the first text, inside the skip, and just before the end marker.
+    for (const std::size_t cut : {std::size_t{4}, std::size_t{25}, AnnotationBytes().size() - 4}) {
         auto bytes = AnnotationBytes();
         bytes.resize(cut);
         qztest::WriteBytes(dir / "t.atr", bytes);

@@ -120,6 +120,9 @@ int DefaultAdcBits(int format)
 
 std::optional<std::int32_t> InvalidValue(int format)
 {
+    if (format == 0) {
+        return kLayoutInvalid;
+    }
     const FormatInfo *info = Find(format);
     return info == nullptr ? std::nullopt : info->invalid;
 }

@@ -21,8 +21,10 @@ inline bool IsDifferenceFormat(int format) { return format == 8; }
 
 int DefaultAdcBits(int format);
 
-// The stored value that marks a sample as invalid; none for format 8.
+// The stored value that marks a sample as invalid; none for format 8. A
+// layout's signals (format 0) use the WFDB package's general invalid value.
 std::optional<std::int32_t> InvalidValue(int format);
+inline constexpr std::int32_t kLayoutInvalid = -32768;
 
 // Packing of an uncompressed format: a block of `bytes` bytes holds `values`
 // values, and blocks follow each other.

@@ -15,16 +15,18 @@ bool SameRate(double a, double b)
 }
 
 // Digital values of a segment's signal on the layout's scale, as the WFDB
-// package maps them when the segment's gain or baseline differs.
-void Rescale(std::int32_t *values, std::size_t count, const WfdbSignalSpec &segment, const WfdbSignalSpec &layout)
+// package maps them when the segment's gain or baseline differs; an invalid
+// sample becomes the layout's invalid value.
+void MapToLayout(std::int32_t *values, std::size_t count, const WfdbSignalSpec &segment, const WfdbSignalSpec &layout)
 {
-    if (segment.gain == layout.gain && segment.baseline == layout.baseline) {
-        return;
-    }
     const std::optional<std::int32_t> invalid = InvalidValue(segment.format);
+    const std::int32_t layoutInvalid = InvalidValue(layout.format).value_or(kLayoutInvalid);
+    const bool rescale = segment.gain != layout.gain || segment.baseline != layout.baseline;
     const double scale = layout.gain / segment.gain;
     for (std::size_t i = 0; i < count; ++i) {
-        if (values[i] != invalid) {
+        if (values[i] == invalid) {
+            values[i] = layoutInvalid;
+        } else if (rescale) {
             const double mapped = std::round((values[i] - segment.baseline) * scale + layout.baseline);
             values[i] = static_cast<std::int32_t>(std::clamp(mapped, double{INT32_MIN}, double{INT32_MAX}));
         }
@@ -188,7 +190,7 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
         std::int32_t *first = target.values.data() + offset;
         std::copy(read[i].values.begin(), read[i].values.end(), first);
         if (variableLayout_) {
-            Rescale(first, read[i].values.size(), header.signals[inSegment[i]], layout);
+            MapToLayout(first, read[i].values.size(), header.signals[inSegment[i]], layout);
         }
         std::fill_n(target.missing.begin() + offset, read[i].values.size(), false);
     }

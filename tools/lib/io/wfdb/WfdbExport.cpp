@@ -1,0 +1,141 @@
+#include "io/wfdb/WfdbExport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "io/Recording.h"
+#include "io/TextParsing.h"
+#include "io/wfdb/SignalFormat.h"
+#include "ToolkitError.h"
+
+namespace qzkit {
+namespace {
+
+constexpr std::uint64_t kFramesPerChunk = std::uint64_t{1} << 20;
+
+void AppendNumber(std::string &text, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    text.append(buffer, result.ptr);
+}
+
+void AppendInteger(std::string &text, std::int32_t value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    text.append(buffer, result.ptr);
+}
+
+std::string CsvField(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+struct Column {
+    std::size_t signal;
+    const WfdbSignalSpec *spec;
+    std::optional<std::int32_t> invalid;
+    std::size_t perRow;  // samples per frame in this export: 1, or the signal's own
+};
+
+void AppendCell(std::string &text, const Column &column, const SignalSamples &samples, std::size_t index, bool digital)
+{
+    text += ',';
+    if (!samples.missing.empty() && samples.missing[index]) {
+        return;
+    }
+    const std::int32_t value = samples.values[index];
+    if (digital) {
+        AppendInteger(text, value);
+    } else if (value != column.invalid) {
+        AppendNumber(text, PhysicalValue(value, *column.spec));
+    }
+}
+
+}  // namespace
+
+std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const char *option)
+{
+    std::int64_t frame = 0;
+    double seconds = 0.0;
+    if (!text.empty() && text[0] == 's' && ParseInteger(text.substr(1), frame) && frame >= 0) {
+        return static_cast<std::uint64_t>(frame);
+    }
+    if (ParseNumber(text, seconds) && seconds >= 0.0 && seconds * frameRate < 9e18) {
+        return static_cast<std::uint64_t>(std::floor(seconds * frameRate + 0.5));
+    }
+    throw ToolkitError(std::string(option) + " '" + text + "' is neither seconds nor a sample number like s123");
+}
+
+std::string ShortestNumber(double value)
+{
+    std::string text;
+    AppendNumber(text, value);
+    return text;
+}
+
+void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostream &out,
+               std::vector<std::string> &warnings)
+{
+    const std::vector<std::string> names = SignalNames(record);
+    std::vector<std::size_t> signals;
+    for (const std::string &channel : options.channels) {
+        signals.push_back(ChooseChannel(names, channel));
+    }
+    for (std::size_t s = 0; options.channels.empty() && s < names.size(); ++s) {
+        signals.push_back(s);
+    }
+    const std::uint64_t from = options.from.empty() ? 0 : ParseRecordTime(options.from, record.FrameRate(), "--from");
+    const std::uint64_t to = std::min(
+        record.Frames(), options.to.empty() ? UINT64_MAX : ParseRecordTime(options.to, record.FrameRate(), "--to"));
+    if (from >= to) {
+        throw ToolkitError(record.HeaderPath().string() + ": nothing to export from frame " + std::to_string(from) +
+                           " to " + std::to_string(to) + " (the record has " + std::to_string(record.Frames()) + ")");
+    }
+    std::size_t rowsPerFrame = 1;
+    std::vector<Column> columns;
+    std::string text = "time_s";
+    for (const std::size_t signal : signals) {
+        const WfdbSignalSpec &spec = record.Signals()[signal];
+        const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
+        columns.push_back({signal, &spec, InvalidValue(spec.format), options.highResolution ? perFrame : 1});
+        rowsPerFrame = std::max(rowsPerFrame, columns.back().perRow);
+        text += ',' + CsvField(spec.description);
+    }
+    text += '\n';
+    const double rowRate = record.FrameRate() * static_cast<double>(rowsPerFrame);
+    for (std::uint64_t first = from; first < to; first += kFramesPerChunk) {
+        const std::uint64_t last = std::min(to, first + kFramesPerChunk);
+        std::vector<SignalSamples> samples = record.Read(signals, {first, last}, warnings);
+        for (std::size_t k = 0; k < columns.size() && !options.highResolution; ++k) {
+            samples[k] = FrameMeans(samples[k], columns[k].spec->samplesPerFrame);
+        }
+        for (std::uint64_t frame = 0; frame < last - first; ++frame) {
+            for (std::size_t row = 0; row < rowsPerFrame; ++row) {
+                AppendNumber(text, static_cast<double>((first + frame) * rowsPerFrame + row) / rowRate);
+                for (std::size_t k = 0; k < columns.size(); ++k) {
+                    const std::size_t perRow = columns[k].perRow;
+                    AppendCell(text, columns[k], samples[k], frame * perRow + row * perRow / rowsPerFrame,
+                               options.digital);
+                }
+                text += '\n';
+            }
+            if (text.size() > (std::size_t{1} << 20)) {
+                out.write(text.data(), static_cast<std::streamsize>(text.size()));
+                text.clear();
+            }
+        }
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+}  // namespace qzkit

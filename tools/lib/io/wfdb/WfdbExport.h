@@ -1,0 +1,37 @@
+// A WFDB record's samples as CSV: chosen signals over a span of time, in
+// physical or ADC units, one row per frame (frame means) or per sample of
+// the most oversampled signal.
+#ifndef QZKIT_WFDB_EXPORT_H
+#define QZKIT_WFDB_EXPORT_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "io/wfdb/WfdbRecord.h"
+
+namespace qzkit {
+
+struct ExportOptions {
+    std::vector<std::string> channels;  // descriptions or indices; empty: every signal
+    std::string from;                   // seconds, or a frame number as "s123"; empty: the start
+    std::string to;                     // likewise, exclusive; empty or past the end: the end
+    bool digital = false;               // ADC units instead of physical units
+    bool highResolution = false;        // every sample; other signals repeat within their frame
+};
+
+// Writes the header line (time_s and the channel names) and the rows. A gap,
+// and in physical units an invalid sample, is an empty cell. Throws
+// ToolkitError for options that do not fit the record.
+void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostream &out,
+               std::vector<std::string> &warnings);
+
+// The frame that `text` names: "s123", or seconds (rounded to the nearest frame).
+std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const char *option);
+
+// The shortest text that reads back as `value`.
+std::string ShortestNumber(double value);
+
+}  // namespace qzkit
+
+#endif

@@ -1,0 +1,103 @@
+#include "io/wfdb/WfdbInfo.h"
+
+#include <cstdio>
+
+#include "io/wfdb/WfdbExport.h"
+
+namespace qzkit {
+namespace {
+
+std::string Seconds(std::uint64_t frames, double rate)
+{
+    return ShortestNumber(static_cast<double>(frames) / rate);
+}
+
+// "1805.556 s (30:05.556)"
+std::string Duration(std::uint64_t frames, double rate)
+{
+    const double seconds = static_cast<double>(frames) / rate;
+    const auto whole = static_cast<unsigned long long>(seconds);
+    char text[96];
+    std::snprintf(text, sizeof text, "%.3f s (%llu:%02llu:%06.3f)", seconds, whole / 3600, whole / 60 % 60,
+                  seconds - static_cast<double>(whole / 60 * 60));
+    return text;
+}
+
+std::string FormatName(int format)
+{
+    return format == 0 ? "-" : std::to_string(format);
+}
+
+std::string JsonString(const std::string &text)
+{
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string DescribeRecord(const WfdbRecord &record)
+{
+    const double rate = record.FrameRate();
+    const std::size_t segments = record.SegmentCount();
+    std::string text = "record " + record.Name() + ": " + std::to_string(segments) +
+                       (segments == 1 ? " segment, " : " segments, ") + std::to_string(record.Signals().size()) +
+                       " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestNumber(rate) +
+                       " Hz, " + Duration(record.Frames(), rate) + "\n";
+    char line[512];
+    for (std::size_t s = 0; s < record.Signals().size(); ++s) {
+        const WfdbSignalSpec &signal = record.Signals()[s];
+        std::snprintf(line, sizeof line,
+                      "  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
+                      signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
+                      FormatName(signal.format).c_str(), signal.samplesPerFrame,
+                      ShortestNumber(rate * signal.samplesPerFrame).c_str(), ShortestNumber(signal.gain).c_str(),
+                      signal.units.c_str(), AdcBits(signal), ShortestNumber(signal.baseline).c_str());
+        text += line;
+    }
+    for (const FrameSpan &gap : record.NullSegments()) {
+        text += "  gap: frames " + std::to_string(gap.from) + " to " + std::to_string(gap.to) + " (" +
+                Seconds(gap.from, rate) + " s to " + Seconds(gap.to, rate) + " s), no signal\n";
+    }
+    return text;
+}
+
+std::string DescribeRecordJson(const WfdbRecord &record)
+{
+    const double rate = record.FrameRate();
+    std::string json = "{\"record\": " + JsonString(record.Name()) +
+                       ", \"segments\": " + std::to_string(record.SegmentCount()) +
+                       ", \"frames\": " + std::to_string(record.Frames()) + ", \"frame_rate\": " + ShortestNumber(rate) +
+                       ", \"duration_s\": " + Seconds(record.Frames(), rate) + ",\n \"signals\": [";
+    for (std::size_t s = 0; s < record.Signals().size(); ++s) {
+        const WfdbSignalSpec &signal = record.Signals()[s];
+        json += std::string(s == 0 ? "" : ",") + "\n  {\"index\": " + std::to_string(s) +
+                ", \"description\": " + JsonString(signal.description) + ", \"format\": " +
+                std::to_string(signal.format) + ", \"samples_per_frame\": " + std::to_string(signal.samplesPerFrame) +
+                ", \"rate\": " + ShortestNumber(rate * signal.samplesPerFrame) + ", \"gain\": " +
+                ShortestNumber(signal.gain) + ", \"units\": " + JsonString(signal.units) +
+                ", \"adc_resolution\": " + std::to_string(AdcBits(signal)) +
+                ", \"baseline\": " + ShortestNumber(signal.baseline) + "}";
+    }
+    json += "],\n \"gaps\": [";
+    const std::vector<FrameSpan> gaps = record.NullSegments();
+    for (std::size_t g = 0; g < gaps.size(); ++g) {
+        json += std::string(g == 0 ? "" : ", ") + "{\"from_frame\": " + std::to_string(gaps[g].from) +
+                ", \"to_frame\": " + std::to_string(gaps[g].to) + "}";
+    }
+    return json + "]}\n";
+}
+
+}  // namespace qzkit
