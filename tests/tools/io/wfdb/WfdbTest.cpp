@@ -269,8 +269,9 @@ TEST(MitAnnotations, ReferenceKeepsOnlyBeatsAtTheRecordsRate)
 TEST(MitAnnotations, TruncatedFilesAreErrors)
 {
     qztest::TempDir dir;
-    // Inside the first text, inside the skip, and just before the end marker.
-    for (const std::size_t cut : {std::size_t{4}, std::size_t{25}, AnnotationBytes().size() - 4}) {
+    // Inside the first text, before the padding of an odd text, inside the
+    // skip, and just before the end marker.
+    for (const std::size_t cut : {std::size_t{4}, std::size_t{21}, std::size_t{25}, AnnotationBytes().size() - 4}) {
         auto bytes = AnnotationBytes();
         bytes.resize(cut);
         qztest::WriteBytes(dir / "t.atr", bytes);

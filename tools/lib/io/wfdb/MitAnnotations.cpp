@@ -63,12 +63,16 @@ void DropFileMetadata(std::vector<Annotation> &annotations)
 
 std::vector<Annotation> ReadMitAnnotations(const std::filesystem::path &path)
 {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    return ParseMitAnnotations(ReadFileBytes(path), path.string());
+}
+
+std::vector<Annotation> ParseMitAnnotations(const std::vector<std::uint8_t> &bytes, const std::string &source)
+{
     const auto byteAt = [&bytes](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[i])); };
     const auto wordAt = [&byteAt](std::size_t i) { return byteAt(i) | (byteAt(i + 1u) << 8); };
-    const auto need = [&bytes, &path](std::size_t position, std::size_t count) {
+    const auto need = [&bytes, &source](std::size_t position, std::size_t count) {
         if (position > bytes.size() || bytes.size() - position < count) {
-            throw ToolkitError(path.string() + ": annotation file truncated at byte " + std::to_string(position));
+            throw ToolkitError(source + ": annotation file truncated at byte " + std::to_string(position));
         }
     };
 
@@ -78,8 +82,8 @@ std::vector<Annotation> ReadMitAnnotations(const std::filesystem::path &path)
     int number = 0;
     std::size_t position = 0;
     while (true) {
-        if (bytes.size() - position < 2u) {
-            throw ToolkitError(path.string() + ": annotation file truncated: no end marker after byte " +
+        if (position > bytes.size() || bytes.size() - position < 2u) {
+            throw ToolkitError(source + ": annotation file truncated: no end marker after byte " +
                                std::to_string(position));
         }
         const unsigned word = wordAt(position);

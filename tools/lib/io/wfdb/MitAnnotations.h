@@ -24,6 +24,7 @@ struct Annotation {
 // annotations) and AUX (text). Throws ToolkitError on a truncated file,
 // including one that ends without its end marker.
 std::vector<Annotation> ReadMitAnnotations(const std::filesystem::path &path);
+std::vector<Annotation> ParseMitAnnotations(const std::vector<std::uint8_t> &bytes, const std::string &source);
 
 // True for the annotation codes that mark a beat (normal, bundle branch
 // block, premature, escape, paced, fusion, unclassified and the like).

@@ -1,9 +1,9 @@
 #include "io/wfdb/WfdbHeader.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
+#include "io/FileBytes.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"
 #include "ToolkitError.h"
@@ -14,7 +14,6 @@ namespace {
 constexpr std::int64_t kMaxSignals = 4096;
 constexpr std::int64_t kMaxSegments = 1000000;
 constexpr std::int64_t kMaxSamplesPerFrame = 1000000;
-constexpr std::size_t kMaxHeaderBytes = std::size_t{16} << 20;
 
 [[noreturn]] void Fail(const std::string &source, const std::string &what)
 {
@@ -225,19 +224,7 @@ WfdbHeader ParseWfdbHeader(std::istream &text, const std::string &sourceName)
 
 WfdbHeader ReadWfdbHeader(const std::filesystem::path &headerPath)
 {
-    std::ifstream stream(headerPath, std::ios::binary);
-    if (!stream || std::filesystem::is_directory(headerPath)) {
-        throw ToolkitError("cannot open " + headerPath.string());
-    }
-    std::string text;
-    char chunk[1 << 16];
-    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(stream.gcount()));
-        if (text.size() > kMaxHeaderBytes) {
-            throw ToolkitError(headerPath.string() + ": header larger than 16 MiB");
-        }
-    }
-    std::istringstream lines(text);
+    std::istringstream lines(ReadTextFile(headerPath, kShortTextLimit));
     return ParseWfdbHeader(lines, headerPath.string());
 }
 
