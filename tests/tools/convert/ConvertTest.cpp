@@ -12,10 +12,8 @@
 #include "signal/Synth.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
-#include "io/wfdb/MitAnnotations.h"
-#include "io/wfdb/WfdbHeader.h"
-#include "io/wfdb/WfdbRecord.h"
-#include "io/wfdb/WfdbRecording.h"
+#include "io/Manifest.h"
+#include "io/FileBytes.h"
 
 namespace {
 
@@ -32,6 +30,27 @@ qzkit::SynthRecording WriteRecord360(const std::filesystem::path &base)
     const auto recording = qzkit::Synthesize(options);
     qzkit::WriteSynthWfdb(base, recording);
     return recording;
+}
+
+TEST(Convert, WindowsOverAGapAreSkippedAndCountedInANewDirectory)
+{
+    qztest::TempDir dir;
+    // 700 frames with no signal, then 1300 with data, at 250 Hz.
+    std::ofstream(dir / "m.hea") << "m/3 1 250 2000\nlay 0\n~ 700\ns 1300\n";
+    std::ofstream(dir / "lay.hea") << "lay 1 250 0\n~ 0 200 16 0 0 0 0 ECG\n";
+    std::ofstream(dir / "s.hea") << "s 1 250 1300\ns.dat 16 200 16 0 0 0 0 ECG\n";
+    qztest::WriteBytes(dir / "s.dat", std::vector<std::uint8_t>(2600, 0));
+    ConvertOptions options;
+    options.input = dir / "m";
+    options.windowLength = 600;
+    options.outputDirectory = dir / "new" / "out";
+    const auto report = qzkit::Convert(options);
+    ASSERT_EQ(report.windows.size(), 1u) << "windows at 0 and 600 touch the gap";
+    EXPECT_EQ(report.windows[0].startSample, 1200u);
+    EXPECT_EQ(report.windowsOverGaps, 2u);
+    EXPECT_NE(qzkit::ConvertReportText(report).find("1 of 600 samples, 2 skipped over gaps"), std::string::npos);
+    EXPECT_NE(qzkit::ReadTextFile(report.manifest, 4096).find("overlap a gap: 2\n"), std::string::npos);
+    EXPECT_EQ(qzkit::ReadManifest(report.manifest).size(), 1u);
 }
 
 TEST(Convert, WfdbRecordToWindowsWithReferenceRates)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <system_error>
 
@@ -67,8 +68,67 @@ void Validate(const ConvertOptions &options)
     if (!options.annotations.empty() && !options.beatTimes.empty()) {
         throw ToolkitError("give reference annotations or beat times, not both");
     }
-    if (!std::filesystem::is_directory(options.outputDirectory)) {
-        throw ToolkitError("output directory " + options.outputDirectory.string() + " does not exist");
+    if (std::filesystem::exists(options.outputDirectory) && !std::filesystem::is_directory(options.outputDirectory)) {
+        throw ToolkitError("output directory " + options.outputDirectory.string() + " is not a directory");
+    }
+}
+
+// The recording on the target rate's grid. Each run of samples between gaps
+// is resampled and mapped on its own, so no gap is ever filled; `hasData`
+// marks the converted samples that come from data.
+struct Converted {
+    std::vector<std::uint16_t> samples;
+    std::vector<bool> hasData;
+    std::size_t clippedLow = 0;
+    std::size_t clippedHigh = 0;
+    std::size_t withData = 0;
+};
+
+Converted ConvertRuns(const Recording &source, const ConvertOptions &options)
+{
+    const double ratio = options.targetRate / source.rate;
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    std::size_t start = 0;
+    for (const auto &[gapStart, gapEnd] : source.gaps) {
+        runs.emplace_back(start, gapStart);
+        start = gapEnd;
+    }
+    runs.emplace_back(start, source.samples.size());
+    Converted converted;
+    for (const auto &[first, end] : runs) {
+        if (static_cast<double>(end - first) * ratio < static_cast<double>(options.windowLength)) {
+            continue;  // no window fits between these gaps
+        }
+        Recording run;
+        run.rate = source.rate;
+        run.units = source.units;
+        run.samples.assign(source.samples.begin() + static_cast<std::ptrdiff_t>(first),
+                           source.samples.begin() + static_cast<std::ptrdiff_t>(end));
+        const FrontEndResult mapped = ConvertSignal(run, options).mapped;
+        const auto offset = static_cast<std::size_t>(std::llround(static_cast<double>(first) * ratio));
+        converted.samples.resize(std::max(converted.samples.size(), offset + mapped.samples.size()));
+        converted.hasData.resize(converted.samples.size());
+        std::copy(mapped.samples.begin(), mapped.samples.end(), converted.samples.begin() + static_cast<std::ptrdiff_t>(offset));
+        std::fill_n(converted.hasData.begin() + static_cast<std::ptrdiff_t>(offset), mapped.samples.size(), true);
+        converted.clippedLow += mapped.clippedLow;
+        converted.clippedHigh += mapped.clippedHigh;
+        converted.withData += mapped.samples.size();
+    }
+    return converted;
+}
+
+bool HasDataThroughout(const Converted &converted, WindowSpan span)
+{
+    const auto first = converted.hasData.begin() + static_cast<std::ptrdiff_t>(span.start);
+    return std::all_of(first, first + static_cast<std::ptrdiff_t>(span.length), [](bool data) { return data; });
+}
+
+void CreateOutputDirectory(const std::filesystem::path &directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        throw ToolkitError("cannot create output directory " + directory.string() + ": " + error.message());
     }
 }
 
@@ -170,21 +230,30 @@ ConvertReport Convert(const ConvertOptions &options)
     ConvertReport report;
     report.source = ReadRecording(options);
     report.sourceSamples = report.source.samples.size();
-    const ConvertedSignal converted = ConvertSignal(report.source, options);
+    report.countsPerUnit = CountsPerUnit(options, report.source.units);
+    const Converted converted = ConvertRuns(report.source, options);
     report.source.samples.clear();
-    report.countsPerUnit = converted.countsPerUnit;
-    const FrontEndResult &mapped = converted.mapped;
-    report.convertedSamples = mapped.samples.size();
-    report.clippedLow = mapped.clippedLow;
-    report.clippedHigh = mapped.clippedHigh;
-    report.clippedFraction = mapped.ClippedFraction();
+    report.convertedSamples = converted.samples.size();
+    report.clippedLow = converted.clippedLow;
+    report.clippedHigh = converted.clippedHigh;
+    report.clippedFraction = converted.withData == 0 ? 0.0
+                                                     : static_cast<double>(converted.clippedLow + converted.clippedHigh) /
+                                                           static_cast<double>(converted.withData);
 
     const std::size_t step = options.step == 0 ? options.windowLength : options.step;
-    const std::vector<WindowSpan> spans = CutWindows(mapped.samples.size(), options.windowLength, step);
-    if (spans.empty()) {
-        throw ToolkitError("the recording has " + std::to_string(mapped.samples.size()) + " samples at " +
-                           std::to_string(options.targetRate) + " Hz, fewer than one window");
+    std::vector<WindowSpan> spans;
+    for (const WindowSpan span : CutWindows(converted.samples.size(), options.windowLength, step)) {
+        if (HasDataThroughout(converted, span)) {
+            spans.push_back(span);
+        } else {
+            ++report.windowsOverGaps;
+        }
     }
+    if (spans.empty()) {
+        throw ToolkitError("the recording has " + std::to_string(converted.withData) + " samples at " +
+                           std::to_string(options.targetRate) + " Hz between its gaps, fewer than one window");
+    }
+    CreateOutputDirectory(options.outputDirectory);
     WrittenFiles written;
     for (std::size_t index = 0; index < spans.size(); ++index) {
         const WindowSpan span = spans[index];
@@ -198,14 +267,14 @@ ConvertReport Convert(const ConvertOptions &options)
             entry.referenceBeats = windowReference.beats;
             entry.referenceBpm = windowReference.bpm;
         }
-        const auto first = mapped.samples.begin() + static_cast<std::ptrdiff_t>(span.start);
+        const auto first = converted.samples.begin() + static_cast<std::ptrdiff_t>(span.start);
         const std::filesystem::path path = options.outputDirectory / entry.file;
         written.Add(path);
         WriteEcgFile(path, std::vector<std::uint16_t>(first, first + static_cast<std::ptrdiff_t>(span.length)));
         report.windows.push_back(entry);
     }
     report.manifest = options.outputDirectory / (name + ".manifest.csv");
-    WriteManifest(report.manifest, report.windows);
+    WriteManifest(report.manifest, report.windows, report.windowsOverGaps);
     written.Keep();
     if (reference) {
         report.referenceBeats = reference->ticks.size();
@@ -221,6 +290,9 @@ std::string ConvertReportText(const ConvertReport &report)
                   report.source.channelName.c_str(), report.sourceSamples, report.source.rate,
                   static_cast<double>(report.sourceSamples) / report.source.rate, report.source.units.c_str());
     text += line;
+    for (const std::string &warning : report.source.warnings) {
+        text += "warning: " + warning + "\n";
+    }
     if (report.source.invalidSamples > 0) {
         std::snprintf(line, sizeof line, "invalid samples replaced by the previous value: %zu\n",
                       report.source.invalidSamples);
@@ -232,8 +304,9 @@ std::string ConvertReportText(const ConvertReport &report)
     std::snprintf(line, sizeof line, "clipped: %.4f %% (%zu below 0, %zu above 1023)\n",
                   100.0 * report.clippedFraction, report.clippedLow, report.clippedHigh);
     text += line;
-    std::snprintf(line, sizeof line, "windows: %zu of %zu samples, manifest %s\n", report.windows.size(),
-                  report.windows.empty() ? 0u : report.windows.front().samples, report.manifest.string().c_str());
+    std::snprintf(line, sizeof line, "windows: %zu of %zu samples, %zu skipped over gaps, manifest %s\n",
+                  report.windows.size(), report.windows.empty() ? 0u : report.windows.front().samples,
+                  report.windowsOverGaps, report.manifest.string().c_str());
     text += line;
     if (report.referenceBeats) {
         std::snprintf(line, sizeof line, "reference beats: %zu\n", *report.referenceBeats);

@@ -49,6 +49,7 @@ struct ConvertReport {
     double clippedFraction = 0.0;
     double countsPerUnit = 0.0;
     std::vector<ManifestEntry> windows;
+    std::size_t windowsOverGaps = 0;  // not cut: they would overlap a gap of the recording
     std::filesystem::path manifest;
     std::optional<std::size_t> referenceBeats;  // beats in the reference file
 };
@@ -69,7 +70,8 @@ struct ConvertedSignal {
 ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options);
 
 // Runs the conversion and writes the window files and the manifest
-// (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory. Throws
+// (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory, which it
+// creates when needed. A window that would overlap a gap is not cut. Throws
 // ToolkitError for unreadable or inconsistent input; then no file of this
 // run is left behind.
 ConvertReport Convert(const ConvertOptions &options);

@@ -31,9 +31,10 @@ std::size_t Count(const CsvTable &table, std::size_t row, std::size_t column)
 
 }  // namespace
 
-void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries)
+void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries,
+                   std::size_t windowsOverGaps)
 {
-    WriteFileAtomically(path, [&entries](std::ostream &stream) {
+    WriteFileAtomically(path, [&entries, windowsOverGaps](std::ostream &stream) {
         stream << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
         for (const ManifestEntry &entry : entries) {
             char numbers[160];
@@ -49,6 +50,9 @@ void WriteManifest(const std::filesystem::path &path, const std::vector<Manifest
                 stream << numbers;
             }
             stream << '\n';
+        }
+        if (windowsOverGaps > 0) {
+            stream << "# windows skipped because they would overlap a gap: " << windowsOverGaps << '\n';
         }
     });
 }

@@ -24,9 +24,11 @@ struct ManifestEntry {
 };
 
 // Columns file,start_sample,start_time_s,samples,rate_hz,reference_beats,
-// reference_bpm; the reference columns are empty when unknown. Written
-// atomically.
-void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries);
+// reference_bpm; the reference columns are empty when unknown. Windows left
+// out because they would overlap a gap are counted in a closing comment line.
+// Written atomically.
+void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries,
+                   std::size_t windowsOverGaps = 0);
 
 // Reads a manifest written by WriteManifest. ToolkitError on a missing column
 // or a bad value.
