@@ -8,9 +8,9 @@
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"qzkit: make synthetic recordings, convert recordings to the heart-rate tool's format, "
-                 "evaluate the estimator against reference beats, run the heart-rate-meter test battery, make "
-                 "and check constants files, and draw pictures of a run."};
+    CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
+                 "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
+                 "test battery, make and check constants files, and draw pictures of a run."};
     app.require_subcommand(1);
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
