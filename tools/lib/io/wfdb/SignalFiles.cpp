@@ -206,7 +206,7 @@ std::vector<SignalSamples> SignalFiles::Read(const std::vector<std::size_t> &sig
     }
     std::map<const Group *, std::vector<std::int32_t>> streams;
     for (const auto &[group, skew] : reach) {
-        streams[group] = ReadGroup(*group, from, to - from + skew);
+        streams[group] = ReadGroup(*group, from, std::min(to + skew, group->fileFrames) - from);
     }
     const bool whole = from == 0 && header_.sampleCount > 0 && to == static_cast<std::uint64_t>(header_.sampleCount);
     std::vector<SignalSamples> result;
