@@ -1,19 +1,15 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "QZ_Filters.h"
-#include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 #include "TestBuffers.h"
+#include "ToolRunner.h"
 
 namespace {
 
@@ -85,42 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RateCase{"RateAboveMinusOneTruncatesToZero", -100.0f, 0, 1023, 1, 0 | 0x400, false}),
     [](const ::testing::TestParamInfo<RateCase> &param) { return std::string(param.param.name); });
 
-TEST(IntervalToBPM, ThreeByteFourMillisecondsGives125)
-{
-    qztest::ResetState();
-    const BYTE bytes[3] = {0x12, 0x83, 0x3B};
-    HeartSampling.Period = hlp_convert24bitToFloat(bytes);
-    HeartSampling.MaxBPM = 240;
-    const UINT16 interval = 120;
-    UINT16 bpm = 0;
-    IntervalToBPM(&interval, &bpm, QI_PATTERN_0);
-    EXPECT_EQ(bpm, 125);
-}
-
-TEST(IntervalToBPM, LogLineShowsTheRateBeforeTheClamp)
-{
-    qztest::ResetState();
-    HeartSampling.Period = 1.0f / 64.0f;  // rate = 3840 / interval
-    HeartSampling.MaxBPM = 1023;
-    const UINT16 interval = 3;
-    UINT16 bpm = 0;
-    LogLevel = 3;
-    testing::internal::CaptureStdout();
-    IntervalToBPM(&interval, &bpm, QI_PATTERN_0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
-    LogLevel = 4;
-    testing::internal::CaptureStdout();
-    IntervalToBPM(&interval, &bpm, QI_PATTERN_0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Calculated BPM 1280 using a period of 0.015625\n");
-    EXPECT_EQ(bpm, 1023);
-
-    HeartSampling.Period = 0.0f;
-    testing::internal::CaptureStdout();
-    IntervalToBPM(&interval, &bpm, QI_PATTERN_0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Calculated BPM 65535 using a period of 0.000000\n");
-}
-
 // ---- GetBPM ----
 
 // Runs each test in a fresh directory, since GetBPM always writes
@@ -130,12 +90,6 @@ protected:
     void SetUp() override
     {
         qztest::ResetState();
-        previousDirectory = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "qz_beatrate_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-        std::filesystem::current_path(directory);
-
         CalcHeart_BufferLength = 1875;
         CalcHeart_SampleCount = 1500;
         HeartSampling.Period = kPeriod128;
@@ -145,12 +99,6 @@ protected:
         CalcHeart_BufferMedian = 5;
         Tegrun = 70000;
         Filter.set(FilterBits::BeatClassifyingMethod, 3);
-    }
-
-    void TearDown() override
-    {
-        std::filesystem::current_path(previousDirectory);
-        std::filesystem::remove_all(directory);
     }
 
     // Peaks at `locs` with heights `heights` (100 each by default); the count
@@ -177,11 +125,7 @@ protected:
         return testing::internal::GetCapturedStdout();
     }
 
-    static std::vector<BYTE> Dump()
-    {
-        std::ifstream file("thresholdmethod.info", std::ios::binary);
-        return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    static std::vector<BYTE> Dump() { return qztest::ReadBytes("thresholdmethod.info"); }
 
     static std::vector<BYTE> Image(const new_tm_struct &record)
     {
@@ -193,8 +137,8 @@ protected:
     static bool Flag(FilterField field) { return Filter.isSet(field); }
 
     qztest::PackedBuffer buffer{std::vector<UINT16>(1500, 0)};
-    std::filesystem::path previousDirectory;
-    std::filesystem::path directory;
+    qztest::TempDir dir;
+    qztest::ScopedCwd cwd{dir.path()};
     UINT16 locations[QZ_MAX_PEAKS] = {};
     UINT16 min = 0;
     BYTE Peaks = 0;
@@ -214,14 +158,6 @@ TEST_F(GetBPMTest, NoPeaksIsABadMeasurementDumpedOnce)
     expected.Median = 5;
     expected.Tegur = 70000;
     EXPECT_EQ(Dump(), Image(expected));
-}
-
-TEST_F(GetBPMTest, NoPeaksLineNeedsLogLevelFour)
-{
-    LogLevel = 4;
-    testing::internal::CaptureStdout();
-    Run({});
-    EXPECT_EQ(Occurrences(testing::internal::GetCapturedStdout(), "Found no peaks\n"), 1u);
 }
 
 TEST_F(GetBPMTest, OnePeakReportsOnePerMinuteWithQI3WhateverTheLimits)

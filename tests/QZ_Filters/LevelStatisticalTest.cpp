@@ -37,71 +37,44 @@ protected:
 
 using LevelBasedTest = ClassificationMethodTest;
 
-TEST_F(LevelBasedTest, SortsPeaksIntoHighMiddleAndLow)
+struct LevelCase {
+    std::vector<UINT16> heights, locs;
+    UINT16 interval, high, low;  // returned interval, both thresholds
+    UINT32 highBucket, middleBucket, lowBucket;
+    UINT16 qi;
+    BYTE peaksLeft;
+};
+
+class LevelBasedCaseTest : public ClassificationMethodTest, public ::testing::WithParamInterface<LevelCase> {};
+
+TEST_P(LevelBasedCaseTest, SortsByHeightAndAveragesTheHighPeaks)
 {
-    SetPeaks({100, 70, 50, 20}, {100, 300, 500, 700});
-    EXPECT_EQ(LevelBased(), 200);
-    EXPECT_EQ(tm2.HighPeakThreshold, 66);
-    EXPECT_EQ(tm2.LowPeakThreshold, 30);
-    EXPECT_EQ(tm2.HighBucket, 0b0011u);
-    EXPECT_EQ(tm2.MiddleBucket, 0b0100u);
-    EXPECT_EQ(tm2.LowBucket, 0b1000u);
-    EXPECT_EQ(tm2.QI, QI_PATTERN_2);
-    EXPECT_EQ(Peaks, 2);  // the high peaks, not the detected ones
+    const LevelCase &c = GetParam();
+    SetPeaks(c.heights, c.locs);
+    EXPECT_EQ(LevelBased(), c.interval);
+    EXPECT_EQ(tm2.HighPeakThreshold, c.high);
+    EXPECT_EQ(tm2.LowPeakThreshold, c.low);
+    EXPECT_EQ(tm2.HighBucket, c.highBucket);
+    EXPECT_EQ(tm2.MiddleBucket, c.middleBucket);
+    EXPECT_EQ(tm2.LowBucket, c.lowBucket);
+    EXPECT_EQ(tm2.QI, c.qi);
+    EXPECT_EQ(Peaks, c.peaksLeft);  // the high peaks, not the detected ones
 }
 
-TEST_F(LevelBasedTest, CrossedThresholdsMakeEveryPeakHigh)
-{
-    SetPeaks({100, 50, 80}, {100, 301, 503});
-    EXPECT_EQ(LevelBased(), 201);  // (503 - 100) / 2
-    EXPECT_EQ(tm2.HighPeakThreshold, 50);
-    EXPECT_EQ(tm2.LowPeakThreshold, 50);
-    EXPECT_EQ(tm2.HighBucket, 0b111u);
-    EXPECT_EQ(tm2.QI, QI_PATTERN_1);
-    EXPECT_EQ(Peaks, 3);
-}
-
-TEST_F(LevelBasedTest, ThresholdValuesThemselvesAreHighAndLow)
-{
-    SetPeaks({100, 66, 30, 20}, {100, 200, 300, 400});
-    LevelBased();
-    EXPECT_EQ(tm2.HighBucket, 0b0011u);
-    EXPECT_EQ(tm2.LowBucket, 0b1100u);
-    EXPECT_EQ(tm2.MiddleBucket, 0u);
-    EXPECT_EQ(tm2.QI, QI_PATTERN_1);
-}
-
-TEST_F(LevelBasedTest, OneHighPeakLeftIsQI3WithoutInterval)
-{
-    SetPeaks({100, 44}, {100, 300});  // thresholds 66 and 66: the 44 is low
-    EXPECT_EQ(LevelBased(), 0);
-    EXPECT_EQ(tm2.QI, QI_PATTERN_3);
-    EXPECT_EQ(Peaks, 1);
-
-    SetPeaks({100, 45}, {100, 300});  // 66 < 67: both collapse to 45
-    EXPECT_EQ(LevelBased(), 200);
-    EXPECT_EQ(tm2.HighPeakThreshold, 45);
-    EXPECT_EQ(tm2.QI, QI_PATTERN_1);
-}
-
-TEST_F(LevelBasedTest, AveragesFromFirstToLastHighPeakAndLogsEach)
-{
-    SetPeaks({10, 100, 30, 100, 100}, {50, 100, 200, 300, 400});
-    LogLevel = 4;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(LevelBased(), 150);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Calculating.. High Peak 1 is detected peak 2 at location 100\n"
-              "Calculating.. High Peak 2 is detected peak 4 at location 300\n"
-              "Calculating.. High Peak 3 is detected peak 5 at location 400\n");
-    EXPECT_EQ(Peaks, 3);
-
-    LogLevel = 3;
-    SetPeaks({10, 100, 30, 100, 100}, {50, 100, 200, 300, 400});
-    testing::internal::CaptureStdout();
-    LevelBased();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LevelBasedCaseTest,
+    ::testing::Values(
+        LevelCase{{100, 70, 50, 20}, {100, 300, 500, 700}, 200, 66, 30, 0b0011, 0b0100, 0b1000, QI_PATTERN_2, 2},
+        // Thresholds 66 and 75 cross: both collapse to the smallest height.
+        LevelCase{{100, 50, 80}, {100, 301, 503}, 201, 50, 50, 0b111, 0, 0, QI_PATTERN_1, 3},
+        // The threshold values themselves are high and low.
+        LevelCase{{100, 66, 30, 20}, {100, 200, 300, 400}, 100, 66, 30, 0b0011, 0, 0b1100, QI_PATTERN_1, 2},
+        // One high peak left: QI 3 without an interval.
+        LevelCase{{100, 44}, {100, 300}, 0, 66, 66, 0b01, 0, 0b10, QI_PATTERN_3, 1},
+        LevelCase{{100, 45}, {100, 300}, 200, 45, 45, 0b11, 0, 0, QI_PATTERN_1, 2},
+        // From the first to the last high peak: (400 - 100) / 2.
+        LevelCase{{10, 100, 30, 100, 100}, {50, 100, 200, 300, 400}, 150, 66, 15, 0b11010, 0b00100, 0b00001,
+                  QI_PATTERN_2, 3}));
 
 TEST_F(LevelBasedTest, UsesAllTwentyFiveBits)
 {

@@ -39,38 +39,6 @@ std::vector<UINT16> Reference(const std::vector<UINT16> &x)
     return out;
 }
 
-TEST_F(MovingAverageTest, WindowTrailsTheSampleWritten)
-{
-    struct Case {
-        const char *name;
-        std::size_t at;
-        UINT16 value;
-        std::vector<UINT16> expected;  // from sample `at` on; all others 0
-    };
-    const Case cases[] = {
-        // The first window holds six nines: four copies, the first group, and the first group again.
-        {"first sample 9", 0, 9, {6, 5, 4, 3, 2, 1, 1, 1, 1}},
-        {"impulse of 90", 301, 90, {10, 10, 10, 10, 10, 10, 10, 10, 10}},
-        {"sum 17 rounds down", 301, 17, std::vector<UINT16>(9, 1)},
-        {"sum 26 rounds down", 301, 26, std::vector<UINT16>(9, 2)},
-    };
-    for (const auto &c : cases) {
-        std::vector<UINT16> samples(600, 0);
-        samples[c.at] = c.value;
-        std::vector<UINT16> expected(600, 0);
-        std::copy(c.expected.begin(), c.expected.end(), expected.begin() + static_cast<long>(c.at));
-        EXPECT_EQ(Average(samples), expected) << c.name;
-    }
-}
-
-TEST_F(MovingAverageTest, ConstantBufferAndUnreadLastGroup)
-{
-    EXPECT_EQ(Average(std::vector<UINT16>(1500, 613)), std::vector<UINT16>(1500, 613));
-    std::vector<UINT16> samples(1500, 0);
-    std::fill(samples.end() - 4, samples.end(), 1023);
-    EXPECT_EQ(Average(samples), std::vector<UINT16>(1500, 0));
-}
-
 TEST_F(MovingAverageTest, RandomBuffersMatchClosedForm)
 {
     for (const std::size_t count : {std::size_t{600}, std::size_t{1500}}) {

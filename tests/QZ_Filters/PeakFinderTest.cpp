@@ -174,13 +174,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, VariableFirstBaseTest,
                                            FirstBaseCase{20, 40, 1}, FirstBaseCase{20, 39, 0},
                                            FirstBaseCase{21, 22, 1}));
 
-TEST_F(PeakFinderTest, ThresholdZeroOpensOnTheFirstRisingSample)
-{
-    EXPECT_EQ(Find(Signal({0, 0, 0, 1, 2, 0}, 0), 0), 1);
-    EXPECT_EQ(locations[0], 5);
-    EXPECT_EQ(PeakValues[0], 2);
-}
-
 TEST_F(PeakFinderTest, PeaksBeyondTheTwentyFifthAreCountedButNotStored)
 {
     std::vector<UINT16> samples(kRecord, 0);

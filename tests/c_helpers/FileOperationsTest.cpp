@@ -70,21 +70,4 @@ TEST_F(FileOperations, UnopenableNamesGiveZero)
     EXPECT_EQ(hlp_writeBinaryDataFile(huge.c_str(), ".out", words, 43, 2), 0);
 }
 
-TEST_F(FileOperations, LogLineFromLevelThreeBeforeTheOpen)
-{
-    BYTE bytes[31];
-    LogLevel = 2;
-    testing::internal::CaptureStdout();
-    (void)hlp_readBinaryDataFile("missing", ".bin", bytes, 31, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
-    LogLevel = 3;
-    const std::string longName(5000, 'n');
-    testing::internal::CaptureStdout();
-    (void)hlp_readBinaryDataFile("missing", ".bin", bytes, 31, 1);
-    (void)hlp_writeBinaryDataFile(longName.c_str(), ".out", bytes, 43, 2);
-    const std::string out = qztest::MaskAddresses(testing::internal::GetCapturedStdout());
-    EXPECT_EQ(out, "Reading ADDRESS\t1\t31\tmissing.bin\nWriting ADDRESS\t2\t43\t" + longName + ".out\n");
-}
-
 }  // namespace

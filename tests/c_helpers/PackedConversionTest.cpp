@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "QZ_Filters/PackedGroup.h"
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 #include "TestBuffers.h"
@@ -49,42 +48,6 @@ TEST(PackedConversion, UnpackInvertsPackModulo1024)
             ASSERT_EQ(unpacked[i], words[i] % 1024) << "sample " << i;
         }
     }
-}
-
-TEST(PackedConversion, LastSampleOfFullRecordLivesInLastGroup)
-{
-    std::vector<UINT16> words(1500, 0);
-    words[1499] = 0x2AB;  // low byte AB, high pair 10
-    qztest::PackedBuffer buffer(words);
-    EXPECT_EQ(buffer.bytes[1870], 0xAB);
-    EXPECT_EQ(buffer.bytes[1874], 0x80);  // pair at bits 6-7
-    for (std::size_t i = 0; i < 1870; ++i) {
-        ASSERT_EQ(buffer.bytes[i], 0) << i;
-    }
-}
-
-TEST(PackedGroup, RewritingAGroupWithItsOwnValuesChangesNothing)
-{
-    qztest::PackedBuffer buffer(qztest::RandomSamples(1500, 3));
-    const auto before = buffer.bytes;
-    for (UINT16 index = 0; index < CalcHeart_BufferLength;) {
-        UINT16 samples[4];
-        ReadGroup(buffer.data(), index, samples);
-        WriteGroupBack(buffer.data(), index, samples);
-    }
-    EXPECT_EQ(buffer.bytes, before);
-}
-
-TEST(PackedGroup, OutOfRangeValueDoesNotDisturbItsNeighbours)
-{
-    std::vector<BYTE> bytes(5, 0);
-    const UINT16 values[4] = {1, 0xFFFF, 3, 4};
-    WriteGroupAt(bytes.data(), 0, values);
-    UINT16 back[4];
-    ReadGroupAt(bytes.data(), 0, back);
-    EXPECT_EQ(back[0], 1);
-    EXPECT_EQ(back[2], 3);
-    EXPECT_EQ(back[3], 4);
 }
 
 }  // namespace

@@ -91,10 +91,6 @@ TEST(ConstantsImage, EveryFieldFromItsOffset)
     EXPECT_EQ(record.HPFConstantsB[0], 255);
     EXPECT_EQ(record.HPFConstantsB[1], 3);
     EXPECT_EQ(record.ContDelayCycles, 0xABCD);
-
-    sampling_frequency_struct again{};
-    hlp_convertSamplingTo64bitFloat(image, &again);
-    EXPECT_EQ(std::memcmp(&record, &again, sizeof record), 0);
 }
 
 }  // namespace
