@@ -63,14 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RateCase{"AtMinAccepted", kPeriod128, 60, 120, 128, 60 | 0x400, false},
                       RateCase{"BelowMinKeepsRate", kPeriod128, 60, 120, 130, 59 | kQI3, true},
                       RateCase{"AboveMaxKeepsRate", kPeriod128, 60, 120, 63, 121 | kQI3, true},
-                      RateCase{"MinAboveMaxRejectsAll", kPeriod128, 200, 100, 64, 120 | kQI3, true},
                       RateCase{"ClampedTo1023Accepted", kPeriod128, 0, 1023, 5, 1023 | 0x400, false},
-                      RateCase{"ClampedTo1023Rejected", kPeriod128, 30, 240, 5, 1023 | kQI3, true},
                       RateCase{"TruncatesNearest004To124", 0.004f, 30, 240, 120, 124 | 0x400, false},
                       // A zero period gives an infinite rate: it saturates
                       // instead of reading as BPM 0.
                       RateCase{"InfiniteRateSaturates", 0.0f, 0, 1023, 10, 1023 | 0x400, false},
-                      RateCase{"InfiniteRateRejected", 0.0f, 30, 240, 10, 1023 | kQI3, true},
                       // 3932160 would wrap to exactly 0 modulo 65536.
                       RateCase{"HugeRateSaturates", kTiny, 0, 1023, 1, 1023 | 0x400, false},
                       RateCase{"NegativeRateSaturates", -kPeriod128, 0, 1023, 64, 1023 | 0x400, false},
@@ -188,70 +185,58 @@ TEST_F(GetBPMTest, MoreThan25PeaksUseTheFirst25)
     EXPECT_EQ(tm2.MinPeak, 150);
 }
 
-TEST_F(GetBPMTest, PeaksAtTheSameLocationSpanTheWholeRecord)
-{
-    EXPECT_EQ(Run({1000, 1000}), 5 | kQI3);  // 7680 / 1499 = 5.1, below MinBPM
-    EXPECT_EQ(Peak[0].Interval, 1499);
-    EXPECT_TRUE(Flag(FilterBits::BadMeasurement));
-}
-
-struct TwoPeakCase {
-    UINT16 first;
-    UINT16 second;
+// Each run starts with the template and bad-measurement flags set: GetBPM
+// clears them first. `min` receives the interval used, or the tail after two peaks.
+struct GetBPMCase {
+    const char *name;
+    UINT16 method;
+    std::vector<UINT16> locs, heights;
+    UINT16 word;
     bool classified;
-    UINT16 expectedWord;  // when the single interval is used
+    UINT16 min;
 };
 
-class TwoPeakTailTest : public GetBPMTest, public ::testing::WithParamInterface<TwoPeakCase> {};
+class GetBPMCaseTest : public GetBPMTest, public ::testing::WithParamInterface<GetBPMCase> {};
 
-TEST_P(TwoPeakTailTest, SingleIntervalUnlessMoreThan1Point2IntervalsRemain)
+TEST_P(GetBPMCaseTest, PicksTheIntervalAndItsQuality)
 {
-    const TwoPeakCase c = GetParam();
-    const UINT16 word = Run({c.first, c.second});
-    EXPECT_EQ(min, 1500 - c.second);
-    EXPECT_EQ(Flag(FilterBits::UseTemplateMatch), c.classified);
-    if (!c.classified) {
-        EXPECT_EQ(word, c.expectedWord);
-    }
-}
-
-// Interval 50: 1.2f x 50 lies just above 60. Interval 55: 1.2f x 55 is
-// exactly 66 in single precision, and a tail of exactly that is not more.
-INSTANTIATE_TEST_SUITE_P(Boundary, TwoPeakTailTest,
-                         ::testing::Values(TwoPeakCase{1390, 1440, false, 153}, TwoPeakCase{1389, 1439, true, 0},
-                                           TwoPeakCase{1440, 1490, false, 153}, TwoPeakCase{1379, 1434, false, 139},
-                                           TwoPeakCase{1378, 1433, true, 0}));
-
-TEST_F(GetBPMTest, RegularityBoundaryIsExactlyFourFifths)
-{
-    EXPECT_EQ(Run({100, 140, 190}), 170);  // 40 / 50 in float lies just above 0.8: average 45
-    EXPECT_FALSE(Flag(FilterBits::UseTemplateMatch));
-    EXPECT_EQ(min, 45);
-
-    Run({100, 139, 189});  // 39 / 50
-    EXPECT_TRUE(Flag(FilterBits::UseTemplateMatch));
-}
-
-TEST_F(GetBPMTest, AverageIntervalUsesOnlyFirstAndLastAndTruncates)
-{
-    const std::string log = RunLogged({10, 52, 100});
-    EXPECT_EQ(min, 45);
-    EXPECT_EQ(Occurrences(log, "More than 3 peaks, using average interval\n"), 1u);
-    EXPECT_EQ(Occurrences(log, "thresholdmethod.info"), 1u);
-    Run({10, 55, 100});
-    EXPECT_EQ(min, 45);
-    Run({0, 10, 21});
-    EXPECT_EQ(min, 10);
-}
-
-TEST_F(GetBPMTest, StartClearsTheTemplateAndBadFlags)
-{
+    const GetBPMCase &c = GetParam();
+    Filter.set(FilterBits::BeatClassifyingMethod, c.method);
     Filter.set(FilterBits::UseTemplateMatch, 1);
     Filter.set(FilterBits::BadMeasurement, 1);
-    EXPECT_EQ(Run({1390, 1440}), 153);
-    EXPECT_FALSE(Flag(FilterBits::UseTemplateMatch));
-    EXPECT_FALSE(Flag(FilterBits::BadMeasurement));
+    EXPECT_EQ(Run(c.locs, c.heights), c.word);
+    EXPECT_EQ(Flag(FilterBits::UseTemplateMatch), c.classified);
+    if (!c.classified) {  // a method's QI 3 is no bad measurement
+        EXPECT_EQ(Flag(FilterBits::BadMeasurement), (c.word & kQI3) == kQI3);
+    }
+    EXPECT_EQ(min, c.min);
 }
+
+// Rates are 7680 / interval. Two peaks: the single interval unless more than
+// 1.2 intervals remain (1.2f x 50 lies just above 60; 1.2f x 55 is exactly 66,
+// and a tail of exactly that is not more). Three or more: the average from
+// first to last unless the shortest is below 0.8 of the longest (40 / 50 in
+// float lies just above). The statistical method (3) grades a signal sum of
+// 70000 as implausible: QI 3. A rate above 240 is QI 3 too.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GetBPMCaseTest,
+    ::testing::Values(GetBPMCase{"SameLocationSpansTheRecord", 3, {1000, 1000}, {}, 5 | kQI3, false, 500},
+                      GetBPMCase{"TailOf60", 3, {1390, 1440}, {}, 153, false, 60},
+                      GetBPMCase{"TailOf61", 3, {1389, 1439}, {}, 153 | kQI3, true, 61},
+                      GetBPMCase{"TailOf10", 3, {1440, 1490}, {}, 153, false, 10},
+                      GetBPMCase{"TailOfExactly66", 3, {1379, 1434}, {}, 139, false, 66},
+                      GetBPMCase{"TailOf67", 3, {1378, 1433}, {}, 139 | kQI3, true, 67},
+                      GetBPMCase{"JustRegular", 3, {100, 140, 190}, {}, 170, false, 45},
+                      GetBPMCase{"JustIrregular", 3, {100, 139, 189}, {}, 174 | kQI3, true, 39},
+                      GetBPMCase{"AverageTruncates", 3, {10, 52, 100}, {}, 170, false, 45},
+                      GetBPMCase{"AverageIgnoresTheMiddle", 3, {10, 55, 100}, {}, 170, false, 45},
+                      GetBPMCase{"AverageOfTenAndEleven", 3, {0, 10, 21}, {}, 768 | kQI3, false, 10},
+                      // Level-based (2): one high peak left gives BPM 2 with QI 3.
+                      GetBPMCase{"LevelBasedOneHighPeak", 2, {100, 300}, {100, 44}, 2 | kQI3, true, 1200},
+                      GetBPMCase{"LevelBasedBothHigh", 2, {100, 300}, {100, 45}, 38 | 0x400, true, 1200},
+                      // Template matching on a flat record: candidate 0 wins with QI 2.
+                      GetBPMCase{"TemplateOnAFlatRecord", 1, {100, 300}, {}, 38 | 0x800, true, 1200}),
+    [](const ::testing::TestParamInfo<GetBPMCase> &param) { return std::string(param.param.name); });
 
 TEST_F(GetBPMTest, ClassificationPathLogsAndDumpsTwice)
 {
@@ -273,32 +258,6 @@ TEST_F(GetBPMTest, EveryOtherMethodValueSelectsTheStatisticalMethod)
         Filter.set(FilterBits::BeatClassifyingMethod, method);
         EXPECT_EQ(Run({100, 300}, {100, 44}), 3072) << method;
     }
-}
-
-TEST_F(GetBPMTest, LevelBasedWithOneHighPeakReportsBpm2WithQI3)
-{
-    Filter.set(FilterBits::BeatClassifyingMethod, 2);
-    EXPECT_EQ(Run({100, 300}, {100, 44}), 3074);
-    EXPECT_EQ(Peaks, 1);
-    EXPECT_EQ(Dump(), Image(tm2));
-    EXPECT_EQ(tm2.HighPeakThreshold, 66);
-}
-
-TEST_F(GetBPMTest, MethodIntervalIsConvertedUnderTheMethodQuality)
-{
-    Filter.set(FilterBits::BeatClassifyingMethod, 2);
-    EXPECT_EQ(Run({100, 300}, {100, 45}), 38 | 0x400);  // both high: 7680 / 200 = 38.4
-
-    // Template matching on a flat record: every quality is 0, candidate 0
-    // wins with confidence 1 and QI 2.
-    Filter.set(FilterBits::BeatClassifyingMethod, 1);
-    EXPECT_EQ(Run({100, 300}), 38 | 0x800);
-    EXPECT_EQ(Filter.get(FilterBits::ConfidenceLevel), 1);
-
-    // Outside the limits the method's QI gives way to QI 3.
-    HeartSampling.MinBPM = 39;
-    EXPECT_EQ(Run({100, 300}), 38 | kQI3);
-    EXPECT_TRUE(Flag(FilterBits::BadMeasurement));
 }
 
 }  // namespace

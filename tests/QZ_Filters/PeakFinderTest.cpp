@@ -1,5 +1,9 @@
+// FindPeaks on made-up signals: where a peak opens and closes with either
+// threshold, what is stored and counted, and the open peak at the end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "QZ_Filters.h"
@@ -9,203 +13,106 @@ namespace {
 
 constexpr UINT16 kRecord = 1500;
 
-// A zero baseline of `count` samples with `values` written from `start` on.
+// `count` samples of `fill` with `values` written from `start` on.
 std::vector<UINT16> Signal(std::vector<UINT16> values, std::size_t start, std::size_t count = kRecord,
                            UINT16 fill = 0)
 {
     std::vector<UINT16> samples(count, fill);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        samples[start + k] = values[k];
+    std::copy(values.begin(), values.end(), samples.begin() + static_cast<long>(start));
+    return samples;
+}
+
+// Spikes of `value + k` at first + k * step, on zeros.
+std::vector<UINT16> Spikes(std::size_t count, std::size_t first, std::size_t step, UINT16 value, bool rising)
+{
+    std::vector<UINT16> samples(kRecord, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        samples[first + k * step] = static_cast<UINT16>(value + (rising ? k : 0));
     }
     return samples;
 }
 
-class PeakFinderTest : public ::testing::Test {
+// A rise to 100 at one-based position `top`, then 50 (never closing) to the end.
+std::vector<UINT16> OpenAtEnd(std::size_t count, std::size_t top)
+{
+    std::vector<UINT16> samples = Signal({30, 60, 100}, top - 3, count, 0);
+    std::fill(samples.begin() + static_cast<long>(top), samples.end(), 50);
+    return samples;
+}
+
+std::vector<UINT16> Every(std::size_t count, UINT16 first, UINT16 step)
+{
+    std::vector<UINT16> values;
+    for (std::size_t k = 0; k < count; ++k) {
+        values.push_back(static_cast<UINT16>(first + k * step));
+    }
+    return values;
+}
+
+struct PeakCase {
+    const char *name;
+    std::vector<UINT16> samples;
+    UINT16 threshold;
+    bool variable;
+    BYTE count;
+    std::vector<UINT16> locations, values;  // every stored entry; the rest are 0
+};
+
+class PeakFinderTest : public ::testing::TestWithParam<PeakCase> {
 protected:
     void SetUp() override { qztest::ResetState(); }
-
-    BYTE Find(const std::vector<UINT16> &samples, UINT16 threshold, bool variableThreshold = false)
-    {
-        qztest::PackedBuffer buffer(samples);
-        Filter.set(FilterBits::VariablePeakThreshold, variableThreshold ? 1u : 0u);
-        range = threshold;
-        return FindPeaks(buffer.data(), &range, locations);
-    }
-
-    UINT16 range = 0;
-    UINT16 locations[QZ_MAX_PEAKS] = {};
 };
 
-TEST_F(PeakFinderTest, ZerosGiveNoPeaksAndClearBothTables)
+TEST_P(PeakFinderTest, CountsAndStoresEachPeakTop)
 {
-    for (unsigned k = 0; k < QZ_MAX_PEAKS; ++k) {
-        locations[k] = 77;
-        PeakValues[k] = 88;
-    }
-    EXPECT_EQ(Find(std::vector<UINT16>(kRecord, 0), 20), 0);
-    for (unsigned k = 0; k < QZ_MAX_PEAKS; ++k) {
-        EXPECT_EQ(locations[k], 0) << k;
-        EXPECT_EQ(PeakValues[k], 0) << k;
-    }
-}
-
-TEST_F(PeakFinderTest, SingleHumpOpensAtThresholdAboveBaselineAndClosesNearZero)
-{
-    // The 10 stands only 10 above the baseline 0; the 30 opens the peak.
-    EXPECT_EQ(Find(Signal({10, 30, 60, 100, 60, 30, 5, 0}, 47), 20), 1);
-    EXPECT_EQ(locations[0], 51);
-    EXPECT_EQ(PeakValues[0], 100);
-    EXPECT_EQ(locations[1], 0);
-    EXPECT_EQ(Filter.get(FilterBits::Searching), 1);
-}
-
-TEST_F(PeakFinderTest, HumpClosesOnlyWhenItFallsToSeven)
-{
-    for (const UINT16 level : std::vector<UINT16>{7, 8}) {
-        std::vector<UINT16> samples = Signal({10, 30, 60, 100, 60, 30}, 47, kRecord, level);
-        for (std::size_t n = 0; n < 47; ++n) {
-            samples[n] = 0;
-        }
-        const bool closes = level == 7;
-        EXPECT_EQ(Find(samples, 20), closes ? 1 : 0) << level;
-        EXPECT_EQ(locations[0], 51);
-        EXPECT_EQ(PeakValues[0], 100);
-        EXPECT_EQ(Filter.get(FilterBits::Searching), closes ? 1 : 0);
+    const PeakCase &c = GetParam();
+    qztest::PackedBuffer buffer(c.samples);
+    Filter.set(FilterBits::VariablePeakThreshold, c.variable ? 1u : 0u);
+    UINT16 locations[QZ_MAX_PEAKS];
+    std::fill(std::begin(locations), std::end(locations), 77);
+    std::fill(std::begin(PeakValues), std::end(PeakValues), 88);
+    EXPECT_EQ(FindPeaks(buffer.data(), &c.threshold, locations), c.count);
+    for (std::size_t k = 0; k < QZ_MAX_PEAKS; ++k) {
+        EXPECT_EQ(locations[k], k < c.locations.size() ? c.locations[k] : 0) << k;
+        EXPECT_EQ(PeakValues[k], k < c.values.size() ? c.values[k] : 0) << k;
     }
 }
 
-TEST_F(PeakFinderTest, RiseBelowTheBaselineNeitherOpensNorLowersIt)
-{
-    // The search base is 8: rising samples below it never open a peak and
-    // never pull the base down, so the 25 stands only 17 above it.
-    EXPECT_EQ(Find(Signal({3, 5, 6, 25}, 0), 20), 0);
-    EXPECT_EQ(locations[0], 0);
-}
-
-struct OpenPeakCase {
-    UINT16 sampleCount;
-    UINT16 topLocation;  // one-based
-    BYTE expectedCount;
-};
-
-class OpenPeakAtEndTest : public PeakFinderTest, public ::testing::WithParamInterface<OpenPeakCase> {};
-
-TEST_P(OpenPeakAtEndTest, CountedOnlyWhenTopIsWithinFourteenOfTheEnd)
-{
-    const OpenPeakCase c = GetParam();
-    // Rise to 100 at the top, then stay at 50 (never closing) to the end.
-    std::vector<UINT16> samples(c.sampleCount, 0);
-    const std::size_t top = c.topLocation - 1u;
-    samples[top - 2] = 30;
-    samples[top - 1] = 60;
-    samples[top] = 100;
-    for (std::size_t n = top + 1; n < c.sampleCount; ++n) {
-        samples[n] = 50;
-    }
-    EXPECT_EQ(Find(samples, 20), c.expectedCount);
-    EXPECT_EQ(locations[0], c.topLocation);
-    EXPECT_EQ(PeakValues[0], 100);
-}
-
-INSTANTIATE_TEST_SUITE_P(Boundary, OpenPeakAtEndTest,
-                         ::testing::Values(OpenPeakCase{1500, 1486, 1}, OpenPeakCase{1500, 1485, 0},
-                                           OpenPeakCase{1500, 1500, 1}, OpenPeakCase{600, 586, 1},
-                                           OpenPeakCase{600, 585, 0}));
-
-TEST_F(PeakFinderTest, VariableThresholdNeverCountsAnOpenPeakAtTheEnd)
-{
-    std::vector<UINT16> samples(kRecord, 50);
-    samples[0] = 0;
-    samples[1] = 0;
-    samples[kRecord - 1] = 100;
-    EXPECT_EQ(Find(samples, 20, true), 0);
-    EXPECT_EQ(locations[0], kRecord);
-}
-
-TEST_F(PeakFinderTest, FlatTopRecordsItsFirstSample)
-{
-    EXPECT_EQ(Find(Signal({30, 100, 100, 100, 30, 0}, 200), 20), 1);
-    EXPECT_EQ(locations[0], 202);
-    EXPECT_EQ(PeakValues[0], 100);
-}
-
-TEST_F(PeakFinderTest, VariableThresholdOpensOnTheFirstSampleAndClosesOnAFallOfTheThreshold)
-{
-    // bottom starts at 100 - 20 = 80, so the rising start opens at sample 0.
-    EXPECT_EQ(Find(Signal({100, 101}, 0, kRecord, 81), 20, true), 1);
-    EXPECT_EQ(locations[0], 2);
-    EXPECT_EQ(PeakValues[0], 101);
-    EXPECT_EQ(locations[1], 0);
-}
-
-TEST_F(PeakFinderTest, VariableThresholdMeasuresTheNextRiseFromWhereThePeakClosed)
-{
-    // Closes at 600 (100 below the top 700); the base follows the fall to
-    // 520, so the 600 after it (80 up) opens nothing, and the 610 that
-    // stands 110 above the next low opens the second peak, far above 7.
-    const std::vector<UINT16> samples =
-        Signal({500, 500, 600, 700, 650, 600, 550, 520, 600, 500, 610}, 0, kRecord, 610);
-    EXPECT_EQ(Find(samples, 100, true), 1);
-    EXPECT_EQ(locations[0], 4);
-    EXPECT_EQ(PeakValues[0], 700);
-    EXPECT_EQ(locations[1], 11);
-    EXPECT_EQ(PeakValues[1], 610);
-    EXPECT_EQ(locations[2], 0);
-}
-
-struct FirstBaseCase {
-    UINT16 first;
-    UINT16 second;
-    BYTE expectedCount;
-};
-
-class VariableFirstBaseTest : public PeakFinderTest, public ::testing::WithParamInterface<FirstBaseCase> {};
-
-// The first base is sample 0 minus the threshold (20) when sample 0 exceeds
-// it, otherwise sample 0 itself.
-TEST_P(VariableFirstBaseTest, OpensOnlyAThresholdAboveTheFirstBase)
-{
-    const FirstBaseCase c = GetParam();
-    EXPECT_EQ(Find(Signal({c.first, c.second, 0}, 0), 20, true), c.expectedCount);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, VariableFirstBaseTest,
-                         ::testing::Values(FirstBaseCase{15, 35, 1}, FirstBaseCase{15, 34, 0},
-                                           FirstBaseCase{20, 40, 1}, FirstBaseCase{20, 39, 0},
-                                           FirstBaseCase{21, 22, 1}));
-
-TEST_F(PeakFinderTest, PeaksBeyondTheTwentyFifthAreCountedButNotStored)
-{
-    std::vector<UINT16> samples(kRecord, 0);
-    for (UINT16 hump = 0; hump < 30; ++hump) {
-        samples[40u * hump + 10u] = static_cast<UINT16>(100u + hump);
-    }
-    EXPECT_EQ(Find(samples, 20), 30);
-    EXPECT_EQ(locations[0], 11);
-    EXPECT_EQ(locations[24], 40 * 24 + 11);
-    EXPECT_EQ(PeakValues[24], 124);
-}
-
-TEST_F(PeakFinderTest, CountSaturatesAt255)
-{
-    std::vector<UINT16> samples(kRecord, 0);
-    for (std::size_t n = 1; n < kRecord; n += 2) {
-        samples[n] = 50;
-    }
-    EXPECT_EQ(Find(samples, 20), 255);
-}
-
-TEST_F(PeakFinderTest, TouchesOnlyTheSearchingAndRisingBits)
-{
-    Filter.set(FilterBits::InPeak, 1);
-    Filter.set(FilterBits::UseTemplateMatch, 1);
-    Filter.set(FilterBits::ConfidenceLevel, 2);
-    Filter.set(FilterBits::BeatClassifyingMethod, 5);
-    Filter.set(FilterBits::DerivativeOrder, 2);
-    const UINT16 searchingAndRising = 0x0006;
-    const UINT16 before = static_cast<UINT16>(Filter.Filter | 0x0100);  // with the variable threshold
-    Find(Signal({30, 100, 30, 0}, 100), 20, true);
-    EXPECT_EQ(Filter.Filter & ~searchingAndRising, before & ~searchingAndRising);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Signals, PeakFinderTest,
+    ::testing::Values(
+        PeakCase{"Zeros", std::vector<UINT16>(kRecord, 0), 20, false, 0, {}, {}},
+        // The 10 stands only 10 above the baseline 0; the 30 opens, 5 closes.
+        PeakCase{"SingleHump", Signal({10, 30, 60, 100, 60, 30, 5, 0}, 47), 20, false, 1, {51}, {100}},
+        PeakCase{"StaysOpenAboveSeven", Signal({0, 10, 30, 60, 100, 60, 30}, 46, kRecord, 8), 20, false, 0, {51}, {100}},
+        PeakCase{"ClosesAtSeven", Signal({0, 10, 30, 60, 100, 60, 30}, 46, kRecord, 7), 20, false, 1, {51}, {100}},
+        // The search base is 8: a rise below it never pulls it down, so 25 is only 17 above.
+        PeakCase{"RiseBelowTheBaseline", Signal({3, 5, 6, 25}, 0), 20, false, 0, {}, {}},
+        PeakCase{"RiseOfTheThresholdAboveTheBaseline", Signal({28, 0}, 100), 20, false, 1, {101}, {28}},
+        PeakCase{"FlatTopKeepsItsFirstSample", Signal({30, 100, 100, 100, 30, 0}, 200), 20, false, 1, {202}, {100}},
+        // An open peak counts with the absolute threshold when its top is within 14 of the end.
+        PeakCase{"OpenAt1486", OpenAtEnd(1500, 1486), 20, false, 1, {1486}, {100}},
+        PeakCase{"OpenAt1485", OpenAtEnd(1500, 1485), 20, false, 0, {1485}, {100}},
+        PeakCase{"OpenAt1500", OpenAtEnd(1500, 1500), 20, false, 1, {1500}, {100}},
+        PeakCase{"OpenAt586Of600", OpenAtEnd(600, 586), 20, false, 1, {586}, {100}},
+        PeakCase{"OpenAt585Of600", OpenAtEnd(600, 585), 20, false, 0, {585}, {100}},
+        PeakCase{"VariableNeverCountsAnOpenPeak", Signal({100}, kRecord - 1, kRecord, 50), 20, true, 0, {1500}, {100}},
+        // The variable base starts at sample 0 minus the threshold, or at sample 0 itself.
+        PeakCase{"VariableOpensOnTheFirstSample", Signal({100, 101}, 0, kRecord, 81), 20, true, 1, {2}, {101}},
+        PeakCase{"VariableBase15", Signal({15, 35}, 0), 20, true, 1, {2}, {35}},
+        PeakCase{"VariableBase15Short", Signal({15, 34}, 0), 20, true, 0, {}, {}},
+        PeakCase{"VariableBase20", Signal({20, 40}, 0), 20, true, 1, {2}, {40}},
+        PeakCase{"VariableBase20Short", Signal({20, 39}, 0), 20, true, 0, {}, {}},
+        PeakCase{"VariableBase1", Signal({21, 22}, 0), 20, true, 1, {2}, {22}},
+        // Closes 100 below the top; the base follows the fall to 520, so the
+        // 600 after it opens nothing and the 610 opens the second peak.
+        PeakCase{"VariableMeasuresTheNextRiseFromTheClose",
+                 Signal({500, 500, 600, 700, 650, 600, 550, 520, 600, 500, 610}, 0, kRecord, 610), 100, true, 1,
+                 {4, 11}, {700, 610}},
+        PeakCase{"BeyondTheTwentyFifthOnlyCounted", Spikes(30, 10, 40, 100, true), 20, false, 30, Every(25, 11, 40),
+                 Every(25, 100, 1)},
+        PeakCase{"CountSaturatesAt255", Spikes(750, 1, 2, 50, false), 20, false, 255, Every(25, 2, 2),
+                 std::vector<UINT16>(25, 50)}),
+    [](const ::testing::TestParamInfo<PeakCase> &param) { return std::string(param.param.name); });
 
 }  // namespace

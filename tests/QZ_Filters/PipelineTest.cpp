@@ -111,19 +111,4 @@ TEST_F(Pipeline, BeatRateWithoutPeakStageKeepsPublishedPeaks)
     EXPECT_EQ(GloballyAccessibleIntervals[0], 123);
 }
 
-TEST_F(Pipeline, DerivativeOrderSelectsTheDerivative)
-{
-    // A step: the 2-point derivative fires at one sample, the 5-point one at four.
-    std::vector<UINT16> samples(1500, 0);
-    std::fill(samples.begin() + 800, samples.end(), 1023);
-    for (const auto &[order, nonZero] : {std::pair<UINT16, int>{2, 1}, {5, 4}, {3, 4}}) {
-        qztest::PackedBuffer buffer(samples);
-        Filter.set(FilterBits::DerivativeOrder, order);
-        (void)CalculateHeartRate(buffer.data(), 4, "d");
-        const auto out = buffer.unpack();
-        EXPECT_EQ(std::count_if(out.begin(), out.end(), [](UINT16 v) { return v != 0; }), nonZero) << order;
-        EXPECT_EQ(CalcHeart_BufferMax, order == 2 ? 127 : 255);
-    }
-}
-
 }  // namespace

@@ -166,21 +166,6 @@ TEST_F(TemplateMatchingTest, RewardFollowsTheTemplateWeightOfTheMaximum)
     }
 }
 
-TEST_F(TemplateMatchingTest, RatioUsesTheWindowMinimum)
-{
-    std::vector<UINT16> samples = Record({{700, kOneUnit}, {1450, 10}});
-    for (UINT16 n = 1435; n <= 1465; ++n) {
-        if (n != 1450) {
-            samples[n] = 4;  // 10 / 4 = 2: no clear maximum
-        }
-    }
-    Match(samples, {700, 1450});
-    EXPECT_EQ(Peak[0].IntervalQuality, 0);
-    samples[1440] = 3;  // 10 / 3 = 3
-    Match(samples, {700, 1450});
-    EXPECT_EQ(Peak[0].IntervalQuality, 128);
-}
-
 TEST_F(TemplateMatchingTest, OneGridPositionNeverScores)
 {
     Match(Record({{5, kOneUnit}}), {5, 1500});
@@ -253,23 +238,6 @@ TEST_F(TemplateMatchingTest, AnchorBeyondTheRecordIsClampedToItsLastSample)
 {
     Match(Record({}), {1500, 3100});
     EXPECT_EQ(Peak[0].PeakCount, 1);
-}
-
-TEST_F(TemplateMatchingTest, LeavesScanFlagsOfTheLastWindowAndTouchesNoOtherBit)
-{
-    Filter.set(FilterBits::UseTemplateMatch, 1);
-    Filter.set(FilterBits::BadMeasurement, 1);
-    Filter.set(FilterBits::BeatClassifyingMethod, 1);
-    Filter.set(FilterBits::Rising, 1);
-    // The last window (1450) holds a clear, followed maximum.
-    Match(Record({{1450, kOneUnit}}), {700, 1450});
-    EXPECT_EQ(Filter.get(FilterBits::InPeak), 1);
-    EXPECT_EQ(Filter.get(FilterBits::Searching), 0);
-    EXPECT_EQ(Filter.get(FilterBits::UseTemplateMatch), 1);
-    EXPECT_EQ(Filter.get(FilterBits::BadMeasurement), 1);
-    EXPECT_EQ(Filter.get(FilterBits::BeatClassifyingMethod), 1);
-    EXPECT_EQ(Filter.get(FilterBits::Rising), 1);
-    EXPECT_EQ(Peaks, 2);
 }
 
 }  // namespace
