@@ -58,21 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ConstantsWarnings,
     ::testing::Values(
         CheckCase{"CleanSet", [](ConstantsImage &) {}, nullptr},
-        CheckCase{"EqualRateLimits", [](ConstantsImage &i) { SetInteger(i, "MinBPM", 0, 240); }, nullptr},
         CheckCase{"MinAboveMax", [](ConstantsImage &i) { SetInteger(i, "MinBPM", 0, 241); },
                   "MinBPM 241 is above MaxBPM 240"},
         CheckCase{"NegativePeriod", [](ConstantsImage &i) { SetFloat(i, "Period", 0, -0.004); }, "is negative"},
-        CheckCase{"ZeroLikePeriod", [](ConstantsImage &i) { SetFloat(i, "Period", 0, 0.0); },
-                  "stand-in for zero"},
-        CheckCase{"InfinitePeriod", [](ConstantsImage &i) { SetFloat(i, "Period", 0, HUGE_VAL); }, "is infinite"},
         CheckCase{"PeriodAgainstFrequency", [](ConstantsImage &i) { SetFloat(i, "Period", 0, 1.0 / 360.0); },
                   "Frequency is 250 Hz"},
-        CheckCase{"NoFrequencyToCompare",
-                  [](ConstantsImage &i) {
-                      SetFloat(i, "Period", 0, 1.0 / 360.0);
-                      SetInteger(i, "Frequency", 0, 0);
-                  },
-                  nullptr},
         CheckCase{"InfiniteFeedback", [](ConstantsImage &i) { SetFloat(i, "HPFConstantsA", 1, -HUGE_VAL); },
                   "HPFConstantsA[1] is infinite"},
         CheckCase{"PoleOnTheUnitCircle",
@@ -83,14 +73,6 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "not inside the unit circle"},
         CheckCase{"PoleOutside", [](ConstantsImage &i) { SetFloat(i, "HPFConstantsA", 2, -1.2); }, "unstable"},
-        CheckCase{"NumeratorAtTheLimit",
-                  [](ConstantsImage &i) {
-                      SetInteger(i, "HPFConstantsB", 0, 8);
-                      SetInteger(i, "HPFConstantsB", 1, 24);
-                      SetInteger(i, "LPFPostscale", 0, 255);
-                      SetTaps(i, {0, 0, 0, 0, 20});  // a small swing, so that the high-pass does not clip
-                  },
-                  nullptr},
         CheckCase{"NumeratorCanWrap",
                   [](ConstantsImage &i) {
                       // No feedback, so that only the numerator's size matters.
@@ -105,15 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "sum to 33, above 32"},
         CheckCase{"AllTapsZero", [](ConstantsImage &i) { SetTaps(i, {0, 0, 0, 0, 0}); }, "every LPFConstants tap is 0"},
         CheckCase{"TapsSumToZero", [](ConstantsImage &i) { SetTaps(i, {1, 1, -1, -1, 0}); }, "sum to 0"},
-        CheckCase{"InvertingTaps", [](ConstantsImage &i) { SetTaps(i, {0, 0, 0, 0, -40}); }, "inverts the signal"},
         CheckCase{"NoPostscale", [](ConstantsImage &i) { SetInteger(i, "LPFPostscale", 0, 0); },
                   "scaling is always 1"},
-        CheckCase{"TinyPostscale",
-                  [](ConstantsImage &i) {
-                      SetInteger(i, "LPFPostscale", 0, 8);
-                      SetTaps(i, {0, 0, 0, 0, 4});
-                  },
-                  "stays 1 for amplitudes up to 112"},
         CheckCase{"LowPassClips",
                   [](ConstantsImage &i) {
                       SetTaps(i, {8, 16, 24, 32, 40});

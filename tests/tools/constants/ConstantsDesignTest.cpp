@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
-#include <random>
 
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
-#include "TestBuffers.h"
 #include "ToolkitError.h"
 
 namespace {
@@ -51,34 +48,6 @@ TEST(HighPassDesign, RoundedFeedbackStaysStableAndKeepsTheCutoff)
     }
 }
 
-TEST(HighPassDesign, FirstOrderIsOnePoleOverADifferenceWithAQuarterRateZero)
-{
-    const qzkit::HighPassDesign design = DesignHighPass(0.5, kRate, 1);
-    EXPECT_NEAR(design.exact[0], -0.98751193, 1e-8);  // the textbook first-order 0.5 Hz high-pass at 250 Hz
-    EXPECT_EQ(design.stored[1], (qzkit::Float24{0x00, 0x00, 0x00}));  // 2^-127, the nearest to 0
-    EXPECT_EQ(design.stored[2], (qzkit::Float24{0x00, 0x00, 0x00}));
-    EXPECT_EQ(design.coefficients.b0, 1u);
-    EXPECT_EQ(design.coefficients.b1, 1u);
-    for (const double cutoff : {0.1, 0.3, 0.5, 1.0}) {
-        const qzkit::HighPassDesign first = DesignHighPass(cutoff, kRate, 1);
-        EXPECT_TRUE(qzkit::HighPassStable(first.coefficients));
-        EXPECT_NEAR(qzkit::HighPassCutoffOf(first.coefficients, kRate), cutoff, 0.05 * cutoff) << cutoff;
-        EXPECT_NEAR(std::abs(qzkit::HighPassResponse(first.coefficients, 10.0 * cutoff, kRate)), 2.0, 0.1);
-        EXPECT_NEAR(std::abs(qzkit::HighPassResponse(first.coefficients, kRate / 4.0, kRate)), 0.0, 1e-9);
-    }
-}
-
-TEST(HighPassDesign, RefusesCutoffsItCannotHold)
-{
-    EXPECT_THROW(DesignHighPass(0.3, kRate, 3), qzkit::ToolkitError);  // unstable once rounded to 3 bytes
-    EXPECT_THROW(DesignHighPass(0.8, kRate, 3), qzkit::ToolkitError);  // stable, but 19 dB off
-    EXPECT_THROW(DesignHighPass(0.0, kRate, 3), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(-5.0, kRate, 3), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(70.0, kRate, 3), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(5.0, 0.0, 3), qzkit::ToolkitError);
-    EXPECT_THROW(DesignHighPass(5.0, kRate, 2), qzkit::ToolkitError);
-}
-
 struct TapsCase {
     double cutoff;
     double swing;
@@ -117,15 +86,6 @@ TEST(LowPassDesign, MeetsTheCutoffAndSwingAcrossItsRange)
     }
 }
 
-TEST(LowPassDesign, RefusesCutoffsAndSwingsOutOfReach)
-{
-    std::uint8_t postscale = 0;
-    EXPECT_THROW(DesignLowPassTaps(12.0, kRate, 375.0, postscale), qzkit::ToolkitError);
-    EXPECT_THROW(DesignLowPassTaps(80.0, kRate, 375.0, postscale), qzkit::ToolkitError);
-    EXPECT_THROW(DesignLowPassTaps(20.0, kRate, 20.0, postscale), qzkit::ToolkitError);
-    EXPECT_THROW(DesignLowPassTaps(20.0, kRate, 600.0, postscale), qzkit::ToolkitError);
-}
-
 TEST(ConstantsDesign, FillsEveryFieldAndPassesItsOwnChecks)
 {
     qzkit::DesignRequest request;
@@ -160,107 +120,6 @@ TEST(ConstantsDesign, RefusesRateLimitsItCannotStore)
     request.maxBpm = 240;
     request.onePeakBpm = 256;
     EXPECT_THROW(qzkit::DesignConstants(request), qzkit::ToolkitError);
-}
-
-TEST(HighPassResponse, StabilityTestAgreesWithThePoles)
-{
-    std::mt19937 random(3);
-    std::uniform_real_distribution<double> spread(-1.0, 1.0);
-    int stable = 0;
-    for (int round = 0; round < 3000; ++round) {
-        HighPassCoefficients filter;
-        filter.a = {3.5 * spread(random), 4.0 * spread(random), 1.5 * spread(random)};
-        double radius = 0.0;
-        for (const std::complex<double> &pole : qzkit::HighPassPoles(filter)) {
-            radius = std::max(radius, std::abs(pole));
-        }
-        if (std::fabs(radius - 1.0) < 1e-6) {
-            continue;
-        }
-        EXPECT_EQ(qzkit::HighPassStable(filter), radius < 1.0)
-            << filter.a[0] << " " << filter.a[1] << " " << filter.a[2];
-        stable += radius < 1.0 ? 1 : 0;
-    }
-    EXPECT_GT(stable, 50);  // both outcomes are exercised
-}
-
-TEST(HighPassResponse, OutputRangeOfTheBareNumerator)
-{
-    // Without feedback a step of s gives s, -2 s, s; the impulse response
-    // 1, -3, 3, -1 sums to 8 in magnitude.
-    const qzkit::HighPassRange range = qzkit::HighPassOutputRange(HighPassCoefficients{}, 100.0);
-    EXPECT_DOUBLE_EQ(range.stepHighest, 100.0);
-    EXPECT_DOUBLE_EQ(range.stepLowest, -200.0);
-    EXPECT_DOUBLE_EQ(range.bound, 800.0);
-    HighPassCoefficients unstable;
-    unstable.a = {-3.0, 3.0, -1.0};
-    EXPECT_THROW(qzkit::HighPassOutputRange(unstable, 100.0), qzkit::ToolkitError);
-}
-
-// The responses the design reports are what the library's stages do.
-class DesignedStages : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        qztest::ResetState();
-        design_ = qzkit::DesignConstants(qzkit::DesignRequest{});
-        HeartSampling = qzkit::ToSamplingRecord(design_.image);
-    }
-
-    static std::vector<UINT16> Sinusoid(double frequency, double amplitude)
-    {
-        std::vector<UINT16> samples(1500);
-        for (std::size_t n = 0; n < samples.size(); ++n) {
-            const double phase = 2.0 * std::numbers::pi * frequency / kRate * static_cast<double>(n);
-            samples[n] = static_cast<UINT16>(std::lround(512.0 + amplitude * std::sin(phase)));
-        }
-        return samples;
-    }
-
-    // Largest distance from `centre` after the first `settle` samples.
-    static double Excursion(const std::vector<UINT16> &samples, double centre, std::size_t settle)
-    {
-        double largest = 0.0;
-        for (std::size_t n = settle; n < samples.size(); ++n) {
-            largest = std::max(largest, std::fabs(samples[n] - centre));
-        }
-        return largest;
-    }
-
-    qzkit::ConstantsDesign design_;
-};
-
-TEST_F(DesignedStages, LowPassScalesAndAttenuatesAsReported)
-{
-    for (const double frequency : {2.0, 10.0, 20.0, 30.0}) {
-        qztest::PackedBuffer buffer(Sinusoid(frequency, 200.0));
-        const UINT16 median = 512;
-        UINT16 amplitude = 200;
-        LowPassFilter(buffer.data(), &median, &amplitude);
-        const double expected = qzkit::LowPassSwing(design_.taps, design_.postscale, 200) *
-                                std::fabs(qzkit::LowPassRelativeGain(design_.taps, frequency, kRate));
-        EXPECT_NEAR(Excursion(buffer.unpack(), 512.0, 16), expected, 0.02 * expected + 2.0) << frequency << " Hz";
-    }
-}
-
-TEST_F(DesignedStages, HighPassOfEitherOrderAttenuatesAsReported)
-{
-    for (const int order : {3, 1}) {
-        qzkit::DesignRequest request;
-        request.highPassOrder = order;
-        request.highPassCutoff = order == 3 ? 5.0 : 1.0;
-        const qzkit::ConstantsDesign design = qzkit::DesignConstants(request);
-        HeartSampling = qzkit::ToSamplingRecord(design.image);
-        for (const double frequency : {0.5, 2.0, 5.0, 10.0, 40.0}) {
-            qztest::PackedBuffer buffer(Sinusoid(frequency, 100.0));
-            const UINT16 unused = 0;
-            HighPassFilter(buffer.data(), &unused, &unused);
-            const double expected =
-                100.0 * std::abs(qzkit::HighPassResponse(design.highPass.coefficients, frequency, kRate));
-            EXPECT_NEAR(Excursion(buffer.unpack(), 500.0, 1000), expected, 0.02 * expected + 2.0)
-                << "order " << order << ", " << frequency << " Hz";
-        }
-    }
 }
 
 }  // namespace

@@ -13,39 +13,6 @@ using qzkit::DecodeFloat24;
 using qzkit::EncodeFloat24;
 using qzkit::Float24;
 
-struct EncodeCase {
-    double value;
-    Float24 bytes;
-};
-
-class Float24Encoding : public ::testing::TestWithParam<EncodeCase> {};
-
-TEST_P(Float24Encoding, RoundsToTheNearestThreeByteValue)
-{
-    const EncodeCase c = GetParam();
-    EXPECT_EQ(EncodeFloat24(c.value), c.bytes) << c.value;
-}
-
-constexpr double kSmallest = 5.877471754111438e-39;  // 2^-127
-const double kLargestFinite = std::ldexp(1.0 + 32767.0 / 32768.0, 127);
-
-INSTANTIATE_TEST_SUITE_P(
-    ExactRoundedAndEdgeValues, Float24Encoding,
-    ::testing::Values(EncodeCase{1.0, {0x00, 0x80, 0x3F}}, EncodeCase{0.5, {0x00, 0x00, 0x3F}},
-                      EncodeCase{-2.5, {0x00, 0x20, 0xC0}}, EncodeCase{0.004, {0x12, 0x83, 0x3B}},
-                      // ties go to the even mantissa; a carry moves into the exponent
-                      EncodeCase{1.0 + 0.5 / 32768.0, {0x00, 0x80, 0x3F}},
-                      EncodeCase{1.0 + 1.5 / 32768.0, {0x02, 0x80, 0x3F}},
-                      EncodeCase{1.0 + 32767.5 / 32768.0, {0x00, 0x00, 0x40}},
-                      // zero cannot be stored: the smallest magnitude 2^-127 stands in, with the sign
-                      EncodeCase{0.0, {0x00, 0x00, 0x00}}, EncodeCase{-0.0, {0x00, 0x00, 0x80}},
-                      EncodeCase{1e-45, {0x00, 0x00, 0x00}}, EncodeCase{kSmallest, {0x00, 0x00, 0x00}},
-                      EncodeCase{-kSmallest, {0x00, 0x00, 0x80}},
-                      EncodeCase{kSmallest * (1.0 + 3.0 / 32768.0), {0x03, 0x00, 0x00}},
-                      EncodeCase{HUGE_VAL, {0x00, 0x80, 0x7F}}, EncodeCase{-HUGE_VAL, {0x00, 0x80, 0xFF}},
-                      EncodeCase{kLargestFinite, {0xFF, 0x7F, 0x7F}},
-                      EncodeCase{-kLargestFinite, {0xFF, 0x7F, 0xFF}}));
-
 TEST(Float24, NaNAndMagnitudesBeyondTheLargestFiniteValueAreRejected)
 {
     EXPECT_THROW(EncodeFloat24(std::nan("")), qzkit::ToolkitError);
@@ -76,25 +43,6 @@ TEST(Float24, EveryPatternRoundTripsThroughItsDecodedValue)
             }
         }
     }
-}
-
-TEST(Float24, RoundingErrorIsAtMostHalfAStep)
-{
-    for (double value = 1e-3; value < 1e4; value *= 1.37) {
-        const double stored = static_cast<double>(DecodeFloat24(EncodeFloat24(value)));
-        const double step = std::ldexp(1.0, std::ilogb(value) - 15);
-        EXPECT_LE(std::fabs(stored - value), step / 2.0) << value;
-    }
-}
-
-TEST(ConstantsImage, FieldsCoverTheThirtyOneBytesInFileOrder)
-{
-    std::size_t next = 0;
-    for (const qzkit::ConstantsField &field : qzkit::ConstantsFields()) {
-        EXPECT_EQ(field.offset, next) << field.name;
-        next = field.offset + field.count * qzkit::FieldValueBytes(field.type);
-    }
-    EXPECT_EQ(next, qzkit::kConstantsImageBytes);
 }
 
 TEST(ConstantsImage, ValuesWrittenByFieldAreWhatTheToolReads)

@@ -29,39 +29,10 @@ void WriteConstants(const std::filesystem::path &path)
     qztest::WriteBytes(path, qztest::EcgConstantsImage());
 }
 
-TEST(Constants, ReadByPathOrBaseNameAndRate)
-{
-    qztest::TempDir dir;
-    WriteConstants(dir / "ecg.pvx.filters.v1");
-    EXPECT_EQ(qzkit::ReadConstantsFile(dir / "ecg"), EcgConstants());
-    EXPECT_EQ(qzkit::ReadConstantsFile(dir / "ecg.pvx.filters.v1"), EcgConstants());
-    EXPECT_NEAR(qzkit::ConstantsRate(EcgConstants()), 250.0, 0.01);
-    qztest::WriteBytes(dir / "short.pvx.filters.v1", std::vector<std::uint8_t>(30, 0));
-    EXPECT_THROW(qzkit::ReadConstantsFile(dir / "short"), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::ReadConstantsFile(dir / "none"), qzkit::ToolkitError);
-}
-
-TEST(InProcessEstimator, FindsTheRateOfCleanRecordingsWithoutWritingFiles)
+TEST(InProcessEstimator, EveryWindowStartsFromTheSameStateAndWritesNoFile)
 {
     qztest::TempDir dir;
     const qztest::ScopedCwd cwd(dir.path());
-    const qzkit::InProcessEstimator estimator(EcgConstants(), {});
-    for (const double bpm : {48.0, 75.0, 120.0}) {
-        for (const std::size_t length : {std::size_t{1500}, std::size_t{600}}) {
-            qzkit::SynthOptions options;
-            options.bpm = bpm;
-            options.length = length;
-            options.noise = 2.0;
-            const Estimate estimate = estimator.Run(qzkit::Synthesize(options).samples);
-            EXPECT_NEAR(estimate.bpm, bpm, 2.0) << bpm << " BPM, " << length << " samples";
-            EXPECT_LT(estimate.qi, 3) << bpm << " BPM, " << length << " samples";
-        }
-    }
-    EXPECT_TRUE(qztest::ListDirectory(dir.path()).empty()) << "no dump file may be written";
-}
-
-TEST(InProcessEstimator, EveryWindowStartsFromTheSameState)
-{
     const qzkit::InProcessEstimator estimator(EcgConstants(), {});
     qzkit::SynthOptions options;
     options.bpm = 90.0;
@@ -74,6 +45,7 @@ TEST(InProcessEstimator, EveryWindowStartsFromTheSameState)
     EXPECT_EQ(again.bpm, first.bpm);
     EXPECT_EQ(again.qi, first.qi);
     EXPECT_EQ(again.peaks, first.peaks);
+    EXPECT_TRUE(qztest::ListDirectory(dir.path()).empty());
 }
 
 TEST(InProcessEstimator, RefusesWindowsTheToolWouldNotRead)
@@ -195,19 +167,6 @@ TEST(Evaluate, ScoresEveryWindowOfAManifest)
     EXPECT_NE(text.str().find("within +-5 BPM: 4 of 4 (100.0 %)"), std::string::npos) << text.str();
 }
 
-TEST(Evaluate, BeatTimesReplaceTheManifestsReference)
-{
-    EvaluationFixture fixture;
-    auto options = fixture.Options();
-    options.manifest = fixture.dir / "w1.manifest.csv";
-    options.beatTimes = fixture.dir / "w1.beats.csv";
-    const auto report = qzkit::Evaluate(options);
-    ASSERT_EQ(report.results.size(), 1u);
-    EXPECT_EQ(report.referenceBeats, report.results[0].reference.beats);
-    EXPECT_EQ(report.beatsInWindows, report.results[0].reference.beats);
-    EXPECT_NEAR(*report.results[0].reference.bpm, 72.0, 1.0);
-}
-
 struct BadInput {
     const char *name;
     void (*spoil)(const std::filesystem::path &dir, qzkit::EvaluateOptions &options);
@@ -231,7 +190,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"MissingWindow", [](const auto &dir, auto &) { std::filesystem::remove(dir / "w2.ecg"); }},
         BadInput{"WindowOfWrongLength",
                  [](const auto &dir, auto &) { qztest::WriteSamples(dir / "w1.ecg", std::vector<std::uint16_t>(1500, 9)); }},
-        BadInput{"WindowOfOddSize", [](const auto &dir, auto &) { qztest::WriteBytes(dir / "w0.ecg", {1, 2, 3}); }},
         BadInput{"SampleAboveTenBits",
                  [](const auto &dir, auto &) { qztest::WriteSamples(dir / "w1.ecg", std::vector<std::uint16_t>(600, 2000)); }},
         BadInput{"ConstantsForAnotherRate",
@@ -246,13 +204,6 @@ INSTANTIATE_TEST_SUITE_P(
                      std::ofstream(dir / "all.manifest.csv")
                          << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n"
                          << "w1.ecg,0,0,600,250,,\n";
-                 }},
-        BadInput{"ManifestWithoutColumns",
-                 [](const auto &dir, auto &) { std::ofstream(dir / "all.manifest.csv") << "file,start\nw1.ecg,0\n"; }},
-        BadInput{"EmptyManifest",
-                 [](const auto &dir, auto &) {
-                     std::ofstream(dir / "all.manifest.csv")
-                         << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
                  }},
         BadInput{"OutputDirectoryMissing",
                  [](const auto &dir, auto &options) { options.output = dir / "no" / "out.csv"; }}),

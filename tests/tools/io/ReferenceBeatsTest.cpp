@@ -37,28 +37,6 @@ TEST(WindowRule, BeatsOnTheEdgesBelongToTheWindowThatStartsThere)
     EXPECT_EQ(shifted.beats, 6u) << "sample 1 drops beat 0 and takes beat 1500";
 }
 
-TEST(WindowRule, EdgesMapExactlyFromAnotherRate)
-{
-    // Annotations at 360 Hz: tick 2160 is 6.0 s, sample 1500 at 250 Hz.
-    const auto beats = Beats({360, 1080, 2160, 2880}, 360.0);
-    const auto first = ReferenceForWindow(beats, 0, 1500, 250.0);
-    EXPECT_EQ(first.beats, 2u);
-    EXPECT_DOUBLE_EQ(*first.bpm, 30.0);  // 2 s apart
-    EXPECT_EQ(ReferenceForWindow(beats, 1500, 1500, 250.0).beats, 2u);
-}
-
-TEST(WindowRule, FewerThanTwoBeatsGiveNoRate)
-{
-    const auto beats = Beats({100, 2000}, 250.0);
-    const auto one = ReferenceForWindow(beats, 0, 1500, 250.0);
-    EXPECT_EQ(one.beats, 1u);
-    EXPECT_FALSE(one.bpm);
-    const auto none = ReferenceForWindow(beats, 3000, 600, 250.0);
-    EXPECT_EQ(none.beats, 0u);
-    EXPECT_FALSE(none.bpm);
-    EXPECT_FALSE(ReferenceForWindow(Beats({500, 500}, 250.0), 0, 1500, 250.0).bpm) << "no span";
-}
-
 TEST(WindowRule, RateIsSixtyOverTheMeanInterval)
 {
     // Intervals 0.8, 1.0 and 1.2 s: mean 1.0 s, 60 BPM (not the mean of 75, 60 and 50).

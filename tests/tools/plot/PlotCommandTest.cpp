@@ -58,18 +58,6 @@ TEST(PlotCommand, RunThenPlotInOneCommand)
     EXPECT_GT(std::filesystem::file_size(inputs.dir / "picture.png"), 10000u);
 }
 
-TEST(PlotCommand, PlotsTheFilesARunLeft)
-{
-    const Inputs inputs(600);
-    const qztest::RunResult run = qztest::RunProcess(QZ_TOOL_PATH, {"ecg250", "rec", "125"}, inputs.dir.path());
-    ASSERT_EQ(run.status, 0) << run.out;
-    const qztest::RunResult result = Plot(inputs, {"rec", "-c", "ecg250", "--mask", "125"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out.rfind("wrote rec.plot.svg and rec.plot.png: rec   BPM ", 0), 0u) << result.out;
-    EXPECT_TRUE(std::filesystem::exists(inputs.dir / "rec.plot.svg"));
-    EXPECT_TRUE(std::filesystem::exists(inputs.dir / "rec.plot.png"));
-}
-
 struct FailureCase {
     const char *name;
     std::vector<std::string> arguments;
@@ -104,17 +92,5 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--run", "rec", "-c", "ecg250", "--tool", QZ_TOOL_PATH, "-o", "missing/picture"},
                     "cannot create missing/picture.svg"}),
     [](const ::testing::TestParamInfo<FailureCase> &testInfo) { return std::string(testInfo.param.name); });
-
-TEST(PlotCommand, SettingsOutsideTheToolsRangesAreRefused)
-{
-    const Inputs inputs;
-    for (const auto &[option, value] : {std::pair{"--mask", "300"}, std::pair{"--derivative-order", "3"},
-                                        std::pair{"--method", "8"}, std::pair{"--peak-detection", "2"}}) {
-        const qztest::RunResult result = Plot(inputs, {"--run", "rec", "-c", "ecg250", option, value});
-        EXPECT_NE(result.status, 0) << option;
-        EXPECT_NE(result.err.find(option), std::string::npos) << result.err;
-        EXPECT_FALSE(std::filesystem::exists(inputs.dir / "rec.plot.svg"));
-    }
-}
 
 }  // namespace

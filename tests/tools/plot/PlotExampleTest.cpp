@@ -144,36 +144,6 @@ const ExampleRun &Example(const std::string &name)
 
 class PlotShippedExample : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(PlotShippedExample, OnePanelPerSignalInPipelineOrder)
-{
-    const ExampleRun &run = Example(GetParam());
-    const std::vector<std::string> titles{"recording " + GetParam(), "low-pass", "high-pass", "derivative",
-                                          "squared", "moving average (two passes) - what the peak finder saw"};
-    ASSERT_EQ(run.figure.panels.size(), titles.size());
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        EXPECT_EQ(run.figure.panels[i].title, titles[i]);
-        EXPECT_EQ(run.figure.panels[i].kind, qzkit::PanelKind::Signal);
-        EXPECT_EQ(run.figure.panels[i].samples.size(), run.files.recording.size());
-    }
-    EXPECT_EQ(run.figure.peakPanel, 5u);
-    EXPECT_EQ(run.figure.panels[5].samples, *run.files.dumps[4]);
-}
-
-TEST_P(PlotShippedExample, TitleShowsTheRunResult)
-{
-    const ExampleRun &run = Example(GetParam());
-    const qzkit::FigureTitle &title = run.figure.title;
-    EXPECT_EQ(title.recordName, GetParam());
-    EXPECT_NEAR(title.bpm, run.TrueBpm(), 1.0);
-    EXPECT_EQ(title.qi, 0u);
-    EXPECT_EQ(title.peakCount, run.trueBeats.size());
-    EXPECT_EQ(title.classification, "not used (regular peaks: single or average interval)");
-    EXPECT_EQ(run.figure.headline, GetParam() + "   BPM " + std::to_string(title.bpm) + "   QI 0   " +
-                                       std::to_string(title.peakCount) + " peaks");
-    ASSERT_TRUE(run.files.methodDump.has_value());
-    EXPECT_EQ(*run.files.methodDump, run.files.result.statistics);
-}
-
 TEST_P(PlotShippedExample, EveryDetectedPeakIsMarkedAndMapsBackOntoItsTrueBeat)
 {
     const ExampleRun &run = Example(GetParam());
@@ -226,19 +196,6 @@ TEST(PlotRender, SvgRendersElsewhereAsTheSamePicture)
             ASSERT_TRUE(IsInk(drawn.At(x, y))) << panel.title << ", sample " << n;
         }
     }
-}
-
-TEST(PlotRender, PairIsWrittenWholeOrNotAtAll)
-{
-    const Figure &figure = Example("ecg_72bpm").figure;
-    const qztest::TempDir out;
-    std::filesystem::create_directory(out / "figure.png");  // the PNG cannot take its place
-    EXPECT_THROW(qzkit::WriteFigureFiles(out / "figure", qzkit::RenderFigure(figure)), qzkit::ToolkitError);
-    std::vector<std::string> left;
-    for (const auto &entry : std::filesystem::directory_iterator(out.path())) {
-        left.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(left, std::vector<std::string>{"figure.png"}) << "no SVG and no temporary file";
 }
 
 }  // namespace

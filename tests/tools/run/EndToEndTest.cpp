@@ -32,24 +32,6 @@ Outcome RunOnRecording(const qzkit::SynthRecording &recording, const std::string
     return {words[0], words[1], words[2]};
 }
 
-TEST(EndToEnd, RegularEcgGivesItsRateWithBestQuality)
-{
-    for (const double bpm : {40.0, 60.0, 72.0, 120.0, 180.0, 200.0}) {
-        for (const std::size_t length : {std::size_t{1500}, std::size_t{600}}) {
-            qzkit::SynthOptions options;
-            options.bpm = bpm;
-            options.length = length;
-            options.noise = 4;
-            options.wander = 20;
-            options.seed = static_cast<std::uint32_t>(bpm);
-            const auto outcome = RunOnRecording(qzkit::Synthesize(options));
-            EXPECT_NEAR(outcome.bpm, bpm, 1.0) << bpm << " BPM, " << length << " samples";
-            EXPECT_EQ(outcome.qi, 0) << bpm << " BPM, " << length << " samples";
-            EXPECT_EQ(outcome.classified, 0);
-        }
-    }
-}
-
 TEST(EndToEnd, PrematureBeatsGoToBeatClassification)
 {
     qzkit::SynthOptions options;

@@ -91,31 +91,4 @@ TEST(Resampler, BeatsKeepTheirTimes)
     }
 }
 
-TEST(Resampler, LengthFollowsTheDurationAndConstantsStayConstantToTheEdges)
-{
-    struct Case {
-        std::size_t samples;
-        double from, to;
-        std::size_t expected;
-    };
-    for (const Case &c : {Case{7200, 360.0, 250.0, 5000}, Case{2000, 200.0, 250.0, 2500}, Case{1001, 360.0, 250.0, 696},
-                          Case{100, 128.0, 250.0, 196}, Case{4, 1000.0, 250.0, 1}}) {
-        const auto output = qzkit::Resample(std::vector<double>(c.samples, 7.0), c.from, c.to);
-        ASSERT_EQ(output.size(), c.expected) << c.samples << " at " << c.from;
-        for (std::size_t k = 0; k < output.size(); ++k) {
-            EXPECT_NEAR(output[k], 7.0, 1e-4) << "sample " << k << " of " << c.samples << " at " << c.from;
-        }
-    }
-}
-
-TEST(Resampler, EqualRatesAndBadRates)
-{
-    const std::vector<double> signal{1.0, -2.0, 3.5};
-    EXPECT_EQ(qzkit::Resample(signal, 250.0, 250.0), signal);
-    EXPECT_THROW(qzkit::Resample(signal, 0.0, 250.0), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::Resample(signal, 250.0, -1.0), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::Resample(signal, 100000.0, 250.0), qzkit::ToolkitError) << "ratio below 1/256";
-    EXPECT_THROW(qzkit::Resample({1e300}, 360.0, 250.0), qzkit::ToolkitError) << "beyond single precision";
-}
-
 }  // namespace

@@ -69,21 +69,6 @@ INSTANTIATE_TEST_SUITE_P(KindsRatesAndLengths, SynthRegularRhythm,
                                            RegularCase{WaveKind::Pulse, 72.0, 250.0, 1500},
                                            RegularCase{WaveKind::Pulse, 180.0, 100.0, 600}));
 
-TEST(Synth, SameSeedSameRecordingOtherSeedOtherRecording)
-{
-    SynthOptions options;
-    options.variability = 0.05;
-    options.noise = 4.0;
-    options.wander = 30.0;
-    options.ectopicFraction = 0.1;
-    const auto first = Synthesize(options);
-    const auto again = Synthesize(options);
-    EXPECT_EQ(first.samples, again.samples);
-    EXPECT_EQ(qzkit::BeatsCsv(first), qzkit::BeatsCsv(again));
-    options.seed = 2;
-    EXPECT_NE(Synthesize(options).samples, first.samples);
-}
-
 TEST(Synth, VariabilityAndEctopicBeatsShapeTheIntervals)
 {
     SynthOptions options;
@@ -118,58 +103,6 @@ TEST(Synth, VariabilityAndEctopicBeatsShapeTheIntervals)
     const double deviation = std::sqrt(normalSquares / static_cast<double>(normalCount) - mean * mean);
     EXPECT_NEAR(mean, 1.0, 0.01);
     EXPECT_NEAR(deviation, 0.05, 0.01);
-}
-
-TEST(Synth, SamplesAreClippedToTenBits)
-{
-    SynthOptions options;
-    options.amplitude = 1000.0;
-    options.offset = 100.0;
-    options.noise = 50.0;
-    const auto recording = Synthesize(options);
-    const auto [low, high] = std::minmax_element(recording.samples.begin(), recording.samples.end());
-    EXPECT_EQ(*low, 0);
-    EXPECT_EQ(*high, 1023);
-}
-
-TEST(Synth, RejectsOptionsOutOfRange)
-{
-    const auto withBpm = [](double bpm) { SynthOptions o; o.bpm = bpm; return o; };
-    const auto withRate = [](double rate) { SynthOptions o; o.rate = rate; return o; };
-    const auto withLength = [](std::size_t length) { SynthOptions o; o.length = length; return o; };
-    const auto withEctopic = [](double fraction) { SynthOptions o; o.ectopicFraction = fraction; return o; };
-    for (const SynthOptions &options : {withBpm(0.0), withBpm(-60.0), withBpm(std::nan("")), withRate(0.0),
-                                        withLength(0), withEctopic(1.5)}) {
-        EXPECT_THROW(Synthesize(options), qzkit::ToolkitError);
-    }
-}
-
-TEST(Synth, WritesSamplesAndBeatTimesBesideThem)
-{
-    qztest::TempDir dir;
-    SynthOptions options;
-    options.length = 600;
-    options.bpm = 90.0;
-    const auto recording = Synthesize(options);
-    qzkit::WriteSynthFiles(dir / "rec", recording);
-
-    EXPECT_EQ(qztest::ReadWords(dir / "rec.ecg"), recording.samples);
-    std::ifstream beats(dir / "rec.beats.csv");
-    std::string line;
-    std::getline(beats, line);
-    EXPECT_EQ(line, "sample,time_s,type");
-    std::size_t rows = 0;
-    while (std::getline(beats, line)) {
-        std::istringstream row(line);
-        std::size_t sample = 0;
-        char comma = 0;
-        double time = 0.0;
-        row >> sample >> comma >> time;
-        EXPECT_EQ(sample, recording.beats.at(rows).sample);
-        EXPECT_NEAR(time, static_cast<double>(sample) / 250.0, 1e-6);
-        ++rows;
-    }
-    EXPECT_EQ(rows, recording.beats.size());
 }
 
 }  // namespace
