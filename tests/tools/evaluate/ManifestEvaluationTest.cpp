@@ -188,8 +188,6 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, EvaluateRefuses,
     ::testing::Values(
         BadInput{"MissingWindow", [](const auto &dir, auto &) { std::filesystem::remove(dir / "w2.ecg"); }},
-        BadInput{"WindowOfWrongLength",
-                 [](const auto &dir, auto &) { qztest::WriteSamples(dir / "w1.ecg", std::vector<std::uint16_t>(1500, 9)); }},
         BadInput{"SampleAboveTenBits",
                  [](const auto &dir, auto &) { qztest::WriteSamples(dir / "w1.ecg", std::vector<std::uint16_t>(600, 2000)); }},
         BadInput{"ConstantsForAnotherRate",
@@ -198,7 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
                      image[4] = 0x00, image[5] = 0x00, image[6] = 0x3C;  // Period 1/128 s
                      qztest::WriteBytes(dir / "ecg.pvx.filters.v1", image);
                  }},
-        BadInput{"MissingConstants", [](const auto &dir, auto &) { std::filesystem::remove(dir / "ecg.pvx.filters.v1"); }},
         BadInput{"NoReference",
                  [](const auto &dir, auto &) {
                      std::ofstream(dir / "all.manifest.csv")

@@ -1,11 +1,8 @@
 // The window rule: which reference beats a window holds and its reference rate.
 #include <gtest/gtest.h>
 
-#include <fstream>
 
 #include "io/ReferenceBeats.h"
-#include "ToolRunner.h"
-#include "ToolkitError.h"
 
 namespace {
 
@@ -44,25 +41,6 @@ TEST(WindowRule, RateIsSixtyOverTheMeanInterval)
     const auto reference = ReferenceForWindow(beats, 0, 1500, 250.0);
     EXPECT_EQ(reference.beats, 4u);
     EXPECT_DOUBLE_EQ(*reference.bpm, 60.0);
-}
-
-TEST(BeatTimes, ReadsTheTimeColumnOrABareFirstColumn)
-{
-    qztest::TempDir dir;
-    std::ofstream(dir / "a.csv") << "sample,time_s,type\n500,2.0,N\n250,1.0,N\n";
-    const auto named = qzkit::ReadReferenceBeatTimes(dir / "a.csv");
-    EXPECT_EQ(named.ticks, (std::vector<double>{1.0, 2.0})) << "sorted";
-    EXPECT_DOUBLE_EQ(named.ticksPerSecond, 1.0);
-
-    std::ofstream(dir / "b.txt") << "# beats\n0.5\n1.25\n";
-    EXPECT_EQ(qzkit::ReadReferenceBeatTimes(dir / "b.txt").ticks, (std::vector<double>{0.5, 1.25}));
-
-    std::ofstream(dir / "c.csv") << "sample,kind\n1,N\n";
-    std::ofstream(dir / "d.csv") << "time_s\n1.0\nabc\n";
-    std::ofstream(dir / "e.csv") << "time_s\n";
-    for (const char *name : {"c.csv", "d.csv", "e.csv", "missing.csv"}) {
-        EXPECT_THROW(qzkit::ReadReferenceBeatTimes(dir / name), qzkit::ToolkitError) << name;
-    }
 }
 
 }  // namespace

@@ -20,22 +20,10 @@ const std::filesystem::path kConstants = std::filesystem::path(QZ_EXAMPLES_DIR) 
 struct Inputs {
     qztest::TempDir dir;
 
-    explicit Inputs(std::size_t length = 1500)
+    Inputs()
     {
-        qzkit::SynthOptions options;
-        options.length = length;
-        qztest::WriteSamples(dir / "rec.ecg", qzkit::Synthesize(options).samples);
+        qztest::WriteSamples(dir / "rec.ecg", qzkit::Synthesize(qzkit::SynthOptions{}).samples);
         std::filesystem::copy_file(kConstants, dir / "ecg250.pvx.filters.v1");
-    }
-
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(dir.path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
 };
 
@@ -52,8 +40,8 @@ TEST(PlotCommand, RunThenPlotInOneCommand)
         Plot(inputs, {"--run", "rec.ecg", "-c", "ecg250", "--tool", QZ_TOOL_PATH, "-o", "picture.svg"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "wrote picture.svg and picture.png: rec   BPM 72   QI 0   7 peaks\n");
-    EXPECT_EQ(inputs.Files(),
-              (std::vector<std::string>{"ecg250.pvx.filters.v1", "picture.png", "picture.svg", "rec.ecg"}))
+    EXPECT_EQ(qztest::ListDirectory(inputs.dir.path()),
+              (std::vector<std::filesystem::path>{"ecg250.pvx.filters.v1", "picture.png", "picture.svg", "rec.ecg"}))
         << "the run's own files stay in its temporary directory";
     EXPECT_GT(std::filesystem::file_size(inputs.dir / "picture.png"), 10000u);
 }
@@ -70,12 +58,12 @@ TEST_P(PlotCommandFails, WithOneLineAndNoPicture)
 {
     const Inputs inputs;
     qztest::WriteSamples(inputs.dir / "short.ecg", std::vector<std::uint16_t>(1000, 512));
-    const std::vector<std::string> before = inputs.Files();
+    const auto before = qztest::ListDirectory(inputs.dir.path());
     const qztest::RunResult result = Plot(inputs, GetParam().arguments);
     EXPECT_NE(result.status, 0);
     EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_EQ(inputs.Files(), before);
+    EXPECT_EQ(qztest::ListDirectory(inputs.dir.path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
