@@ -13,13 +13,6 @@ using qzkit::DecodeFloat24;
 using qzkit::EncodeFloat24;
 using qzkit::Float24;
 
-TEST(Float24, NaNAndMagnitudesBeyondTheLargestFiniteValueAreRejected)
-{
-    EXPECT_THROW(EncodeFloat24(std::nan("")), qzkit::ToolkitError);
-    EXPECT_THROW(EncodeFloat24(std::ldexp(1.0, 128)), qzkit::ToolkitError);
-    EXPECT_THROW(EncodeFloat24(-std::ldexp(1.0 + 32767.75 / 32768.0, 127)), qzkit::ToolkitError);
-}
-
 // Every finite pattern survives decode + encode; exponent 255 is an infinity
 // whatever its mantissa and comes back as the canonical one.
 TEST(Float24, EveryPatternRoundTripsThroughItsDecodedValue)
@@ -75,21 +68,6 @@ TEST(ConstantsImage, ValuesWrittenByFieldAreWhatTheToolReads)
     EXPECT_EQ(record.HPFConstantsA[2], -std::numeric_limits<float>::infinity());
     EXPECT_EQ(qzkit::ReadIntegerValue(image, field("LPFConstants"), 0), -128);
     EXPECT_EQ(qzkit::ReadIntegerValue(image, field("ContDelayCycles"), 0), 0x1234);
-}
-
-TEST(ConstantsImage, ValuesAFieldCannotHoldAreRefused)
-{
-    qzkit::ConstantsImage image{};
-    const auto &maxBpm = qzkit::FindConstantsField("MaxBPM");
-    const auto &taps = qzkit::FindConstantsField("LPFConstants");
-    const auto &postscale = qzkit::FindConstantsField("LPFPostscale");
-    EXPECT_THROW(qzkit::WriteIntegerValue(image, maxBpm, 0, 65536), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::WriteIntegerValue(image, maxBpm, 0, -1), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::WriteIntegerValue(image, taps, 0, 128), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::WriteIntegerValue(image, taps, 5, 1), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::WriteIntegerValue(image, postscale, 0, 256), qzkit::ToolkitError);
-    EXPECT_THROW(qzkit::WriteFloatValue(image, postscale, 0, Float24{}), qzkit::ToolkitError);
-    EXPECT_EQ(image, qzkit::ConstantsImage{});
 }
 
 TEST(ConstantsFile, ReadsTheFirstThirtyOneBytesAndRefusesShortFiles)

@@ -50,15 +50,6 @@ TEST(ConstantsText, ParsesEveryFieldAndReportsEachFloatsRounding)
     EXPECT_LE(std::fabs(static_cast<double>(parsed.roundings[3].stored) + 0.77764), std::ldexp(1.0, -17));
 }
 
-TEST(ConstantsText, LineOrderSpacingAndCommentsDoNotMatter)
-{
-    const std::string reordered = "ContDelayCycles=0\n\n   # comment only\n"
-                                  "HPFConstantsB=1,3\r\nHPFConstantsA = -2.7488 ,2.5282, -0.77764#c\n"
-                                  "LPFPostscale = 30\nLPFConstants = +1, 2, 3, 4, 5\nOnePerMinute = 60\n"
-                                  "MinBPM = 30\nMaxBPM = 240\nPeriod = 4e-3\nDelayCycles = 0\nFrequency = 250";
-    EXPECT_EQ(ParseConstantsText(reordered, "r.txt").image, kEcgImage);
-}
-
 // Any image whose infinities are canonical comes back byte for byte.
 TEST(ConstantsText, FormattedImagesParseBackToTheSameBytes)
 {

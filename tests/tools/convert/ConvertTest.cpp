@@ -95,44 +95,6 @@ TEST(Convert, WfdbRecordToWindowsWithReferenceRates)
     }
 }
 
-TEST(Convert, TextColumnsAtTheirRateInTheirUnits)
-{
-    qztest::TempDir dir;
-    {
-        std::ofstream csv(dir / "sig.csv");
-        csv << "# exported\ntime,ecg_uv,ppg\n";
-        for (int i = 0; i < 1300; ++i) {
-            csv << i / 125.0 << ',' << 1000.0 * std::sin(i / 10.0) << ",7\n";
-        }
-    }
-    ConvertOptions options;
-    options.input = dir / "sig.csv";
-    options.outputDirectory = dir.path();
-    options.channel = "ecg_uv";
-    options.inputUnits = "uV";
-    options.windowLength = 600;
-    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "no input rate";
-    options.inputRate = 125.0;
-    const auto report = qzkit::Convert(options);
-    EXPECT_EQ(report.source.channelName, "ecg_uv");
-    EXPECT_DOUBLE_EQ(report.countsPerUnit, 0.2);
-    EXPECT_EQ(report.convertedSamples, 2600u);
-    EXPECT_EQ(report.windows.size(), 4u);
-    EXPECT_EQ(report.clippedFraction, 0.0);
-    const auto window = qzkit::ReadEcgFile(dir / "sig_00001.ecg");
-    const auto [low, high] = std::minmax_element(window.begin(), window.end());
-    EXPECT_NEAR(*low, 312, 2);
-    EXPECT_NEAR(*high, 712, 2);
-
-    options.channel = "ecg";
-    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "no such column";
-    options.channel = "ppg";
-    options.gainPerUnit = 100.0;
-    options.name = "ppg";
-    const auto ppg = qzkit::Convert(options);
-    EXPECT_EQ(ppg.clippedFraction, 1.0) << "7 x 100 counts above 512, up to the edges";
-}
-
 // An EDF+ file of two 200 Hz signals, 10 one-second records, in uV.
 void WriteEdf(const std::filesystem::path &path)
 {

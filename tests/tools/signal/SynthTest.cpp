@@ -69,40 +69,4 @@ INSTANTIATE_TEST_SUITE_P(KindsRatesAndLengths, SynthRegularRhythm,
                                            RegularCase{WaveKind::Pulse, 72.0, 250.0, 1500},
                                            RegularCase{WaveKind::Pulse, 180.0, 100.0, 600}));
 
-TEST(Synth, VariabilityAndEctopicBeatsShapeTheIntervals)
-{
-    SynthOptions options;
-    options.bpm = 60.0;
-    options.length = 250 * 600;  // ten minutes
-    options.variability = 0.05;
-    options.ectopicFraction = 0.1;
-    const auto recording = Synthesize(options);
-
-    std::size_t ectopic = 0;
-    double normalSum = 0.0;
-    double normalSquares = 0.0;
-    std::size_t normalCount = 0;
-    for (std::size_t i = 1; i < recording.beats.size(); ++i) {
-        const double rr = recording.beats[i].time - recording.beats[i - 1].time;
-        if (recording.beats[i].ectopic) {
-            ++ectopic;
-            EXPECT_NEAR(rr, 0.6, 0.6 * 0.2) << "premature interval at beat " << i;
-            if (i + 1 < recording.beats.size()) {
-                const double pause = recording.beats[i + 1].time - recording.beats[i].time;
-                EXPECT_NEAR(pause, 1.4, 1.4 * 0.2) << "compensatory pause after beat " << i;
-            }
-        } else if (!recording.beats[i - 1].ectopic) {
-            normalSum += rr;
-            normalSquares += rr * rr;
-            ++normalCount;
-        }
-    }
-    const double fraction = static_cast<double>(ectopic) / static_cast<double>(recording.beats.size());
-    EXPECT_NEAR(fraction, 0.1 * 0.9, 0.03);  // no two premature beats in a row
-    const double mean = normalSum / static_cast<double>(normalCount);
-    const double deviation = std::sqrt(normalSquares / static_cast<double>(normalCount) - mean * mean);
-    EXPECT_NEAR(mean, 1.0, 0.01);
-    EXPECT_NEAR(deviation, 0.05, 0.01);
-}
-
 }  // namespace
