@@ -46,17 +46,6 @@ TEST_F(Pipeline, GeometryFollowsTheBufferLength)
     }
 }
 
-TEST_F(Pipeline, NoStageWritesNothing)
-{
-    for (const BYTE mask : {BYTE{0}, BYTE{128}}) {
-        qztest::PackedBuffer buffer(qztest::RandomSamples(1500, 1));
-        const auto before = buffer.bytes;
-        EXPECT_EQ(CalculateHeartRate(buffer.data(), mask, "n"), 0);
-        EXPECT_EQ(buffer.bytes, before);
-    }
-    EXPECT_TRUE(qztest::ListDirectory(dir.path()).empty());
-}
-
 TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
 {
     qztest::PackedBuffer buffer(qztest::RandomSamples(600, 2));

@@ -166,27 +166,6 @@ TEST_F(TemplateMatchingTest, RewardFollowsTheTemplateWeightOfTheMaximum)
     }
 }
 
-TEST_F(TemplateMatchingTest, OneGridPositionNeverScores)
-{
-    Match(Record({{5, kOneUnit}}), {5, 1500});
-    EXPECT_EQ(Peak[0].PeakCount, 1);
-    EXPECT_EQ(Peak[0].IntervalQuality, 0);  // 256 x 1 mod 256
-}
-
-TEST_F(TemplateMatchingTest, ShortRecordUsesItsOwnGridAndCut)
-{
-    // 600 samples: grid 30, 80, .., 580; samples 592..599 are never examined.
-    Spikes spikes;
-    for (UINT16 p = 30; p <= 580; p = static_cast<UINT16>(p + 50)) {
-        spikes.emplace_back(p, kOneUnit);
-    }
-    std::vector<UINT16> samples = Record(spikes);
-    samples.resize(600);
-    Match(samples, {130, 180});
-    EXPECT_EQ(Peak[0].PeakCount, 12);
-    EXPECT_EQ(Peak[0].IntervalQuality, 12 * 21);
-}
-
 // Confidence and QI of the winner. Single candidates (the previous leader is
 // the winner itself) grade by confidence alone; otherwise the previous
 // leader's score and interval decide whether the QI is one step worse.

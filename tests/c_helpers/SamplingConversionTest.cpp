@@ -22,19 +22,6 @@ std::uint32_t Bits(float value)
     return bits;
 }
 
-TEST(Float24, DocumentedValues)
-{
-    EXPECT_EQ(Decode(0x00, 0x80, 0x3F), 1.0f);
-    EXPECT_EQ(Decode(0x00, 0x00, 0x3F), 0.5f);
-    EXPECT_EQ(Decode(0x00, 0x20, 0xC0), -2.5f);
-    EXPECT_EQ(Decode(0x12, 0x83, 0x3B), 0.003999948501586914f);
-    EXPECT_EQ(Decode(0x00, 0x00, 0x00), std::ldexp(1.0f, -127));
-    EXPECT_EQ(Decode(0x00, 0x00, 0x80), -std::ldexp(1.0f, -127));
-    EXPECT_EQ(Decode(0xFF, 0xFF, 0x7F), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(Decode(0xFF, 0xFF, 0xFF), -std::numeric_limits<float>::infinity());
-    EXPECT_EQ(Decode(0x00, 0x80, 0x7F), std::numeric_limits<float>::infinity());  // any mantissa
-}
-
 // For exponents 1..254 the format is a float with its lowest byte dropped;
 // exponent 0 scales the implied one by 2^-127 instead of meaning a subnormal.
 TEST(Float24, MatchesTruncatedSinglePrecisionForEveryExponent)

@@ -1,8 +1,6 @@
-// convert end to end: WFDB, text and EDF inputs into windows, manifest and
-// reference rates.
+// convert end to end: a WFDB record into windows, manifest and reference
+// rates, and the inputs it refuses.
 #include <gtest/gtest.h>
-
-#include <edflib.h>
 
 #include <cmath>
 #include <fstream>
@@ -93,57 +91,6 @@ TEST(Convert, WfdbRecordToWindowsWithReferenceRates)
         EXPECT_LE(std::abs(static_cast<double>(top - window.begin()) - position), 1.0) << beat.time;
         EXPECT_NEAR(*top, recording.samples[beat.sample], 25.0);
     }
-}
-
-// An EDF+ file of two 200 Hz signals, 10 one-second records, in uV.
-void WriteEdf(const std::filesystem::path &path)
-{
-    const int handle = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, 2);
-    ASSERT_GE(handle, 0);
-    const char *labels[] = {"Resp", "ECG II"};
-    for (int signal = 0; signal < 2; ++signal) {
-        edf_set_samplefrequency(handle, signal, 200);
-        edf_set_physical_maximum(handle, signal, 5000.0);
-        edf_set_physical_minimum(handle, signal, -5000.0);
-        edf_set_digital_maximum(handle, signal, 32767);
-        edf_set_digital_minimum(handle, signal, -32768);
-        edf_set_label(handle, signal, labels[signal]);
-        edf_set_physical_dimension(handle, signal, "uV");
-    }
-    std::vector<double> buffer(200);
-    for (int record = 0; record < 10; ++record) {
-        for (int signal = 0; signal < 2; ++signal) {
-            for (int i = 0; i < 200; ++i) {
-                const double t = record + i / 200.0;
-                buffer[static_cast<std::size_t>(i)] = signal == 0 ? 100.0 : 1500.0 * std::sin(2.0 * 3.14159265358979 * t);
-            }
-            ASSERT_EQ(edfwrite_physical_samples(handle, buffer.data()), 0);
-        }
-    }
-    ASSERT_EQ(edfclose_file(handle), 0);
-}
-
-TEST(Convert, EdfSignalByLabel)
-{
-    qztest::TempDir dir;
-    WriteEdf(dir / "rec.edf");
-    ConvertOptions options;
-    options.input = dir / "rec.edf";
-    options.outputDirectory = dir.path();
-    options.channel = "ecg ii";
-    const auto report = qzkit::Convert(options);
-    EXPECT_EQ(report.source.channelName, "ECG II");
-    EXPECT_DOUBLE_EQ(report.source.rate, 200.0);
-    EXPECT_EQ(report.source.units, "uV");
-    EXPECT_EQ(report.convertedSamples, 2500u);
-    ASSERT_EQ(report.windows.size(), 1u);
-    const auto window = qzkit::ReadEcgFile(dir / "rec_00000.ecg");
-    // 1.5 mV at 200 counts per mV: 512 +- 300 at 1 Hz; a quarter second in, the crest.
-    EXPECT_NEAR(window[250 + 62], 812, 3);
-    EXPECT_NEAR(window[250 + 187], 212, 3);
-
-    options.channel = "2";
-    EXPECT_THROW(qzkit::Convert(options), qzkit::ToolkitError) << "annotation signals are not channels";
 }
 
 struct FailingCase {
