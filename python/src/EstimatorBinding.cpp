@@ -21,6 +21,7 @@
 #include "QZ_MemoryFiles.h"
 #include "ToolkitError.h"
 #include "io/ResultRecord.h"
+#include "io/StageDumps.h"
 #include "run/Estimator.h"
 
 namespace py = pybind11;
@@ -37,17 +38,6 @@ constexpr UINT16 kTwoPointDerivative = 2;
 constexpr const char *kRunName = "qzkit";
 
 using Settings = qzkit::EstimatorSettings;
-
-// The stage dumps in pipeline order, each with the mask bit that runs it.
-struct StageDump {
-    BYTE bit;
-    const char *name;
-};
-constexpr std::array<StageDump, 5> kStageDumps{{{QZ_STAGE_LOWPASS, "lowpass"},
-                                                {QZ_STAGE_HIGHPASS, "highpass"},
-                                                {QZ_STAGE_DERIVATIVE, "derivative"},
-                                                {QZ_STAGE_SQUARE, "square"},
-                                                {QZ_STAGE_AVERAGE, "average"}}};
 
 std::mutex libraryLock;
 
@@ -70,13 +60,13 @@ void PrepareRun(const qzkit::ConstantsImage &constants, const Settings &settings
 
 // Where the stage dumps of a batch go: one row of `length` words per run.
 struct StageOutputs {
-    std::array<std::uint16_t *, kStageDumps.size()> rows{};
+    std::array<std::uint16_t *, qzkit::kDumpStageCount> rows{};
     std::size_t length = 0;
 
     void Copy(std::size_t run) const
     {
-        for (std::size_t stage = 0; stage < kStageDumps.size(); ++stage) {
-            const auto *file = qzmem::GetFile(std::string(kRunName) + "." + kStageDumps[stage].name);
+        for (std::size_t stage = 0; stage < qzkit::kDumpStageCount; ++stage) {
+            const auto *file = qzmem::GetFile(std::string(kRunName) + qzkit::DumpStages()[stage].extension);
             if (rows[stage] != nullptr && file != nullptr) {
                 std::memcpy(rows[stage] + run * length, file->data(), std::min(file->size(), length * 2u));
             }
@@ -123,11 +113,12 @@ py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Set
     py::dict dumps;
     StageOutputs outputs;
     outputs.length = length;
-    for (std::size_t stage = 0; keepStages && stage < kStageDumps.size(); ++stage) {
-        if ((settings.stageMask & kStageDumps[stage].bit) != 0u) {
-            Words dump({rows, static_cast<std::size_t>(length)});
-            outputs.rows[stage] = dump.mutable_data();
-            dumps[kStageDumps[stage].name] = dump;
+    for (std::size_t stage = 0; keepStages && stage < qzkit::kDumpStageCount; ++stage) {
+        const qzkit::DumpStage &dump = qzkit::DumpStages()[stage];
+        if ((settings.stageMask & dump.maskBit) != 0u) {
+            Words values({rows, static_cast<std::size_t>(length)});
+            outputs.rows[stage] = values.mutable_data();
+            dumps[dump.extension + 1] = values;  // named by the extension without its dot
         }
     }
     std::uint16_t *recordWords = records.mutable_data();

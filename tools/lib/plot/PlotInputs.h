@@ -14,17 +14,9 @@
 
 #include "QZ_DataStructures.h"
 #include "io/ResultRecord.h"
+#include "io/StageDumps.h"
 
 namespace qzkit {
-
-// The conditioning stages that write a dump file, in pipeline order.
-struct DumpStage {
-    const char *extension;  // file name suffix after the record name
-    const char *label;      // shown as the panel title
-    std::uint16_t maskBit;  // the stage's value in the tool's stage mask
-};
-inline constexpr std::size_t kDumpStageCount = 5;
-const std::array<DumpStage, kDumpStageCount> &DumpStages();
 
 struct RunFileNames {
     std::filesystem::path record;     // record base name, as given to the tool

@@ -1,0 +1,23 @@
+// The stage dump files a run of the heart-rate tool writes beside the
+// recording: one per conditioning stage that ran, named after the record.
+#ifndef QZKIT_STAGE_DUMPS_H
+#define QZKIT_STAGE_DUMPS_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace qzkit {
+
+// The conditioning stages that write a dump file, in pipeline order.
+struct DumpStage {
+    const char *extension;  // file name suffix after the record name
+    const char *label;      // shown as the panel title
+    std::uint16_t maskBit;  // the stage's value in the tool's stage mask
+};
+inline constexpr std::size_t kDumpStageCount = 5;
+const std::array<DumpStage, kDumpStageCount> &DumpStages();
+
+}  // namespace qzkit
+
+#endif
