@@ -2,7 +2,7 @@
 program's library (constants, readers, front end) compiled into one extension
 module with pybind11. Everything it needs comes from Debian packages
 (python3-pybind11, python3-numpy, python3-setuptools, libsamplerate0-dev,
-libedf-dev); no build dependency is fetched.
+libedf-dev, libflac-dev); no build dependency is fetched.
 
     pip install --no-build-isolation ./python
 
@@ -22,7 +22,7 @@ ROOT = os.path.dirname(HERE)
 def sources(*patterns):
     found = []
     for pattern in patterns:
-        found += sorted(glob.glob(os.path.join(ROOT, pattern)))
+        found += sorted(glob.glob(os.path.join(ROOT, pattern), recursive=True))
     return found
 
 
@@ -33,10 +33,10 @@ SOURCES = sources(
     "src/c_helpers/SamplingConversion.cpp",
     "src/c_helpers/MemoryFileOperations.cpp",
     "app/Driver.cpp",
-    "tools/lib/constants/*.cpp",
-    "tools/lib/convert/*.cpp",
-    "tools/lib/io/*.cpp",
-    "tools/lib/signal/*.cpp",
+    "tools/lib/constants/**/*.cpp",
+    "tools/lib/convert/**/*.cpp",
+    "tools/lib/io/**/*.cpp",
+    "tools/lib/signal/**/*.cpp",
 )
 if not os.path.isfile(os.path.join(ROOT, "src", "QZ_Filters", "Pipeline.cpp")):
     raise SystemExit("qzkit builds from its source tree: the library's sources are not beside python/")
@@ -50,7 +50,7 @@ extension = Pybind11Extension(
     "qzkit._core",
     SOURCES,
     include_dirs=[os.path.join(ROOT, folder) for folder in ("include", "src", "app", "tools/lib", "python/src")],
-    libraries=["samplerate", "edf"],
+    libraries=["samplerate", "edf", "FLAC"],
     cxx_std=20,
     # Float results must be the library's bits: no fused multiply-adds, no relaxed IEEE rules.
     # Link-time optimisation inlines the stages' sample access across files (about 12 % faster).

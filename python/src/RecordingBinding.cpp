@@ -2,6 +2,7 @@
 // front end that makes the tool's 10-bit samples, and the window starts.
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <pybind11/numpy.h>
@@ -22,6 +23,8 @@ struct RecordingView {
     std::string units;
     std::string channel;
     std::size_t invalidSamples;
+    std::vector<std::pair<std::size_t, std::size_t>> gaps;
+    std::vector<std::string> warnings;
 };
 
 template <typename Choice>
@@ -69,8 +72,9 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
         const py::gil_scoped_release released;
         recording = qzkit::ReadRecording(options);
     }
-    return {ArrayOf(recording.samples), recording.rate, recording.units, recording.channelName,
-            recording.invalidSamples};
+    return {ArrayOf(recording.samples), recording.rate,        recording.units,
+            recording.channelName,      recording.invalidSamples, std::move(recording.gaps),
+            std::move(recording.warnings)};
 }
 
 py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style | py::array::forcecast> &signal,
@@ -120,6 +124,10 @@ void BindRecordings(py::module_ &module)
         .def_readonly("channel", &RecordingView::channel, "the channel's name")
         .def_readonly("invalid_samples", &RecordingView::invalidSamples,
                       "samples the source marks invalid, replaced by the previous valid value")
+        .def_readonly("gaps", &RecordingView::gaps,
+                      "(first, end) sample ranges without data (NaN in the signal); convert converts each run "
+                      "between gaps on its own and cuts no window over a gap")
+        .def_readonly("warnings", &RecordingView::warnings, "what the reader noticed, one line each")
         .def("__repr__", [](const RecordingView &view) {
             return "<Recording '" + view.channel + "': " + std::to_string(view.signal.size()) + " samples at " +
                    py::str(py::float_(view.rate)).cast<std::string>() + " Hz, units '" + view.units + "'>";
@@ -134,7 +142,8 @@ path: a WFDB header (.hea, or the record name), a CSV/text file (.csv .txt .tsv)
 channel: the channel's name (WFDB description, EDF label, CSV column) or its zero-based index.
 format: 'auto' (from the file name), 'wfdb', 'csv' or 'edf'.
 rate, units: the sampling rate and the units of a text recording.
-Returns a Recording: signal (float64, physical units), rate, units, channel, invalid_samples.)");
+Returns a Recording: signal (float64, physical units), rate, units, channel, invalid_samples,
+gaps, warnings.)");
     module.def("front_end", &FrontEnd, py::arg("signal"), py::arg("rate"), py::kw_only(),
                py::arg("units") = defaults.inputUnits, py::arg("target_rate") = defaults.targetRate,
                py::arg("quality") = NameOf(qzkit::ResampleQualityNames(), defaults.quality), py::arg("ac_coupling") = defaults.acCouplingHz,
