@@ -80,13 +80,11 @@ TEST_P(WfdbGolden, DecodesToTheWfdbPackagesValues)
     const FrameSpan span{c.from, c.to == 0 ? record.Frames() : c.to};
     std::vector<SignalSamples> samples = record.Read(signals, span, warnings);
     int rowsPerFrame = 1;
-    for (std::size_t k = 0; k < signals.size(); ++k) {
-        const int perFrame = record.Signals()[signals[k]].samplesPerFrame;
-        if (c.highResolution) {
-            rowsPerFrame = std::max(rowsPerFrame, perFrame);
-        } else {
-            samples[k] = qzkit::FrameMeans(samples[k], perFrame);
-        }
+    for (const qzkit::WfdbSignalSpec &signal : record.Signals()) {
+        rowsPerFrame = std::max(rowsPerFrame, c.highResolution ? signal.samplesPerFrame : 1);
+    }
+    for (std::size_t k = 0; k < signals.size() && !c.highResolution; ++k) {
+        samples[k] = qzkit::FrameMeans(samples[k], record.Signals()[signals[k]].samplesPerFrame);
     }
     const auto rows = ReadRows(root / "rdsamp-output" / c.output);
     ASSERT_EQ(rows.size(), (span.to - span.from) * static_cast<std::uint64_t>(rowsPerFrame));

@@ -100,8 +100,13 @@ TEST(WfdbRecord, VariableLayoutGapsAreMissingNeverFilled)
     const WfdbRecord record(dir / "m");
     EXPECT_EQ(record.Frames(), 5u);
     EXPECT_EQ(record.SegmentCount(), 3u);
-    ASSERT_EQ(record.NullSegments().size(), 1u);
-    EXPECT_EQ(record.NullSegments()[0].to, 2u);
+    const auto gaps = record.Gaps();
+    ASSERT_EQ(gaps.size(), 2u);
+    EXPECT_EQ(gaps[0].reason, "null segment");
+    EXPECT_EQ(gaps[0].signals, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(gaps[1].reason, "not in segment s1");
+    EXPECT_EQ(gaps[1].signals, (std::vector<std::size_t>{0}));
+    EXPECT_EQ(gaps[1].frames.from, 2u);
     std::vector<std::string> warnings;
     const auto samples = ReadAll(record, warnings);
     EXPECT_EQ(samples[0].missing, std::vector<bool>(5, true));

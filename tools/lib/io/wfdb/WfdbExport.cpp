@@ -101,14 +101,17 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
         throw ToolkitError(record.HeaderPath().string() + ": nothing to export from frame " + std::to_string(from) +
                            " to " + std::to_string(to) + " (the record has " + std::to_string(record.Frames()) + ")");
     }
+    // As in the WFDB package, every signal of the record sets the row rate.
     std::size_t rowsPerFrame = 1;
+    for (const WfdbSignalSpec &spec : record.Signals()) {
+        rowsPerFrame = std::max(rowsPerFrame, options.highResolution ? static_cast<std::size_t>(spec.samplesPerFrame) : 1);
+    }
     std::vector<Column> columns;
     std::string text = "time_s";
     for (const std::size_t signal : signals) {
         const WfdbSignalSpec &spec = record.Signals()[signal];
         const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
         columns.push_back({signal, &spec, InvalidValue(spec.format), options.highResolution ? perFrame : 1});
-        rowsPerFrame = std::max(rowsPerFrame, columns.back().perRow);
         text += ',' + CsvField(spec.description);
     }
     text += '\n';

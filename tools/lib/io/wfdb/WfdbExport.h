@@ -17,7 +17,8 @@ struct ExportOptions {
     std::string from;                   // seconds, or a frame number as "s123"; empty: the start
     std::string to;                     // likewise, exclusive; empty or past the end: the end
     bool digital = false;               // ADC units instead of physical units
-    bool highResolution = false;        // every sample; other signals repeat within their frame
+    bool highResolution = false;        // every sample; rows at the rate of the record's most oversampled
+                                        // signal, other signals repeated within their frame
 };
 
 // Writes the header line (time_s and the channel names) and the rows. A gap,

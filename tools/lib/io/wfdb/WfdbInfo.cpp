@@ -46,6 +46,15 @@ std::string JsonString(const std::string &text)
     return quoted + "\"";
 }
 
+std::string SignalList(const WfdbRecord &record, const RecordGap &gap)
+{
+    std::string list;
+    for (const std::size_t signal : gap.signals) {
+        list += (list.empty() ? "" : ", ") + record.Signals()[signal].description;
+    }
+    return list;
+}
+
 }  // namespace
 
 std::string DescribeRecord(const WfdbRecord &record)
@@ -67,9 +76,11 @@ std::string DescribeRecord(const WfdbRecord &record)
                       signal.units.c_str(), AdcBits(signal), ShortestNumber(signal.baseline).c_str());
         text += line;
     }
-    for (const FrameSpan &gap : record.NullSegments()) {
-        text += "  gap: frames " + std::to_string(gap.from) + " to " + std::to_string(gap.to) + " (" +
-                Seconds(gap.from, rate) + " s to " + Seconds(gap.to, rate) + " s), no signal\n";
+    for (const RecordGap &gap : record.Gaps()) {
+        text += "  gap: frames " + std::to_string(gap.frames.from) + " to " + std::to_string(gap.frames.to) + " (" +
+                Seconds(gap.frames.from, rate) + " s to " + Seconds(gap.frames.to, rate) + " s), " + gap.reason +
+                ": " + (gap.signals.size() == record.Signals().size() ? "every signal" : SignalList(record, gap)) +
+                "\n";
     }
     return text;
 }
@@ -92,10 +103,15 @@ std::string DescribeRecordJson(const WfdbRecord &record)
                 ", \"baseline\": " + ShortestNumber(signal.baseline) + "}";
     }
     json += "],\n \"gaps\": [";
-    const std::vector<FrameSpan> gaps = record.NullSegments();
+    const std::vector<RecordGap> gaps = record.Gaps();
     for (std::size_t g = 0; g < gaps.size(); ++g) {
-        json += std::string(g == 0 ? "" : ", ") + "{\"from_frame\": " + std::to_string(gaps[g].from) +
-                ", \"to_frame\": " + std::to_string(gaps[g].to) + "}";
+        json += std::string(g == 0 ? "" : ",") + "\n  {\"from_frame\": " + std::to_string(gaps[g].frames.from) +
+                ", \"to_frame\": " + std::to_string(gaps[g].frames.to) + ", \"reason\": " +
+                JsonString(gaps[g].reason) + ", \"signals\": [";
+        for (std::size_t k = 0; k < gaps[g].signals.size(); ++k) {
+            json += (k == 0 ? "" : ", ") + std::to_string(gaps[g].signals[k]);
+        }
+        json += "]}";
     }
     return json + "]}\n";
 }

@@ -100,15 +100,36 @@ WfdbHeader WfdbRecord::SegmentHeader(const std::string &name) const
     return header;
 }
 
-std::vector<FrameSpan> WfdbRecord::NullSegments() const
+std::vector<RecordGap> WfdbRecord::Gaps() const
 {
-    std::vector<FrameSpan> spans;
+    std::vector<std::size_t> all(signals_.size());
+    for (std::size_t s = 0; s < all.size(); ++s) all[s] = s;
+    std::vector<RecordGap> gaps;
     for (const Segment &segment : segments_) {
-        if (segment.name == kNullSegment && segment.frames > 0) {
-            spans.push_back({segment.start, segment.start + segment.frames});
+        const FrameSpan frames{segment.start, segment.start + segment.frames};
+        if (segment.frames == 0) {
+            continue;
+        }
+        if (segment.name == kNullSegment) {
+            gaps.push_back({frames, all, "null segment"});
+        } else if (!std::filesystem::exists(headerPath_.parent_path() / (segment.name + ".hea"))) {
+            gaps.push_back({frames, all, "segment " + segment.name + " absent"});
+        } else if (variableLayout_) {
+            const WfdbHeader header = SegmentHeader(segment.name);
+            RecordGap gap{frames, {}, "not in segment " + segment.name};
+            for (std::size_t s = 0; s < signals_.size(); ++s) {
+                if (std::none_of(header.signals.begin(), header.signals.end(), [&](const WfdbSignalSpec &signal) {
+                        return signal.description == signals_[s].description;
+                    })) {
+                    gap.signals.push_back(s);
+                }
+            }
+            if (!gap.signals.empty()) {
+                gaps.push_back(gap);
+            }
         }
     }
-    return spans;
+    return gaps;
 }
 
 std::vector<SignalSamples> WfdbRecord::Read(const std::vector<std::size_t> &signals, FrameSpan span,

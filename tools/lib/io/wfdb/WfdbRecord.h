@@ -19,6 +19,12 @@ struct FrameSpan {
     std::uint64_t to = 0;  // exclusive
 };
 
+struct RecordGap {
+    FrameSpan frames;
+    std::vector<std::size_t> signals;  // the signals without data there
+    std::string reason;                // "null segment", "segment NAME absent", "not in segment NAME"
+};
+
 class WfdbRecord {
 public:
     // `record` is the header (.hea) or the record's name beside it. Reads the
@@ -33,8 +39,10 @@ public:
     const std::vector<WfdbSignalSpec> &Signals() const { return signals_; }
     const std::filesystem::path &HeaderPath() const { return headerPath_; }
 
-    // Frames of the null segments, where no signal has data.
-    std::vector<FrameSpan> NullSegments() const;
+    // Where signals have no data: null segments (every signal), segments
+    // whose header is absent (every signal), and the signals a segment of a
+    // variable layout does not hold.
+    std::vector<RecordGap> Gaps() const;
 
     // Every sample of `signals` in frames [from, to), to <= Frames().
     // Checksum mismatches go to `warnings`.
