@@ -74,7 +74,8 @@ SubcommandAction SetUpConvert(CLI::App &command)
         ->capture_default_str();
     command.add_option("--step", convert.step, "Step between window starts, samples (default: the window length)")
         ->check(CLI::PositiveNumber);
-    command.add_option("--output-dir", options->outputDirectory, "Directory for the windows and the manifest (created when missing)")
+    command.add_option("--output-dir", options->outputDirectory,
+                       "Directory for the windows and the manifest (created when missing)")
         ->capture_default_str();
     command.add_option("--name", convert.name, "Base name of the window files (default: the input's name)");
     auto *annotations = command.add_option("--annotations", options->annotations,

@@ -40,7 +40,8 @@ SubcommandAction SetUpExport(CLI::App &command)
     auto options = std::make_shared<ExportCommandOptions>();
     ExportOptions &exportOptions = options->exportOptions;
     command.add_option("record", options->record, "WFDB record: its header (.hea) or its name")->required();
-    command.add_option("--channel", exportOptions.channels, "Signal by description or index (repeatable; default: all)");
+    command.add_option("--channel", exportOptions.channels,
+                       "Signal by description or index (repeatable; default: all)");
     command.add_option("--from", exportOptions.from, "Start: seconds, or a frame number as s123 (default: the start)");
     command.add_option("--to", exportOptions.to, "End (exclusive): seconds, or s123 (default: the end)");
     command.add_flag("--digital", exportOptions.digital, "ADC units instead of physical units");

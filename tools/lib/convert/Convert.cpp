@@ -108,7 +108,8 @@ Converted ConvertRuns(const Recording &source, const ConvertOptions &options)
         const auto offset = static_cast<std::size_t>(std::llround(static_cast<double>(first) * ratio));
         converted.samples.resize(std::max(converted.samples.size(), offset + mapped.samples.size()));
         converted.hasData.resize(converted.samples.size());
-        std::copy(mapped.samples.begin(), mapped.samples.end(), converted.samples.begin() + static_cast<std::ptrdiff_t>(offset));
+        std::copy(mapped.samples.begin(), mapped.samples.end(),
+                  converted.samples.begin() + static_cast<std::ptrdiff_t>(offset));
         std::fill_n(converted.hasData.begin() + static_cast<std::ptrdiff_t>(offset), mapped.samples.size(), true);
         converted.clippedLow += mapped.clippedLow;
         converted.clippedHigh += mapped.clippedHigh;
@@ -236,9 +237,9 @@ ConvertReport Convert(const ConvertOptions &options)
     report.convertedSamples = converted.samples.size();
     report.clippedLow = converted.clippedLow;
     report.clippedHigh = converted.clippedHigh;
-    report.clippedFraction = converted.withData == 0 ? 0.0
-                                                     : static_cast<double>(converted.clippedLow + converted.clippedHigh) /
-                                                           static_cast<double>(converted.withData);
+    const std::size_t clipped = converted.clippedLow + converted.clippedHigh;
+    report.clippedFraction =
+        converted.withData == 0 ? 0.0 : static_cast<double>(clipped) / static_cast<double>(converted.withData);
 
     const std::size_t step = options.step == 0 ? options.windowLength : options.step;
     std::vector<WindowSpan> spans;

@@ -91,9 +91,10 @@ TEST_P(WfdbGolden, DecodesToTheWfdbPackagesValues)
     for (std::size_t row = 0; row < rows.size(); ++row) {
         ASSERT_EQ(rows[row].size(), signals.size()) << "row " << row;
         for (std::size_t k = 0; k < signals.size(); ++k) {
+            // Rows repeat a less oversampled signal within its frame.
             const auto perFrame = static_cast<std::size_t>(c.highResolution ? record.Signals()[signals[k]].samplesPerFrame : 1);
-            const std::size_t frame = row / static_cast<std::size_t>(rowsPerFrame);
-            const std::size_t index = frame * perFrame + row % static_cast<std::size_t>(rowsPerFrame) * perFrame / static_cast<std::size_t>(rowsPerFrame);
+            const auto rowsInFrame = static_cast<std::size_t>(rowsPerFrame);
+            const std::size_t index = row / rowsInFrame * perFrame + row % rowsInFrame * perFrame / rowsInFrame;
             ASSERT_EQ(Cell(record, signals[k], samples[k], index, c.physical), rows[row][k])
                 << "row " << row << " signal " << signals[k];
         }

@@ -185,7 +185,8 @@ void WriteMitAnnotations(const std::filesystem::path &path, const std::vector<An
         channel = annotation.channel;
         number = annotation.number;
         if (!annotation.aux.empty()) {
-            AppendPseudo(bytes, kAux, FieldData(static_cast<int>(std::min<std::size_t>(annotation.aux.size(), 1024u)), "text length"));
+            const auto length = static_cast<int>(std::min<std::size_t>(annotation.aux.size(), 1024u));
+            AppendPseudo(bytes, kAux, FieldData(length, "text length"));
             bytes.insert(bytes.end(), annotation.aux.begin(), annotation.aux.end());
             if (annotation.aux.size() % 2u != 0u) bytes.push_back(0);
         }

@@ -77,7 +77,8 @@ void SignalFiles::GroupSignals(const std::filesystem::path &directory)
         const WfdbSignalSpec &signal = header_.signals[i];
         const std::filesystem::path path = directory / signal.fileName;
         if (groups_.empty() || groups_.back().path != path) {
-            if (std::any_of(groups_.begin(), groups_.end(), [&path](const Group &group) { return group.path == path; })) {
+            const auto samePath = [&path](const Group &group) { return group.path == path; };
+            if (std::any_of(groups_.begin(), groups_.end(), samePath)) {
                 throw ToolkitError(header_.recordName + ": the signals of " + signal.fileName +
                                    " are not on consecutive lines");
             }
@@ -175,8 +176,9 @@ std::vector<std::int32_t> SignalFiles::ReadFlac(const Group &group, std::uint64_
     std::vector<std::int32_t> values(frames * group.valuesPerFrame);
     for (std::size_t member = 0; member < channels.size(); ++member) {
         for (std::uint64_t frame = 0; frame < frames; ++frame) {
+            const std::uint64_t target = frame * group.valuesPerFrame + group.firstValues[member];
             std::copy_n(channels[member].begin() + static_cast<std::ptrdiff_t>((first + frame) * perFrame), perFrame,
-                        values.begin() + static_cast<std::ptrdiff_t>(frame * group.valuesPerFrame + group.firstValues[member]));
+                        values.begin() + static_cast<std::ptrdiff_t>(target));
         }
     }
     return values;
@@ -219,9 +221,9 @@ std::vector<SignalSamples> SignalFiles::Read(const std::vector<std::size_t> &sig
         SignalSamples samples;
         samples.values.resize((to - from) * perFrame);
         for (std::uint64_t frame = 0; frame < to - from; ++frame) {
-            const auto source = stream.begin() + static_cast<std::ptrdiff_t>((frame + static_cast<std::uint64_t>(spec.skew)) *
-                                                                                 group.valuesPerFrame +
-                                                                             group.firstValues[member]);
+            const std::uint64_t position =
+                (frame + static_cast<std::uint64_t>(spec.skew)) * group.valuesPerFrame + group.firstValues[member];
+            const auto source = stream.begin() + static_cast<std::ptrdiff_t>(position);
             std::copy_n(source, perFrame, samples.values.begin() + static_cast<std::ptrdiff_t>(frame * perFrame));
         }
         if (whole && spec.checksum) {

@@ -171,7 +171,9 @@ void DecodeValues(int format, const std::uint8_t *bytes, std::size_t count, std:
         for (std::size_t i = 0; i < count; ++i) values[i] = SignExtend(Le(bytes + 2 * i, 2), 16);
         return;
     case 61:
-        for (std::size_t i = 0; i < count; ++i) values[i] = SignExtend((static_cast<std::uint32_t>(bytes[2 * i]) << 8) | bytes[2 * i + 1], 16);
+        for (std::size_t i = 0; i < count; ++i) {
+            values[i] = SignExtend((static_cast<std::uint32_t>(bytes[2 * i]) << 8) | bytes[2 * i + 1], 16);
+        }
         return;
     case 160:
         for (std::size_t i = 0; i < count; ++i) values[i] = static_cast<std::int32_t>(Le(bytes + 2 * i, 2)) - 32768;

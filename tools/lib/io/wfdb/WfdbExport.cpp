@@ -104,7 +104,8 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
     // As in the WFDB package, every signal of the record sets the row rate.
     std::size_t rowsPerFrame = 1;
     for (const WfdbSignalSpec &spec : record.Signals()) {
-        rowsPerFrame = std::max(rowsPerFrame, options.highResolution ? static_cast<std::size_t>(spec.samplesPerFrame) : 1);
+        const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
+        rowsPerFrame = std::max(rowsPerFrame, options.highResolution ? perFrame : 1);
     }
     std::vector<Column> columns;
     std::string text = "time_s";

@@ -133,7 +133,8 @@ bool ParseGain(const std::string &token, const std::string &source, WfdbSignalSp
         if (close == std::string::npos) {
             Fail(source, "unclosed baseline in '" + token + "'");
         }
-        signal.baseline = static_cast<double>(RequireInt(rest.substr(1, close - 1), source, "baseline", INT32_MIN, INT32_MAX));
+        const std::int64_t baseline = RequireInt(rest.substr(1, close - 1), source, "baseline", INT32_MIN, INT32_MAX);
+        signal.baseline = static_cast<double>(baseline);
         hasBaseline = true;
         rest = rest.substr(close + 1);
     }

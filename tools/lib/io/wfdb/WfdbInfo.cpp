@@ -90,7 +90,8 @@ std::string DescribeRecordJson(const WfdbRecord &record)
     const double rate = record.FrameRate();
     std::string json = "{\"record\": " + JsonString(record.Name()) +
                        ", \"segments\": " + std::to_string(record.SegmentCount()) +
-                       ", \"frames\": " + std::to_string(record.Frames()) + ", \"frame_rate\": " + ShortestNumber(rate) +
+                       ", \"frames\": " + std::to_string(record.Frames()) +
+                       ", \"frame_rate\": " + ShortestNumber(rate) +
                        ", \"duration_s\": " + Seconds(record.Frames(), rate) + ",\n \"signals\": [";
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
         const WfdbSignalSpec &signal = record.Signals()[s];

@@ -149,7 +149,8 @@ std::vector<SignalSamples> WfdbRecord::Read(const std::vector<std::size_t> &sign
     }
     std::vector<SignalSamples> out(signals.size());
     for (std::size_t k = 0; k < signals.size(); ++k) {
-        const std::size_t count = (span.to - span.from) * static_cast<std::size_t>(signals_[signals[k]].samplesPerFrame);
+        const auto perFrame = static_cast<std::size_t>(signals_[signals[k]].samplesPerFrame);
+        const std::size_t count = (span.to - span.from) * perFrame;
         out[k].values.assign(count, 0);
         out[k].missing.assign(count, true);
     }
@@ -181,9 +182,8 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
         const WfdbSignalSpec &layout = signals_[signals[k]];
         std::size_t index = signals[k];
         if (variableLayout_) {
-            const auto found = std::find_if(header.signals.begin(), header.signals.end(), [&layout](const WfdbSignalSpec &s) {
-                return s.description == layout.description;
-            });
+            const auto sameName = [&layout](const WfdbSignalSpec &s) { return s.description == layout.description; };
+            const auto found = std::find_if(header.signals.begin(), header.signals.end(), sameName);
             if (found == header.signals.end()) {
                 continue;
             }
@@ -207,7 +207,8 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         SignalSamples &target = out[wanted[i]];
         const WfdbSignalSpec &layout = signals_[signals[wanted[i]]];
-        const auto offset = static_cast<std::ptrdiff_t>((from - span.from) * static_cast<std::uint64_t>(layout.samplesPerFrame));
+        const auto perFrame = static_cast<std::uint64_t>(layout.samplesPerFrame);
+        const auto offset = static_cast<std::ptrdiff_t>((from - span.from) * perFrame);
         std::int32_t *first = target.values.data() + offset;
         std::copy(read[i].values.begin(), read[i].values.end(), first);
         if (variableLayout_) {
