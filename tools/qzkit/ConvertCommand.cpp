@@ -33,6 +33,9 @@ int RunConvert(const ConvertCommandOptions &options)
         convert.gainPerUnit = options.gainPerUnit;
     }
     const ConvertReport report = Convert(convert);
+    for (const std::string &warning : report.source.warnings) {
+        std::fprintf(stderr, "qzkit convert: warning: %s\n", warning.c_str());
+    }
     std::fputs(ConvertReportText(report).c_str(), stdout);
     return 0;
 }

@@ -291,9 +291,6 @@ std::string ConvertReportText(const ConvertReport &report)
                   report.source.channelName.c_str(), report.sourceSamples, report.source.rate,
                   static_cast<double>(report.sourceSamples) / report.source.rate, report.source.units.c_str());
     text += line;
-    for (const std::string &warning : report.source.warnings) {
-        text += "warning: " + warning + "\n";
-    }
     if (report.source.invalidSamples > 0) {
         std::snprintf(line, sizeof line, "invalid samples replaced by the previous value: %zu\n",
                       report.source.invalidSamples);
