@@ -2,12 +2,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "io/AtomicFile.h"
+#include "io/FileBytes.h"
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
@@ -45,20 +45,6 @@ std::string ShortestDecimal(double value)
     return std::string(text, result.ptr);
 }
 
-std::string ReadTextFile(const std::string &path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw ToolkitError("cannot open " + path);
-    }
-    std::ostringstream text;
-    text << stream.rdbuf();
-    if (stream.bad()) {
-        throw ToolkitError("cannot read " + path);
-    }
-    return text.str();
-}
-
 // Warnings as comment lines, so that the whole text still parses.
 std::string WarningComments(const ConstantsImage &image)
 {
@@ -84,22 +70,25 @@ int RunShow(const ConstantsCommandOptions &options)
 
 int RunMake(const ConstantsCommandOptions &options)
 {
-    const ParsedConstants parsed = ParseConstantsText(ReadTextFile(options.textPath), options.textPath);
+    RefuseOutputOverInput(options.outPath, {options.textPath});
+    const ParsedConstants parsed =
+        ParseConstantsText(ReadTextFile(options.textPath, kShortTextLimit), options.textPath);
+    std::FILE *report = ReportStream({options.outPath});
     for (const FloatRounding &rounding : parsed.roundings) {
         const double error = static_cast<double>(rounding.stored) - rounding.requested;
-        std::printf("%s: %s stored as %s (%s), error %.3g", rounding.field.c_str(),
-                    ShortestDecimal(rounding.requested).c_str(), FormatFloatValue(rounding.stored).c_str(),
-                    DescribeFloat24(rounding.bytes).c_str(), error);
+        std::fprintf(report, "%s: %s stored as %s (%s), error %.3g", rounding.field.c_str(),
+                     ShortestDecimal(rounding.requested).c_str(), FormatFloatValue(rounding.stored).c_str(),
+                     DescribeFloat24(rounding.bytes).c_str(), error);
         if (std::isfinite(error) && rounding.requested != 0.0) {
-            std::printf(" (%.3g relative)", error / std::fabs(rounding.requested));
+            std::fprintf(report, " (%.3g relative)", error / std::fabs(rounding.requested));
         }
-        std::printf("\n");
+        std::fprintf(report, "\n");
     }
     for (const std::string &warning : CheckConstants(parsed.image)) {
         std::fprintf(stderr, "warning: %s\n", warning.c_str());
     }
     WriteConstantsFile(options.outPath, parsed.image);
-    std::printf("wrote %s (31 bytes)\n", options.outPath.c_str());
+    std::fprintf(report, "wrote %s (31 bytes)\n", options.outPath.c_str());
     return 0;
 }
 
@@ -129,15 +118,16 @@ int RunDesign(const ConstantsCommandOptions &options)
 {
     const ConstantsDesign design = DesignConstants(options.design);
     const std::string text = DesignText(design);
-    std::fputs(text.c_str(), stdout);
-    std::fputs(WarningComments(design.image).c_str(), stdout);
+    std::FILE *report = ReportStream({options.designText, options.designOut});
+    std::fputs(text.c_str(), report);
+    std::fputs(WarningComments(design.image).c_str(), report);
     if (!options.designText.empty()) {
         WriteFileAtomically(options.designText, [&text](std::ostream &stream) { stream << text; });
-        std::printf("# wrote %s\n", options.designText.c_str());
+        std::fprintf(report, "# wrote %s\n", options.designText.c_str());
     }
     if (!options.designOut.empty()) {
         WriteConstantsFile(options.designOut, design.image);
-        std::printf("# wrote %s (31 bytes)\n", options.designOut.c_str());
+        std::fprintf(report, "# wrote %s (31 bytes)\n", options.designOut.c_str());
     }
     return 0;
 }

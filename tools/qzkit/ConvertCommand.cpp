@@ -1,6 +1,7 @@
 // qzkit convert: a recording into windows of the tool's format.
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "convert/Convert.h"
@@ -17,7 +18,7 @@ struct ConvertCommandOptions {
     std::string outputDirectory = ".";
     std::string annotations;
     std::string beatTimes;
-    double gainPerUnit = 0.0;
+    std::optional<double> gainPerUnit;
 };
 
 int RunConvert(const ConvertCommandOptions &options)
@@ -29,9 +30,7 @@ int RunConvert(const ConvertCommandOptions &options)
     convert.outputDirectory = options.outputDirectory;
     convert.annotations = options.annotations;
     convert.beatTimes = options.beatTimes;
-    if (options.gainPerUnit != 0.0) {
-        convert.gainPerUnit = options.gainPerUnit;
-    }
+    convert.gainPerUnit = options.gainPerUnit;
     const ConvertReport report = Convert(convert);
     for (const std::string &warning : report.source.warnings) {
         std::fprintf(stderr, "qzkit convert: warning: %s\n", warning.c_str());

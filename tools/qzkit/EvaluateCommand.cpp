@@ -30,7 +30,7 @@ int RunEvaluate(const EvaluateCommandOptions &options)
     evaluate.output = options.output;
     evaluate.summary = options.summary;
     const EvaluateReport report = Evaluate(evaluate);
-    std::fputs(EvaluateReportText(report).c_str(), stdout);
+    std::fputs(EvaluateReportText(report).c_str(), ReportStream({options.output, options.summary}));
     return 0;
 }
 

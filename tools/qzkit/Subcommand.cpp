@@ -15,6 +15,12 @@ std::vector<SubcommandEntry> &Registry()
 
 }  // namespace
 
+std::FILE *ReportStream(std::initializer_list<std::string> outputs)
+{
+    const bool toStandardOutput = std::find(outputs.begin(), outputs.end(), "-") != outputs.end();
+    return toStandardOutput ? stderr : stdout;
+}
+
 std::vector<SubcommandEntry> RegisteredSubcommands()
 {
     std::vector<SubcommandEntry> entries = Registry();

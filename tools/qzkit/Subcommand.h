@@ -5,7 +5,9 @@
 #ifndef QZKIT_SUBCOMMAND_H
 #define QZKIT_SUBCOMMAND_H
 
+#include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,11 @@ struct SubcommandEntry {
     std::string description;
     SubcommandSetup setup;
 };
+
+// Where a subcommand prints its report: standard error when one of its
+// outputs is "-" (standard output then carries that output), else standard
+// output.
+std::FILE *ReportStream(std::initializer_list<std::string> outputs);
 
 // Every registered subcommand, sorted by name.
 std::vector<SubcommandEntry> RegisteredSubcommands();

@@ -1,8 +1,10 @@
 // qzkit synth: a synthetic recording with its true beat times.
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "io/BaseName.h"
 #include "Subcommand.h"
 #include "signal/Synth.h"
 #include "ToolkitError.h"
@@ -20,6 +22,7 @@ struct SynthCommandOptions {
 
 int RunSynth(const SynthCommandOptions &options)
 {
+    CheckBaseName(std::filesystem::path(options.base).filename().string());
     SynthOptions synth = options.synth;
     synth.kind = options.kind == "pulse" ? WaveKind::Pulse : WaveKind::Ecg;
     const SynthRecording recording = Synthesize(synth);

@@ -69,7 +69,7 @@ std::int64_t ParseInteger(std::string_view token, const ConstantsField &field, c
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error == std::errc::invalid_argument || end != digits.data() + digits.size()) {
-        where.Fail(std::string(field.name) + ": '" + std::string(token) + "' is not a whole number");
+        where.Fail(std::string(field.name) + ": " + Quoted(token) + " is not a whole number");
     }
     if (error == std::errc::result_out_of_range || value < FieldMinimum(field.type) ||
         value > FieldMaximum(field.type)) {
@@ -89,7 +89,7 @@ double ParseReal(std::string_view token, const ConstantsField &field, const Text
     const double value = std::strtod(copy.c_str(), &end);
     const bool overflowed = errno == ERANGE && std::isinf(value);
     if (copy.empty() || end != copy.c_str() + copy.size() || std::isnan(value)) {
-        where.Fail(std::string(field.name) + ": '" + copy + "' is not a number");
+        where.Fail(std::string(field.name) + ": " + Quoted(copy) + " is not a number");
     }
     if (overflowed) {
         where.Fail(std::string(field.name) + ": " + copy + " is beyond the largest 3-byte float");
@@ -172,14 +172,14 @@ ParsedConstants ParseConstantsText(std::string_view text, const std::string &sou
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            where.Fail("expected 'Field = value', got '" + std::string(line) + "'");
+            where.Fail("expected 'Field = value', got " + Quoted(line));
         }
         const std::string_view name = Trim(line.substr(0, equals));
         const auto fields = ConstantsFields();
         const auto field = std::find_if(fields.begin(), fields.end(),
                                         [name](const ConstantsField &candidate) { return candidate.name == name; });
         if (field == fields.end()) {
-            where.Fail("unknown field '" + std::string(name) + "'");
+            where.Fail("unknown field " + Quoted(name));
         }
         if (const auto seen = seenOnLine.find(field->name); seen != seenOnLine.end()) {
             where.Fail(std::string(name) + " given again (first on line " + std::to_string(seen->second) + ")");

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <system_error>
 
+#include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/CsvTable.h"
 #include "io/EcgFile.h"
 #include "io/EdfRecording.h"
+#include "io/FileBytes.h"
 #include "io/ReferenceBeats.h"
 #include "ToolkitError.h"
 #include "io/wfdb/WfdbRecording.h"
@@ -27,6 +30,7 @@ std::string LowerExtension(const std::filesystem::path &path)
 
 InputFormat DetectFormat(const std::filesystem::path &input)
 {
+    RefuseDirectory(input);
     const std::string extension = LowerExtension(input);
     if (extension == ".hea") {
         return InputFormat::Wfdb;
@@ -52,7 +56,7 @@ double CountsPerUnit(const ConvertOptions &options, const std::string &units)
     }
     const double perMillivolt = UnitsPerMillivolt(units);
     if (perMillivolt == 0.0) {
-        throw ToolkitError("the signal's units '" + units + "' are not a voltage; give --gain-per-unit");
+        throw ToolkitError("the signal's units " + Quoted(units) + " are not a voltage; give --gain-per-unit");
     }
     return options.gainPerMillivolt / perMillivolt;
 }
@@ -65,6 +69,9 @@ void Validate(const ConvertOptions &options)
     if (!(options.targetRate > 0.0)) {
         throw ToolkitError("target rate must be positive");
     }
+    // Before reading the input: the gain in counts per unit has the sign of the gain given.
+    ValidateFrontEnd(options.targetRate, {options.acCouplingHz, options.gainPerUnit.value_or(options.gainPerMillivolt),
+                                          options.centre});
     if (!options.annotations.empty() && !options.beatTimes.empty()) {
         throw ToolkitError("give reference annotations or beat times, not both");
     }
@@ -144,14 +151,11 @@ std::optional<ReferenceBeats> ReadReference(const ConvertOptions &options)
     return std::nullopt;
 }
 
-// The base name of the window files and the manifest; it goes into the
-// manifest's CSV unquoted.
+// The base name of the window files and the manifest.
 std::string OutputName(const ConvertOptions &options)
 {
     const std::string name = options.name.empty() ? options.input.stem().string() : options.name;
-    if (name.empty() || name.find_first_of(",\"\n\r/") != std::string::npos) {
-        throw ToolkitError("output name '" + name + "' must be non-empty, without comma, quote, line end or slash");
-    }
+    CheckBaseName(name);
     return name;
 }
 
@@ -161,26 +165,6 @@ std::string WindowFileName(const std::string &name, std::size_t index)
     std::snprintf(number, sizeof number, "_%05zu.ecg", index);
     return name + number;
 }
-
-// Removes the files written so far when the run fails before it completes.
-class WrittenFiles {
-public:
-    ~WrittenFiles()
-    {
-        if (!kept_) {
-            for (const auto &path : paths_) {
-                std::error_code ignored;
-                std::filesystem::remove(path, ignored);
-            }
-        }
-    }
-    void Add(const std::filesystem::path &path) { paths_.push_back(path); }
-    void Keep() { kept_ = true; }
-
-private:
-    std::vector<std::filesystem::path> paths_;
-    bool kept_ = false;
-};
 
 }  // namespace
 
@@ -252,10 +236,13 @@ ConvertReport Convert(const ConvertOptions &options)
     }
     if (spans.empty()) {
         throw ToolkitError("the recording has " + std::to_string(converted.withData) + " samples at " +
-                           std::to_string(options.targetRate) + " Hz between its gaps, fewer than one window");
+                           Readable(options.targetRate) + " Hz between its gaps, fewer than one window");
     }
     CreateOutputDirectory(options.outputDirectory);
-    WrittenFiles written;
+    // Every file is written beside its target first and put in place only
+    // when all were written, so a failed run leaves an earlier run's files as
+    // they were.
+    std::vector<StagedFile> staged;
     for (std::size_t index = 0; index < spans.size(); ++index) {
         const WindowSpan span = spans[index];
         ManifestEntry entry;
@@ -270,13 +257,17 @@ ConvertReport Convert(const ConvertOptions &options)
         }
         const auto first = converted.samples.begin() + static_cast<std::ptrdiff_t>(span.start);
         const std::filesystem::path path = options.outputDirectory / entry.file;
-        written.Add(path);
-        WriteEcgFile(path, std::vector<std::uint16_t>(first, first + static_cast<std::ptrdiff_t>(span.length)));
+        const std::vector<std::uint8_t> bytes =
+            EcgFileBytes(std::vector<std::uint16_t>(first, first + static_cast<std::ptrdiff_t>(span.length)));
+        staged.emplace_back(path, BytesWriter(bytes));
         report.windows.push_back(entry);
     }
     report.manifest = options.outputDirectory / (name + ".manifest.csv");
-    WriteManifest(report.manifest, report.windows, report.windowsOverGaps);
-    written.Keep();
+    RefuseOutputOverInput(report.manifest, {options.input, options.annotations, options.beatTimes});
+    staged.emplace_back(report.manifest, ManifestWriter(report.windows, report.windowsOverGaps));
+    for (StagedFile &file : staged) {
+        file.Commit();
+    }
     if (reference) {
         report.referenceBeats = reference->ticks.size();
     }

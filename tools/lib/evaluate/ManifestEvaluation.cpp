@@ -51,12 +51,12 @@ WindowReference ManifestReference(const ManifestEntry &entry, const std::filesys
     return reference;
 }
 
-std::vector<std::uint16_t> ReadWindow(const ManifestEntry &entry, const std::filesystem::path &directory)
+std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const ManifestEntry &entry)
 {
-    std::vector<std::uint16_t> samples = ReadEcgFile(directory / entry.file);
+    std::vector<std::uint16_t> samples = ReadEcgFile(path);
     if (samples.size() != entry.samples) {
-        throw ToolkitError(entry.file + ": " + std::to_string(samples.size()) + " samples where the manifest says " +
-                           std::to_string(entry.samples));
+        throw ToolkitError(path.string() + ": " + std::to_string(samples.size()) +
+                           " samples where the manifest says " + std::to_string(entry.samples));
     }
     return samples;
 }
@@ -75,6 +75,9 @@ std::size_t CountCoveredBeats(const std::vector<WindowResult> &results, std::siz
 
 EvaluateReport Evaluate(const EvaluateOptions &options)
 {
+    for (const std::filesystem::path &output : {options.output, options.summary}) {
+        RefuseOutputOverInput(output, {options.manifest, options.constants, options.annotations, options.beatTimes});
+    }
     const std::vector<ManifestEntry> entries = ReadManifest(options.manifest);
     if (entries.empty()) {
         throw ToolkitError(options.manifest.string() + ": no windows");
@@ -86,9 +89,11 @@ EvaluateReport Evaluate(const EvaluateOptions &options)
     EvaluateReport report;
     report.constantsRate = ConstantsRate(constants);
     std::vector<std::vector<std::uint16_t>> windows;
+    std::vector<std::filesystem::path> windowPaths;
     for (const ManifestEntry &entry : entries) {
         CheckRate(entry, report.constantsRate);
-        windows.push_back(ReadWindow(entry, directory));
+        windowPaths.push_back(directory / entry.file);
+        windows.push_back(ReadWindow(windowPaths.back(), entry));
         const WindowReference windowReference =
             reference ? ReferenceForWindow(*reference, entry.startSample, entry.samples, entry.rate)
                       : ManifestReference(entry, options.manifest);
@@ -99,7 +104,11 @@ EvaluateReport Evaluate(const EvaluateOptions &options)
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
     for (std::size_t i = 0; i < windows.size(); ++i) {
-        report.results[i].estimate = estimator.Run(windows[i]);
+        try {
+            report.results[i].estimate = estimator.Run(windows[i]);
+        } catch (const ToolkitError &error) {
+            throw ToolkitError(windowPaths[i].string() + ": " + error.what());
+        }
     }
     report.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -66,7 +66,7 @@ double CsvTable::Number(std::size_t row, std::size_t column) const
     const std::string &text = rows.at(row).at(column);
     if (!ParseNumber(text, value)) {
         throw ToolkitError(source + ":" + std::to_string(lineNumbers.at(row)) + ": column '" + header.at(column) +
-                           "': not a number: '" + text + "'");
+                           "': not a number: " + Quoted(text));
     }
     return value;
 }
@@ -90,9 +90,8 @@ CsvTable ParseCsvTable(std::string_view text, const std::string &source)
         }
         std::vector<std::string> fields = SplitFields(line, delimiter);
         if (table.header.empty()) {
-            double ignored = 0.0;
-            const bool isHeader = std::any_of(fields.begin(), fields.end(),
-                                              [&ignored](const std::string &f) { return !ParseNumber(f, ignored); });
+            const bool isHeader =
+                std::any_of(fields.begin(), fields.end(), [](const std::string &f) { return !IsNumberText(f); });
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 table.header.push_back(isHeader ? fields[i] : std::to_string(i));
             }

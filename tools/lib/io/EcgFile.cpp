@@ -1,15 +1,12 @@
 #include "io/EcgFile.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
 
-void WriteEcgFile(const std::filesystem::path &path, const std::vector<std::uint16_t> &samples)
+std::vector<std::uint8_t> EcgFileBytes(const std::vector<std::uint16_t> &samples)
 {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(samples.size() * 2u);
@@ -17,7 +14,12 @@ void WriteEcgFile(const std::filesystem::path &path, const std::vector<std::uint
         bytes.push_back(static_cast<std::uint8_t>(sample & 0xFFu));
         bytes.push_back(static_cast<std::uint8_t>(sample >> 8));
     }
-    WriteBytesAtomically(path, bytes);
+    return bytes;
+}
+
+void WriteEcgFile(const std::filesystem::path &path, const std::vector<std::uint16_t> &samples)
+{
+    WriteBytesAtomically(path, EcgFileBytes(samples));
 }
 
 std::vector<std::uint16_t> ReadEcgFile(const std::filesystem::path &path)

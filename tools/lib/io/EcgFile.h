@@ -8,6 +8,9 @@
 
 namespace qzkit {
 
+// The file's bytes for these samples.
+std::vector<std::uint8_t> EcgFileBytes(const std::vector<std::uint16_t> &samples);
+
 // Writes the samples atomically (see AtomicFile.h).
 void WriteEcgFile(const std::filesystem::path &path, const std::vector<std::uint16_t> &samples);
 

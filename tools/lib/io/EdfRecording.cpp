@@ -6,6 +6,8 @@
 
 #include <edflib.h>
 
+#include "io/EdfHeaderCheck.h"
+#include "io/FileBytes.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -28,8 +30,6 @@ std::string OpenError(int code)
         return "out of memory";
     case EDFLIB_NO_SUCH_FILE_OR_DIRECTORY:
         return "cannot open file";
-    case EDFLIB_FILE_CONTAINS_FORMAT_ERRORS:
-        return "not a valid EDF or BDF file";
     case EDFLIB_MAXFILES_REACHED:
         return "too many open files";
     case EDFLIB_FILE_READ_ERROR:
@@ -51,10 +51,16 @@ struct EdfHandle {
 
 Recording ReadEdfRecording(const std::filesystem::path &path, const std::string &channel)
 {
+    // Read first: a size must be known, and the header tells what EDFlib may refuse.
+    const std::vector<std::uint8_t> head = ReadFileBytes(path, kEdfLargestHeader);
     // The header record is large (hundreds of signal descriptions): keep it off the stack.
     auto header = std::make_unique<edf_hdr_struct>();
     if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0) {
-        throw ToolkitError(path.string() + ": " + OpenError(header->filetype));
+        const bool formatError = header->filetype == EDFLIB_FILE_CONTAINS_FORMAT_ERRORS ||
+                                 header->filetype == EDFLIB_FILE_READ_ERROR;
+        throw ToolkitError(path.string() + ": " +
+                           (formatError ? DescribeEdfProblem(head, std::filesystem::file_size(path))
+                                        : OpenError(header->filetype)));
     }
     const EdfHandle file{header->handle};
     std::vector<std::string> labels;

@@ -1,7 +1,9 @@
 #include "io/FileBytes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,7 +36,7 @@ public:
         }
         if (S_ISDIR(status_.st_mode)) {
             ::close(descriptor_);
-            throw ToolkitError(path.string() + ": is a directory, not a file");
+            RefuseDirectory(path);
         }
     }
     ~InputFile() { ::close(descriptor_); }
@@ -72,14 +74,22 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path)
+void RefuseDirectory(const std::filesystem::path &path)
+{
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw ToolkitError(path.string() + ": is a directory, not a file");
+    }
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::size_t limit)
 {
     // Opened without blocking, so that a FIFO with no writer is refused rather than waited on.
     const InputFile file(path, O_NONBLOCK);
     if (!file.IsRegular()) {
         throw ToolkitError(path.string() + ": not a regular file");
     }
-    std::vector<std::uint8_t> bytes(file.Size());
+    std::vector<std::uint8_t> bytes(std::min(file.Size(), limit));
     bytes.resize(file.Read(reinterpret_cast<char *>(bytes.data()), bytes.size()));
     return bytes;
 }

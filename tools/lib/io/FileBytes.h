@@ -16,9 +16,13 @@ namespace qzkit {
 inline constexpr std::size_t kTableTextLimit = std::size_t{256} << 20;  // 256 MiB
 inline constexpr std::size_t kShortTextLimit = std::size_t{1} << 20;    // 1 MiB
 
-// The bytes of a regular file; ToolkitError naming the file when it cannot be
-// opened or read, is a directory, or is not a regular file (a device, a FIFO).
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path);
+// ToolkitError naming `path` when it is a directory.
+void RefuseDirectory(const std::filesystem::path &path);
+
+// The bytes of a regular file, or its first `limit` bytes; ToolkitError
+// naming the file when it cannot be opened or read, is a directory, or is
+// not a regular file (a device, a FIFO).
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::size_t limit = SIZE_MAX);
 
 // The text of a file, a FIFO or a device, read up to `limit` bytes; a UTF-8
 // byte-order mark at its start is dropped. ToolkitError naming the file when

@@ -9,6 +9,10 @@
 namespace qzkit {
 namespace {
 
+// Largest rate (Hz) and reference rate (BPM) read, so that every number the
+// evaluation prints stays readable.
+constexpr double kMaxValue = 1e6;
+
 std::size_t RequireColumn(const CsvTable &table, const char *name)
 {
     for (std::size_t i = 0; i < table.header.size(); ++i) {
@@ -31,10 +35,9 @@ std::size_t Count(const CsvTable &table, std::size_t row, std::size_t column)
 
 }  // namespace
 
-void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries,
-                   std::size_t windowsOverGaps)
+ContentWriter ManifestWriter(const std::vector<ManifestEntry> &entries, std::size_t windowsOverGaps)
 {
-    WriteFileAtomically(path, [&entries, windowsOverGaps](std::ostream &stream) {
+    return [&entries, windowsOverGaps](std::ostream &stream) {
         stream << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
         for (const ManifestEntry &entry : entries) {
             char numbers[160];
@@ -54,7 +57,13 @@ void WriteManifest(const std::filesystem::path &path, const std::vector<Manifest
         if (windowsOverGaps > 0) {
             stream << "# windows skipped because they would overlap a gap: " << windowsOverGaps << '\n';
         }
-    });
+    };
+}
+
+void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries,
+                   std::size_t windowsOverGaps)
+{
+    WriteFileAtomically(path, ManifestWriter(entries, windowsOverGaps));
 }
 
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path &path)
@@ -77,14 +86,19 @@ std::vector<ManifestEntry> ParseManifest(const CsvTable &table)
         entry.startSample = Count(table, row, start);
         entry.samples = Count(table, row, samples);
         entry.rate = table.Number(row, rate);
-        if (!(entry.rate > 0.0)) {
-            throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) + ": rate must be positive");
+        if (!(entry.rate > 0.0 && entry.rate <= kMaxValue)) {
+            throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) +
+                               ": rate must be above 0 and at most 1000000 Hz");
         }
         if (!table.rows[row][beats].empty()) {
             entry.referenceBeats = Count(table, row, beats);
         }
         if (!table.rows[row][bpm].empty()) {
             entry.referenceBpm = table.Number(row, bpm);
+            if (!(*entry.referenceBpm >= 0.0 && *entry.referenceBpm <= kMaxValue)) {
+                throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) +
+                                   ": reference rate must be 0 to 1000000 BPM");
+            }
         }
         entries.push_back(entry);
     }

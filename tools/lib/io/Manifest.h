@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/AtomicFile.h"
 #include "io/CsvTable.h"
 
 namespace qzkit {
@@ -27,6 +28,7 @@ struct ManifestEntry {
 // reference_bpm; the reference columns are empty when unknown. Windows left
 // out because they would overlap a gap are counted in a closing comment line.
 // Written atomically.
+ContentWriter ManifestWriter(const std::vector<ManifestEntry> &entries, std::size_t windowsOverGaps = 0);
 void WriteManifest(const std::filesystem::path &path, const std::vector<ManifestEntry> &entries,
                    std::size_t windowsOverGaps = 0);
 

@@ -47,7 +47,7 @@ std::size_t ChooseChannel(const std::vector<std::string> &names, const std::stri
     if (AllDigits(choice) && choice.size() < 9 && std::stoul(choice) < names.size()) {
         return std::stoul(choice);
     }
-    throw ToolkitError("no channel '" + choice + "'; channels are " + ListNames(names));
+    throw ToolkitError("no channel " + Quoted(choice) + "; channels are " + ListNames(names));
 }
 
 double UnitsPerMillivolt(const std::string &units)

@@ -1,6 +1,7 @@
 #include "io/ReferenceBeats.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "io/CsvTable.h"
 #include "ToolkitError.h"
@@ -42,6 +43,20 @@ std::size_t TimeColumn(const CsvTable &table)
     throw ToolkitError(table.source + ": no time_s column");
 }
 
+// Sorts the beats and merges beats at the same time, which a hand-made list
+// may repeat and which would otherwise count twice; says so on stderr.
+void SortAndMerge(ReferenceBeats &beats)
+{
+    std::sort(beats.ticks.begin(), beats.ticks.end());
+    const auto end = std::unique(beats.ticks.begin(), beats.ticks.end());
+    const auto merged = static_cast<std::size_t>(beats.ticks.end() - end);
+    beats.ticks.erase(end, beats.ticks.end());
+    if (merged > 0) {
+        std::fprintf(stderr, "warning: %s: %zu repeated beat time%s merged\n", beats.source.c_str(), merged,
+                     merged == 1 ? "" : "s");
+    }
+}
+
 }  // namespace
 
 ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, double rate)
@@ -58,7 +73,7 @@ ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, doubl
     if (beats.ticks.empty()) {
         throw ToolkitError(path.string() + ": no beat annotations");
     }
-    std::sort(beats.ticks.begin(), beats.ticks.end());
+    SortAndMerge(beats);
     return beats;
 }
 
@@ -74,7 +89,7 @@ ReferenceBeats ReadReferenceBeatTimes(const std::filesystem::path &path)
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         beats.ticks.push_back(table.Number(row, column));
     }
-    std::sort(beats.ticks.begin(), beats.ticks.end());
+    SortAndMerge(beats);
     return beats;
 }
 

@@ -15,7 +15,7 @@ namespace qzkit {
 // rate, or seconds (ticksPerSecond 1). Kept as ticks so that a beat on a
 // window edge maps exactly onto that edge.
 struct ReferenceBeats {
-    std::vector<double> ticks;  // ascending
+    std::vector<double> ticks;  // ascending, each time once (repeats are merged with a warning)
     double ticksPerSecond = 1.0;
     std::string source;
 

@@ -6,15 +6,28 @@
 
 namespace qzkit {
 
+namespace {
+
+// True when all of `text` reads as one number (also nan, inf or out of range).
+bool ReadsAsNumber(const std::string &text, double &value)
+{
+    char *end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size();
+}
+
+}  // namespace
+
 bool ParseNumber(const std::string &text, double &value)
 {
-    if (text.empty()) {
-        return false;
-    }
-    char *end = nullptr;
     errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+    return ReadsAsNumber(text, value) && errno == 0 && std::isfinite(value);
+}
+
+bool IsNumberText(const std::string &text)
+{
+    double ignored = 0.0;
+    return ReadsAsNumber(text, ignored);
 }
 
 bool ParseInteger(const std::string &text, std::int64_t &value)

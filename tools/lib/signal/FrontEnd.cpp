@@ -9,19 +9,6 @@
 namespace qzkit {
 namespace {
 
-void Validate(double rate, const FrontEndOptions &options)
-{
-    if (!(rate > 0.0)) {
-        throw ToolkitError("sampling rate must be positive");
-    }
-    if (!(options.acCouplingHz >= 0.0) || !(options.acCouplingHz < rate / 2.0)) {
-        throw ToolkitError("AC-coupling corner must be 0 (off) or below half the sampling rate");
-    }
-    if (!std::isfinite(options.countsPerUnit) || !std::isfinite(options.centre)) {
-        throw ToolkitError("gain and centre must be finite");
-    }
-}
-
 // y[n] = a (y[n-1] + x[n] - x[n-1]), a = RC / (RC + dt), with x[-1] = x[0]
 // and y[-1] = 0.
 std::vector<double> AcCouple(const std::vector<double> &signal, double rate, double cornerHz)
@@ -39,11 +26,31 @@ std::vector<double> AcCouple(const std::vector<double> &signal, double rate, dou
     return coupled;
 }
 
+constexpr double kLargestCount = 1023.0;
+
 }  // namespace
+
+void ValidateFrontEnd(double rate, const FrontEndOptions &options)
+{
+    if (!(rate > 0.0)) {
+        throw ToolkitError("sampling rate must be positive");
+    }
+    if (!(options.acCouplingHz >= 0.0) || !(options.acCouplingHz < rate / 2.0)) {
+        throw ToolkitError("AC-coupling corner must be 0 (off) or below half the sampling rate");
+    }
+    // A zero or negative gain gives flat or inverted windows; a centre outside
+    // the 10-bit range clips half of every wave.
+    if (!(options.countsPerUnit > 0.0) || !std::isfinite(options.countsPerUnit)) {
+        throw ToolkitError("gain must be a positive number, not " + Readable(options.countsPerUnit));
+    }
+    if (!(options.centre >= 0.0 && options.centre <= kLargestCount)) {
+        throw ToolkitError("centre must be 0 to 1023 counts, not " + Readable(options.centre));
+    }
+}
 
 FrontEndResult MapToTenBits(const std::vector<double> &signal, double rate, const FrontEndOptions &options)
 {
-    Validate(rate, options);
+    ValidateFrontEnd(rate, options);
     const std::vector<double> input = options.acCouplingHz > 0.0 ? AcCouple(signal, rate, options.acCouplingHz)
                                                                   : signal;
     FrontEndResult result;

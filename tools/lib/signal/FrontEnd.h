@@ -27,11 +27,15 @@ struct FrontEndResult {
     }
 };
 
+// ToolkitError for a non-positive rate, a negative corner or a corner at or
+// above half the rate, a gain that is not a positive number, or a centre
+// outside 0..1023.
+void ValidateFrontEnd(double rate, const FrontEndOptions &options);
+
 // Optional AC coupling (a first-order RC high-pass at `rate` that starts
 // settled on the first sample, so a DC offset does not ring in), then
 // counts = round(centre + countsPerUnit * value), clipped to 0..1023.
-// Throws ToolkitError for a non-positive rate, a negative corner or a corner
-// at or above half the rate, or a non-finite gain or centre.
+// Throws ToolkitError as ValidateFrontEnd.
 FrontEndResult MapToTenBits(const std::vector<double> &signal, double rate, const FrontEndOptions &options);
 
 struct WindowSpan {

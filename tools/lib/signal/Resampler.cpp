@@ -79,7 +79,7 @@ std::vector<double> Resample(const std::vector<double> &input, double fromRate, 
     }
     const double ratio = toRate / fromRate;
     if (src_is_valid_ratio(ratio) == 0) {
-        throw ToolkitError("cannot resample from " + std::to_string(fromRate) + " Hz to " + std::to_string(toRate) +
+        throw ToolkitError("cannot resample from " + Readable(fromRate) + " Hz to " + Readable(toRate) +
                            " Hz: ratio beyond 1/256 to 256");
     }
     // The output buffer holds up to 256 times the input, counted in a long.

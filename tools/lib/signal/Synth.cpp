@@ -22,6 +22,7 @@ constexpr std::size_t kMaxLength = 10'000'000;
 constexpr double kMaxRate = 100'000.0;
 constexpr double kMaxBpm = 600.0;
 constexpr double kMaxVariability = 0.5;
+constexpr double kMinSamplesPerBeat = 2.0;
 // Premature beats come after this fraction of the mean RR; the pause after
 // them makes up the rest of two mean intervals (a compensatory pause).
 constexpr double kCouplingFraction = 0.6;
@@ -49,6 +50,9 @@ void Validate(const SynthOptions &options)
 {
     CheckRange(options.rate > 0.0 && options.rate <= kMaxRate, "rate must be above 0 and at most 100000 Hz");
     CheckRange(options.bpm > 0.0 && options.bpm <= kMaxBpm, "bpm must be above 0 and at most 600");
+    // Bounds the beat count by the recording's length in samples.
+    CheckRange(options.rate * 60.0 / options.bpm >= kMinSamplesPerBeat,
+               "bpm must leave at least 2 samples per beat (at most 30 times the rate)");
     CheckRange(options.length >= 1 && options.length <= kMaxLength, "length must be 1 to 10000000 samples");
     CheckRange(options.variability >= 0.0 && options.variability <= kMaxVariability,
                "variability must be 0 to 0.5");
