@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "plot/PlotToolRun.h"
 #include "signal/Synth.h"
+#include "ToolkitError.h"
 #include "ToolRunner.h"
 
 namespace {
@@ -80,5 +85,33 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--run", "rec", "-c", "ecg250", "--tool", QZ_TOOL_PATH, "-o", "missing/picture"},
                     "cannot create missing/picture.svg"}),
     [](const ::testing::TestParamInfo<FailureCase> &testInfo) { return std::string(testInfo.param.name); });
+
+TEST(PlotToolRun, ToolOverItsTimeLimitIsStoppedAndItsFolderRemoved)
+{
+    const Inputs inputs;
+    const qztest::TempDir temporary;
+    {
+        std::ofstream script(inputs.dir / "hang.sh");
+        script << "#!/bin/sh\nsleep 60\n";
+    }
+    std::filesystem::permissions(inputs.dir / "hang.sh", std::filesystem::perms::owner_all);
+    const char *previous = std::getenv("TMPDIR");
+    const std::string restore = previous != nullptr ? previous : "";
+    setenv("TMPDIR", temporary.path().c_str(), 1);
+    qzkit::RunSettings settings{0, 0, 1, 2};
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    try {
+        qzkit::RunToolAndRead({inputs.dir / "hang.sh", inputs.dir / "rec", inputs.dir / "ecg250", settings, 0.3});
+    } catch (const qzkit::ToolkitError &error) {
+        message = error.what();
+    }
+    EXPECT_NE(message.find("hang.sh did not finish within 0.3 s; stopped"), std::string::npos) << message;
+    if (previous != nullptr) {
+        setenv("TMPDIR", restore.c_str(), 1);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+}
 
 }  // namespace

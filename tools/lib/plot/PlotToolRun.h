@@ -15,13 +15,16 @@ struct ToolRunRequest {
     std::filesystem::path record;     // record base name (BASE.ecg is read)
     std::filesystem::path constants;  // constants base name (BASE.pvx.filters.v1 is read)
     RunSettings settings;             // every setting present
+    double timeLimitSeconds = 10.0;   // wall-clock time the tool may take
 };
 
 // Copies the two inputs into a fresh temporary directory under their own
 // names, runs the tool there (log level 0), reads the files it left (as
-// ReadRunFiles) and removes the directory again. Throws ToolkitError when the
-// tool cannot be started or ends with a non-zero status; the message carries
-// the tool's last output line.
+// ReadRunFiles) and removes the directory again, on every way out: also when
+// the tool fails, takes longer than its time limit (it is stopped), or this
+// program is interrupted, hung up or asked to terminate meanwhile. Throws
+// ToolkitError when the tool cannot be started, ends with a non-zero status
+// (the message carries its last output line) or is stopped.
 RunFiles RunToolAndRead(const ToolRunRequest &request);
 
 // The heart-rate tool: `given` when not empty; otherwise qz_vozozi_DE in the
