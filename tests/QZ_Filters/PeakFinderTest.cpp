@@ -88,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"ClosesAtSeven", Signal({0, 10, 30, 60, 100, 60, 30}, 46, kRecord, 7), 20, false, 1, {51}, {100}},
         // The search base is 8: a rise below it never pulls it down, so 25 is only 17 above.
         PeakCase{"RiseBelowTheBaseline", Signal({3, 5, 6, 25}, 0), 20, false, 0, {}, {}},
-        PeakCase{"RiseOfTheThresholdAboveTheBaseline", Signal({28, 0}, 100), 20, false, 1, {101}, {28}},
+        // Before any fall the base is 8, so a first rise to 28 opens and one to 27 does not.
+        PeakCase{"RiseOfTheThresholdAboveTheBaseline", Signal({1, 28}, 0), 20, false, 1, {2}, {28}},
+        PeakCase{"RiseShortOfTheThresholdAboveTheBaseline", Signal({1, 27}, 0), 20, false, 0, {}, {}},
         PeakCase{"FlatTopKeepsItsFirstSample", Signal({30, 100, 100, 100, 30, 0}, 200), 20, false, 1, {202}, {100}},
         // An open peak counts with the absolute threshold when its top is within 14 of the end.
         PeakCase{"OpenAt1486", OpenAtEnd(1500, 1486), 20, false, 1, {1486}, {100}},
