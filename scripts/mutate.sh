@@ -6,8 +6,8 @@
 # and the driver, rebuilds the ASan+UBSan build incrementally, runs every test
 # program (each in one process, which is several times faster than ctest's
 # process per test) and records whether any test failed (killed) or all passed
-# (survived). A sanitizer report or a hang (timeout) counts as killed. The source file is restored after every mutant, also on error or
-# interruption.
+# (survived). A sanitizer report or a hang (timeout) counts as killed. The
+# source file is restored after every mutant, also on error or interruption.
 #
 # Usage: scripts/mutate.sh [-l LIST] [-b BUILD_DIR] [-t SECONDS] [-m REGEX] [-x PATTERN]
 #   -l  mutant list (default scripts/mutants.txt)
@@ -15,8 +15,8 @@
 #   -t  timeout per test program in seconds (default 300)
 #   -m  only the mutants whose list line matches REGEX
 #   -x  leave out the tests matching a gtest filter PATTERN (e.g.
-#       'LowPassDesign.*:HighPassResponse.*', slow tests of the companion
-#       program that never reach the mutated code)
+#       'LowPassDesign.*', slow tests of the companion program that never
+#       reach the mutated code)
 #
 # List format, one mutant per line, fields separated by tabs:
 #   file <TAB> exact text <TAB> replacement [<TAB> occurrence, default 1]
