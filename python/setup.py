@@ -33,6 +33,7 @@ SOURCES = sources(
     "src/c_helpers/SamplingConversion.cpp",
     "src/c_helpers/MemoryFileOperations.cpp",
     "app/Driver.cpp",
+    "tools/lib/*.cpp",
     "tools/lib/constants/**/*.cpp",
     "tools/lib/convert/**/*.cpp",
     "tools/lib/io/**/*.cpp",
@@ -68,6 +69,7 @@ setup(
     cmdclass={"build_ext": build_ext},
     install_requires=["numpy"],
     python_requires=">=3.9",
-    options={"build": {"build_base": os.environ.get("QZ_PYTHON_BUILD", "build")}},
+    # Always compiled afresh: setuptools would keep a module older than a changed header or a new source.
+    options={"build": {"build_base": os.environ.get("QZ_PYTHON_BUILD", "build"), "force": True}},
     zip_safe=False,
 )
