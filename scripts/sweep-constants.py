@@ -70,9 +70,9 @@ PULSE_GRID = {
 SYNTHETIC_RHYTHMS = [("sinus", (0.0, 0.04), (0.0, 0.0)), ("ectopic", (0.02, 0.06), (0.0, 0.08))]
 
 SUMMARY_PATTERNS = {
-    "coverage": r"coverage \(QI 0-2\): \d+ of \d+ \(([\d.]+) %\)",
-    "within5": r"within \+-5 BPM: \d+ of \d+ \(([\d.]+) %\)",
-    "mae": r"mean absolute error: ([\d.]+) BPM",
+    "coverage": r"coverage \(QI 0-2\):\s+\d+ of \d+ \(([\d.]+) %\)",
+    "within5": r"within \+-5 BPM:\s+\d+ of \d+ \(([\d.]+) %\)",
+    "mae": r"mean absolute error:\s+([\d.]+)",
 }
 
 

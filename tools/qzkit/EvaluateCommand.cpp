@@ -1,10 +1,13 @@
-// qzkit evaluate: the estimator over every window of a manifest, scored
-// against reference beats.
+// qzkit evaluate: the estimator over every window of one or more manifests,
+// for every combination of constants and settings, scored against reference
+// beats.
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "evaluate/ManifestEvaluation.h"
+#include "evaluate/SummaryTable.h"
 #include "Subcommand.h"
 
 namespace qzkit {
@@ -12,61 +15,101 @@ namespace {
 
 struct EvaluateCommandOptions {
     EvaluateOptions evaluate;
-    std::string manifest;
-    std::string constants;
-    std::string annotations;
-    std::string beatTimes;
+    EstimatorSettings single;  // from --mask, --peak, --beat-method, --derivative
+    std::vector<std::string> manifests;
+    std::vector<std::string> constants;
+    std::vector<std::string> settings;
+    std::vector<std::string> annotations;
+    std::vector<std::string> beatTimes;
     std::string output;
     std::string summary;
+    std::string report;
+    std::string tool;
 };
+
+std::vector<std::filesystem::path> Paths(const std::vector<std::string> &texts)
+{
+    return {texts.begin(), texts.end()};
+}
 
 int RunEvaluate(const EvaluateCommandOptions &options)
 {
     EvaluateOptions evaluate = options.evaluate;
-    evaluate.manifest = options.manifest;
-    evaluate.constants = options.constants;
-    evaluate.annotations = options.annotations;
-    evaluate.beatTimes = options.beatTimes;
+    evaluate.manifests = Paths(options.manifests);
+    evaluate.constants = Paths(options.constants);
+    evaluate.annotations = Paths(options.annotations);
+    evaluate.beatTimes = Paths(options.beatTimes);
+    evaluate.settings = {options.single};
+    if (!options.settings.empty()) {
+        evaluate.settings.clear();
+        for (const std::string &text : options.settings) {
+            evaluate.settings.push_back(ParseSettings(text));
+        }
+    }
     evaluate.output = options.output;
     evaluate.summary = options.summary;
+    evaluate.report = options.report;
+    evaluate.tool = options.tool;
+    evaluate.companion = ThisProgram();
     const EvaluateReport report = Evaluate(evaluate);
-    std::fputs(EvaluateReportText(report).c_str(), ReportStream({options.output, options.summary}));
+    std::fputs(SummaryText(report).c_str(), ReportStream({options.output, options.summary, options.report}));
     return 0;
 }
 
 SubcommandAction SetUpEvaluate(CLI::App &command)
 {
     auto options = std::make_shared<EvaluateCommandOptions>();
-    EstimatorSettings &settings = options->evaluate.settings;
-    command.add_option("manifest", options->manifest, "Manifest written by convert (or synth --manifest)")
+    EstimatorSettings &single = options->single;
+    command.add_option("manifest", options->manifests,
+                       "Manifests written by convert (or synth --manifest), one per recording")
         ->required();
     command.add_option("--constants", options->constants,
-                       "Filter constants: the file, or its base name without .pvx.filters.v1")
-        ->required();
+                       "Filter constants: the file, or its base name without .pvx.filters.v1; repeat to compare sets")
+        ->required()
+        ->allow_extra_args(false);
     auto *annotations = command.add_option("--annotations", options->annotations,
-                                           "WFDB annotation file with the reference beats");
+                                           "WFDB annotation file with the reference beats, one per manifest")
+                            ->allow_extra_args(false);
     command.add_option("--annotation-rate", options->evaluate.annotationRate,
                        "Sampling rate of the annotations, Hz (default: from the record's header)")
         ->check(CLI::PositiveNumber);
-    command.add_option("--beats", options->beatTimes, "CSV of reference beat times in seconds (column time_s)")
+    command.add_option("--beats", options->beatTimes,
+                       "CSV of reference beat times in seconds (column time_s), one per manifest")
+        ->allow_extra_args(false)
         ->excludes(annotations);
-    command.add_option("--mask", settings.stageMask, "Stage mask, as the tool's third argument")
-        ->capture_default_str();
-    command.add_option("--peak", settings.peakDetection, "Peak detection: 0 absolute, 1 variable threshold")
-        ->capture_default_str();
-    command.add_option("--beat-method", settings.beatMethod,
+    auto *settings = command.add_option("--settings", options->settings,
+                                        "\"MASK PEAK BEAT DERIV\" as the tool's optional arguments; repeat to compare "
+                                        "settings (every combination with every constants set runs)")
+                         ->allow_extra_args(false);
+    command.add_option("--mask", single.stageMask, "Stage mask, as the tool's third argument")
+        ->capture_default_str()
+        ->excludes(settings);
+    command.add_option("--peak", single.peakDetection, "Peak detection: 0 absolute, 1 variable threshold")
+        ->capture_default_str()
+        ->excludes(settings);
+    command.add_option("--beat-method", single.beatMethod,
                        "Beat classification: 1 template matching, 2 level-based, other statistical")
-        ->capture_default_str();
-    command.add_option("--derivative", settings.derivativeOrder, "Derivative order: 2 or 5 (other values give 2)")
-        ->capture_default_str();
-    command.add_option("-o,--output", options->output, "Per-window CSV to write");
+        ->capture_default_str()
+        ->excludes(settings);
+    command.add_option("--derivative", single.derivativeOrder, "Derivative order: 2 or 5 (other values give 2)")
+        ->capture_default_str()
+        ->excludes(settings);
+    command.add_option("-o,--output", options->output, "Per-window CSV to write (a row per window and combination)");
     command.add_option("--summary", options->summary, "Summary text file to write");
+    command.add_option("--report", options->report,
+                       "HTML report to write: one self-contained page with tables, charts and the worst windows");
+    command.add_option("--worst", options->evaluate.worst, "Worst windows pictured in the report")
+        ->capture_default_str();
+    command.add_option("--tool", options->tool,
+                       "The heart-rate tool that draws the report's run pictures (default: qz_vozozi_DE beside this "
+                       "program, one directory up, or on PATH)");
     return [options] { return RunEvaluate(*options); };
 }
 
 const SubcommandRegistrar registrar{"evaluate",
-                                    "Run the estimator in-process over every window of a manifest and score it "
-                                    "against reference beats",
+                                    "Run the estimator in-process over every window of one or more manifests, for "
+                                    "each combination of constants and settings, and score it against reference "
+                                    "beats",
                                     SetUpEvaluate};
 
 }  // namespace

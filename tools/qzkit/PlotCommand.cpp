@@ -30,13 +30,6 @@ struct PlotCommandOptions {
     RunSettings settings;
 };
 
-std::filesystem::path ThisProgram()
-{
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : path;
-}
-
 // "out", "out.svg" and "out.png" all name the pair out.svg + out.png.
 std::filesystem::path OutputBase(const PlotCommandOptions &options, const std::filesystem::path &record)
 {

@@ -6,6 +6,7 @@
 #define QZKIT_SUBCOMMAND_H
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -40,6 +41,9 @@ class SubcommandRegistrar {
 public:
     SubcommandRegistrar(std::string name, std::string description, SubcommandSetup setup);
 };
+
+// The path of this program (empty when unknown), to find the tool beside it.
+std::filesystem::path ThisProgram();
 
 }  // namespace qzkit
 

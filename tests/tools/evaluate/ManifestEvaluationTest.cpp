@@ -2,9 +2,11 @@
 // outputs, on synthetic recordings with known rates.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
+#include "EvaluationFixture.h"
 #include "evaluate/ManifestEvaluation.h"
 #include "signal/Synth.h"
 #include "TestBuffers.h"
@@ -22,11 +24,6 @@ qzkit::ConstantsImage EcgConstants()
     qzkit::ConstantsImage constants{};
     std::copy(image.begin(), image.end(), constants.begin());
     return constants;
-}
-
-void WriteConstants(const std::filesystem::path &path)
-{
-    qztest::WriteBytes(path, qztest::EcgConstantsImage());
 }
 
 TEST(InProcessEstimator, EveryWindowStartsFromTheSameStateAndWritesNoFile)
@@ -94,77 +91,88 @@ TEST(Summary, CountsAnswersAccuracyAndWhatQi3Flags)
     EXPECT_EQ(summary.byQi.at(3).windows, 2u);
     EXPECT_EQ(summary.byQi.at(3).withinBpm, 1u);
     EXPECT_DOUBLE_EQ(summary.byQi.at(3).absoluteErrorSum, 61.0);
-
-    const std::string text = qzkit::SummaryText(summary);
-    EXPECT_NE(text.find("coverage (QI 0-2): 4 of 6 (66.7 %)"), std::string::npos) << text;
-    EXPECT_NE(text.find("flagged by QI 3: 1 of 3 (33.3 %)"), std::string::npos) << text;
+    EXPECT_DOUBLE_EQ(summary.agreement.bias, (0.0 + 5.0 + 9.0 + 10.0) / 4.0);
+    EXPECT_EQ(summary.agreementQi0.windows, 2u);
+    EXPECT_EQ(summary.UpTo(1).windows, 3u);
+    EXPECT_EQ(summary.UpTo(1).withinBpm, 2u);
 }
 
-// A directory with synthetic windows at 250 Hz, their manifest and constants.
-struct EvaluationFixture {
-    qztest::TempDir dir;
-    std::vector<double> rates{50.0, 72.0, 95.0, 130.0};
-
-    EvaluationFixture()
-    {
-        WriteConstants(dir / "ecg.pvx.filters.v1");
-        for (std::size_t i = 0; i < rates.size(); ++i) {
-            qzkit::SynthOptions options;
-            options.bpm = rates[i];
-            options.length = i % 2 == 0 ? 1500 : 600;
-            options.seed = static_cast<std::uint32_t>(i + 1);
-            const auto recording = qzkit::Synthesize(options);
-            const std::string base = (dir / ("w" + std::to_string(i))).string();
-            qzkit::WriteSynthFiles(base, recording);
-            qzkit::WriteSynthManifest(base, recording);
-        }
-        // One manifest over the four windows.
-        std::ofstream manifest(dir / "all.manifest.csv");
-        manifest << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
-        for (std::size_t i = 0; i < rates.size(); ++i) {
-            std::ifstream one(dir / ("w" + std::to_string(i) + ".manifest.csv"));
-            std::string line;
-            std::getline(one, line);
-            std::getline(one, line);
-            manifest << line << '\n';
-        }
-    }
-
-    qzkit::EvaluateOptions Options() const
-    {
-        qzkit::EvaluateOptions options;
-        options.manifest = dir / "all.manifest.csv";
-        options.constants = dir / "ecg";
-        options.output = dir / "out.csv";
-        options.summary = dir / "summary.txt";
-        return options;
-    }
-};
+TEST(RateAgreement, HandComputedFigures)
+{
+    // Differences 2, -2, 10, 0 against 60 BPM.
+    const auto agreement = qzkit::MeasureAgreement({{62, 60}, {58, 60}, {70, 60}, {60, 60}});
+    EXPECT_EQ(agreement.windows, 4u);
+    EXPECT_DOUBLE_EQ(agreement.bias, 2.5);
+    EXPECT_DOUBLE_EQ(agreement.sd, std::sqrt(83.0 / 3.0));
+    EXPECT_DOUBLE_EQ(agreement.upperLimit, 2.5 + 1.96 * std::sqrt(83.0 / 3.0));
+    EXPECT_DOUBLE_EQ(agreement.meanAbsoluteError, 3.5);
+    EXPECT_DOUBLE_EQ(agreement.rmsError, std::sqrt(27.0));
+    EXPECT_DOUBLE_EQ(agreement.meanAbsolutePercentError, 100.0 * 14.0 / 240.0);
+    EXPECT_EQ(agreement.withinTolerance, 3u);
+    EXPECT_EQ(qzkit::MeasureAgreement({}).windows, 0u);
+}
 
 TEST(Evaluate, ScoresEveryWindowOfAManifest)
 {
-    EvaluationFixture fixture;
+    qztest::EvaluationFixture fixture;
     const auto report = qzkit::Evaluate(fixture.Options());
-    ASSERT_EQ(report.results.size(), fixture.rates.size());
+    const auto &results = report.combinations.at(0).results;
+    ASSERT_EQ(results.size(), fixture.rates.size());
     for (std::size_t i = 0; i < fixture.rates.size(); ++i) {
-        ASSERT_TRUE(report.results[i].reference.bpm);
-        EXPECT_NEAR(*report.results[i].reference.bpm, fixture.rates[i], 1.0);
-        EXPECT_TRUE(report.results[i].WithinBpm()) << fixture.rates[i];
+        ASSERT_TRUE(results[i].reference.bpm);
+        EXPECT_NEAR(*results[i].reference.bpm, fixture.rates[i], 1.0);
+        EXPECT_TRUE(results[i].WithinBpm()) << fixture.rates[i];
     }
-    EXPECT_EQ(report.summary.withinBpm, fixture.rates.size());
+    EXPECT_EQ(report.combinations[0].summary.withinBpm, fixture.rates.size());
     EXPECT_GT(report.windowsPerSecond, 0.0);
 
     std::ifstream csv(fixture.dir / "out.csv");
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,qi,error_bpm,peaks,beat_method");
+    EXPECT_EQ(line, "file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,qi,error_bpm,peaks,beat_method,"
+                    "record,constants,settings,beat_tp,beat_fn,beat_fp,peaks_truncated");
     std::size_t rows = 0;
     while (std::getline(csv, line)) ++rows;
     EXPECT_EQ(rows, fixture.rates.size());
     std::ifstream summary(fixture.dir / "summary.txt");
     std::stringstream text;
     text << summary.rdbuf();
-    EXPECT_NE(text.str().find("within +-5 BPM: 4 of 4 (100.0 %)"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("within +-5 BPM:"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("4 of 4 (100.0 %)"), std::string::npos) << text.str();
+}
+
+TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
+{
+    qztest::EvaluationFixture fixture;
+    auto options = fixture.PerRecordOptions();
+    options.settings = {qzkit::ParseSettings("127 1 1 2"), qzkit::ParseSettings(" 127 0 3 5 ")};
+    const auto report = qzkit::Evaluate(options);
+    ASSERT_EQ(report.combinations.size(), 2u);
+    EXPECT_EQ(report.combinations[1].combination.SettingsText(), "127 0 3 5");
+    for (const auto &combination : report.combinations) {
+        ASSERT_EQ(combination.byRecord.size(), fixture.rates.size());
+        qzkit::BeatCounts pooled;
+        for (const auto &record : combination.byRecord) {
+            pooled += record.beats;
+        }
+        EXPECT_EQ(combination.summary.beats, pooled);
+        EXPECT_GT(combination.AverageSensitivity(), 0.9);
+    }
+    std::ifstream csv(fixture.dir / "out.csv");
+    std::string line;
+    std::size_t rows = 0;
+    while (std::getline(csv, line)) ++rows;
+    EXPECT_EQ(rows, 1u + 2u * fixture.rates.size()) << "a row per window and combination";
+}
+
+TEST(ParseSettings, FourNumbersOrAnError)
+{
+    const auto settings = qzkit::ParseSettings("115 0 3 5");
+    EXPECT_EQ(settings.stageMask, 115);
+    EXPECT_EQ(settings.derivativeOrder, 5);
+    for (const char *bad : {"", "127 1 1", "127 1 1 2 0", "127 1 x 2", "127 1 1 70000", "-1 1 1 2"}) {
+        EXPECT_THROW(qzkit::ParseSettings(bad), qzkit::ToolkitError) << bad;
+    }
 }
 
 struct BadInput {
@@ -176,7 +184,7 @@ class EvaluateRefuses : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(EvaluateRefuses, WithoutWritingAnyOutput)
 {
-    EvaluationFixture fixture;
+    qztest::EvaluationFixture fixture;
     auto options = fixture.Options();
     GetParam().spoil(fixture.dir.path(), options);
     const auto before = qztest::ListDirectory(fixture.dir.path());
@@ -202,8 +210,17 @@ INSTANTIATE_TEST_SUITE_P(
                          << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n"
                          << "w1.ecg,0,0,600,250,,\n";
                  }},
+        BadInput{"ReferenceCountNotManifestCount",
+                 [](const auto &dir, auto &options) { options.beatTimes = {dir / "w1.beats.csv", dir / "w2.beats.csv"}; }},
+        BadInput{"ReportPictureWithoutTool",
+                 [](const auto &dir, auto &options) {
+                     options.report = dir / "report.html";
+                     options.tool = dir / "no-such-tool";
+                 }},
         BadInput{"OutputDirectoryMissing",
-                 [](const auto &dir, auto &options) { options.output = dir / "no" / "out.csv"; }}),
+                 [](const auto &dir, auto &options) { options.output = dir / "no" / "out.csv"; }},
+        BadInput{"ReportDirectoryMissing",
+                 [](const auto &dir, auto &options) { options.report = dir / "no" / "report.html"; }}),
     [](const ::testing::TestParamInfo<BadInput> &param) { return param.param.name; });
 
 }  // namespace

@@ -212,7 +212,7 @@ std::filesystem::path ConstantsFilePath(const std::filesystem::path &path)
 {
     std::filesystem::path file = path;
     if (!std::filesystem::is_regular_file(file)) {
-        file += ".pvx.filters.v1";
+        file += kConstantsFileExtension;
     }
     return file;
 }

@@ -31,9 +31,11 @@ BeatCounts &BeatCounts::operator+=(const BeatCounts &other)
     return *this;
 }
 
-BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference, double tolerance)
+BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference, double tolerance,
+                      double optionalFrom)
 {
     BeatCounts counts;
+    const auto miss = [&](std::size_t r) { counts.falseNegatives += reference[r] < optionalFrom ? 1u : 0u; };
     std::size_t f = 0;
     std::size_t r = 0;
     while (f < found.size() && r < reference.size()) {
@@ -45,12 +47,13 @@ BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double
             ++counts.falsePositives;
             ++f;
         } else {
-            ++counts.falseNegatives;
-            ++r;
+            miss(r++);
         }
     }
     counts.falsePositives += found.size() - f;
-    counts.falseNegatives += reference.size() - r;
+    while (r < reference.size()) {
+        miss(r++);
+    }
     return counts;
 }
 

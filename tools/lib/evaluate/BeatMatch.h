@@ -5,6 +5,7 @@
 #define QZKIT_BEAT_MATCH_H
 
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace qzkit {
@@ -32,9 +33,12 @@ struct BeatCounts {
 // Matches ascending found times with ascending reference times (both in
 // seconds), each beat at most once, a pair at most `tolerance` apart. Taken
 // in time order, the earliest unmatched beats pair first, which gives the
-// largest number of pairs.
+// largest number of pairs. Reference beats at or after `optionalFrom` (ones
+// the method could not report) count when matched and are not missed
+// otherwise.
 BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
-                      double tolerance = kBeatMatchToleranceSeconds);
+                      double tolerance = kBeatMatchToleranceSeconds,
+                      double optionalFrom = std::numeric_limits<double>::infinity());
 
 // The larger of 5 BPM and 10 % of the reference rate.
 double RateTolerance(double referenceBpm);

@@ -3,39 +3,57 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
+#include <sstream>
 
+#include "evaluate/ReportPage.h"
+#include "evaluate/SummaryTable.h"
 #include "io/AtomicFile.h"
 #include "io/EcgFile.h"
+#include "io/TextFormat.h"
+#include "io/TextParsing.h"
+#include "plot/PlotInputs.h"
+#include "run/StageDelays.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
 namespace {
 
 constexpr double kRateTolerance = 0.01;
+constexpr std::size_t kSettingsFields = 4;
 
-std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options)
+// One manifest with its windows and their references.
+struct RecordInput {
+    std::vector<ManifestEntry> entries;
+    std::vector<std::filesystem::path> paths;
+    std::vector<std::vector<std::uint16_t>> windows;
+    std::vector<WindowReference> references;
+    std::optional<ReferenceBeats> beats;
+};
+
+std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std::size_t record)
 {
     if (!options.annotations.empty() && !options.beatTimes.empty()) {
         throw ToolkitError("give reference annotations or beat times, not both");
     }
-    if (!options.annotations.empty()) {
-        return ReadReferenceAnnotations(options.annotations, options.annotationRate);
+    const std::vector<std::filesystem::path> &files =
+        options.annotations.empty() ? options.beatTimes : options.annotations;
+    if (files.empty()) {
+        return std::nullopt;
     }
-    if (!options.beatTimes.empty()) {
-        return ReadReferenceBeatTimes(options.beatTimes);
+    if (files.size() != options.manifests.size()) {
+        throw ToolkitError("give one reference file per manifest (" + std::to_string(options.manifests.size()) +
+                           " manifests, " + std::to_string(files.size()) + " reference files)");
     }
-    return std::nullopt;
+    return options.annotations.empty() ? ReadReferenceBeatTimes(files[record])
+                                       : ReadReferenceAnnotations(files[record], options.annotationRate);
 }
 
-void CheckRate(const ManifestEntry &entry, double constantsRate)
+void CheckRate(const ManifestEntry &entry, double constantsRate, const std::filesystem::path &constants)
 {
     if (!(std::abs(entry.rate - constantsRate) <= kRateTolerance * entry.rate)) {
-        char message[256];
-        std::snprintf(message, sizeof message, "%s is sampled at %g Hz but the constants are for %g Hz",
-                      entry.file.c_str(), entry.rate, constantsRate);
-        throw ToolkitError(message);
+        throw ToolkitError(entry.file + Format(" is sampled at %g Hz but the constants ", entry.rate) +
+                           constants.string() + Format(" are for %g Hz", constantsRate));
     }
 }
 
@@ -61,88 +79,227 @@ std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const M
     return samples;
 }
 
-std::size_t CountCoveredBeats(const std::vector<WindowResult> &results, std::size_t beatCount)
+RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
 {
-    std::vector<bool> covered(beatCount, false);
-    for (const WindowResult &result : results) {
-        const std::size_t first = result.reference.firstBeat;
-        std::fill_n(covered.begin() + static_cast<std::ptrdiff_t>(first), result.reference.beats, true);
+    const std::filesystem::path &manifest = options.manifests[record];
+    RecordInput input;
+    input.entries = ReadManifest(manifest);
+    if (input.entries.empty()) {
+        throw ToolkitError(manifest.string() + ": no windows");
+    }
+    input.beats = ReadReference(options, record);
+    for (const ManifestEntry &entry : input.entries) {
+        input.paths.push_back(manifest.parent_path() / entry.file);
+        input.windows.push_back(ReadWindow(input.paths.back(), entry));
+        input.references.push_back(input.beats ? ReferenceForWindow(*input.beats, entry.startSample, entry.samples,
+                                                                    entry.rate)
+                                               : ManifestReference(entry, manifest));
+    }
+    return input;
+}
+
+std::size_t CountCoveredBeats(const RecordInput &record)
+{
+    std::vector<bool> covered(record.beats->ticks.size(), false);
+    for (const WindowReference &reference : record.references) {
+        std::fill_n(covered.begin() + static_cast<std::ptrdiff_t>(reference.firstBeat), reference.beats, true);
     }
     return static_cast<std::size_t>(std::count(covered.begin(), covered.end(), true));
 }
 
+std::vector<Combination> Combinations(const EvaluateOptions &options)
+{
+    if (options.constants.empty()) {
+        throw ToolkitError("give the constants");
+    }
+    const std::vector<EstimatorSettings> settings =
+        options.settings.empty() ? std::vector<EstimatorSettings>{EstimatorSettings{}} : options.settings;
+    std::vector<Combination> combinations;
+    for (const std::filesystem::path &constants : options.constants) {
+        for (const EstimatorSettings &one : settings) {
+            combinations.push_back({constants, one});
+        }
+    }
+    return combinations;
+}
+
+Estimate RunWindow(const InProcessEstimator &estimator, const RecordInput &record, std::size_t window)
+{
+    try {
+        return estimator.Run(record.windows[window]);
+    } catch (const ToolkitError &error) {
+        throw ToolkitError(record.paths[window].string() + ": " + error.what());
+    }
+}
+
+void Run(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
+{
+    const EstimatorSettings &settings = run.combination.settings;
+    const InProcessEstimator estimator(constants, settings);
+    const std::size_t peakDelay = PeakDelay(settings.stageMask, settings.derivativeOrder);
+    const std::clock_t cpuStart = std::clock();
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        const RecordInput &record = records[r];
+        for (std::size_t i = 0; i < record.entries.size(); ++i) {
+            WindowResult result{record.entries[i], r, record.references[i], RunWindow(estimator, record, i), {}};
+            if (record.beats) {
+                result.beats = ScoreWindowBeats(result.estimate, peakDelay, result.window, *record.beats,
+                                                result.reference);
+            }
+            run.results.push_back(std::move(result));
+        }
+    }
+    run.summary = Summarize(run.results);
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        std::vector<WindowResult> ofRecord;
+        std::copy_if(run.results.begin(), run.results.end(), std::back_inserter(ofRecord),
+                     [r](const WindowResult &result) { return result.record == r; });
+        run.byRecord.push_back(Summarize(ofRecord));
+    }
+    run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+}
+
+template <typename Measure>
+double MeanOverScoredRecords(const std::vector<EvaluationSummary> &records, Measure measure)
+{
+    double sum = 0.0;
+    std::size_t scored = 0;
+    for (const EvaluationSummary &record : records) {
+        if (record.beatScoredWindows != 0) {
+            sum += measure(record.beats);
+            ++scored;
+        }
+    }
+    return scored == 0 ? 0.0 : sum / static_cast<double>(scored);
+}
+
+// Every output goes into an existing directory, checked before the first is
+// written so that a bad last output leaves no first one behind.
+void CheckOutputDirectories(const EvaluateOptions &options)
+{
+    for (const std::filesystem::path &path : {options.output, options.summary, options.report}) {
+        const std::filesystem::path directory = path.parent_path().empty() ? "." : path.parent_path();
+        std::error_code error;
+        if (!path.empty() && !std::filesystem::is_directory(directory, error)) {
+            throw ToolkitError(path.string() + ": directory " + directory.string() + " does not exist");
+        }
+    }
+}
+
+void RefuseOutputsOverInputs(const EvaluateOptions &options)
+{
+    std::vector<std::filesystem::path> inputs = options.manifests;
+    inputs.insert(inputs.end(), options.constants.begin(), options.constants.end());
+    inputs.insert(inputs.end(), options.annotations.begin(), options.annotations.end());
+    inputs.insert(inputs.end(), options.beatTimes.begin(), options.beatTimes.end());
+    for (const std::filesystem::path &output : {options.output, options.summary, options.report}) {
+        for (const std::filesystem::path &input : inputs) {
+            RefuseOutputOverInput(output, {input});
+        }
+    }
+}
+
+void WriteText(const std::filesystem::path &path, const std::string &text)
+{
+    WriteFileAtomically(path, [&text](std::ostream &stream) { stream << text; });
+}
+
 }  // namespace
+
+std::string Combination::ConstantsName() const
+{
+    return BaseNameFor(constants, kConstantsFileExtension).filename().string();
+}
+
+std::string Combination::SettingsText() const
+{
+    return std::to_string(settings.stageMask) + ' ' + std::to_string(settings.peakDetection) + ' ' +
+           std::to_string(settings.beatMethod) + ' ' + std::to_string(settings.derivativeOrder);
+}
+
+std::string Combination::Label() const
+{
+    return ConstantsName() + ' ' + SettingsText();
+}
+
+double CombinationResult::AverageSensitivity() const
+{
+    return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.Sensitivity(); });
+}
+
+double CombinationResult::AveragePositivePredictivity() const
+{
+    return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
+}
+
+EstimatorSettings ParseSettings(const std::string &text)
+{
+    std::istringstream stream(text);
+    std::vector<std::int64_t> values;
+    std::string field;
+    while (stream >> field) {
+        std::int64_t value = -1;
+        values.push_back(ParseInteger(field, value) ? value : -1);
+    }
+    const bool inRange = std::all_of(values.begin(), values.end(), [](std::int64_t v) { return v >= 0 && v <= 65535; });
+    if (values.size() != kSettingsFields || !inRange) {
+        throw ToolkitError("settings \"" + text + "\" are not four numbers MASK PEAK BEAT DERIV (0 to 65535)");
+    }
+    const auto field16 = [&values](std::size_t i) { return static_cast<std::uint16_t>(values[i]); };
+    return {field16(0), field16(1), field16(2), field16(3)};
+}
 
 EvaluateReport Evaluate(const EvaluateOptions &options)
 {
-    for (const std::filesystem::path &output : {options.output, options.summary}) {
-        RefuseOutputOverInput(output, {options.manifest, options.constants, options.annotations, options.beatTimes});
+    if (options.manifests.empty()) {
+        throw ToolkitError("give at least one manifest");
     }
-    const std::vector<ManifestEntry> entries = ReadManifest(options.manifest);
-    if (entries.empty()) {
-        throw ToolkitError(options.manifest.string() + ": no windows");
-    }
-    const ConstantsImage constants = ReadConstantsFile(options.constants);
-    const std::optional<ReferenceBeats> reference = ReadReference(options);
-    const std::filesystem::path directory = options.manifest.parent_path();
-
+    CheckOutputDirectories(options);
+    RefuseOutputsOverInputs(options);
     EvaluateReport report;
-    report.constantsRate = ConstantsRate(constants);
-    std::vector<std::vector<std::uint16_t>> windows;
-    std::vector<std::filesystem::path> windowPaths;
-    for (const ManifestEntry &entry : entries) {
-        CheckRate(entry, report.constantsRate);
-        windowPaths.push_back(directory / entry.file);
-        windows.push_back(ReadWindow(windowPaths.back(), entry));
-        const WindowReference windowReference =
-            reference ? ReferenceForWindow(*reference, entry.startSample, entry.samples, entry.rate)
-                      : ManifestReference(entry, options.manifest);
-        report.results.push_back({entry, windowReference, {}});
-    }
-
-    const InProcessEstimator estimator(constants, options.settings);
-    const auto start = std::chrono::steady_clock::now();
-    const std::clock_t cpuStart = std::clock();
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-        try {
-            report.results[i].estimate = estimator.Run(windows[i]);
-        } catch (const ToolkitError &error) {
-            throw ToolkitError(windowPaths[i].string() + ": " + error.what());
+    std::vector<RecordInput> records;
+    for (std::size_t r = 0; r < options.manifests.size(); ++r) {
+        records.push_back(ReadRecord(options, r));
+        report.records.push_back(options.manifests[r].stem().stem().string());
+        report.references.push_back(records.back().beats ? records.back().beats->source
+                                                         : "reference columns of " + options.manifests[r].string());
+        report.windows += records.back().entries.size();
+        if (records.back().beats) {
+            report.referenceBeats += records.back().beats->ticks.size();
+            report.beatsInWindows += CountCoveredBeats(records.back());
         }
     }
-    report.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    report.windowsPerSecond = report.seconds > 0.0 ? static_cast<double>(windows.size()) / report.seconds : 0.0;
-    report.summary = Summarize(report.results);
-    if (reference) {
-        report.referenceBeats = reference->ticks.size();
-        report.beatsInWindows = CountCoveredBeats(report.results, reference->ticks.size());
+    std::vector<ConstantsImage> images;
+    for (const Combination &combination : Combinations(options)) {
+        images.push_back(ReadConstantsFile(combination.constants));
+        for (const RecordInput &record : records) {
+            for (const ManifestEntry &entry : record.entries) {
+                CheckRate(entry, ConstantsRate(images.back()), combination.constants);
+            }
+        }
+        report.combinations.push_back({combination, {}, {}, {}, 0.0});
     }
 
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t c = 0; c < report.combinations.size(); ++c) {
+        Run(report.combinations[c], images[c], records);
+        report.cpuSeconds += report.combinations[c].cpuSeconds;
+    }
+    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double runs = static_cast<double>(report.windows * report.combinations.size());
+    report.windowsPerSecond = report.cpuSeconds > 0.0 ? runs / report.cpuSeconds : 0.0;
+
+    const std::string page = options.report.empty() ? std::string() : ReportPage(report, options);
     if (!options.output.empty()) {
-        WritePerWindowCsv(options.output, report.results);
+        WritePerWindowCsv(options.output, report);
     }
     if (!options.summary.empty()) {
-        const std::string text = EvaluateReportText(report);
-        WriteFileAtomically(options.summary, [&text](std::ostream &stream) { stream << text; });
+        WriteText(options.summary, SummaryText(report));
+    }
+    if (!options.report.empty()) {
+        WriteText(options.report, page);
     }
     return report;
-}
-
-std::string EvaluateReportText(const EvaluateReport &report)
-{
-    std::string text;
-    char line[160];
-    if (report.referenceBeats) {
-        std::snprintf(line, sizeof line, "reference beats: %zu, inside the windows: %zu\n", *report.referenceBeats,
-                      report.beatsInWindows);
-        text += line;
-    }
-    text += SummaryText(report.summary);
-    std::snprintf(line, sizeof line, "speed: %.0f windows per second (%zu windows in %.3f s, processor time %.3f s)\n",
-                  report.windowsPerSecond, report.results.size(), report.seconds, report.cpuSeconds);
-    text += line;
-    return text;
 }
 
 }  // namespace qzkit

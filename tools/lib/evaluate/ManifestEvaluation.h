@@ -1,5 +1,6 @@
-// evaluate: the estimator over every window of a manifest, in-process,
-// scored against reference beats.
+// evaluate: the estimator over every window of one or more manifests (one
+// per recording), in-process, for every combination of constants and
+// settings, scored against reference beats.
 #ifndef QZKIT_MANIFEST_EVALUATION_H
 #define QZKIT_MANIFEST_EVALUATION_H
 
@@ -9,41 +10,73 @@
 #include <string>
 #include <vector>
 
-#include "run/Estimator.h"
 #include "evaluate/RateScores.h"
+#include "run/Estimator.h"
 
 namespace qzkit {
 
+inline constexpr std::size_t kDefaultWorstWindows = 12;
+
 struct EvaluateOptions {
-    std::filesystem::path manifest;
-    std::filesystem::path constants;  // file or base name (as for the tool)
-    EstimatorSettings settings;
-    std::filesystem::path annotations;  // WFDB annotation file, or
+    std::vector<std::filesystem::path> manifests;  // one per recording
+    std::vector<std::filesystem::path> constants;  // files or base names (as for the tool)
+    std::vector<EstimatorSettings> settings;       // none: the tool's defaults
+    std::vector<std::filesystem::path> annotations;  // WFDB annotation files, one per manifest, or
     double annotationRate = 0.0;
-    std::filesystem::path beatTimes;    // CSV of beat times; with neither, the manifest's reference columns
-    std::filesystem::path output;       // per-window CSV; none when empty
-    std::filesystem::path summary;      // summary text; none when empty
+    std::vector<std::filesystem::path> beatTimes;  // CSVs of beat times, one per manifest; with neither,
+                                                   // the manifests' reference columns (no beat-by-beat scores)
+    std::filesystem::path output;   // per-window CSV; none when empty
+    std::filesystem::path summary;  // summary text; none when empty
+    std::filesystem::path report;   // HTML report; none when empty
+    std::size_t worst = kDefaultWorstWindows;  // windows pictured in the report
+    std::filesystem::path tool;     // heart-rate tool for the report's pictures (found when empty)
+    std::filesystem::path companion;  // this program, to find the tool beside it
+};
+
+// One set of constants with one set of settings.
+struct Combination {
+    std::filesystem::path constants;
+    EstimatorSettings settings;
+
+    std::string ConstantsName() const;  // base name without directories or extension
+    std::string SettingsText() const;   // "MASK PEAK BEAT DERIV"
+    std::string Label() const;          // both
+};
+
+struct CombinationResult {
+    Combination combination;
+    std::vector<WindowResult> results;  // in manifest order, recordings one after the other
+    EvaluationSummary summary;          // pooled over every window (gross)
+    std::vector<EvaluationSummary> byRecord;
+    double cpuSeconds = 0.0;  // processor time spent in the estimator and the scoring
+
+    // Mean of the records' Se and +P (average), over records scored beat by beat.
+    double AverageSensitivity() const;
+    double AveragePositivePredictivity() const;
 };
 
 struct EvaluateReport {
-    std::vector<WindowResult> results;
-    EvaluationSummary summary;
-    double seconds = 0.0;     // wall-clock time spent in the estimator
-    double cpuSeconds = 0.0;  // processor time spent in the estimator
-    double windowsPerSecond = 0.0;
-    std::optional<std::size_t> referenceBeats;  // beats in the reference file
-    std::size_t beatsInWindows = 0;             // of those, the beats inside at least one window
-    double constantsRate = 0.0;
+    std::vector<std::string> records;  // manifest base names
+    std::vector<std::string> references;  // the reference of each record
+    std::vector<CombinationResult> combinations;
+    std::size_t windows = 0;  // per combination
+    double seconds = 0.0;     // wall-clock time of every combination
+    double cpuSeconds = 0.0;  // processor time of every combination
+    double windowsPerSecond = 0.0;  // windows of every combination per processor second
+    std::size_t referenceBeats = 0;  // beats in the reference files
+    std::size_t beatsInWindows = 0;  // of those, the beats inside at least one window
 };
 
-// Reads the manifest, every window file and the reference, runs the
-// estimator over each window and writes the per-window CSV and the summary
-// (each atomically). ToolkitError for unreadable or inconsistent input (a
-// missing or wrong-sized window file, windows at another rate than the
-// constants, no reference), before any output is written.
+// Reads the manifests, every window file and the references, runs every
+// combination over each window and writes the per-window CSV, the summary
+// and the report (each atomically). ToolkitError for unreadable or
+// inconsistent input (a missing or wrong-sized window file, windows at
+// another rate than the constants, no reference), before any output is
+// written.
 EvaluateReport Evaluate(const EvaluateOptions &options);
 
-std::string EvaluateReportText(const EvaluateReport &report);
+// "MASK PEAK BEAT DERIV" as four numbers 0..65535. ToolkitError otherwise.
+EstimatorSettings ParseSettings(const std::string &text);
 
 }  // namespace qzkit
 

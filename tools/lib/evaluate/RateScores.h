@@ -1,5 +1,5 @@
-// Scoring estimates against reference rates: the per-window table and the
-// summary figures.
+// Scoring estimates against reference rates: each window's result and the
+// figures summed up over many windows.
 #ifndef QZKIT_RATE_SCORES_H
 #define QZKIT_RATE_SCORES_H
 
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "evaluate/BeatMatch.h"
+#include "evaluate/RateAgreement.h"
+#include "evaluate/WindowBeats.h"
 #include "run/Estimator.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
@@ -21,12 +23,15 @@ inline constexpr std::uint16_t kBadQi = 3;
 
 struct WindowResult {
     ManifestEntry window;
+    std::size_t record = 0;  // which of the evaluated recordings
     WindowReference reference;
     Estimate estimate;
+    std::optional<WindowBeatScore> beats;  // none without reference beat times
 
     std::optional<double> Error() const;  // estimate - reference, when there is a reference
     bool WithinBpm() const;               // |error| <= 5 BPM
     bool WithinFraction() const;          // |error| <= 10 % of the reference
+    bool Answered() const { return estimate.qi < kBadQi; }
 };
 
 struct QiRow {
@@ -44,13 +49,19 @@ struct EvaluationSummary {
     std::size_t answered = 0;
     std::size_t withinBpm = 0;       // answers within +-5 BPM
     std::size_t withinFraction = 0;  // answers within +-10 %
-    double absoluteErrorSum = 0.0;   // over answers
+    RateAgreement agreement;         // over answers (QI 0-2)
+    RateAgreement agreementQi0;      // over QI 0 answers
     std::map<std::uint16_t, QiRow> byQi;
     std::size_t wrong = 0;
     std::size_t wrongFlagged = 0;  // wrong estimates that carry QI 3
+    BeatCounts beats;              // pooled over the windows scored beat by beat
+    std::size_t beatScoredWindows = 0;
+    std::size_t truncatedWindows = 0;  // more peaks than stored, scored on the stored ones
 
     double Coverage() const { return Ratio(answered, withReference); }
-    double MeanAbsoluteError() const { return answered == 0 ? 0.0 : absoluteErrorSum / static_cast<double>(answered); }
+    double MeanAbsoluteError() const { return agreement.meanAbsoluteError; }
+    // The windows with QI up to `maxQi`, and of those the ones within +-5 BPM.
+    QiRow UpTo(std::uint16_t maxQi) const;
     static double Ratio(std::size_t part, std::size_t whole)
     {
         return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
@@ -58,15 +69,6 @@ struct EvaluationSummary {
 };
 
 EvaluationSummary Summarize(const std::vector<WindowResult> &results);
-
-// The summary as text lines: coverage, accuracy, mean absolute error, the QI
-// table and the wrong answers QI 3 flags.
-std::string SummaryText(const EvaluationSummary &summary);
-
-// Columns file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,
-// qi,error_bpm,peaks,beat_method; reference and error empty when unknown.
-// Written atomically.
-void WritePerWindowCsv(const std::filesystem::path &path, const std::vector<WindowResult> &results);
 
 }  // namespace qzkit
 

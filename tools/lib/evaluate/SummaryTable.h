@@ -1,0 +1,41 @@
+// The evaluation's figures as one table, a column per combination of
+// constants and settings; as text, and the per-window CSV.
+#ifndef QZKIT_SUMMARY_TABLE_H
+#define QZKIT_SUMMARY_TABLE_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "evaluate/ManifestEvaluation.h"
+
+namespace qzkit {
+
+struct SummaryRow {
+    std::string label;
+    std::vector<std::string> cells;  // one per combination
+};
+
+// Every figure of the summary: coverage and accuracy, rate agreement over
+// the answers and over QI 0, coverage by QI cut-off, beat-by-beat scores.
+std::vector<SummaryRow> SummaryRows(const EvaluateReport &report);
+
+// The QI x error table of one combination: QI, windows, within +-5 BPM,
+// share %, within +-10 % share, MAE.
+std::vector<std::vector<std::string>> QiTable(const EvaluationSummary &summary);
+
+// The references, the summary table, each combination's QI table and the speed.
+std::string SummaryText(const EvaluateReport &report);
+
+// Columns file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,
+// qi,error_bpm,peaks,beat_method,record,constants,settings,beat_tp,beat_fn,
+// beat_fp,peaks_truncated; one row per window and combination; unknown
+// values empty. Written atomically.
+void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &report);
+
+// "part of whole (share %)".
+std::string CountShare(std::size_t part, std::size_t whole);
+
+}  // namespace qzkit
+
+#endif
