@@ -109,6 +109,8 @@ TEST(PlotToolRun, ToolOverItsTimeLimitIsStoppedAndItsFolderRemoved)
     EXPECT_NE(message.find("hang.sh did not finish within 0.3 s; stopped"), std::string::npos) << message;
     if (previous != nullptr) {
         setenv("TMPDIR", restore.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");  // later tests in this process must not see the removed folder
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
