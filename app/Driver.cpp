@@ -14,21 +14,12 @@
 UINT16 ECGrecord[QZ_MAX_SAMPLES];
 BYTE LargeHeartBuffer[QZ_MAX_BUFFER_BYTES];
 BYTE HeartSamplingFromFile[QZ_CONSTANTS_FILE_BYTES];
-const char str_pc_filter_version[30] = "qz_vozozi_DE Version 0.2.0";
+const char str_pc_filter_version[QZ_VERSION_TEXT_BYTES] = "qz_vozozi_DE Version 0.2.0";
 
 namespace {
 
-#define EXIT_OK 0
-#define EXIT_ERROR 1
-#define SHORT_RECORD_SAMPLES 600u
-#define SHORT_RECORD_BYTES 750u
-
-struct Settings {
-    UINT16 filterMask = 127;
-    UINT16 peakDetection = 1;
-    UINT16 beatMethod = 1;
-    UINT16 derivative_order = 2;
-};
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_ERROR = 1;
 
 void PrintUsage(void)
 {
@@ -61,35 +52,27 @@ void EchoArguments(int argc, char **argv)
     printf("\n");
 }
 
-Settings ReadSettings(int argc, char **argv)
+run_settings_struct ReadSettings(int argc, char **argv)
 {
-    Settings settings;
-    if (argc > 3) settings.filterMask = QZ_ParseSetting(argv[3]);
-    if (argc > 4) settings.peakDetection = QZ_ParseSetting(argv[4]);
-    if (argc > 5) settings.beatMethod = QZ_ParseSetting(argv[5]);
-    if (argc > 6) settings.derivative_order = QZ_ParseSetting(argv[6]);
-    if (settings.derivative_order != 5u) settings.derivative_order = 2;
+    run_settings_struct settings;
+    if (argc > 3) settings.StageMask = QZ_ParseSetting(argv[3]);
+    if (argc > 4) settings.PeakDetection = QZ_ParseSetting(argv[4]);
+    if (argc > 5) settings.BeatMethod = QZ_ParseSetting(argv[5]);
+    if (argc > 6) settings.DerivativeOrder = QZ_ParseSetting(argv[6]);
+    settings.DerivativeOrder = QZ_DerivativeOrder(settings.DerivativeOrder);
     if (argc > 7) LogLevel = QZ_ParseSetting(argv[7]);
     return settings;
 }
 
-void LogSettings(const Settings &settings)
+// Any non-zero peak-detection value selects the variable threshold.
+void LogSettings(const run_settings_struct &settings)
 {
-    printf("filterMask is %d\n", settings.filterMask);
-    printf(settings.peakDetection == 0u ? "peakDetection is Absolute threshold\n"
+    printf("filterMask is %d\n", settings.StageMask);
+    printf(settings.PeakDetection == 0u ? "peakDetection is Absolute threshold\n"
                                         : "peakDetection is Variable threshold\n");
-    printf("beatMethod is %d\n", settings.beatMethod);
-    printf("Using %d point derivative\n", settings.derivative_order);
+    printf("beatMethod is %d\n", settings.BeatMethod);
+    printf("Using %d point derivative\n", settings.DerivativeOrder);
     printf("Running with LogLevel %d\n", LogLevel);
-}
-
-// Any non-zero peak-detection value selects the variable threshold, as the
-// settings log says.
-void StoreSettings(const Settings &settings)
-{
-    Filter.set(FilterBits::BeatClassifyingMethod, static_cast<UINT16>(settings.beatMethod % 8u));
-    Filter.set(FilterBits::VariablePeakThreshold, settings.peakDetection != 0u ? 1u : 0u);
-    Filter.set(FilterBits::DerivativeOrder, settings.derivative_order);
 }
 
 bool ReadConstants(const char *filterConstants)
@@ -109,23 +92,16 @@ void ReportRecordError(UINT16 count)
     printf("Error in reading record input, read %d\n", count);
 }
 
-// Reads 1500 samples (a longer file is cut there) or exactly 600 and sets
-// the buffer geometry to match.
-bool ReadRecord(const char *recordName)
+// Reads the long record's length (a longer file is cut there) or exactly the
+// short one's, and prepares the run for it.
+bool ReadRecord(const char *recordName, const run_settings_struct &settings)
 {
-    const UINT16 count = static_cast<UINT16>(
-        hlp_readBinaryDataFile(recordName, ".ecg", ECGrecord, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16)));
-    if (count == QZ_MAX_SAMPLES) {
-        SampleCount = QZ_MAX_SAMPLES;
-        BufferSize = QZ_MAX_BUFFER_BYTES;
-    } else if (count == SHORT_RECORD_SAMPLES) {
-        SampleCount = SHORT_RECORD_SAMPLES;
-        BufferSize = SHORT_RECORD_BYTES;
-    } else {
+    const UINT16 count = static_cast<UINT16>(hlp_readBinaryDataFile(
+        recordName, ".ecg", ECGrecord, static_cast<int>(QZ_LONG_RECORD_SAMPLES), sizeof(UINT16)));
+    if ((count != QZ_LONG_RECORD_SAMPLES && count != QZ_SHORT_RECORD_SAMPLES) || !QZ_PrepareRun(count, &settings)) {
         ReportRecordError(count);
         return false;
     }
-    CalcHeart_BufferLength = BufferSize;
     return true;
 }
 
@@ -182,7 +158,7 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record)
     record[2] = Filter.get(FilterBits::UseTemplateMatch);
     record[3] = GloballyAccessiblePeaks;
     for (unsigned i = 0; i < QZ_MAX_PEAKS; ++i) {
-        record[4u + i] = GloballyAccessibleIntervals[i];
+        record[QZ_RESULT_PEAKS_START + i] = GloballyAccessibleIntervals[i];
     }
     CopyStatisticsBlock(&record[QZ_RESULT_METADATA_START]);
 }
@@ -206,9 +182,8 @@ int QZ_RunDriver(int argc, char **argv)
         return EXIT_OK;
     }
     EchoArguments(argc, argv);
-    const Settings settings = ReadSettings(argc, argv);
+    const run_settings_struct settings = ReadSettings(argc, argv);
     LogSettings(settings);
-    StoreSettings(settings);
 
     if (!ReadConstants(argv[1])) {
         return EXIT_ERROR;
@@ -219,12 +194,12 @@ int QZ_RunDriver(int argc, char **argv)
         return EXIT_ERROR;
     }
     const char *recordName = argv[2];
-    if (!ReadRecord(recordName)) {
+    if (!ReadRecord(recordName, settings)) {
         return EXIT_ERROR;
     }
     hlp_convertUnpackedToPacked(ECGrecord, LargeHeartBuffer);
 
-    const BYTE Selector = static_cast<BYTE>(settings.filterMask & 0xFFu);
+    const BYTE Selector = static_cast<BYTE>(settings.StageMask & 0xFFu);
     const UINT16 result = CalculateHeartRate(LargeHeartBuffer, Selector, recordName);
     printf("BPM: %d \t\t QI: %d \n", static_cast<int>(result & RESULT_BPM_MASK), static_cast<int>(result >> RESULT_QI_SHIFT));
 

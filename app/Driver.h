@@ -3,15 +3,18 @@
 #define QZ_DRIVER_H
 
 #include "GenericTypeDefs.h"
+#include "QZ_DataStructures.h"
 #include "QZ_Library_Configuration.h"
 
 #define QZ_RESULT_RECORD_WORDS 43u
-#define QZ_RESULT_METADATA_START 29u
+#define QZ_RESULT_PEAKS_START 4u      // the published peak locations
+#define QZ_RESULT_METADATA_START 29u  // the statistics block: the image of tm2
+#define QZ_VERSION_TEXT_BYTES 30u
 
 extern UINT16 ECGrecord[QZ_MAX_SAMPLES];
 extern BYTE LargeHeartBuffer[QZ_MAX_BUFFER_BYTES];
-extern BYTE HeartSamplingFromFile[31];
-extern const char str_pc_filter_version[30];
+extern BYTE HeartSamplingFromFile[QZ_CONSTANTS_FILE_BYTES];
+extern const char str_pc_filter_version[QZ_VERSION_TEXT_BYTES];
 
 // Runs the tool as `main` would and returns its exit status (0 or 1).
 int QZ_RunDriver(int argc, char **argv);

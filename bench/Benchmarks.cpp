@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr UINT16 kShortSamples = 600;
-constexpr UINT16 kShortBytes = 750;
 const char *const kRecordName = "bench";
 
 // The bytes of a file in the examples folder; empty when it cannot be read.
@@ -74,13 +72,8 @@ struct PackedRecord {
         QZ_ResetLibraryState();
         qzmem::Clear();
         qzmem::SetDiscardWrites(true);
-        const bool isShort = samples.size() == kShortSamples;
-        SampleCount = isShort ? kShortSamples : static_cast<UINT16>(QZ_MAX_SAMPLES);
-        BufferSize = isShort ? kShortBytes : static_cast<UINT16>(QZ_MAX_BUFFER_BYTES);
-        CalcHeart_BufferLength = BufferSize;
-        Filter.set(FilterBits::VariablePeakThreshold, 1);
-        Filter.set(FilterBits::BeatClassifyingMethod, 1);
-        Filter.set(FilterBits::DerivativeOrder, 2);
+        const run_settings_struct defaults;
+        (void)QZ_PrepareRun(static_cast<UINT16>(samples.size()), &defaults);
         const std::vector<BYTE> constants = ReadExample(kConstantsFile);
         if (constants.size() == QZ_CONSTANTS_FILE_BYTES) {
             hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
@@ -236,7 +229,8 @@ BENCHMARK(BM_UnpackForDump);
 
 int main(int argc, char **argv)
 {
-    if (ExampleRecording(kTypicalLong).size() != QZ_MAX_SAMPLES || ExampleRecording(kTypicalShort).size() != kShortSamples ||
+    if (ExampleRecording(kTypicalLong).size() != QZ_LONG_RECORD_SAMPLES ||
+        ExampleRecording(kTypicalShort).size() != QZ_SHORT_RECORD_SAMPLES ||
         ReadExample(kConstantsFile).size() != QZ_CONSTANTS_FILE_BYTES) {
         std::fprintf(stderr, "qz_bench: the shipped examples are missing from %s\n", QZ_EXAMPLES_DIR);
         return 1;

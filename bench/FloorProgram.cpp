@@ -4,18 +4,16 @@
 // operations, with no signal processing. Same command line as the tool.
 #include <stdio.h>
 
+#include "Driver.h"
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 
 namespace {
 
 UINT16 record[QZ_MAX_SAMPLES];
-BYTE constants[31];
+BYTE constants[QZ_CONSTANTS_FILE_BYTES];
 
 const char *const kStageDumps[] = {".lowpass", ".highpass", ".derivative", ".square", ".average"};
-
-#define METHOD_DUMP_WORDS 14
-#define RESULT_RECORD_WORDS 43
 
 }  // namespace
 
@@ -25,7 +23,7 @@ int main(int argc, char **argv)
         printf("usage: qz_floor CONSTANTS RECORD\n");
         return 1;
     }
-    if (hlp_readBinaryDataFile(argv[1], ".pvx.filters.v1", constants, 31, sizeof(BYTE)) != 31 ||
+    if (hlp_readBinaryDataFile(argv[1], ".pvx.filters.v1", constants, QZ_CONSTANTS_FILE_BYTES, sizeof(BYTE)) != QZ_CONSTANTS_FILE_BYTES ||
         hlp_readBinaryDataFile(argv[2], ".ecg", record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16)) !=
             static_cast<int>(QZ_MAX_SAMPLES)) {
         printf("Error in reading input\n");
@@ -34,9 +32,9 @@ int main(int argc, char **argv)
     for (const char *extension : kStageDumps) {
         (void)hlp_writeBinaryDataFile(argv[2], extension, record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16));
     }
-    (void)hlp_writeBinaryDataFile("thresholdmethod", ".info", record, METHOD_DUMP_WORDS, sizeof(UINT16));
+    (void)hlp_writeBinaryDataFile("thresholdmethod", ".info", record, QZ_TM_WORDS, sizeof(UINT16));
     const bool written =
-        hlp_writeBinaryDataFile(argv[2], ".out", record, RESULT_RECORD_WORDS, sizeof(UINT16)) == RESULT_RECORD_WORDS;
+        hlp_writeBinaryDataFile(argv[2], ".out", record, QZ_RESULT_RECORD_WORDS, sizeof(UINT16)) == QZ_RESULT_RECORD_WORDS;
     printf("BPM: %d \t\t QI: %d \n", 0, 0);
     return written ? 0 : 1;
 }

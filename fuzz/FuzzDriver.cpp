@@ -43,13 +43,13 @@
 
 namespace {
 
-constexpr std::size_t kConstantsBytes = 31;
-constexpr std::size_t kLongRecordSamples = 1500;
-constexpr std::size_t kShortRecordSamples = 600;
+constexpr std::size_t kConstantsBytes = QZ_CONSTANTS_FILE_BYTES;
+constexpr std::size_t kLongRecordSamples = QZ_LONG_RECORD_SAMPLES;
+constexpr std::size_t kShortRecordSamples = QZ_SHORT_RECORD_SAMPLES;
 constexpr std::size_t kMaxRecordBytes = 3600;
 constexpr unsigned kModeNoRecordName = 6;
 constexpr unsigned kModeUsage = 7;
-constexpr std::size_t kResultRecordBytes = 86;
+constexpr std::size_t kResultRecordBytes = 2u * QZ_RESULT_RECORD_WORDS;
 constexpr double kMaxSecondsPerRun = 1.0;
 
 const char *const kConstantsBase = "c";

@@ -143,6 +143,8 @@ UINT16 Derivative5point(BYTE *BufferPtr);
 void SquareScale(BYTE *BufferPtr, UINT16 maxval);
 
 // ---- Peaks and beat rate ----
+// The peak finder's threshold for a buffer from `min` to `max`: a fifth of the span.
+UINT16 PeakThreshold(UINT16 min, UINT16 max);
 BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations);
 void GetBPM(const BYTE *BufferPtr, UINT16 *locations, UINT16 *maxORbpm, UINT16 *min, BYTE *Peaks);
 void IntervalToBPM(const UINT16 *interval, UINT16 *bpm, UINT16 quality);

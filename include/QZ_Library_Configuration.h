@@ -1,14 +1,54 @@
-// Run configuration shared by the driver, the helpers and the library.
+// Run configuration shared by the driver, the helpers and the library: the
+// record lengths and their buffer geometry, the settings of a run with their
+// defaults, and the log level.
 #ifndef QZ_LIBRARY_CONFIGURATION_H
 #define QZ_LIBRARY_CONFIGURATION_H
 
 #include "GenericTypeDefs.h"
+#include "QZ_Filters.h"
 
-#define QZ_MAX_SAMPLES 1500u
-#define QZ_MAX_BUFFER_BYTES 1875u
+// The two record lengths the tool reads, in samples.
+#define QZ_LONG_RECORD_SAMPLES 1500u
+#define QZ_SHORT_RECORD_SAMPLES 600u
+
+// Four samples pack into five bytes.
+#define QZ_PACKED_BYTES(samples) ((samples) / QZ_GROUP_SAMPLES * QZ_GROUP_BYTES)
+#define QZ_MAX_SAMPLES QZ_LONG_RECORD_SAMPLES
+#define QZ_MAX_BUFFER_BYTES QZ_PACKED_BYTES(QZ_MAX_SAMPLES)
+
+// The derivative orders; a run uses the 5-point derivative for order 5 and
+// the 2-point one for any other value.
+#define QZ_DERIVATIVE_TWO_POINT 2u
+#define QZ_DERIVATIVE_FIVE_POINT 5u
 
 extern UINT16 SampleCount;  // samples in the record: 1500 or 600
 extern UINT16 BufferSize;   // packed bytes of the record: 1875 or 750
 extern UINT16 LogLevel;     // diagnostic lines print when LogLevel > 2 or > 3
+
+// The optional settings of a run, as the command line gives them, with the
+// tool's defaults.
+struct run_settings_struct {
+    UINT16 StageMask = QZ_STAGE_ALL;  // QZ_STAGE_* bits; the low 8 bits are used
+    UINT16 PeakDetection = 1;         // 0 absolute threshold, any other value variable
+    UINT16 BeatMethod = 1;            // low 3 bits: 1 template, 2 level-based, others statistical
+    UINT16 DerivativeOrder = QZ_DERIVATIVE_TWO_POINT;
+};
+
+// The derivative order a run uses for `requested`: 5 or 2.
+UINT16 QZ_DerivativeOrder(UINT16 requested);
+
+// Sets SampleCount, BufferSize and CalcHeart_BufferLength for a record of
+// `samples` samples. Returns false, and changes nothing, unless `samples` is a
+// multiple of 4 up to QZ_MAX_SAMPLES (the tool itself reads only
+// QZ_LONG_RECORD_SAMPLES or QZ_SHORT_RECORD_SAMPLES).
+bool QZ_SetRecordLength(UINT16 samples);
+
+// Prepares the library's globals for one run over a record of `samples`
+// samples: the geometry as QZ_SetRecordLength sets it, and the three methods
+// of `settings` in Filter (the beat method's low 3 bits, the peak detection as
+// 0 or 1, the derivative order as QZ_DerivativeOrder gives it). Returns false,
+// and changes nothing, for a length QZ_SetRecordLength refuses. The stage
+// mask is not stored: it is CalculateHeartRate's Selector.
+bool QZ_PrepareRun(UINT16 samples, const run_settings_struct *settings);
 
 #endif

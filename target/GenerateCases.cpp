@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "QZ_DataStructures.h"
+#include "QZ_Library_Configuration.h"
 
 namespace {
 
@@ -318,8 +319,8 @@ struct NamedRecord {
     Samples samples;
 };
 
-constexpr size_t LONG = 1500;
-constexpr size_t SHORT = 600;
+constexpr size_t LONG = QZ_LONG_RECORD_SAMPLES;
+constexpr size_t SHORT = QZ_SHORT_RECORD_SAMPLES;
 constexpr int SAMPLES_PER_MINUTE = 15000;  // at 250 samples per second
 
 std::vector<NamedRecord> MakeRecords(Random &random)

@@ -7,10 +7,10 @@
 
 namespace {
 
-#define DERIVATIVE_HISTORY 4u
-#define DERIVATIVE_WINDOW (DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES)
-#define SQUARE_FULL_SCALE 1023.0f
-#define SQUARE_DIVISOR 1024
+constexpr unsigned DERIVATIVE_HISTORY = 4u;
+constexpr unsigned DERIVATIVE_WINDOW = DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES;
+constexpr float SQUARE_FULL_SCALE = 1023.0f;
+constexpr int SQUARE_DIVISOR = 1024;
 
 // Output for the newest of five window samples x[n-4]..x[n] (x points at x[n-4]).
 typedef UINT16 (*DerivativeFormula)(const UINT16 *x);

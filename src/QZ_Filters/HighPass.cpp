@@ -8,12 +8,12 @@
 
 namespace {
 
-#define HPF_HISTORY 3u
-#define HPF_WINDOW (HPF_HISTORY + QZ_GROUP_SAMPLES)
-#define HPF_FEEDBACK 3u
-#define HPF_OFFSET 500
-#define HPF_LOWEST (-HPF_OFFSET)                                  // filter value mapped to 0
-#define HPF_HIGHEST (static_cast<INT32>(QZ_SAMPLE_MAX) - HPF_OFFSET)  // mapped to 1023
+constexpr unsigned HPF_HISTORY = 3u;
+constexpr unsigned HPF_WINDOW = HPF_HISTORY + QZ_GROUP_SAMPLES;
+constexpr unsigned HPF_FEEDBACK = 3u;
+constexpr int HPF_OFFSET = 500;
+constexpr int HPF_LOWEST = -HPF_OFFSET;                                  // filter value mapped to 0
+constexpr INT32 HPF_HIGHEST = static_cast<INT32>(QZ_SAMPLE_MAX) - HPF_OFFSET;  // mapped to 1023
 
 // Numerator for window position w[3]: B0*w[3] - B1*w[2] + B1*w[1] - B0*w[0],
 // formed in 32 bits and reduced to signed 16 bits by a modular cast (it only

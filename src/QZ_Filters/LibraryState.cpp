@@ -1,4 +1,5 @@
-// Storage of the library's global state and of the run configuration.
+// Storage of the library's global state and of the run configuration, and
+// the set-up of a run.
 #include <string.h>
 
 #include "PipelineState.h"
@@ -53,4 +54,32 @@ void QZ_ResetLibraryState(void)
     memset(&tm2, 0, sizeof tm2);
     SEC_PER_MINUTE = 60;
     FirstLast = 0;
+}
+
+UINT16 QZ_DerivativeOrder(UINT16 requested)
+{
+    return requested == QZ_DERIVATIVE_FIVE_POINT ? static_cast<UINT16>(QZ_DERIVATIVE_FIVE_POINT)
+                                                 : static_cast<UINT16>(QZ_DERIVATIVE_TWO_POINT);
+}
+
+bool QZ_SetRecordLength(UINT16 samples)
+{
+    if (samples > QZ_MAX_SAMPLES || samples % QZ_GROUP_SAMPLES != 0u) {
+        return false;
+    }
+    SampleCount = samples;
+    BufferSize = static_cast<UINT16>(QZ_PACKED_BYTES(samples));
+    CalcHeart_BufferLength = BufferSize;
+    return true;
+}
+
+bool QZ_PrepareRun(UINT16 samples, const run_settings_struct *settings)
+{
+    if (!QZ_SetRecordLength(samples)) {
+        return false;
+    }
+    Filter.set(FilterBits::BeatClassifyingMethod, static_cast<UINT16>(settings->BeatMethod % 8u));
+    Filter.set(FilterBits::VariablePeakThreshold, settings->PeakDetection != 0u ? 1u : 0u);
+    Filter.set(FilterBits::DerivativeOrder, QZ_DerivativeOrder(settings->DerivativeOrder));
+    return true;
 }

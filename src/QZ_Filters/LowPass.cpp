@@ -10,11 +10,11 @@
 
 namespace {
 
-#define LPF_TAPS 5u
-#define LPF_HISTORY 8u
-#define LPF_WINDOW (LPF_HISTORY + QZ_GROUP_SAMPLES)
-#define LPF_SCALE_DENOMINATOR 450.0f
-#define LPF_SCALE_MAX 65535
+constexpr unsigned LPF_TAPS = 5u;
+constexpr unsigned LPF_HISTORY = 8u;
+constexpr unsigned LPF_WINDOW = LPF_HISTORY + QZ_GROUP_SAMPLES;
+constexpr float LPF_SCALE_DENOMINATOR = 450.0f;
+constexpr int LPF_SCALE_MAX = 65535;
 
 // The largest possible product (255 / 450 * 65535, about 37136) fits the
 // 16-bit scaling value, so the saturation below never takes effect.

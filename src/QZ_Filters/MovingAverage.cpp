@@ -6,9 +6,9 @@
 
 namespace {
 
-#define AVERAGE_HISTORY 8u
-#define AVERAGE_WINDOW (AVERAGE_HISTORY + QZ_GROUP_SAMPLES)
-#define AVERAGE_LENGTH 9u
+constexpr unsigned AVERAGE_HISTORY = 8u;
+constexpr unsigned AVERAGE_WINDOW = AVERAGE_HISTORY + QZ_GROUP_SAMPLES;
+constexpr unsigned AVERAGE_LENGTH = 9u;
 
 // Loads the newest group into positions 8..11 and advances BufferIndex by 5.
 // The last group of the buffer is never read: its positions repeat the sample

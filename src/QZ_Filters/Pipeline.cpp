@@ -11,8 +11,6 @@
 
 namespace {
 
-#define QZ_DERIVATIVE_TWO_POINT 2u
-
 // Unpacked image of the buffer, only for the stage dump files.
 UINT16 convertedBuffer[QZ_MAX_SAMPLES];
 
@@ -45,14 +43,6 @@ void LowPassStage(BYTE *BufferPtr)
     LowPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
 }
 
-// Peak threshold: (max - min) x 0.2 in double precision, truncated; for
-// differences 0..1023 this is the difference divided by 5, rounded down.
-UINT16 PeakThreshold(UINT16 min, UINT16 max)
-{
-    const INT32 difference = static_cast<INT32>(max) - static_cast<INT32>(min);
-    return static_cast<UINT16>(static_cast<INT32>(static_cast<double>(difference) * 0.2));
-}
-
 // Statistics of the conditioned buffer, then peak finding; publishes the
 // unlimited count and all 25 locations.
 BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
@@ -73,6 +63,14 @@ BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
 
 }  // namespace
 
+// (max - min) x 0.2 in double precision, truncated; for differences 0..1023
+// this is the difference divided by 5, rounded down.
+UINT16 PeakThreshold(UINT16 min, UINT16 max)
+{
+    const INT32 difference = static_cast<INT32>(max) - static_cast<INT32>(min);
+    return static_cast<UINT16>(static_cast<INT32>(static_cast<double>(difference) * 0.2));
+}
+
 UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
 {
     // Without the peak stage the beat-rate stage sees no peaks; without the
@@ -81,7 +79,8 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
     BYTE Peaks = 0;
     UINT16 bpm = 0;
 
-    CalcHeart_SampleCount = (CalcHeart_BufferLength == QZ_MAX_BUFFER_BYTES) ? 1500u : 600u;
+    CalcHeart_SampleCount =
+        (CalcHeart_BufferLength == QZ_MAX_BUFFER_BYTES) ? QZ_LONG_RECORD_SAMPLES : QZ_SHORT_RECORD_SAMPLES;
 
     if (StageSelected(Selector, QZ_STAGE_LOWPASS)) {
         LowPassStage(BufferPtr);

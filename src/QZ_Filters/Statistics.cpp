@@ -6,11 +6,11 @@
 
 namespace {
 
-#define MEDIAN_BUCKETS 8u
-#define MEDIAN_THRESHOLDS 7u
-#define MEDIAN_LAST_BUCKET 7u
-#define MEDIAN_MIN_RANGE 8u      // a range below this is narrow enough
-#define MEDIAN_MAX_REFINEMENTS 20u  // safeguard; 10-bit data needs at most 3 passes
+constexpr unsigned MEDIAN_BUCKETS = 8u;
+constexpr unsigned MEDIAN_THRESHOLDS = 7u;
+constexpr unsigned MEDIAN_LAST_BUCKET = 7u;
+constexpr unsigned MEDIAN_MIN_RANGE = 8u;      // a range below this is narrow enough
+constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data needs at most 3 passes
 
 // Calls visit(sample) for every sample of the buffer in time order, walking
 // the groups from byte 0 while the offset is below CalcHeart_BufferLength.

@@ -6,7 +6,7 @@
 
 namespace {
 
-#define FLOAT24_BYTES 3u
+constexpr unsigned FLOAT24_BYTES = 3u;
 
 UINT16 LittleEndian16(const BYTE *bytes)
 {

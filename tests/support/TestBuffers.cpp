@@ -10,12 +10,9 @@ namespace qztest {
 
 PackedBuffer::PackedBuffer(const std::vector<UINT16> &samples) : bytes(QZ_MAX_BUFFER_BYTES, 0)
 {
-    if (samples.size() % 4 != 0 || samples.size() > QZ_MAX_SAMPLES) {
+    if (samples.size() > QZ_MAX_SAMPLES || !QZ_SetRecordLength(static_cast<UINT16>(samples.size()))) {
         throw std::invalid_argument("sample count must be a multiple of 4, at most 1500");
     }
-    SampleCount = static_cast<UINT16>(samples.size());
-    BufferSize = static_cast<UINT16>(samples.size() / 4 * 5);
-    CalcHeart_BufferLength = BufferSize;
     CalcHeart_SampleCount = SampleCount;
     hlp_convertUnpackedToPacked(samples.data(), bytes.data());
 }

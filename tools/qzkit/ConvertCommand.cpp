@@ -72,7 +72,7 @@ SubcommandAction SetUpConvert(CLI::App &command)
         ->excludes(perMillivolt);
     command.add_option("--centre", convert.centre, "Counts of physical zero")->capture_default_str();
     command.add_option("--window", convert.windowLength, "Window length, samples")
-        ->check(CLI::IsMember({1500, 600}))
+        ->check(CLI::IsMember({QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES}))
         ->capture_default_str();
     command.add_option("--step", convert.step, "Step between window starts, samples (default: the window length)")
         ->check(CLI::PositiveNumber);

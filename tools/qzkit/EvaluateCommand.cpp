@@ -15,7 +15,7 @@ namespace {
 
 struct EvaluateCommandOptions {
     EvaluateOptions evaluate;
-    EstimatorSettings single;  // from --mask, --peak, --beat-method, --derivative
+    run_settings_struct single;  // from --mask, --peak, --beat-method, --derivative
     std::vector<std::string> manifests;
     std::vector<std::string> constants;
     std::vector<std::string> settings;
@@ -59,7 +59,7 @@ int RunEvaluate(const EvaluateCommandOptions &options)
 SubcommandAction SetUpEvaluate(CLI::App &command)
 {
     auto options = std::make_shared<EvaluateCommandOptions>();
-    EstimatorSettings &single = options->single;
+    run_settings_struct &single = options->single;
     command.add_option("manifest", options->manifests,
                        "Manifests written by convert (or synth --manifest), one per recording")
         ->required();
@@ -81,17 +81,17 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
                                         "\"MASK PEAK BEAT DERIV\" as the tool's optional arguments; repeat to compare "
                                         "settings (every combination with every constants set runs)")
                          ->allow_extra_args(false);
-    command.add_option("--mask", single.stageMask, "Stage mask, as the tool's third argument")
+    command.add_option("--mask", single.StageMask, "Stage mask, as the tool's third argument")
         ->capture_default_str()
         ->excludes(settings);
-    command.add_option("--peak", single.peakDetection, "Peak detection: 0 absolute, 1 variable threshold")
+    command.add_option("--peak", single.PeakDetection, "Peak detection: 0 absolute, 1 variable threshold")
         ->capture_default_str()
         ->excludes(settings);
-    command.add_option("--beat-method", single.beatMethod,
+    command.add_option("--beat-method", single.BeatMethod,
                        "Beat classification: 1 template matching, 2 level-based, other statistical")
         ->capture_default_str()
         ->excludes(settings);
-    command.add_option("--derivative", single.derivativeOrder, "Derivative order: 2 or 5 (other values give 2)")
+    command.add_option("--derivative", single.DerivativeOrder, "Derivative order: 2 or 5 (other values give 2)")
         ->capture_default_str()
         ->excludes(settings);
     command.add_option("-o,--output", options->output, "Per-window CSV to write (a row per window and combination)");

@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 
+#include "QZ_Library_Configuration.h"
 #include "plot/PlotFigure.h"
 #include "plot/PlotInputs.h"
 #include "plot/PlotRender.h"
@@ -13,12 +14,6 @@
 
 namespace qzkit {
 namespace {
-
-// The tool's own defaults, used by --run for settings not given.
-constexpr std::uint16_t kDefaultMask = 127;
-constexpr std::uint16_t kDefaultPeakDetection = 1;
-constexpr std::uint16_t kDefaultBeatMethod = 1;
-constexpr std::uint16_t kDefaultDerivativeOrder = 2;
 
 struct PlotCommandOptions {
     std::string record;
@@ -48,11 +43,13 @@ std::filesystem::path OutputBase(const PlotCommandOptions &options, const std::f
 RunFiles RunAndRead(PlotCommandOptions &options, const std::filesystem::path &record,
                     const std::filesystem::path &constants)
 {
+    // The tool's own defaults for the settings not given.
+    const run_settings_struct defaults;
     RunSettings &settings = options.settings;
-    settings.mask = settings.mask.value_or(kDefaultMask);
-    settings.peakDetection = settings.peakDetection.value_or(kDefaultPeakDetection);
-    settings.beatMethod = settings.beatMethod.value_or(kDefaultBeatMethod);
-    settings.derivativeOrder = settings.derivativeOrder.value_or(kDefaultDerivativeOrder);
+    settings.mask = settings.mask.value_or(defaults.StageMask);
+    settings.peakDetection = settings.peakDetection.value_or(defaults.PeakDetection);
+    settings.beatMethod = settings.beatMethod.value_or(defaults.BeatMethod);
+    settings.derivativeOrder = settings.derivativeOrder.value_or(defaults.DerivativeOrder);
     return RunToolAndRead({FindTool(options.tool, ThisProgram()), record, constants, settings});
 }
 

@@ -6,6 +6,7 @@
 
 #include "io/BaseName.h"
 #include "Subcommand.h"
+#include "run/RecordLength.h"
 #include "signal/Synth.h"
 #include "ToolkitError.h"
 
@@ -26,7 +27,7 @@ int RunSynth(const SynthCommandOptions &options)
     SynthOptions synth = options.synth;
     synth.kind = options.kind == "pulse" ? WaveKind::Pulse : WaveKind::Ecg;
     const SynthRecording recording = Synthesize(synth);
-    if (options.manifest && !IsWindowLength(recording)) {
+    if (options.manifest && !IsRecordLength(recording.samples.size())) {
         throw ToolkitError("--manifest needs --length 1500 or 600");
     }
     WriteSynthFiles(options.base, recording);

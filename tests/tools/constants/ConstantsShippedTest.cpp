@@ -65,8 +65,8 @@ std::size_t DetectableBeats(const qzkit::SynthRecording &recording)
 TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
 {
     const ShippedSet set = GetParam();
-    qzkit::EstimatorSettings settings;
-    settings.stageMask = set.stageMask;
+    run_settings_struct settings;
+    settings.StageMask = set.stageMask;
     const qzkit::InProcessEstimator estimator(ShippedImage(set), settings);
     for (const std::size_t length : {std::size_t{1500}, std::size_t{600}}) {
         for (int bpm = 40; bpm <= 200; bpm += 10) {

@@ -168,8 +168,8 @@ TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
 TEST(ParseSettings, FourNumbersOrAnError)
 {
     const auto settings = qzkit::ParseSettings("115 0 3 5");
-    EXPECT_EQ(settings.stageMask, 115);
-    EXPECT_EQ(settings.derivativeOrder, 5);
+    EXPECT_EQ(settings.StageMask, 115);
+    EXPECT_EQ(settings.DerivativeOrder, 5);
     for (const char *bad : {"", "127 1 1", "127 1 1 2 0", "127 1 x 2", "127 1 1 70000", "-1 1 1 2"}) {
         EXPECT_THROW(qzkit::ParseSettings(bad), qzkit::ToolkitError) << bad;
     }

@@ -20,17 +20,17 @@ constexpr unsigned kLargestFiniteExponent = 254;
 constexpr unsigned kInfinityExponent = 255;
 
 constexpr std::array<ConstantsField, 11> kFields{{
-    {"Frequency", FieldType::Unsigned16, 0, 1, "sampling frequency, Hz (carried only; no stage reads it)"},
-    {"DelayCycles", FieldType::Unsigned16, 2, 1, "carried only"},
-    {"Period", FieldType::ThreeByteFloat, 4, 1, "seconds per sample; BPM = 60 / (interval x Period)"},
-    {"MaxBPM", FieldType::Unsigned16, 7, 1, "highest plausible rate; above it the result gets QI 3"},
-    {"MinBPM", FieldType::Unsigned16, 9, 1, "lowest plausible rate; below it the result gets QI 3"},
-    {"OnePerMinute", FieldType::Unsigned8, 11, 1, "BPM reported (with QI 3) when only one peak is found"},
-    {"LPFConstants", FieldType::Signed8, 12, 5, "low-pass taps c0 (outer pair) to c4 (centre) of 9"},
-    {"LPFPostscale", FieldType::Unsigned8, 17, 1, "low-pass scaling = LPFPostscale / 450 x amplitude"},
-    {"HPFConstantsA", FieldType::ThreeByteFloat, 18, 3, "high-pass feedback on y[n-1], y[n-2], y[n-3]"},
-    {"HPFConstantsB", FieldType::Unsigned8, 27, 2, "high-pass numerator B0, B1: taps B0, -B1, +B1, -B0"},
-    {"ContDelayCycles", FieldType::Unsigned16, 29, 1, "carried only"},
+    {"Frequency", FieldType::Unsigned16, QZ_OFFSET_FREQUENCY, 1, "sampling frequency, Hz (carried only; no stage reads it)"},
+    {"DelayCycles", FieldType::Unsigned16, QZ_OFFSET_DELAY_CYCLES, 1, "carried only"},
+    {"Period", FieldType::ThreeByteFloat, QZ_OFFSET_PERIOD, 1, "seconds per sample; BPM = 60 / (interval x Period)"},
+    {"MaxBPM", FieldType::Unsigned16, QZ_OFFSET_MAX_BPM, 1, "highest plausible rate; above it the result gets QI 3"},
+    {"MinBPM", FieldType::Unsigned16, QZ_OFFSET_MIN_BPM, 1, "lowest plausible rate; below it the result gets QI 3"},
+    {"OnePerMinute", FieldType::Unsigned8, QZ_OFFSET_ONE_PER_MINUTE, 1, "BPM reported (with QI 3) when only one peak is found"},
+    {"LPFConstants", FieldType::Signed8, QZ_OFFSET_LPF_CONSTANTS, 5, "low-pass taps c0 (outer pair) to c4 (centre) of 9"},
+    {"LPFPostscale", FieldType::Unsigned8, QZ_OFFSET_LPF_POSTSCALE, 1, "low-pass scaling = LPFPostscale / 450 x amplitude"},
+    {"HPFConstantsA", FieldType::ThreeByteFloat, QZ_OFFSET_HPF_A, 3, "high-pass feedback on y[n-1], y[n-2], y[n-3]"},
+    {"HPFConstantsB", FieldType::Unsigned8, QZ_OFFSET_HPF_B, 2, "high-pass numerator B0, B1: taps B0, -B1, +B1, -B0"},
+    {"ContDelayCycles", FieldType::Unsigned16, QZ_OFFSET_CONT_DELAY_CYCLES, 1, "carried only"},
 }};
 
 std::size_t ValueOffset(const ConstantsField &field, std::size_t index)

@@ -13,6 +13,7 @@
 #include "io/EdfRecording.h"
 #include "io/FileBytes.h"
 #include "io/ReferenceBeats.h"
+#include "run/RecordLength.h"
 #include "ToolkitError.h"
 #include "io/wfdb/WfdbRecording.h"
 #include "io/wfdb/WfdbRecord.h"
@@ -63,7 +64,7 @@ double CountsPerUnit(const ConvertOptions &options, const std::string &units)
 
 void Validate(const ConvertOptions &options)
 {
-    if (options.windowLength != 1500 && options.windowLength != 600) {
+    if (!IsRecordLength(options.windowLength)) {
         throw ToolkitError("window length must be 1500 or 600 samples");
     }
     if (!(options.targetRate > 0.0)) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "QZ_Library_Configuration.h"
 #include "signal/FrontEnd.h"
 #include "io/Manifest.h"
 #include "io/Recording.h"
@@ -31,7 +32,7 @@ struct ConvertOptions {
     double gainPerMillivolt = 200.0;
     std::optional<double> gainPerUnit;  // overrides gainPerMillivolt
     double centre = 512.0;
-    std::size_t windowLength = 1500;  // 1500 or 600
+    std::size_t windowLength = QZ_LONG_RECORD_SAMPLES;  // one of the tool's record lengths
     std::size_t step = 0;             // 0: the window length
     std::filesystem::path outputDirectory = ".";
     std::string name;                 // window and manifest base name; default: the input's stem

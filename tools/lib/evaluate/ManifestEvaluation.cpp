@@ -112,11 +112,11 @@ std::vector<Combination> Combinations(const EvaluateOptions &options)
     if (options.constants.empty()) {
         throw ToolkitError("give the constants");
     }
-    const std::vector<EstimatorSettings> settings =
-        options.settings.empty() ? std::vector<EstimatorSettings>{EstimatorSettings{}} : options.settings;
+    const std::vector<run_settings_struct> settings =
+        options.settings.empty() ? std::vector<run_settings_struct>{run_settings_struct{}} : options.settings;
     std::vector<Combination> combinations;
     for (const std::filesystem::path &constants : options.constants) {
-        for (const EstimatorSettings &one : settings) {
+        for (const run_settings_struct &one : settings) {
             combinations.push_back({constants, one});
         }
     }
@@ -134,9 +134,9 @@ Estimate RunWindow(const InProcessEstimator &estimator, const RecordInput &recor
 
 void Run(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
 {
-    const EstimatorSettings &settings = run.combination.settings;
+    const run_settings_struct &settings = run.combination.settings;
     const InProcessEstimator estimator(constants, settings);
-    const std::size_t peakDelay = PeakDelay(settings.stageMask, settings.derivativeOrder);
+    const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
     const std::clock_t cpuStart = std::clock();
     for (std::size_t r = 0; r < records.size(); ++r) {
         const RecordInput &record = records[r];
@@ -213,8 +213,8 @@ std::string Combination::ConstantsName() const
 
 std::string Combination::SettingsText() const
 {
-    return std::to_string(settings.stageMask) + ' ' + std::to_string(settings.peakDetection) + ' ' +
-           std::to_string(settings.beatMethod) + ' ' + std::to_string(settings.derivativeOrder);
+    return std::to_string(settings.StageMask) + ' ' + std::to_string(settings.PeakDetection) + ' ' +
+           std::to_string(settings.BeatMethod) + ' ' + std::to_string(settings.DerivativeOrder);
 }
 
 std::string Combination::Label() const
@@ -232,7 +232,7 @@ double CombinationResult::AveragePositivePredictivity() const
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
 }
 
-EstimatorSettings ParseSettings(const std::string &text)
+run_settings_struct ParseSettings(const std::string &text)
 {
     std::istringstream stream(text);
     std::vector<std::int64_t> values;

@@ -20,7 +20,7 @@ inline constexpr std::size_t kDefaultWorstWindows = 12;
 struct EvaluateOptions {
     std::vector<std::filesystem::path> manifests;  // one per recording
     std::vector<std::filesystem::path> constants;  // files or base names (as for the tool)
-    std::vector<EstimatorSettings> settings;       // none: the tool's defaults
+    std::vector<run_settings_struct> settings;       // none: the tool's defaults
     std::vector<std::filesystem::path> annotations;  // WFDB annotation files, one per manifest, or
     double annotationRate = 0.0;
     std::vector<std::filesystem::path> beatTimes;  // CSVs of beat times, one per manifest; with neither,
@@ -36,7 +36,7 @@ struct EvaluateOptions {
 // One set of constants with one set of settings.
 struct Combination {
     std::filesystem::path constants;
-    EstimatorSettings settings;
+    run_settings_struct settings;
 
     std::string ConstantsName() const;  // base name without directories or extension
     std::string SettingsText() const;   // "MASK PEAK BEAT DERIV"
@@ -76,7 +76,7 @@ struct EvaluateReport {
 EvaluateReport Evaluate(const EvaluateOptions &options);
 
 // "MASK PEAK BEAT DERIV" as four numbers 0..65535. ToolkitError otherwise.
-EstimatorSettings ParseSettings(const std::string &text);
+run_settings_struct ParseSettings(const std::string &text);
 
 }  // namespace qzkit
 

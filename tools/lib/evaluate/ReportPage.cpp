@@ -90,10 +90,10 @@ std::string SettingsSection(const EvaluateReport &report)
     std::string legend;
     for (std::size_t c = 0; c < report.combinations.size(); ++c) {
         const Combination &combination = report.combinations[c].combination;
-        const EstimatorSettings &s = combination.settings;
-        rows.push_back({std::to_string(c + 1), combination.constants.string(), std::to_string(s.stageMask),
-                        std::to_string(s.peakDetection), std::to_string(s.beatMethod),
-                        std::to_string(s.derivativeOrder)});
+        const run_settings_struct &s = combination.settings;
+        rows.push_back({std::to_string(c + 1), combination.constants.string(), std::to_string(s.StageMask),
+                        std::to_string(s.PeakDetection), std::to_string(s.BeatMethod),
+                        std::to_string(s.DerivativeOrder)});
         legend += "<span class=\"swatch\" style=\"background:" + SeriesColour(c) + "\"></span>" +
                   EscapeMarkup(combination.Label()) + " &nbsp; ";
     }

@@ -55,12 +55,12 @@ std::string RunPictureSvg(const EvaluateReport &report, const EvaluateOptions &o
 {
     const CombinationResult &combination = report.combinations[pick.combination];
     const WindowResult &result = combination.results[pick.window];
-    const EstimatorSettings &settings = combination.combination.settings;
+    const run_settings_struct &settings = combination.combination.settings;
     ToolRunRequest request;
     request.tool = tool;
     request.record = BaseNameFor(options.manifests[result.record].parent_path() / result.window.file, ".ecg");
     request.constants = BaseNameFor(combination.combination.constants, kConstantsFileExtension);
-    request.settings = {settings.stageMask, settings.peakDetection, settings.beatMethod, settings.derivativeOrder};
+    request.settings = {settings.StageMask, settings.PeakDetection, settings.BeatMethod, settings.DerivativeOrder};
     const Figure figure = BuildFigure(RunToolAndRead(request), request.settings);
     return PageSvg(RenderFigure(figure).svg, idPrefix);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "QZ_Filters.h"
+#include "QZ_Library_Configuration.h"
 #include "ToolkitError.h"
 #include "io/TextFormat.h"
 #include "run/StageDelays.h"
@@ -32,7 +33,7 @@ constexpr double kValuePadding = 0.06;
 constexpr std::uint16_t kQiBad = 3;
 // What the delay account takes when the run's derivative order is not known:
 // the tool's default.
-constexpr std::uint16_t kAssumedDerivativeOrder = 2;
+constexpr std::uint16_t kAssumedDerivativeOrder = run_settings_struct{}.DerivativeOrder;
 
 bool StageRan(const RunFiles &files, const RunSettings &settings, std::size_t stage)
 {
@@ -372,7 +373,7 @@ Panel NotRunPanel(const std::string &label, bool staleFile)
 void AddThreshold(Panel &panel)
 {
     const auto [low, high] = std::minmax_element(panel.samples.begin(), panel.samples.end());
-    panel.threshold = static_cast<std::uint16_t>((*high - *low) / 5);
+    panel.threshold = PeakThreshold(*low, *high);
     panel.thresholdLevel = static_cast<std::uint16_t>(*low + panel.threshold);
     panel.legend.push_back(Format("- - threshold: rise of %u (max - min) / 5", static_cast<unsigned>(panel.threshold)));
 }

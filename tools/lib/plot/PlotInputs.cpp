@@ -6,6 +6,7 @@
 
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
+#include "QZ_Library_Configuration.h"
 #include "io/FileBytes.h"
 #include "io/LittleEndian.h"
 #include "ToolkitError.h"
@@ -13,8 +14,6 @@
 namespace qzkit {
 namespace {
 
-constexpr std::size_t kLongRecord = 1500;
-constexpr std::size_t kShortRecord = 600;
 constexpr std::uint16_t kSampleMask = 0x3FF;
 constexpr std::uint16_t kLargestSample = 1023;
 
@@ -46,11 +45,11 @@ void ReadRecording(const std::filesystem::path &base, RunFiles &files)
     const std::filesystem::path path = WithSuffix(base, ".ecg");
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     const std::size_t whole = bytes.size() / 2u;
-    if (whole != kShortRecord && whole < kLongRecord) {
+    if (whole != QZ_SHORT_RECORD_SAMPLES && whole < QZ_LONG_RECORD_SAMPLES) {
         throw ToolkitError(path.string() + ": " + std::to_string(whole) +
                            " samples; the tool reads 1500 samples or exactly 600");
     }
-    files.recording = Words(bytes, whole == kShortRecord ? kShortRecord : kLongRecord);
+    files.recording = Words(bytes, whole == QZ_SHORT_RECORD_SAMPLES ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES);
     for (std::uint16_t &sample : files.recording) {
         if (sample > kLargestSample) {
             ++files.wrappedSamples;

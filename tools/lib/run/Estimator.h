@@ -1,7 +1,7 @@
 // The heart-rate library run in-process, one window at a time, each from the
 // library's program-start state, configured as the command-line tool
-// configures it. The library's two file operations are supplied here and
-// keep nothing, so no dump files are written.
+// configures it. The library's file operations are the in-memory pair with
+// writes discarded, so no dump files are written.
 #ifndef QZKIT_ESTIMATOR_H
 #define QZKIT_ESTIMATOR_H
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "QZ_Library_Configuration.h"
 #include "constants/ConstantsImage.h"
 #include "io/ResultRecord.h"
 
@@ -16,14 +17,6 @@ namespace qzkit {
 
 // Sampling rate the constants are made for: 1 / Period.
 double ConstantsRate(const ConstantsImage &constants);
-
-// The tool's optional settings, with its defaults.
-struct EstimatorSettings {
-    std::uint16_t stageMask = 127;
-    std::uint16_t peakDetection = 1;
-    std::uint16_t beatMethod = 1;
-    std::uint16_t derivativeOrder = 2;
-};
 
 struct Estimate {
     std::uint16_t bpm = 0;        // bits 0-9 of the result word
@@ -36,7 +29,7 @@ struct Estimate {
 
 class InProcessEstimator {
 public:
-    InProcessEstimator(const ConstantsImage &constants, const EstimatorSettings &settings);
+    InProcessEstimator(const ConstantsImage &constants, const run_settings_struct &settings);
 
     // Runs the pipeline over one window of 1500 or 600 samples (0..1023).
     // ToolkitError for another length or a sample above 1023. Not reentrant:
@@ -45,7 +38,7 @@ public:
 
 private:
     ConstantsImage constants_;
-    EstimatorSettings settings_;
+    run_settings_struct settings_;
 };
 
 }  // namespace qzkit

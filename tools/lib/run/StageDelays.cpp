@@ -1,17 +1,13 @@
 #include "run/StageDelays.h"
 
 #include "QZ_Filters.h"
+#include "QZ_Library_Configuration.h"
 
 namespace qzkit {
-namespace {
-
-constexpr std::uint16_t kFivePointOrder = 5;
-
-}  // namespace
 
 std::size_t DerivativeDelay(std::uint16_t derivativeOrder)
 {
-    return derivativeOrder == kFivePointOrder ? kFivePointDerivativeDelay : 0u;
+    return QZ_DerivativeOrder(derivativeOrder) == QZ_DERIVATIVE_FIVE_POINT ? kFivePointDerivativeDelay : 0u;
 }
 
 std::size_t PeakDelay(std::uint16_t stageMask, std::uint16_t derivativeOrder)

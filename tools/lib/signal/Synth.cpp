@@ -9,6 +9,7 @@
 #include "io/AtomicFile.h"
 #include "io/EcgFile.h"
 #include "io/Manifest.h"
+#include "run/RecordLength.h"
 #include "ToolkitError.h"
 #include "io/wfdb/MitAnnotations.h"
 #include "io/wfdb/WfdbWriter.h"
@@ -236,14 +237,9 @@ void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &rec
     WriteMitAnnotations(annotationPath, annotations);
 }
 
-bool IsWindowLength(const SynthRecording &recording)
-{
-    return recording.samples.size() == 1500 || recording.samples.size() == 600;
-}
-
 void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording)
 {
-    if (!IsWindowLength(recording)) {
+    if (!IsRecordLength(recording.samples.size())) {
         throw ToolkitError("a manifest needs a recording of 1500 or 600 samples");
     }
     const std::size_t length = recording.samples.size();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "QZ_Library_Configuration.h"
 #include "io/ReferenceBeats.h"
 
 namespace qzkit {
@@ -24,7 +25,7 @@ struct SynthOptions {
     double wander = 0.0;            // baseline wander amplitude, counts (about 0.3 Hz)
     double amplitude = 300.0;       // height of the main wave above the baseline, counts
     double offset = 512.0;          // baseline level, counts
-    std::size_t length = 1500;      // samples
+    std::size_t length = QZ_LONG_RECORD_SAMPLES;  // samples
     double rate = 250.0;            // samples per second
     std::uint32_t seed = 1;
 };
@@ -64,12 +65,9 @@ ReferenceBeats SynthReference(const SynthRecording &recording);
 // (N, or V for premature beats).
 void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording);
 
-// True when the recording has the length of one of the tool's windows (1500
-// or 600 samples), as a manifest needs.
-bool IsWindowLength(const SynthRecording &recording);
-
 // Writes base + ".manifest.csv" naming base + ".ecg" as the one window, with
-// its true reference rate. ToolkitError unless IsWindowLength.
+// its true reference rate. ToolkitError unless the recording has one of
+// the tool's record lengths (IsRecordLength).
 void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording);
 
 }  // namespace qzkit
