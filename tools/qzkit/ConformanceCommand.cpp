@@ -30,9 +30,9 @@ struct ConformanceCommandOptions {
 std::vector<std::size_t> Lengths(const std::string &choice)
 {
     if (choice == "both") {
-        return {1500, 600};
+        return {QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES};
     }
-    return {choice == "600" ? std::size_t{600} : std::size_t{1500}};
+    return {choice == std::to_string(QZ_SHORT_RECORD_SAMPLES) ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES};
 }
 
 std::vector<std::string> FamiliesOfKind(const std::string &kind)
@@ -63,10 +63,10 @@ BatteryOptions Configure(const ConformanceCommandOptions &options)
 // What ran, for the picture's heading.
 std::string Title(const ConformanceCommandOptions &options, const BatteryOptions &battery)
 {
-    const EstimatorSettings &settings = battery.settings;
+    const run_settings_struct &settings = battery.settings;
     return Format("constants %s; settings %u %u %u %u; gain %g counts/mV; %zu phases per case",
-                  options.constants.c_str(), settings.stageMask, settings.peakDetection, settings.beatMethod,
-                  settings.derivativeOrder, battery.gainPerMillivolt, battery.seeds);
+                  options.constants.c_str(), settings.StageMask, settings.PeakDetection, settings.BeatMethod,
+                  settings.DerivativeOrder, battery.gainPerMillivolt, battery.seeds);
 }
 
 std::filesystem::path WithSuffix(const std::string &base, const char *suffix)

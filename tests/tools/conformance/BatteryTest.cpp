@@ -60,7 +60,7 @@ TEST(Battery, ABrokenSettingFailsWhatTheShippedSettingsPass)
     options.seeds = 2;
     EXPECT_TRUE(AllGradedCasesPass(SummarizeCases(RunBattery(options))));
 
-    options.settings.stageMask = 127 - 32;  // no peak finding
+    options.settings.StageMask = 127 - 32;  // no peak finding
     const std::vector<BatteryRun> runs = RunBattery(options);
     EXPECT_FALSE(AllGradedCasesPass(SummarizeCases(runs)));
     EXPECT_TRUE(

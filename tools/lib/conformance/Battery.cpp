@@ -94,10 +94,10 @@ bool HalvedOrDoubled(double expectedBpm, double bpm, unsigned qi)
 
 // The found beats: the published peak locations moved back onto the
 // recording by the stage delays, in seconds.
-std::vector<double> FoundBeatTimes(const Estimate &estimate, const EstimatorSettings &settings, double rate,
+std::vector<double> FoundBeatTimes(const Estimate &estimate, const run_settings_struct &settings, double rate,
                                    std::size_t length)
 {
-    const std::size_t delay = PeakDelay(settings.stageMask, settings.derivativeOrder);
+    const std::size_t delay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
     const std::size_t stored = std::min<std::size_t>(estimate.peaks, estimate.peakLocations.size());
     std::vector<double> times;
     for (std::size_t i = 0; i < stored; ++i) {

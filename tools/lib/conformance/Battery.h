@@ -18,8 +18,8 @@ namespace qzkit {
 
 struct BatteryOptions {
     ConstantsImage constants{};
-    EstimatorSettings settings;
-    std::vector<std::size_t> lengths{1500, 600};
+    run_settings_struct settings;
+    std::vector<std::size_t> lengths{QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES};
     double gainPerMillivolt = 200.0;  // counts per mV, around count 512
     double acCouplingHz = 0.0;        // front-end high-pass corner; 0 keeps DC
     std::size_t seeds = 5;            // phases of the first beat per case and length
