@@ -22,7 +22,7 @@
 #include "ToolkitError.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
-#include "run/Estimator.h"
+#include "run/RecordLength.h"
 
 namespace py = pybind11;
 
@@ -31,13 +31,9 @@ namespace {
 using Samples = py::array_t<std::uint16_t, py::array::c_style>;
 using Words = py::array_t<std::uint16_t>;
 
-constexpr UINT16 kShortSamples = 600;
-constexpr UINT16 kShortBufferBytes = 750;
-constexpr UINT16 kFivePointDerivative = 5;
-constexpr UINT16 kTwoPointDerivative = 2;
 constexpr const char *kRunName = "qzkit";
 
-using Settings = qzkit::EstimatorSettings;
+using Settings = run_settings_struct;
 
 std::mutex libraryLock;
 
@@ -47,13 +43,7 @@ void PrepareRun(const qzkit::ConstantsImage &constants, const Settings &settings
                 const std::uint16_t *samples)
 {
     QZ_ResetDriverState();
-    SampleCount = length;
-    BufferSize = length == QZ_MAX_SAMPLES ? static_cast<UINT16>(QZ_MAX_BUFFER_BYTES) : kShortBufferBytes;
-    CalcHeart_BufferLength = BufferSize;
-    Filter.set(FilterBits::BeatClassifyingMethod, static_cast<UINT16>(settings.beatMethod % 8u));
-    Filter.set(FilterBits::VariablePeakThreshold, settings.peakDetection != 0u ? 1u : 0u);
-    Filter.set(FilterBits::DerivativeOrder,
-               settings.derivativeOrder == kFivePointDerivative ? kFivePointDerivative : kTwoPointDerivative);
+    (void)QZ_PrepareRun(length, &settings);
     hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
     hlp_convertUnpackedToPacked(samples, LargeHeartBuffer);
 }
@@ -85,7 +75,7 @@ void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, 
         qzmem::SetDiscardWrites(stages == nullptr);
         PrepareRun(constants, settings, length, samples + run * length);
         const UINT16 result =
-            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.stageMask & 0xFFu), kRunName);
+            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.StageMask & 0xFFu), kRunName);
         QZ_AssembleResultRecord(result, records + run * QZ_RESULT_RECORD_WORDS);
         if (stages != nullptr) {
             stages->Copy(run);
@@ -97,7 +87,7 @@ void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, 
 UINT16 RecordLength(const Samples &samples)
 {
     const auto length = static_cast<std::size_t>(samples.ndim() == 2 ? samples.shape(1) : samples.size());
-    if (samples.ndim() != 2 || (length != QZ_MAX_SAMPLES && length != kShortSamples)) {
+    if (samples.ndim() != 2 || !qzkit::IsRecordLength(length)) {
         throw qzkit::ToolkitError("Error in reading record input, read " + std::to_string(length) +
                                   ": a recording has 1500 or 600 samples");
     }
@@ -115,7 +105,7 @@ py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Set
     outputs.length = length;
     for (std::size_t stage = 0; keepStages && stage < qzkit::kDumpStageCount; ++stage) {
         const qzkit::DumpStage &dump = qzkit::DumpStages()[stage];
-        if ((settings.stageMask & dump.maskBit) != 0u) {
+        if ((settings.StageMask & dump.maskBit) != 0u) {
             Words values({rows, static_cast<std::size_t>(length)});
             outputs.rows[stage] = values.mutable_data();
             dumps[dump.extension + 1] = values;  // named by the extension without its dot
@@ -156,10 +146,10 @@ py::dict ParseRecord(const Samples &record)
 void BindEstimator(py::module_ &module)
 {
     const Settings defaults;
-    module.attr("DEFAULT_MASK") = defaults.stageMask;
-    module.attr("DEFAULT_PEAK") = defaults.peakDetection;
-    module.attr("DEFAULT_BEAT") = defaults.beatMethod;
-    module.attr("DEFAULT_DERIVATIVE") = defaults.derivativeOrder;
+    module.attr("DEFAULT_MASK") = defaults.StageMask;
+    module.attr("DEFAULT_PEAK") = defaults.PeakDetection;
+    module.attr("DEFAULT_BEAT") = defaults.BeatMethod;
+    module.attr("DEFAULT_DERIVATIVE") = defaults.DerivativeOrder;
     module.def(
         "run",
         [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,
