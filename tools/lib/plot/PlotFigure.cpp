@@ -4,9 +4,11 @@
 #include <cmath>
 
 #include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
-#include "ToolkitError.h"
 #include "io/TextFormat.h"
+#include "plot/DelayAccount.h"
+#include "plot/RunFileChecks.h"
+#include "plot/RunStages.h"
+#include "plot/TitleText.h"
 #include "run/StageDelays.h"
 
 namespace qzkit {
@@ -25,68 +27,9 @@ constexpr double kNotRunPanelHeight = 30.0;
 constexpr double kPanelGap = 10.0;
 constexpr double kTimeAxisBlock = 46.0;
 constexpr std::size_t kMaxTicks = 12;
-constexpr std::size_t kMaxTitleLineCharacters = 175;
 // Room above the highest value of the peak panel for the peak numbers.
 constexpr double kPeakLabelHeadroom = 0.22;
 constexpr double kValuePadding = 0.06;
-
-constexpr std::uint16_t kQiBad = 3;
-// What the delay account takes when the run's derivative order is not known:
-// the tool's default.
-constexpr std::uint16_t kAssumedDerivativeOrder = run_settings_struct{}.DerivativeOrder;
-
-bool StageRan(const RunFiles &files, const RunSettings &settings, std::size_t stage)
-{
-    if (settings.mask) {
-        return (*settings.mask & DumpStages()[stage].maskBit) != 0;
-    }
-    return files.dumps[stage].has_value();
-}
-
-bool MaskRuns(const RunSettings &settings, std::uint16_t bit)
-{
-    return !settings.mask || (*settings.mask & bit) != 0;
-}
-
-// What the figure indexes: every signal as long as the recording (at least
-// two samples), every stored peak location inside it.
-void CheckRunShape(const RunFiles &files)
-{
-    const std::size_t sampleCount = files.recording.size();
-    if (sampleCount < 2) {
-        throw ToolkitError(files.recordName + ": a recording of " + std::to_string(sampleCount) +
-                           " samples cannot be drawn");
-    }
-    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
-        if (files.dumps[stage] && files.dumps[stage]->size() != sampleCount) {
-            throw ToolkitError(files.recordName + DumpStages()[stage].extension + ": " +
-                               std::to_string(files.dumps[stage]->size()) + " samples, the recording has " +
-                               std::to_string(sampleCount));
-        }
-    }
-    for (const std::uint16_t location : files.result.peakLocations) {
-        if (location > sampleCount) {
-            throw ToolkitError(files.recordName + ".out: peak location " + std::to_string(location) +
-                               " lies beyond the " + std::to_string(sampleCount) +
-                               "-sample recording (a result of another run?)");
-        }
-    }
-}
-
-// A stage the mask runs must have left its dump; one it does not run may have
-// left an older one, which is not shown.
-void CheckDumpsAgainstMask(const RunFiles &files, const RunSettings &settings)
-{
-    if (!settings.mask) {
-        return;
-    }
-    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
-        if (StageRan(files, settings, stage) && !files.dumps[stage]) {
-            throw ToolkitError(files.recordName + DumpStages()[stage].extension + " is missing although mask " +
-                               std::to_string(*settings.mask) + " runs the " + DumpStages()[stage].label + " stage");
-        }
-    }
-}
 
 // 1, 2 or 5 times a power of ten, so that `span` holds at most kMaxTicks steps.
 double NiceStep(double span)
@@ -99,239 +42,6 @@ double NiceStep(double span)
         }
     }
     return 10.0 * magnitude;
-}
-
-bool PeriodUsable(float period)
-{
-    return std::isfinite(period) && period > 0.0f;
-}
-
-// The stage mask the run used, or the one its dump files imply.
-std::uint16_t StagesRun(const RunFiles &files, const RunSettings &settings)
-{
-    std::uint16_t mask = 0;
-    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
-        if (StageRan(files, settings, stage)) {
-            mask = static_cast<std::uint16_t>(mask | DumpStages()[stage].maskBit);
-        }
-    }
-    return mask;
-}
-
-struct DelayAccount {
-    std::size_t samples = 0;
-    std::string text;
-};
-
-DelayAccount AccountDelays(const RunFiles &files, const RunSettings &settings)
-{
-    const std::uint16_t stages = StagesRun(files, settings);
-    const std::uint16_t derivativeOrder = settings.derivativeOrder.value_or(kAssumedDerivativeOrder);
-    DelayAccount account;
-    account.samples = PeakDelay(stages, derivativeOrder);
-    std::vector<std::string> parts;
-    if ((stages & QZ_STAGE_LOWPASS) != 0u) {
-        parts.push_back(Format("low-pass %zu", kLowPassDelay));
-    }
-    if ((stages & QZ_STAGE_DERIVATIVE) != 0u) {
-        const std::size_t delay = DerivativeDelay(derivativeOrder);
-        parts.push_back(Format("%s derivative %zu", delay != 0u ? "5-point" : "2-point", delay));
-        if (!settings.derivativeOrder) {
-            parts.back() += " (2-point assumed)";
-        }
-    }
-    if ((stages & QZ_STAGE_AVERAGE) != 0u) {
-        parts.push_back(Format("moving average 2 x %zu", kMovingAverageDelay / 2u));
-    }
-    if (stages == 0u) {
-        account.text = "Peaks are marked on the recording itself: no conditioning stage ran";
-        return account;
-    }
-    account.text = Format("Beats on the recording: peak locations moved %zu samples earlier (", account.samples);
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        account.text += (i == 0 ? "" : " + ") + parts[i];
-    }
-    account.text += parts.empty() ? "high-pass and squaring add no shift)" : "; high-pass and squaring add none)";
-    return account;
-}
-
-std::string ClassificationText(const RunFiles &files, const RunSettings &settings)
-{
-    const ResultRecord &result = files.result;
-    if (!MaskRuns(settings, QZ_STAGE_BEATRATE)) {
-        return "beat-rate estimation did not run";
-    }
-    if (!result.usedBeatClassification) {
-        if (result.peakCount == 0) {
-            return "not used (no peaks)";
-        }
-        if (result.peakCount == 1) {
-            return "not used (one peak)";
-        }
-        return "not used (regular peaks: single or average interval)";
-    }
-    if (settings.beatMethod) {
-        switch (*settings.beatMethod % 8u) {
-        case 1:
-            return "template matching (method 1)";
-        case 2:
-            return "level-based throw-out (method 2)";
-        default:
-            return Format("statistical (method %u)", static_cast<unsigned>(*settings.beatMethod % 8u));
-        }
-    }
-    if (result.statistics.highBucket != 0) {
-        return "level-based throw-out (method 2, seen in the peak buckets)";
-    }
-    return "template matching or statistical (the record does not say which; pass --method)";
-}
-
-std::string QiText(std::uint16_t qi)
-{
-    return qi >= kQiBad ? Format("QI %u (bad measurement)", static_cast<unsigned>(qi))
-                        : Format("QI %u", static_cast<unsigned>(qi));
-}
-
-std::string PeakCountText(const ResultRecord &result, std::size_t marked)
-{
-    const unsigned count = result.peakCount;
-    if (count > kStoredPeaks) {
-        return Format("%u peaks (the first %zu stored and marked)", count, kStoredPeaks);
-    }
-    if (marked > count) {
-        return Format("%u peak%s (+1 open at the end, not counted)", count, count == 1 ? "" : "s");
-    }
-    return Format("%u peak%s", count, count == 1 ? "" : "s");
-}
-
-std::string BpmText(const RunFiles &files)
-{
-    const sampling_frequency_struct &constants = files.constants;
-    std::string text = Format("BPM %u", static_cast<unsigned>(files.result.bpm));
-    if (files.result.peakCount == 1 && files.result.bpm == constants.OnePerMinute) {
-        return text + " (the one-peak rate of the constants)";
-    }
-    if (files.result.peakCount == 0) {
-        return text + " (no peaks)";
-    }
-    if (files.result.bpm < constants.MinBPM || files.result.bpm > constants.MaxBPM) {
-        text += Format(" (outside %u..%u)", static_cast<unsigned>(constants.MinBPM),
-                       static_cast<unsigned>(constants.MaxBPM));
-    }
-    return text;
-}
-
-std::string StatisticsText(const StatisticsBlock &s)
-{
-    return Format("tm2: QI pattern 0x%03X, MaxPeak %u, MinPeak %u, HighPeakThreshold %u, LowPeakThreshold %u, "
-                  "Median %u, buckets high 0x%lX low 0x%lX middle 0x%lX, Tegur %lu",
-                  static_cast<unsigned>(s.qiPattern), static_cast<unsigned>(s.maxPeak),
-                  static_cast<unsigned>(s.minPeak), static_cast<unsigned>(s.highPeakThreshold),
-                  static_cast<unsigned>(s.lowPeakThreshold), static_cast<unsigned>(s.median),
-                  static_cast<unsigned long>(s.highBucket), static_cast<unsigned long>(s.lowBucket),
-                  static_cast<unsigned long>(s.middleBucket), static_cast<unsigned long>(s.tegur));
-}
-
-std::string MethodDumpText(const RunFiles &files)
-{
-    if (!files.methodDump) {
-        return "thresholdmethod.info: not found";
-    }
-    if (*files.methodDump == files.result.statistics) {
-        return "thresholdmethod.info: the same statistics as the result record";
-    }
-    return "thresholdmethod.info: differs from the result record (written by another run?): " +
-           StatisticsText(*files.methodDump);
-}
-
-std::string SettingsText(const RunSettings &settings)
-{
-    if (!settings.mask) {
-        return "stages inferred from the dump files present";
-    }
-    std::string text = Format("mask %u", static_cast<unsigned>(*settings.mask));
-    if (settings.peakDetection) {
-        text += (*settings.peakDetection & 1u) != 0 ? ", variable threshold" : ", absolute threshold";
-    }
-    if (settings.beatMethod) {
-        text += Format(", method %u", static_cast<unsigned>(*settings.beatMethod));
-    }
-    if (settings.derivativeOrder) {
-        text += Format(", %u-point derivative", static_cast<unsigned>(*settings.derivativeOrder));
-    }
-    return text;
-}
-
-std::string RecordingText(const RunFiles &files)
-{
-    const float period = files.constants.Period;
-    std::string text = Format("%zu samples", files.recording.size());
-    if (PeriodUsable(period)) {
-        text += Format(" of %g s (%g Hz)", static_cast<double>(period), 1.0 / static_cast<double>(period));
-    } else {
-        text += Format(" (Period %g is unusable: time axis in samples)", static_cast<double>(period));
-    }
-    return text + " from constants " + files.constantsName;
-}
-
-// Splits at blanks so that no line is longer than the limit (a longer word
-// stays whole).
-std::vector<std::string> Wrap(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string word = text.substr(start, end - start);
-        if (!line.empty() && line.size() + 1u + word.size() > kMaxTitleLineCharacters) {
-            lines.push_back(line);
-            line.clear();
-        }
-        line += (line.empty() ? "" : " ") + word;
-        start = end + 1u;
-    }
-    if (!line.empty()) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string PeakListText(const ResultRecord &result)
-{
-    std::string text = "Peak locations (one-based sample positions, as stored):";
-    bool any = false;
-    for (std::size_t i = 0; i < kStoredPeaks; ++i) {
-        if (result.peakLocations[i] != 0) {
-            text += Format(" %zu:%u", i + 1u, static_cast<unsigned>(result.peakLocations[i]));
-            any = true;
-        }
-    }
-    return any ? text : text + " none";
-}
-
-std::vector<std::string> TitleLines(const RunFiles &files, const RunSettings &settings, const DelayAccount &delays)
-{
-    std::vector<std::string> lines;
-    const auto add = [&lines](const std::string &text) {
-        for (const std::string &line : Wrap(text)) {
-            lines.push_back(line);
-        }
-    };
-    add("Beat classification: " + ClassificationText(files, settings));
-    add(StatisticsText(files.result.statistics));
-    add(MethodDumpText(files));
-    add(PeakListText(files.result));
-    add(delays.text);
-    add(RecordingText(files) + "; " + SettingsText(settings));
-    if (files.wrappedSamples != 0) {
-        add(Format("%zu recording words above 1023: shown, like the tool reads them, as their low 10 bits",
-                   files.wrappedSamples));
-    }
-    return lines;
 }
 
 void FitValueRange(Panel &panel, double headroom)
@@ -519,8 +229,7 @@ double Figure::XOf(double sample) const
 
 Figure BuildFigure(const RunFiles &files, const RunSettings &settings)
 {
-    CheckRunShape(files);
-    CheckDumpsAgainstMask(files, settings);
+    CheckRunFiles(files, settings);
     Figure figure;
     figure.width = kFigureWidth;
     figure.plotLeft = kPlotLeft;
@@ -540,9 +249,8 @@ Figure BuildFigure(const RunFiles &files, const RunSettings &settings)
     title.markedPeaks = figure.panels[figure.peakPanel].peaks.size();
     title.classification = ClassificationText(files, settings);
     title.statistics = files.result.statistics;
-    figure.headline = files.recordName + "   " + BpmText(files) + "   " + QiText(files.result.qi) + "   " +
-                      PeakCountText(files.result, title.markedPeaks);
-    figure.titleLines = TitleLines(files, settings, delays);
+    figure.headline = Headline(files, title.markedPeaks);
+    figure.titleLines = TitleLines(files, settings, delays.text);
 
     PlacePanels(figure);
     PlaceMarkers(figure);
