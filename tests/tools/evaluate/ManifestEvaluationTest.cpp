@@ -1,13 +1,15 @@
 // The in-process estimator, the scoring, and evaluate from manifest to
-// outputs, on synthetic recordings with known rates.
+// outputs, on synthetic recordings with known rates and on record 100.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <sstream>
 
+#include "convert/Convert.h"
 #include "EvaluationFixture.h"
 #include "evaluate/ManifestEvaluation.h"
+#include "SharedData.h"
 #include "signal/Synth.h"
 #include "TestBuffers.h"
 #include "ToolRunner.h"
@@ -163,6 +165,29 @@ TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
     std::size_t rows = 0;
     while (std::getline(csv, line)) ++rows;
     EXPECT_EQ(rows, 1u + 2u * fixture.rates.size()) << "a row per window and combination";
+}
+
+// Record 100 converted and scored as the README does: its beat-by-beat counts.
+TEST(Evaluate, RecordHundredBeatByBeat)
+{
+    const std::filesystem::path record = qztest::SharedDataDir() / "ecg" / "mitdb-100";
+    if (!std::filesystem::exists(record / "100.hea")) {
+        GTEST_SKIP() << "record 100 not found in " << record.string() << " (set QZ_SHARED_DIR)";
+    }
+    qztest::TempDir dir;
+    qzkit::ConvertOptions convert;
+    convert.input = record / "100.hea";
+    convert.step = 750;
+    convert.outputDirectory = dir.path();
+    convert.name = "r100";
+    (void)qzkit::Convert(convert);
+    qzkit::EvaluateOptions options;
+    options.manifests = {dir / "r100.manifest.csv"};
+    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250"};
+    options.annotations = {record / "100.atr"};
+    const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
+    EXPECT_EQ(summary.beatScoredWindows, 600u);
+    EXPECT_EQ(summary.beats, (qzkit::BeatCounts{4504, 0, 7}));
 }
 
 TEST(ParseSettings, FourNumbersOrAnError)
