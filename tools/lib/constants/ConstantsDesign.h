@@ -79,6 +79,9 @@ ConstantsDesign DesignConstants(const DesignRequest &request);
 double LowPassCutoffOf(const LowPassTaps &taps, double rate);
 double HighPassCutoffOf(const HighPassCoefficients &filter, double rate);
 
+// The largest gain of the high-pass below a quarter of the rate.
+double HighPassPassBandGain(const HighPassCoefficients &filter, double rate);
+
 // What the design does: taps and postscale, feedback and poles, the responses
 // at a set of frequencies, the output range of each stage and what the rate
 // limits mean in samples.
