@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         std::istringstream text(std::string(reinterpret_cast<const char *>(data), size));
         const qzkit::WfdbHeader header = qzkit::ParseWfdbHeader(text, "fuzz.hea");
-        for (const qzkit::WfdbSignalSpec &signal : header.signals) {
+        for (const qzkit::WfdbSignalLine &signal : header.signals) {
             (void)qzkit::AdcBits(signal);
         }
     } catch (const qzkit::ToolkitError &) {

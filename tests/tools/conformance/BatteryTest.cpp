@@ -22,7 +22,7 @@ class BatteryGrade : public ::testing::TestWithParam<GradeCase> {};
 TEST_P(BatteryGrade, FollowsTheCaseRule)
 {
     const GradeCase c = GetParam();
-    WaveformSpec wave;
+    WaveformRecipe wave;
     wave.bpm = 80;
     const ConformanceCase testCase{"family", "case", wave, c.expectation};
     Estimate estimate;

@@ -17,9 +17,9 @@ constexpr std::size_t kLength = 1500;
 constexpr double kPhase = 0.3;
 constexpr std::uint32_t kSeed = 7;
 
-TestWaveform Make(const WaveformSpec &spec)
+TestWaveform Make(const WaveformRecipe &recipe)
 {
-    return MakeTestWaveform(spec, kLength, kRate, kPhase, kSeed);
+    return MakeTestWaveform(recipe, kLength, kRate, kPhase, kSeed);
 }
 
 std::size_t SampleOf(const TrueBeat &beat)
@@ -29,19 +29,19 @@ std::size_t SampleOf(const TrueBeat &beat)
 
 // Consecutive beats lie one interval of the rate in force apart; in a
 // bigeminy each short and long pair spans two mean intervals.
-void ExpectBeatTimes(const WaveformSpec &spec, const std::vector<TrueBeat> &beats)
+void ExpectBeatTimes(const WaveformRecipe &recipe, const std::vector<TrueBeat> &beats)
 {
     const double sample = 1.0 / kRate + 1e-9;
     const double middle = static_cast<double>(kLength) / kRate / 2.0;
     for (std::size_t i = 0; i + 1 < beats.size(); ++i) {
         const double interval = beats[i + 1].time - beats[i].time;
-        if (spec.prematurity > 0.0) {
+        if (recipe.prematurity > 0.0) {
             if (i + 2 < beats.size()) {
-                EXPECT_NEAR(interval + beats[i + 2].time - beats[i + 1].time, 120.0 / spec.bpm, 2.0 * sample);
+                EXPECT_NEAR(interval + beats[i + 2].time - beats[i + 1].time, 120.0 / recipe.bpm, 2.0 * sample);
             }
-            EXPECT_NEAR(std::abs(interval - 60.0 / spec.bpm), spec.prematurity * 60.0 / spec.bpm, sample);
+            EXPECT_NEAR(std::abs(interval - 60.0 / recipe.bpm), recipe.prematurity * 60.0 / recipe.bpm, sample);
         } else {
-            const double bpm = spec.stepBpm > 0.0 && beats[i].time >= middle ? spec.stepBpm : spec.bpm;
+            const double bpm = recipe.stepBpm > 0.0 && beats[i].time >= middle ? recipe.stepBpm : recipe.bpm;
             EXPECT_NEAR(interval, 60.0 / bpm, sample) << "after the beat at " << beats[i].time << " s";
         }
     }
@@ -49,9 +49,9 @@ void ExpectBeatTimes(const WaveformSpec &spec, const std::vector<TrueBeat> &beat
 
 // Without T wave and pacemaker pulse the QRS stands alone: its R peak has
 // the beat's height and it spans the beat's width.
-void ExpectQrsShape(const WaveformSpec &spec)
+void ExpectQrsShape(const WaveformRecipe &recipe)
 {
-    WaveformSpec bare = spec;
+    WaveformRecipe bare = recipe;
     bare.tWave = 0.0;
     bare.pacerMv = 0.0;
     bare.pacerTailMv = 0.0;
@@ -72,15 +72,15 @@ void ExpectQrsShape(const WaveformSpec &spec)
 }
 
 // A pulse wave's systolic peak, or a pacemaker pulse.
-void ExpectPeaks(const WaveformSpec &spec)
+void ExpectPeaks(const WaveformRecipe &recipe)
 {
-    WaveformSpec bare = spec;
+    WaveformRecipe bare = recipe;
     bare.interference = {};
     const TestWaveform waveform = Make(bare);
     for (const TrueBeat &beat : waveform.beats) {
         // A pacemaker pulse narrower than a sample keeps its area in its sample.
         const double expected =
-            spec.morphology == Morphology::Pacer ? beat.peakMv * beat.widthMs / 1000.0 * kRate : beat.peakMv;
+            recipe.morphology == Morphology::Pacer ? beat.peakMv * beat.widthMs / 1000.0 * kRate : beat.peakMv;
         EXPECT_NEAR(waveform.millivolts[SampleOf(beat)], expected, 0.01 * std::abs(expected));
     }
 }
@@ -88,12 +88,12 @@ void ExpectPeaks(const WaveformSpec &spec)
 // The interference alone, as the difference with and without it: a sine of
 // the given frequency and amplitude, a triangle of the given slope and
 // height, or noise at the given signal-to-noise ratio.
-void ExpectInterference(const WaveformSpec &spec)
+void ExpectInterference(const WaveformRecipe &recipe)
 {
-    const Interference &interference = spec.interference;
-    WaveformSpec clean = spec;
+    const Interference &interference = recipe.interference;
+    WaveformRecipe clean = recipe;
     clean.interference = {};
-    const std::vector<double> full = Make(spec).millivolts;
+    const std::vector<double> full = Make(recipe).millivolts;
     const std::vector<double> bare = Make(clean).millivolts;
     std::vector<double> added(full.size());
     std::transform(full.begin(), full.end(), bare.begin(), added.begin(), std::minus<>());
@@ -109,7 +109,7 @@ void ExpectInterference(const WaveformSpec &spec)
         }
     }
     if (interference.kind == InterferenceKind::MuscleNoise || interference.kind == InterferenceKind::MotionNoise) {
-        const double power = spec.qrsMv * spec.qrsMv / 8.0;
+        const double power = recipe.qrsMv * recipe.qrsMv / 8.0;
         const double rms = RootMeanSquare(added);
         EXPECT_NEAR(10.0 * std::log10(power / (rms * rms)), interference.snrDb, 1e-6);
     }
@@ -124,23 +124,23 @@ TEST_P(TestWaveformFamily, MatchesItsOwnTruth)
             continue;
         }
         SCOPED_TRACE(testCase.name);
-        const WaveformSpec &spec = testCase.wave;
-        const TestWaveform waveform = Make(spec);
+        const WaveformRecipe &recipe = testCase.wave;
+        const TestWaveform waveform = Make(recipe);
         ASSERT_EQ(waveform.millivolts.size(), kLength);
-        if (spec.morphology == Morphology::Flat) {
+        if (recipe.morphology == Morphology::Flat) {
             EXPECT_TRUE(waveform.beats.empty());
             EXPECT_EQ(RootMeanSquare(waveform.millivolts), 0.0);
             continue;
         }
         ASSERT_GE(waveform.beats.size(), 2u);
-        EXPECT_NEAR(waveform.beats.front().time, kPhase * 60.0 / spec.bpm, 1.0 / kRate);
-        ExpectBeatTimes(spec, waveform.beats);
-        if (spec.morphology == Morphology::Triangle) {
-            ExpectQrsShape(spec);
+        EXPECT_NEAR(waveform.beats.front().time, kPhase * 60.0 / recipe.bpm, 1.0 / kRate);
+        ExpectBeatTimes(recipe, waveform.beats);
+        if (recipe.morphology == Morphology::Triangle) {
+            ExpectQrsShape(recipe);
         } else {
-            ExpectPeaks(spec);
+            ExpectPeaks(recipe);
         }
-        ExpectInterference(spec);
+        ExpectInterference(recipe);
     }
 }
 

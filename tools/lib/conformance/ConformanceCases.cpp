@@ -148,7 +148,7 @@ const std::vector<ConformanceCase> kCases = {
      RateOrDoubtful},
 };
 
-std::string DescribeBeats(const WaveformSpec &wave)
+std::string DescribeBeats(const WaveformRecipe &wave)
 {
     const std::string pacer =
         Format("; pacemaker %g mV %g ms", wave.pacerMv, wave.pacerMs) +
@@ -190,7 +190,7 @@ std::string DescribeInterference(const Interference &interference)
 
 }  // namespace
 
-std::string DescribeWave(const WaveformSpec &wave)
+std::string DescribeWave(const WaveformRecipe &wave)
 {
     std::string text = Format("%g BPM", wave.bpm);
     if (wave.stepBpm != 0.0) {

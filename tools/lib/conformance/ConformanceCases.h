@@ -24,7 +24,7 @@ enum class Expectation {
 struct ConformanceCase {
     std::string family;
     std::string name;
-    WaveformSpec wave;
+    WaveformRecipe wave;
     Expectation expectation = Expectation::Rate;
 };
 
@@ -36,7 +36,7 @@ std::vector<std::string> ConformanceFamilies();
 
 // The waveform's parameters as one line of text, e.g. "80 BPM; QRS 1 mV
 // 100 ms; T 0.2 of QRS; muscle noise 12 dB".
-std::string DescribeWave(const WaveformSpec &wave);
+std::string DescribeWave(const WaveformRecipe &wave);
 
 // True for a family of pulse waves (run with pulse constants), false for ECG.
 bool IsPulseFamily(const std::string &family);

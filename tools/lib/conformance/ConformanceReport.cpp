@@ -30,7 +30,7 @@ const char *VerdictName(Verdict verdict)
 // Where a reading lies on a rate step: 0 at the first rate, 1 at the second.
 std::optional<double> StepPosition(const BatteryRun &run)
 {
-    const WaveformSpec &wave = run.testCase->wave;
+    const WaveformRecipe &wave = run.testCase->wave;
     if (wave.stepBpm == 0.0 || run.estimate.qi >= 3u) {
         return std::nullopt;
     }
@@ -70,7 +70,7 @@ void Add(CaseSummary &summary, const BatteryRun &run)
 
 std::string ExpectedText(const CaseSummary &summary)
 {
-    const WaveformSpec &wave = summary.testCase->wave;
+    const WaveformRecipe &wave = summary.testCase->wave;
     if (summary.testCase->expectation == Expectation::Disclosed) {
         return Format("%g", wave.bpm) + " to " + Format("%g", wave.stepBpm);
     }

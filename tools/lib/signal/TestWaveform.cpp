@@ -41,36 +41,36 @@ struct ScheduledBeat {
     bool alternate;
 };
 
-void Validate(const WaveformSpec &spec, std::size_t length, double rate)
+void Validate(const WaveformRecipe &recipe, std::size_t length, double rate)
 {
     if (!(rate > 0.0 && rate <= 100'000.0) || length == 0 || length > 10'000'000) {
         throw ToolkitError("a test waveform needs a rate above 0 and at most 100000 Hz and 1 to 10000000 samples");
     }
-    const bool rateOk = spec.bpm >= 1.0 && spec.bpm <= 600.0 && (spec.stepBpm == 0.0 || spec.stepBpm >= 1.0);
-    if (!rateOk || !(spec.prematurity >= 0.0 && spec.prematurity < 1.0)) {
+    const bool rateOk = recipe.bpm >= 1.0 && recipe.bpm <= 600.0 && (recipe.stepBpm == 0.0 || recipe.stepBpm >= 1.0);
+    if (!rateOk || !(recipe.prematurity >= 0.0 && recipe.prematurity < 1.0)) {
         throw ToolkitError("a test waveform needs rates of 1 to 600 BPM and a prematurity of 0 to below 1");
     }
 }
 
-double IntervalAt(const WaveformSpec &spec, double time, double duration, std::size_t beat)
+double IntervalAt(const WaveformRecipe &recipe, double time, double duration, std::size_t beat)
 {
-    const double bpm = spec.stepBpm > 0.0 && time >= duration / 2.0 ? spec.stepBpm : spec.bpm;
-    const double alternation = beat % 2u == 0u ? 1.0 + spec.prematurity : 1.0 - spec.prematurity;
-    return 60.0 / bpm * (spec.prematurity > 0.0 ? alternation : 1.0);
+    const double bpm = recipe.stepBpm > 0.0 && time >= duration / 2.0 ? recipe.stepBpm : recipe.bpm;
+    const double alternation = beat % 2u == 0u ? 1.0 + recipe.prematurity : 1.0 - recipe.prematurity;
+    return 60.0 / bpm * (recipe.prematurity > 0.0 ? alternation : 1.0);
 }
 
 // Beats from four intervals before the start to one after the end; every
 // second beat (odd count) follows the short interval of a bigeminy. Beat
 // times lie on the sample grid.
-std::vector<ScheduledBeat> Schedule(const WaveformSpec &spec, double duration, double phase, double rate)
+std::vector<ScheduledBeat> Schedule(const WaveformRecipe &recipe, double duration, double phase, double rate)
 {
-    const double mean = 60.0 / spec.bpm;
+    const double mean = 60.0 / recipe.bpm;
     std::vector<ScheduledBeat> beats;
     double time = (std::clamp(phase, 0.0, 1.0) - 4.0) * mean;
     for (std::size_t beat = 0; time < duration + mean; ++beat) {
-        const double interval = IntervalAt(spec, time, duration, beat);
+        const double interval = IntervalAt(recipe, time, duration, beat);
         beats.push_back({std::round(time * rate) / rate, interval, beat % 2u == 1u});
-        time += IntervalAt(spec, time, duration, beat + 1u);
+        time += IntervalAt(recipe, time, duration, beat + 1u);
     }
     return beats;
 }
@@ -116,47 +116,47 @@ struct BeatShape {
     double qrsSeconds = 0.0;
 };
 
-BeatShape ShapeOf(const WaveformSpec &spec, const ScheduledBeat &beat)
+BeatShape ShapeOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
 {
     const bool alternate = beat.alternate;
-    const double qrsMs = alternate && spec.alternateQrsMs > 0.0 ? spec.alternateQrsMs : spec.qrsMs;
-    return {alternate ? spec.alternateScale : 1.0, qrsMs / 1000.0};
+    const double qrsMs = alternate && recipe.alternateQrsMs > 0.0 ? recipe.alternateQrsMs : recipe.qrsMs;
+    return {alternate ? recipe.alternateScale : 1.0, qrsMs / 1000.0};
 }
 
 // QRS (with its T wave) of one beat, t seconds from its R peak.
-double Complex(const WaveformSpec &spec, const ScheduledBeat &beat, double t)
+double Complex(const WaveformRecipe &recipe, const ScheduledBeat &beat, double t)
 {
-    const BeatShape shape = ShapeOf(spec, beat);
+    const BeatShape shape = ShapeOf(recipe, beat);
     const double sinceOnset = t + kRiseFraction * shape.qrsSeconds;
     const double squeeze = std::min(1.0, kQtShareOfInterval * beat.interval / kQtSeconds);
     const double tWidth = kTWaveSeconds * squeeze;
-    const double tWave = spec.tWave * spec.qrsMv * HalfEllipse(sinceOnset, kQtSeconds * squeeze - tWidth, tWidth);
-    return shape.scale * (spec.qrsMv * Triangle(sinceOnset, shape.qrsSeconds) + tWave);
+    const double tWave = recipe.tWave * recipe.qrsMv * HalfEllipse(sinceOnset, kQtSeconds * squeeze - tWidth, tWidth);
+    return shape.scale * (recipe.qrsMv * Triangle(sinceOnset, shape.qrsSeconds) + tWave);
 }
 
 // A pacemaker pulse starting at `start` and its recharge tail.
-double PacerPulse(const WaveformSpec &spec, double t, double start, double cell)
+double PacerPulse(const WaveformRecipe &recipe, double t, double start, double cell)
 {
-    const double width = spec.pacerMs / 1000.0;
+    const double width = recipe.pacerMs / 1000.0;
     const double sinceEnd = t - start - width;
-    const double tail = spec.pacerTailMs > 0.0 && sinceEnd >= 0.0
-                            ? -spec.pacerTailMv * std::exp(-sinceEnd / (spec.pacerTailMs / 1000.0))
+    const double tail = recipe.pacerTailMs > 0.0 && sinceEnd >= 0.0
+                            ? -recipe.pacerTailMv * std::exp(-sinceEnd / (recipe.pacerTailMs / 1000.0))
                             : 0.0;
-    return spec.pacerMv * PulseInCell(t, start, width, cell) + tail;
+    return recipe.pacerMv * PulseInCell(t, start, width, cell) + tail;
 }
 
-double PulseWave(const WaveformSpec &spec, const ScheduledBeat &beat, double t)
+double PulseWave(const WaveformRecipe &recipe, const ScheduledBeat &beat, double t)
 {
     const double s = std::sqrt(std::clamp(beat.interval, 0.2, 2.0));
     const double systolic = Bump(t, 0.0, (t < 0.0 ? kSystolicRise : kSystolicFall) * s);
-    const double dicrotic = spec.dicrotic * Bump(t, kDicroticTime * s, kDicroticWidth * s);
-    const double notch = spec.notch * Bump(t, kNotchTime * s, kNotchWidth * s);
-    return spec.qrsMv * (systolic + dicrotic - notch);
+    const double dicrotic = recipe.dicrotic * Bump(t, kDicroticTime * s, kDicroticWidth * s);
+    const double notch = recipe.notch * Bump(t, kNotchTime * s, kNotchWidth * s);
+    return recipe.qrsMv * (systolic + dicrotic - notch);
 }
 
-double PacerLead(const WaveformSpec &spec, const BeatShape &shape)
+double PacerLead(const WaveformRecipe &recipe, const BeatShape &shape)
 {
-    return spec.morphology == Morphology::Pacer ? 0.0 : kRiseFraction * shape.qrsSeconds + kPacerLeadSeconds;
+    return recipe.morphology == Morphology::Pacer ? 0.0 : kRiseFraction * shape.qrsSeconds + kPacerLeadSeconds;
 }
 
 // The span around a beat's time where its waveform is not zero, seconds.
@@ -165,28 +165,28 @@ struct Support {
     double after;
 };
 
-Support SupportOf(const WaveformSpec &spec, const ScheduledBeat &beat)
+Support SupportOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
 {
-    if (spec.morphology == Morphology::Pulse) {
+    if (recipe.morphology == Morphology::Pulse) {
         return {kPulseBefore, kPulseAfter};
     }
-    const BeatShape shape = ShapeOf(spec, beat);
-    const double pacerEnd = spec.pacerMv != 0.0 ? (spec.pacerMs + kTailConstants * spec.pacerTailMs) / 1000.0 : 0.0;
-    const double lead = PacerLead(spec, shape);
+    const BeatShape shape = ShapeOf(recipe, beat);
+    const double pacerEnd = recipe.pacerMv != 0.0 ? (recipe.pacerMs + kTailConstants * recipe.pacerTailMs) / 1000.0 : 0.0;
+    const double lead = PacerLead(recipe, shape);
     return {lead + 0.01, std::max(kQtSeconds + shape.qrsSeconds, pacerEnd)};
 }
 
-double BeatValue(const WaveformSpec &spec, const ScheduledBeat &beat, double t, double cell)
+double BeatValue(const WaveformRecipe &recipe, const ScheduledBeat &beat, double t, double cell)
 {
-    switch (spec.morphology) {
+    switch (recipe.morphology) {
     case Morphology::Pulse:
-        return PulseWave(spec, beat, t);
+        return PulseWave(recipe, beat, t);
     case Morphology::Pacer:
-        return PacerPulse(spec, t, 0.0, cell);
+        return PacerPulse(recipe, t, 0.0, cell);
     case Morphology::Triangle: {
-        const double pacer = spec.pacerMv != 0.0 ? PacerPulse(spec, t, -PacerLead(spec, ShapeOf(spec, beat)), cell)
+        const double pacer = recipe.pacerMv != 0.0 ? PacerPulse(recipe, t, -PacerLead(recipe, ShapeOf(recipe, beat)), cell)
                                                  : 0.0;
-        return Complex(spec, beat, t) + pacer;
+        return Complex(recipe, beat, t) + pacer;
     }
     case Morphology::Flat:
         break;
@@ -194,54 +194,54 @@ double BeatValue(const WaveformSpec &spec, const ScheduledBeat &beat, double t, 
     return 0.0;
 }
 
-void Render(const WaveformSpec &spec, const std::vector<ScheduledBeat> &beats, TestWaveform &waveform)
+void Render(const WaveformRecipe &recipe, const std::vector<ScheduledBeat> &beats, TestWaveform &waveform)
 {
     const double last = static_cast<double>(waveform.millivolts.size() - 1);
     const double cell = 1.0 / waveform.rate;
     for (const ScheduledBeat &beat : beats) {
-        const Support support = SupportOf(spec, beat);
+        const Support support = SupportOf(recipe, beat);
         const double first = std::clamp(std::ceil((beat.time - support.before) * waveform.rate), 0.0, last + 1.0);
         const double end = std::clamp(std::floor((beat.time + support.after) * waveform.rate), -1.0, last);
         for (double index = first; index <= end; index += 1.0) {
             waveform.millivolts[static_cast<std::size_t>(index)] +=
-                BeatValue(spec, beat, index / waveform.rate - beat.time, cell);
+                BeatValue(recipe, beat, index / waveform.rate - beat.time, cell);
         }
     }
 }
 
-TrueBeat TruthOf(const WaveformSpec &spec, const ScheduledBeat &beat)
+TrueBeat TruthOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
 {
-    const BeatShape shape = ShapeOf(spec, beat);
-    switch (spec.morphology) {
+    const BeatShape shape = ShapeOf(recipe, beat);
+    switch (recipe.morphology) {
     case Morphology::Pulse:
-        return {beat.time, spec.qrsMv, 0.0, beat.alternate};
+        return {beat.time, recipe.qrsMv, 0.0, beat.alternate};
     case Morphology::Pacer:
-        return {beat.time, spec.pacerMv, spec.pacerMs, beat.alternate};
+        return {beat.time, recipe.pacerMv, recipe.pacerMs, beat.alternate};
     default:
-        return {beat.time, shape.scale * kRWaveFraction * spec.qrsMv, shape.qrsSeconds * 1000.0, beat.alternate};
+        return {beat.time, shape.scale * kRWaveFraction * recipe.qrsMv, shape.qrsSeconds * 1000.0, beat.alternate};
     }
 }
 
 }  // namespace
 
-TestWaveform MakeTestWaveform(const WaveformSpec &spec, std::size_t length, double rate, double phase,
+TestWaveform MakeTestWaveform(const WaveformRecipe &recipe, std::size_t length, double rate, double phase,
                               std::uint32_t seed)
 {
-    Validate(spec, length, rate);
+    Validate(recipe, length, rate);
     TestWaveform waveform;
     waveform.rate = rate;
     waveform.millivolts.assign(length, 0.0);
     const double duration = static_cast<double>(length) / rate;
-    if (spec.morphology != Morphology::Flat) {
-        const std::vector<ScheduledBeat> beats = Schedule(spec, duration, phase, rate);
-        Render(spec, beats, waveform);
+    if (recipe.morphology != Morphology::Flat) {
+        const std::vector<ScheduledBeat> beats = Schedule(recipe, duration, phase, rate);
+        Render(recipe, beats, waveform);
         for (const ScheduledBeat &beat : beats) {
             if (beat.time >= 0.0 && beat.time < duration) {
-                waveform.beats.push_back(TruthOf(spec, beat));
+                waveform.beats.push_back(TruthOf(recipe, beat));
             }
         }
     }
-    AddInterference(spec.interference, spec.qrsMv, waveform.millivolts, rate, seed);
+    AddInterference(recipe.interference, recipe.qrsMv, waveform.millivolts, rate, seed);
     return waveform;
 }
 

@@ -27,7 +27,7 @@ struct Interference {
     double snrDb = 0.0;        // noise: (A^2 / 8) over the noise's mean square, A the QRS peak-to-peak
 };
 
-struct WaveformSpec {
+struct WaveformRecipe {
     Morphology morphology = Morphology::Triangle;
     double bpm = 60.0;            // mean rate; the rate before the step when stepBpm is set
     double stepBpm = 0.0;         // rate from the middle of the recording on; 0: no step
@@ -66,7 +66,7 @@ inline constexpr double kRWaveFraction = 0.875;
 // interval after the start. The same arguments give the same waveform on
 // every platform; `seed` drives only the interference. ToolkitError for a
 // rate, bpm or length out of range.
-TestWaveform MakeTestWaveform(const WaveformSpec &spec, std::size_t length, double rate, double phase,
+TestWaveform MakeTestWaveform(const WaveformRecipe &recipe, std::size_t length, double rate, double phase,
                               std::uint32_t seed);
 
 }  // namespace qzkit

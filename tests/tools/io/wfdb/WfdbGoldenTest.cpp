@@ -80,7 +80,7 @@ TEST_P(WfdbGolden, DecodesToTheWfdbPackagesValues)
     const FrameSpan span{c.from, c.to == 0 ? record.Frames() : c.to};
     std::vector<SignalSamples> samples = record.Read(signals, span, warnings);
     int rowsPerFrame = 1;
-    for (const qzkit::WfdbSignalSpec &signal : record.Signals()) {
+    for (const qzkit::WfdbSignalLine &signal : record.Signals()) {
         rowsPerFrame = std::max(rowsPerFrame, c.highResolution ? signal.samplesPerFrame : 1);
     }
     for (std::size_t k = 0; k < signals.size() && !c.highResolution; ++k) {

@@ -74,7 +74,7 @@ SignalFiles::SignalFiles(const WfdbHeader &header, const std::filesystem::path &
 void SignalFiles::GroupSignals(const std::filesystem::path &directory)
 {
     for (std::size_t i = 0; i < header_.signals.size(); ++i) {
-        const WfdbSignalSpec &signal = header_.signals[i];
+        const WfdbSignalLine &signal = header_.signals[i];
         const std::filesystem::path path = directory / signal.fileName;
         if (groups_.empty() || groups_.back().path != path) {
             const auto samePath = [&path](const Group &group) { return group.path == path; };
@@ -141,7 +141,7 @@ std::vector<std::int32_t> SignalFiles::ReadPacked(const Group &group, std::uint6
     values.erase(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(skipped));
     if (IsDifferenceFormat(group.format)) {
         for (std::size_t member = 0; member < group.members.size(); ++member) {
-            const WfdbSignalSpec &signal = header_.signals[group.members[member]];
+            const WfdbSignalLine &signal = header_.signals[group.members[member]];
             auto previous = static_cast<std::int32_t>(signal.initialValue);
             for (std::size_t frame = 0; frame < values.size() / group.valuesPerFrame; ++frame) {
                 std::int32_t *sample = values.data() + frame * group.valuesPerFrame + group.firstValues[member];
@@ -215,21 +215,21 @@ std::vector<SignalSamples> SignalFiles::Read(const std::vector<std::size_t> &sig
     for (const std::size_t signal : signals) {
         std::size_t member = 0;
         const Group &group = GroupOf(signal, member);
-        const WfdbSignalSpec &spec = header_.signals[signal];
-        const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
+        const WfdbSignalLine &entry = header_.signals[signal];
+        const auto perFrame = static_cast<std::size_t>(entry.samplesPerFrame);
         const std::vector<std::int32_t> &stream = streams[&group];
         SignalSamples samples;
         samples.values.resize((to - from) * perFrame);
         for (std::uint64_t frame = 0; frame < to - from; ++frame) {
             const std::uint64_t position =
-                (frame + static_cast<std::uint64_t>(spec.skew)) * group.valuesPerFrame + group.firstValues[member];
+                (frame + static_cast<std::uint64_t>(entry.skew)) * group.valuesPerFrame + group.firstValues[member];
             const auto source = stream.begin() + static_cast<std::ptrdiff_t>(position);
             std::copy_n(source, perFrame, samples.values.begin() + static_cast<std::ptrdiff_t>(frame * perFrame));
         }
-        if (whole && spec.checksum) {
+        if (whole && entry.checksum) {
             std::uint32_t sum = 0;
             for (const std::int32_t value : samples.values) sum += static_cast<std::uint32_t>(value);
-            const auto expected = static_cast<std::uint16_t>(*spec.checksum);
+            const auto expected = static_cast<std::uint16_t>(*entry.checksum);
             if (static_cast<std::uint16_t>(sum) != expected) {
                 warnings.push_back(group.path.string() + ": checksum of signal " + std::to_string(signal) + " is " +
                                    std::to_string(static_cast<std::int16_t>(sum)) + ", the header says " +

@@ -42,7 +42,7 @@ std::string CsvField(const std::string &text)
 
 struct Column {
     std::size_t signal;
-    const WfdbSignalSpec *spec;
+    const WfdbSignalLine *entry;
     std::optional<std::int32_t> invalid;
     std::size_t perRow;  // samples per frame in this export: 1, or the signal's own
 };
@@ -57,7 +57,7 @@ void AppendCell(std::string &text, const Column &column, const SignalSamples &sa
     if (digital) {
         AppendInteger(text, value);
     } else if (value != column.invalid) {
-        AppendNumber(text, PhysicalValue(value, *column.spec));
+        AppendNumber(text, PhysicalValue(value, *column.entry));
     }
 }
 
@@ -103,17 +103,17 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
     }
     // As in the WFDB package, every signal of the record sets the row rate.
     std::size_t rowsPerFrame = 1;
-    for (const WfdbSignalSpec &spec : record.Signals()) {
-        const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
+    for (const WfdbSignalLine &entry : record.Signals()) {
+        const auto perFrame = static_cast<std::size_t>(entry.samplesPerFrame);
         rowsPerFrame = std::max(rowsPerFrame, options.highResolution ? perFrame : 1);
     }
     std::vector<Column> columns;
     std::string text = "time_s";
     for (const std::size_t signal : signals) {
-        const WfdbSignalSpec &spec = record.Signals()[signal];
-        const auto perFrame = static_cast<std::size_t>(spec.samplesPerFrame);
-        columns.push_back({signal, &spec, InvalidValue(spec.format), options.highResolution ? perFrame : 1});
-        text += ',' + CsvField(spec.description);
+        const WfdbSignalLine &entry = record.Signals()[signal];
+        const auto perFrame = static_cast<std::size_t>(entry.samplesPerFrame);
+        columns.push_back({signal, &entry, InvalidValue(entry.format), options.highResolution ? perFrame : 1});
+        text += ',' + CsvField(entry.description);
     }
     text += '\n';
     const double rowRate = record.FrameRate() * static_cast<double>(rowsPerFrame);
@@ -121,7 +121,7 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
         const std::uint64_t last = std::min(to, first + kFramesPerChunk);
         std::vector<SignalSamples> samples = record.Read(signals, {first, last}, warnings);
         for (std::size_t k = 0; k < columns.size() && !options.highResolution; ++k) {
-            samples[k] = FrameMeans(samples[k], columns[k].spec->samplesPerFrame);
+            samples[k] = FrameMeans(samples[k], columns[k].entry->samplesPerFrame);
         }
         for (std::uint64_t frame = 0; frame < last - first; ++frame) {
             for (std::size_t row = 0; row < rowsPerFrame; ++row) {

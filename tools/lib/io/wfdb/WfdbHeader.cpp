@@ -95,7 +95,7 @@ void ParseRecordLine(const std::vector<std::string> &tokens, const std::string &
 }
 
 // "212", "16x2", "16:3", "16+512", in any combination.
-void ParseFormat(const std::string &token, const std::string &source, WfdbSignalSpec &signal)
+void ParseFormat(const std::string &token, const std::string &source, WfdbSignalLine &signal)
 {
     std::string rest;
     signal.format = static_cast<int>(RequireInt(Before(token, "x:+", rest), source, "signal format", 0, 100000));
@@ -120,7 +120,7 @@ void ParseFormat(const std::string &token, const std::string &source, WfdbSignal
 }
 
 // "200", "200(1024)", "200(1024)/mV", "200/uV". Returns whether a baseline was given.
-bool ParseGain(const std::string &token, const std::string &source, WfdbSignalSpec &signal)
+bool ParseGain(const std::string &token, const std::string &source, WfdbSignalLine &signal)
 {
     std::string rest;
     signal.gain = RequireDouble(Before(token, "(/", rest), source, "ADC gain");
@@ -144,10 +144,10 @@ bool ParseGain(const std::string &token, const std::string &source, WfdbSignalSp
     return hasBaseline;
 }
 
-WfdbSignalSpec ParseSignalLine(const std::string &line, const std::vector<std::string> &tokens,
+WfdbSignalLine ParseSignalLine(const std::string &line, const std::vector<std::string> &tokens,
                                const std::vector<std::size_t> &starts, const std::string &source)
 {
-    WfdbSignalSpec signal;
+    WfdbSignalLine signal;
     signal.fileName = tokens[0];
     if (tokens.size() < 2) {
         Fail(source, "signal line for " + tokens[0] + " has no format");
@@ -176,7 +176,7 @@ WfdbSignalSpec ParseSignalLine(const std::string &line, const std::vector<std::s
     return signal;
 }
 
-WfdbSegmentSpec ParseSegmentLine(const std::vector<std::string> &tokens, const std::string &source)
+WfdbSegmentLine ParseSegmentLine(const std::vector<std::string> &tokens, const std::string &source)
 {
     if (tokens.size() < 2) {
         Fail(source, "segment line for " + tokens[0] + " has no length");
@@ -229,7 +229,7 @@ WfdbHeader ReadWfdbHeader(const std::filesystem::path &headerPath)
     return ParseWfdbHeader(lines, headerPath.string());
 }
 
-int AdcBits(const WfdbSignalSpec &signal)
+int AdcBits(const WfdbSignalLine &signal)
 {
     return signal.adcResolution > 0 ? signal.adcResolution : DefaultAdcBits(signal.format);
 }

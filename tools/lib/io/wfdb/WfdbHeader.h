@@ -12,7 +12,7 @@
 
 namespace qzkit {
 
-struct WfdbSignalSpec {
+struct WfdbSignalLine {
     std::string fileName;        // "~" in a layout header
     int format = 0;
     int samplesPerFrame = 1;
@@ -28,7 +28,7 @@ struct WfdbSignalSpec {
     std::string description;
 };
 
-struct WfdbSegmentSpec {
+struct WfdbSegmentLine {
     std::string name;  // "~": a null segment (no signal)
     std::int64_t frames = 0;
 };
@@ -37,8 +37,8 @@ struct WfdbHeader {
     std::string recordName;
     double frequency = 250.0;      // frames per second
     std::int64_t sampleCount = 0;  // frames; 0 when the header does not say
-    std::vector<WfdbSignalSpec> signals;    // a single-segment record
-    std::vector<WfdbSegmentSpec> segments;  // a multi-segment record (empty otherwise)
+    std::vector<WfdbSignalLine> signals;    // a single-segment record
+    std::vector<WfdbSegmentLine> segments;  // a multi-segment record (empty otherwise)
     std::size_t signalCount = 0;
 
     bool IsMultiSegment() const { return !segments.empty(); }
@@ -53,7 +53,7 @@ WfdbHeader ParseWfdbHeader(std::istream &text, const std::string &sourceName);
 WfdbHeader ReadWfdbHeader(const std::filesystem::path &headerPath);
 
 // Bits of the ADC: the header's value, or the format's usual one.
-int AdcBits(const WfdbSignalSpec &signal);
+int AdcBits(const WfdbSignalLine &signal);
 
 }  // namespace qzkit
 

@@ -67,7 +67,7 @@ std::string DescribeRecord(const WfdbRecord &record)
                        " Hz, " + Duration(record.Frames(), rate) + "\n";
     char line[512];
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
-        const WfdbSignalSpec &signal = record.Signals()[s];
+        const WfdbSignalLine &signal = record.Signals()[s];
         std::snprintf(line, sizeof line,
                       "  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
                       signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
@@ -94,7 +94,7 @@ std::string DescribeRecordJson(const WfdbRecord &record)
                        ", \"frame_rate\": " + ShortestNumber(rate) +
                        ", \"duration_s\": " + Seconds(record.Frames(), rate) + ",\n \"signals\": [";
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
-        const WfdbSignalSpec &signal = record.Signals()[s];
+        const WfdbSignalLine &signal = record.Signals()[s];
         json += std::string(s == 0 ? "" : ",") + "\n  {\"index\": " + std::to_string(s) +
                 ", \"description\": " + JsonString(signal.description) + ", \"format\": " +
                 std::to_string(signal.format) + ", \"samples_per_frame\": " + std::to_string(signal.samplesPerFrame) +

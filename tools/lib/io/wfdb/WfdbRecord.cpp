@@ -17,7 +17,7 @@ bool SameRate(double a, double b)
 // Digital values of a segment's signal on the layout's scale, as the WFDB
 // package maps them when the segment's gain or baseline differs; an invalid
 // sample becomes the layout's invalid value.
-void MapToLayout(std::int32_t *values, std::size_t count, const WfdbSignalSpec &segment, const WfdbSignalSpec &layout)
+void MapToLayout(std::int32_t *values, std::size_t count, const WfdbSignalLine &segment, const WfdbSignalLine &layout)
 {
     const std::optional<std::int32_t> invalid = InvalidValue(segment.format);
     const std::int32_t layoutInvalid = InvalidValue(layout.format).value_or(kLayoutInvalid);
@@ -59,9 +59,9 @@ WfdbRecord::WfdbRecord(const std::filesystem::path &record)
 void WfdbRecord::ReadLayout()
 {
     std::uint64_t start = 0;
-    for (const WfdbSegmentSpec &spec : header_.segments) {
-        const auto frames = static_cast<std::uint64_t>(spec.frames);
-        segments_.push_back({spec.name, start, frames});
+    for (const WfdbSegmentLine &entry : header_.segments) {
+        const auto frames = static_cast<std::uint64_t>(entry.frames);
+        segments_.push_back({entry.name, start, frames});
         if (__builtin_add_overflow(start, frames, &start)) {
             throw ToolkitError(headerPath_.string() + ": segment lengths overflow");
         }
@@ -118,7 +118,7 @@ std::vector<RecordGap> WfdbRecord::Gaps() const
             const WfdbHeader header = SegmentHeader(segment.name);
             RecordGap gap{frames, {}, "not in segment " + segment.name};
             for (std::size_t s = 0; s < signals_.size(); ++s) {
-                if (std::none_of(header.signals.begin(), header.signals.end(), [&](const WfdbSignalSpec &signal) {
+                if (std::none_of(header.signals.begin(), header.signals.end(), [&](const WfdbSignalLine &signal) {
                         return signal.description == signals_[s].description;
                     })) {
                     gap.signals.push_back(s);
@@ -179,10 +179,10 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
     std::vector<std::size_t> wanted;  // indices into `signals` with data in this segment
     std::vector<std::size_t> inSegment;
     for (std::size_t k = 0; k < signals.size(); ++k) {
-        const WfdbSignalSpec &layout = signals_[signals[k]];
+        const WfdbSignalLine &layout = signals_[signals[k]];
         std::size_t index = signals[k];
         if (variableLayout_) {
-            const auto sameName = [&layout](const WfdbSignalSpec &s) { return s.description == layout.description; };
+            const auto sameName = [&layout](const WfdbSignalLine &s) { return s.description == layout.description; };
             const auto found = std::find_if(header.signals.begin(), header.signals.end(), sameName);
             if (found == header.signals.end()) {
                 continue;
@@ -206,7 +206,7 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
     const std::vector<SignalSamples> read = files.Read(inSegment, from - segment.start, to - segment.start, warnings);
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         SignalSamples &target = out[wanted[i]];
-        const WfdbSignalSpec &layout = signals_[signals[wanted[i]]];
+        const WfdbSignalLine &layout = signals_[signals[wanted[i]]];
         const auto perFrame = static_cast<std::uint64_t>(layout.samplesPerFrame);
         const auto offset = static_cast<std::ptrdiff_t>((from - span.from) * perFrame);
         std::int32_t *first = target.values.data() + offset;
@@ -221,7 +221,7 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
 std::vector<std::string> SignalNames(const WfdbRecord &record)
 {
     std::vector<std::string> names;
-    for (const WfdbSignalSpec &signal : record.Signals()) {
+    for (const WfdbSignalLine &signal : record.Signals()) {
         names.push_back(signal.description);
     }
     return names;

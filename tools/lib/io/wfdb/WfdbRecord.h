@@ -36,7 +36,7 @@ public:
     double FrameRate() const { return header_.frequency; }
     std::uint64_t Frames() const { return frames_; }
     std::size_t SegmentCount() const { return segments_.empty() ? 1 : segments_.size(); }
-    const std::vector<WfdbSignalSpec> &Signals() const { return signals_; }
+    const std::vector<WfdbSignalLine> &Signals() const { return signals_; }
     const std::filesystem::path &HeaderPath() const { return headerPath_; }
 
     // Where signals have no data: null segments (every signal), segments
@@ -63,7 +63,7 @@ private:
 
     std::filesystem::path headerPath_;
     WfdbHeader header_;
-    std::vector<WfdbSignalSpec> signals_;
+    std::vector<WfdbSignalLine> signals_;
     std::vector<Segment> segments_;
     bool variableLayout_ = false;
     std::uint64_t frames_ = 0;
@@ -76,7 +76,7 @@ std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record);
 std::vector<std::string> SignalNames(const WfdbRecord &record);
 
 // A digital value in the signal's physical units.
-inline double PhysicalValue(std::int32_t value, const WfdbSignalSpec &signal)
+inline double PhysicalValue(std::int32_t value, const WfdbSignalLine &signal)
 {
     return (static_cast<double>(value) - signal.baseline) / signal.gain;
 }

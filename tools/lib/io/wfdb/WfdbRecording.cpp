@@ -11,7 +11,7 @@ Recording ReadWfdbRecording(const std::filesystem::path &record, const std::stri
 {
     const WfdbRecord wfdb(record);
     const std::size_t chosen = ChooseChannel(SignalNames(wfdb), channel);
-    const WfdbSignalSpec &signal = wfdb.Signals()[chosen];
+    const WfdbSignalLine &signal = wfdb.Signals()[chosen];
     Recording recording;
     recording.rate = wfdb.FrameRate() * signal.samplesPerFrame;
     recording.units = signal.units;
