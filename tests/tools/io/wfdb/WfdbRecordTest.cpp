@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "io/wfdb/WfdbRecord.h"
+#include "io/wfdb/WfdbWriter.h"
 #include "ToolkitError.h"
 #include "ToolRunner.h"
 
@@ -88,6 +89,17 @@ TEST(WfdbRecord, SamplesPerFrameSkewAndChecksums)
     ReadAll(WfdbRecord(dir / "c.hea"), warnings);
     ASSERT_EQ(warnings.size(), 1u) << "b's sum is 10, not 9";
     EXPECT_NE(warnings[0].find("checksum of signal 1 is 10, the header says 9"), std::string::npos) << warnings[0];
+}
+
+TEST(WfdbRecord, WrittenRecordReadsBackWithItsChecksum)
+{
+    qztest::TempDir dir;
+    const std::vector<int> written{32767, 32767, -5, 1000, -32768};  // the sum wraps past 16 bits
+    qzkit::WriteWfdbRecord16(dir / "w", 250.0, written, 200.0, 0, "mV", "w");
+    std::vector<std::string> warnings;
+    const auto samples = ReadAll(WfdbRecord(dir / "w"), warnings);
+    EXPECT_EQ(samples.at(0).values, std::vector<std::int32_t>(written.begin(), written.end()));
+    EXPECT_TRUE(warnings.empty()) << warnings.at(0);
 }
 
 TEST(WfdbRecord, VariableLayoutGapsAreMissingNeverFilled)

@@ -13,11 +13,13 @@ void WriteWfdbRecord16(const std::filesystem::path &base, double frequency, cons
     const std::string recordName = base.filename().string();
     std::vector<std::uint8_t> data;
     data.reserve(samples.size() * 2u);
+    std::uint16_t checksum = 0;  // the 16-bit sum of every sample, as readers check it
     for (const int sample : samples) {
         if (sample < -32768 || sample > 32767) {
             throw ToolkitError("sample " + std::to_string(sample) + " does not fit format 16");
         }
         const auto word = static_cast<unsigned>(sample) & 0xFFFFu;
+        checksum = static_cast<std::uint16_t>(checksum + word);
         data.push_back(static_cast<std::uint8_t>(word & 0xFFu));
         data.push_back(static_cast<std::uint8_t>(word >> 8));
     }
@@ -30,7 +32,7 @@ void WriteWfdbRecord16(const std::filesystem::path &base, double frequency, cons
         stream.precision(12);
         stream << recordName << " 1 " << frequency << ' ' << samples.size() << '\n'
                << recordName << ".dat 16 " << gain << '(' << baseline << ")/" << units << " 16 " << baseline
-               << " 0 0 0 " << description << '\n';
+               << " 0 " << static_cast<std::int16_t>(checksum) << " 0 " << description << '\n';
     });
 }
 
