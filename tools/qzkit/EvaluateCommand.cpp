@@ -68,7 +68,8 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
         ->required()
         ->allow_extra_args(false);
     auto *annotations = command.add_option("--annotations", options->annotations,
-                                           "WFDB annotation file with the reference beats, one per manifest")
+                                           "WFDB annotation file with the reference beats, one per manifest "
+                                           "(default: the beats each manifest names)")
                             ->allow_extra_args(false);
     command.add_option("--annotation-rate", options->evaluate.annotationRate,
                        "Sampling rate of the annotations, Hz (default: from the record's header)")

@@ -7,6 +7,7 @@
 
 #include "convert/Convert.h"
 #include "io/EcgFile.h"
+#include "io/ReferenceBeats.h"
 #include "signal/Synth.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
@@ -70,7 +71,11 @@ TEST(Convert, WfdbRecordToWindowsWithReferenceRates)
     EXPECT_EQ(report.manifest, options.outputDirectory / "rec.manifest.csv");
     const auto manifest = qzkit::ReadManifest(report.manifest);
     ASSERT_EQ(manifest.size(), 5u);
+    // The beats the manifest names put each reference beat into the same window again.
+    const auto beats = qzkit::ReadReferenceBeatSamples(options.outputDirectory / manifest[0].beatsFile, 250.0);
     for (std::size_t i = 0; i < manifest.size(); ++i) {
+        EXPECT_EQ(manifest[i].beatsFile, "rec.reference-beats.csv");
+        EXPECT_EQ(qzkit::ReferenceForWindow(beats, manifest[i].startSample, 1500, 250.0).beats, manifest[i].referenceBeats);
         EXPECT_EQ(manifest[i].file, "rec_0000" + std::to_string(i) + ".ecg");
         EXPECT_EQ(manifest[i].startSample, 750 * i);
         EXPECT_EQ(manifest[i].samples, 1500u);

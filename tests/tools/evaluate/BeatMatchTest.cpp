@@ -42,9 +42,9 @@ TEST(BeatCounts, SensitivityAndPositivePredictivityPooled)
     BeatCounts pooled = qzkit::MatchBeats({0.50, 0.95, 1.30}, {0.50, 1.30, 2.10});  // TP 2, FN 1, FP 1
     pooled += BeatCounts{6, 0, 0};
     EXPECT_EQ(pooled, (BeatCounts{8, 1, 1}));
-    EXPECT_DOUBLE_EQ(pooled.Sensitivity(), 8.0 / 9.0);
-    EXPECT_DOUBLE_EQ(pooled.PositivePredictivity(), 8.0 / 9.0);
-    EXPECT_EQ(BeatCounts{}.Sensitivity(), 0.0);
+    EXPECT_DOUBLE_EQ(pooled.Sensitivity().value(), 8.0 / 9.0);
+    EXPECT_DOUBLE_EQ(pooled.PositivePredictivity().value(), 8.0 / 9.0);
+    EXPECT_FALSE(BeatCounts{}.Sensitivity()) << "no reference beat: not scored rather than 0";
 }
 
 TEST(RateAgrees, LargerOfFiveBpmAndTenPercent)

@@ -141,6 +141,8 @@ TEST(Evaluate, ScoresEveryWindowOfAManifest)
     text << summary.rdbuf();
     EXPECT_NE(text.str().find("within +-5 BPM:"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("4 of 4 (100.0 %)"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("beats: Se gross:                            not scored\n"), std::string::npos)
+        << "no reference beats, so no 0 %";
 }
 
 TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
@@ -167,7 +169,8 @@ TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
     EXPECT_EQ(rows, 1u + 2u * fixture.rates.size()) << "a row per window and combination";
 }
 
-// Record 100 converted and scored as the README does: its beat-by-beat counts.
+// Record 100 converted with its annotations and scored on the beats its
+// manifest names, as the README does: its beat-by-beat counts.
 TEST(Evaluate, RecordHundredBeatByBeat)
 {
     const std::filesystem::path record = qztest::SharedDataDir() / "ecg" / "mitdb-100";
@@ -180,11 +183,11 @@ TEST(Evaluate, RecordHundredBeatByBeat)
     convert.step = 750;
     convert.outputDirectory = dir.path();
     convert.name = "r100";
+    convert.annotations = record / "100.atr";
     (void)qzkit::Convert(convert);
     qzkit::EvaluateOptions options;
     options.manifests = {dir / "r100.manifest.csv"};
     options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250"};
-    options.annotations = {record / "100.atr"};
     const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
     EXPECT_EQ(summary.beatScoredWindows, 600u);
     EXPECT_EQ(summary.beats, (qzkit::BeatCounts{4504, 0, 7}));
@@ -234,6 +237,16 @@ INSTANTIATE_TEST_SUITE_P(
                      std::ofstream(dir / "all.manifest.csv")
                          << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n"
                          << "w1.ecg,0,0,600,250,,\n";
+                 }},
+        BadInput{"NamedBeatsMissing", [](const auto &dir, auto &options) {
+                     options.manifests = {dir / "w1.manifest.csv"};
+                     std::filesystem::remove(dir / "w1.beats.csv");
+                 }},
+        BadInput{"WindowsNamingDifferentBeats",
+                 [](const auto &dir, auto &) {
+                     std::ofstream(dir / "all.manifest.csv")
+                         << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm,beats_file\n"
+                         << "w1.ecg,0,0,600,250,3,72,w1.beats.csv\nw2.ecg,0,0,1500,250,9,95,w2.beats.csv\n";
                  }},
         BadInput{"ReferenceCountNotManifestCount",
                  [](const auto &dir, auto &options) { options.beatTimes = {dir / "w1.beats.csv", dir / "w2.beats.csv"}; }},

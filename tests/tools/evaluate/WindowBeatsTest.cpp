@@ -37,7 +37,7 @@ TEST_P(SynthWindowBeats, EveryBeatFoundThenOneExtraAndOneMissed)
     ASSERT_EQ(recording.beats.size(), GetParam().beats);
     const qzkit::Estimate estimate = qzkit::InProcessEstimator(EcgConstants(), {}).Run(recording.samples);
     const std::size_t delay = qzkit::PeakDelay(127, 2);
-    const qzkit::ManifestEntry window{"w.ecg", 0, recording.samples.size(), recording.rate, {}, {}};
+    const qzkit::ManifestEntry window{"w.ecg", 0, recording.samples.size(), recording.rate, {}, {}, {}};
 
     qzkit::ReferenceBeats truth = qzkit::SynthReference(recording);
     const auto score = [&](const qzkit::ReferenceBeats &beats) {
@@ -72,7 +72,7 @@ TEST(WindowBeats, MoreThanTwentyFivePeaksScoredOnTheStoredOnes)
             estimate.peakLocations[i] = static_cast<std::uint16_t>(20 + 50 * i + 1);
         }
     }
-    const qzkit::ManifestEntry window{"w.ecg", 0, 1500, 250.0, {}, {}};
+    const qzkit::ManifestEntry window{"w.ecg", 0, 1500, 250.0, {}, {}, {}};
     const auto score = qzkit::ScoreWindowBeats(estimate, 0, window, beats, qzkit::ReferenceForWindow(beats, 0, 1500, 250.0));
     EXPECT_TRUE(score.truncated);
     EXPECT_EQ(score.counts, (BeatCounts{25, 0, 0}));

@@ -21,12 +21,12 @@ TEST(QzkitCli, SynthThenEvaluate)
     qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
     const auto synth = Qzkit({"synth", "rec", "--bpm", "84", "--noise", "2", "--manifest"}, dir.path());
     ASSERT_EQ(synth.status, 0) << synth.err;
-    const auto evaluate = Qzkit({"evaluate", "rec.manifest.csv", "--constants", "ecg", "--beats", "rec.beats.csv", "-o",
-                                 "out.csv"},
-                                dir.path());
+    const auto evaluate = Qzkit({"evaluate", "rec.manifest.csv", "--constants", "ecg", "-o", "out.csv"}, dir.path());
     ASSERT_EQ(evaluate.status, 0) << evaluate.err;
     EXPECT_NE(evaluate.out.find("within +-5 BPM:"), std::string::npos) << evaluate.out;
     EXPECT_NE(evaluate.out.find("1 of 1 (100.0 %)"), std::string::npos) << evaluate.out;
+    EXPECT_NE(evaluate.out.find("Se gross:                            100.0 %"), std::string::npos)
+        << "scored on the beats the manifest names";
     EXPECT_NE(evaluate.out.find("windows per second"), std::string::npos);
     EXPECT_EQ(qztest::ListDirectory(dir.path()), (std::vector<std::filesystem::path>{"ecg.pvx.filters.v1", "out.csv", "rec.beats.csv",
                                                                        "rec.ecg", "rec.manifest.csv"}))

@@ -21,6 +21,10 @@
 namespace qzkit {
 namespace {
 
+// The reference beats beside the manifest, which names them, so that evaluate
+// scores beat by beat without being given the reference again.
+constexpr const char *kReferenceBeatsSuffix = ".reference-beats.csv";
+
 std::string LowerExtension(const std::filesystem::path &path)
 {
     std::string extension = path.extension().string();
@@ -255,6 +259,7 @@ ConvertReport Convert(const ConvertOptions &options)
             const WindowReference windowReference = ReferenceForWindow(*reference, span.start, span.length, entry.rate);
             entry.referenceBeats = windowReference.beats;
             entry.referenceBpm = windowReference.bpm;
+            entry.beatsFile = name + kReferenceBeatsSuffix;
         }
         const auto first = converted.samples.begin() + static_cast<std::ptrdiff_t>(span.start);
         const std::filesystem::path path = options.outputDirectory / entry.file;
@@ -265,6 +270,11 @@ ConvertReport Convert(const ConvertOptions &options)
     }
     report.manifest = options.outputDirectory / (name + ".manifest.csv");
     RefuseOutputOverInput(report.manifest, {options.input, options.annotations, options.beatTimes});
+    if (reference) {
+        const std::filesystem::path beatsPath = options.outputDirectory / (name + kReferenceBeatsSuffix);
+        RefuseOutputOverInput(beatsPath, {options.input, options.annotations, options.beatTimes});
+        staged.emplace_back(beatsPath, ReferenceBeatsWriter(*reference, options.targetRate));
+    }
     staged.emplace_back(report.manifest, ManifestWriter(report.windows, report.windowsOverGaps));
     for (StagedFile &file : staged) {
         file.Commit();

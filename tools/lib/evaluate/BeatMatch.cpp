@@ -6,19 +6,22 @@
 namespace qzkit {
 namespace {
 
-double Ratio(std::size_t part, std::size_t whole)
+std::optional<double> Ratio(std::size_t part, std::size_t whole)
 {
-    return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
+    if (whole == 0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(part) / static_cast<double>(whole);
 }
 
 }  // namespace
 
-double BeatCounts::Sensitivity() const
+std::optional<double> BeatCounts::Sensitivity() const
 {
     return Ratio(truePositives, truePositives + falseNegatives);
 }
 
-double BeatCounts::PositivePredictivity() const
+std::optional<double> BeatCounts::PositivePredictivity() const
 {
     return Ratio(truePositives, truePositives + falsePositives);
 }

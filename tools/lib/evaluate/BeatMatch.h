@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace qzkit {
@@ -22,9 +23,10 @@ struct BeatCounts {
     std::size_t falseNegatives = 0;  // reference beats left unmatched
     std::size_t falsePositives = 0;  // found beats left unmatched
 
-    // Se = TP / (TP + FN) and +P = TP / (TP + FP); 0 when the divisor is 0.
-    double Sensitivity() const;
-    double PositivePredictivity() const;
+    // Se = TP / (TP + FN) and +P = TP / (TP + FP); none when the divisor is
+    // 0 (no reference beat, nothing found): such a score is not 0 but absent.
+    std::optional<double> Sensitivity() const;
+    std::optional<double> PositivePredictivity() const;
 
     BeatCounts &operator+=(const BeatCounts &other);
     bool operator==(const BeatCounts &) const = default;

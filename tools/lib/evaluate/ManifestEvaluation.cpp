@@ -31,7 +31,28 @@ struct RecordInput {
     std::optional<ReferenceBeats> beats;
 };
 
-std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std::size_t record)
+// The reference beats the manifest names beside it; none when it names none.
+std::optional<ReferenceBeats> ManifestBeats(const std::vector<ManifestEntry> &entries,
+                                           const std::filesystem::path &manifest)
+{
+    const bool named = std::any_of(entries.begin(), entries.end(),
+                                   [](const ManifestEntry &entry) { return !entry.beatsFile.empty(); });
+    if (!named) {
+        return std::nullopt;
+    }
+    const ManifestEntry &first = entries.front();
+    for (const ManifestEntry &entry : entries) {
+        if (entry.beatsFile != first.beatsFile || entry.rate != first.rate) {
+            throw ToolkitError(manifest.string() +
+                               ": its windows name different reference beats or rates; give one manifest per "
+                               "recording");
+        }
+    }
+    return ReadReferenceBeatSamples(manifest.parent_path() / first.beatsFile, first.rate);
+}
+
+std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std::size_t record,
+                                            const std::vector<ManifestEntry> &entries)
 {
     if (!options.annotations.empty() && !options.beatTimes.empty()) {
         throw ToolkitError("give reference annotations or beat times, not both");
@@ -39,7 +60,7 @@ std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std:
     const std::vector<std::filesystem::path> &files =
         options.annotations.empty() ? options.beatTimes : options.annotations;
     if (files.empty()) {
-        return std::nullopt;
+        return ManifestBeats(entries, options.manifests[record]);
     }
     if (files.size() != options.manifests.size()) {
         throw ToolkitError("give one reference file per manifest (" + std::to_string(options.manifests.size()) +
@@ -87,7 +108,7 @@ RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
     if (input.entries.empty()) {
         throw ToolkitError(manifest.string() + ": no windows");
     }
-    input.beats = ReadReference(options, record);
+    input.beats = ReadReference(options, record, input.entries);
     for (const ManifestEntry &entry : input.entries) {
         input.paths.push_back(manifest.parent_path() / entry.file);
         input.windows.push_back(ReadWindow(input.paths.back(), entry));
@@ -159,18 +180,22 @@ void Run(CombinationResult &run, const ConstantsImage &constants, const std::vec
     run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
 }
 
+// The mean over the records that have the score; none when no record has.
 template <typename Measure>
-double MeanOverScoredRecords(const std::vector<EvaluationSummary> &records, Measure measure)
+std::optional<double> MeanOverScoredRecords(const std::vector<EvaluationSummary> &records, Measure measure)
 {
     double sum = 0.0;
     std::size_t scored = 0;
     for (const EvaluationSummary &record : records) {
-        if (record.beatScoredWindows != 0) {
-            sum += measure(record.beats);
+        if (const std::optional<double> score = measure(record.beats)) {
+            sum += *score;
             ++scored;
         }
     }
-    return scored == 0 ? 0.0 : sum / static_cast<double>(scored);
+    if (scored == 0) {
+        return std::nullopt;
+    }
+    return sum / static_cast<double>(scored);
 }
 
 // Every output goes into an existing directory, checked before the first is
@@ -222,12 +247,12 @@ std::string Combination::Label() const
     return ConstantsName() + ' ' + SettingsText();
 }
 
-double CombinationResult::AverageSensitivity() const
+std::optional<double> CombinationResult::AverageSensitivity() const
 {
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.Sensitivity(); });
 }
 
-double CombinationResult::AveragePositivePredictivity() const
+std::optional<double> CombinationResult::AveragePositivePredictivity() const
 {
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
 }

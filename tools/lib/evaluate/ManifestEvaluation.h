@@ -50,9 +50,10 @@ struct CombinationResult {
     std::vector<EvaluationSummary> byRecord;
     double cpuSeconds = 0.0;  // processor time spent in the estimator and the scoring
 
-    // Mean of the records' Se and +P (average), over records scored beat by beat.
-    double AverageSensitivity() const;
-    double AveragePositivePredictivity() const;
+    // Mean of the records' Se and +P (average), over the records that have
+    // the score; none when no record has.
+    std::optional<double> AverageSensitivity() const;
+    std::optional<double> AveragePositivePredictivity() const;
 };
 
 struct EvaluateReport {

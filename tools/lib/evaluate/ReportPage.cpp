@@ -153,6 +153,12 @@ std::string ChartsSection(const EvaluateReport &report)
     return Element("h2", "Agreement") + figures;
 }
 
+// A beat score in percent for a column headed "%".
+std::string ScoreNumber(std::optional<double> ratio)
+{
+    return ratio ? Format("%.2f", 100.0 * *ratio) : kNotScored;
+}
+
 std::string RecordsSection(const EvaluateReport &report)
 {
     Table rows;
@@ -163,8 +169,8 @@ std::string RecordsSection(const EvaluateReport &report)
                             CountShare(s.answered, s.withReference), CountShare(s.withinBpm, s.answered),
                             Format("%.2f", s.MeanAbsoluteError()), std::to_string(s.beats.truePositives),
                             std::to_string(s.beats.falseNegatives), std::to_string(s.beats.falsePositives),
-                            Format("%.2f", 100.0 * s.beats.Sensitivity()),
-                            Format("%.2f", 100.0 * s.beats.PositivePredictivity()), std::to_string(s.truncatedWindows)});
+                            ScoreNumber(s.beats.Sensitivity()), ScoreNumber(s.beats.PositivePredictivity()),
+                            std::to_string(s.truncatedWindows)});
         }
     }
     return Element("h2", "Records") +

@@ -52,10 +52,12 @@ void AddBeatRows(std::vector<SummaryRow> &rows, const EvaluateReport &report)
         return std::to_string(gross(c).truePositives) + " / " + std::to_string(gross(c).falseNegatives) + " / " +
                std::to_string(gross(c).falsePositives);
     });
-    AddRow(rows, report, "beats: Se gross", [gross](const auto &c) { return Percent(gross(c).Sensitivity()); });
-    AddRow(rows, report, "beats: +P gross", [gross](const auto &c) { return Percent(gross(c).PositivePredictivity()); });
-    AddRow(rows, report, "beats: Se average", [](const auto &c) { return Percent(c.AverageSensitivity()); });
-    AddRow(rows, report, "beats: +P average", [](const auto &c) { return Percent(c.AveragePositivePredictivity()); });
+    AddRow(rows, report, "beats: Se gross", [gross](const auto &c) { return ScorePercent(gross(c).Sensitivity()); });
+    AddRow(rows, report, "beats: +P gross",
+           [gross](const auto &c) { return ScorePercent(gross(c).PositivePredictivity()); });
+    AddRow(rows, report, "beats: Se average", [](const auto &c) { return ScorePercent(c.AverageSensitivity()); });
+    AddRow(rows, report, "beats: +P average",
+           [](const auto &c) { return ScorePercent(c.AveragePositivePredictivity()); });
     AddRow(rows, report, "beats: windows over 25 peaks",
            [](const auto &c) { return std::to_string(c.summary.truncatedWindows); });
 }
@@ -86,6 +88,11 @@ std::string TableText(const std::vector<std::vector<std::string>> &lines)
 }
 
 }  // namespace
+
+std::string ScorePercent(std::optional<double> ratio)
+{
+    return ratio ? Percent(*ratio) : kNotScored;
+}
 
 std::string CountShare(std::size_t part, std::size_t whole)
 {

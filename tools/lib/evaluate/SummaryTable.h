@@ -4,6 +4,7 @@
 #define QZKIT_SUMMARY_TABLE_H
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ std::string SummaryText(const EvaluateReport &report);
 // beat_fp,peaks_truncated; one row per window and combination; unknown
 // values empty. Written atomically.
 void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &report);
+
+// What a beat score shows when there were no beats to score it on.
+inline constexpr const char *kNotScored = "not scored";
+
+// A beat score as "98.5 %", or kNotScored.
+std::string ScorePercent(std::optional<double> ratio);
 
 // "part of whole (share %)".
 std::string CountShare(std::size_t part, std::size_t whole);

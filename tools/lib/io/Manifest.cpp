@@ -13,14 +13,23 @@ namespace {
 // evaluation prints stays readable.
 constexpr double kMaxValue = 1e6;
 
-std::size_t RequireColumn(const CsvTable &table, const char *name)
+std::optional<std::size_t> FindColumn(const CsvTable &table, const char *name)
 {
     for (std::size_t i = 0; i < table.header.size(); ++i) {
         if (table.header[i] == name) {
             return i;
         }
     }
-    throw ToolkitError(table.source + ": no column " + name);
+    return std::nullopt;
+}
+
+std::size_t RequireColumn(const CsvTable &table, const char *name)
+{
+    const std::optional<std::size_t> column = FindColumn(table, name);
+    if (!column) {
+        throw ToolkitError(table.source + ": no column " + name);
+    }
+    return *column;
 }
 
 std::size_t Count(const CsvTable &table, std::size_t row, std::size_t column)
@@ -38,7 +47,7 @@ std::size_t Count(const CsvTable &table, std::size_t row, std::size_t column)
 ContentWriter ManifestWriter(const std::vector<ManifestEntry> &entries, std::size_t windowsOverGaps)
 {
     return [&entries, windowsOverGaps](std::ostream &stream) {
-        stream << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm\n";
+        stream << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm,beats_file\n";
         for (const ManifestEntry &entry : entries) {
             char numbers[160];
             std::snprintf(numbers, sizeof numbers, ",%zu,%.6f,%zu,%.9g,", entry.startSample, entry.StartTime(),
@@ -52,7 +61,7 @@ ContentWriter ManifestWriter(const std::vector<ManifestEntry> &entries, std::siz
                 std::snprintf(numbers, sizeof numbers, "%.3f", *entry.referenceBpm);
                 stream << numbers;
             }
-            stream << '\n';
+            stream << ',' << entry.beatsFile << '\n';
         }
         if (windowsOverGaps > 0) {
             stream << "# windows skipped because they would overlap a gap: " << windowsOverGaps << '\n';
@@ -79,6 +88,7 @@ std::vector<ManifestEntry> ParseManifest(const CsvTable &table)
     const std::size_t rate = RequireColumn(table, "rate_hz");
     const std::size_t beats = RequireColumn(table, "reference_beats");
     const std::size_t bpm = RequireColumn(table, "reference_bpm");
+    const std::optional<std::size_t> beatsFile = FindColumn(table, "beats_file");
     std::vector<ManifestEntry> entries;
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         ManifestEntry entry;
@@ -99,6 +109,9 @@ std::vector<ManifestEntry> ParseManifest(const CsvTable &table)
                 throw ToolkitError(table.source + ":" + std::to_string(table.lineNumbers[row]) +
                                    ": reference rate must be 0 to 1000000 BPM");
             }
+        }
+        if (beatsFile) {
+            entry.beatsFile = table.rows[row][*beatsFile];
         }
         entries.push_back(entry);
     }

@@ -20,12 +20,14 @@ struct ManifestEntry {
     double rate = 0.0;            // samples per second
     std::optional<std::size_t> referenceBeats;
     std::optional<double> referenceBpm;
+    std::string beatsFile;  // reference beats (ReferenceBeatsWriter), relative to the manifest's directory
 
     double StartTime() const { return static_cast<double>(startSample) / rate; }
 };
 
 // Columns file,start_sample,start_time_s,samples,rate_hz,reference_beats,
-// reference_bpm; the reference columns are empty when unknown. Windows left
+// reference_bpm,beats_file; the reference columns are empty when unknown
+// (beats_file may be missing from a manifest written by hand). Windows left
 // out because they would overlap a gap are counted in a closing comment line.
 // Written atomically.
 ContentWriter ManifestWriter(const std::vector<ManifestEntry> &entries, std::size_t windowsOverGaps = 0);

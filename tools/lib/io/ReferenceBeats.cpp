@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "io/CsvTable.h"
 #include "ToolkitError.h"
@@ -29,9 +30,9 @@ double AnnotationClock(const std::filesystem::path &path, const std::vector<Anno
                        "; give --annotation-rate");
 }
 
-std::size_t TimeColumn(const CsvTable &table)
+std::size_t BeatColumn(const CsvTable &table, std::initializer_list<const char *> names)
 {
-    for (const char *name : {"time_s", "time"}) {
+    for (const char *name : names) {
         const auto found = std::find(table.header.begin(), table.header.end(), name);
         if (found != table.header.end()) {
             return static_cast<std::size_t>(found - table.header.begin());
@@ -40,7 +41,7 @@ std::size_t TimeColumn(const CsvTable &table)
     if (table.header.at(0) == "0") {
         return 0;  // no header row: the first column holds the times
     }
-    throw ToolkitError(table.source + ": no time_s column");
+    throw ToolkitError(table.source + ": no " + *names.begin() + " column");
 }
 
 // Sorts the beats and merges beats at the same time, which a hand-made list
@@ -55,6 +56,25 @@ void SortAndMerge(ReferenceBeats &beats)
         std::fprintf(stderr, "warning: %s: %zu repeated beat time%s merged\n", beats.source.c_str(), merged,
                      merged == 1 ? "" : "s");
     }
+}
+
+// The beats of one column of a CSV, on a clock of `ticksPerSecond`.
+ReferenceBeats ReadBeatColumn(const std::filesystem::path &path, std::initializer_list<const char *> names,
+                              double ticksPerSecond)
+{
+    const CsvTable table = ReadCsvTable(path);
+    if (table.rows.empty()) {
+        throw ToolkitError(path.string() + ": no beat times");
+    }
+    const std::size_t column = BeatColumn(table, names);
+    ReferenceBeats beats;
+    beats.source = path.string();
+    beats.ticksPerSecond = ticksPerSecond;
+    for (std::size_t row = 0; row < table.rows.size(); ++row) {
+        beats.ticks.push_back(table.Number(row, column));
+    }
+    SortAndMerge(beats);
+    return beats;
 }
 
 }  // namespace
@@ -79,18 +99,24 @@ ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, doubl
 
 ReferenceBeats ReadReferenceBeatTimes(const std::filesystem::path &path)
 {
-    const CsvTable table = ReadCsvTable(path);
-    if (table.rows.empty()) {
-        throw ToolkitError(path.string() + ": no beat times");
-    }
-    const std::size_t column = TimeColumn(table);
-    ReferenceBeats beats;
-    beats.source = path.string();
-    for (std::size_t row = 0; row < table.rows.size(); ++row) {
-        beats.ticks.push_back(table.Number(row, column));
-    }
-    SortAndMerge(beats);
-    return beats;
+    return ReadBeatColumn(path, {"time_s", "time"}, 1.0);
+}
+
+ReferenceBeats ReadReferenceBeatSamples(const std::filesystem::path &path, double rate)
+{
+    return ReadBeatColumn(path, {"sample"}, rate);
+}
+
+ContentWriter ReferenceBeatsWriter(const ReferenceBeats &beats, double rate)
+{
+    return [&beats, rate](std::ostream &stream) {
+        stream << "sample,time_s\n";
+        for (const double tick : beats.ticks) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%.17g,%.6f\n", beats.ToSamples(tick, rate), tick / beats.ticksPerSecond);
+            stream << line;
+        }
+    };
 }
 
 WindowReference ReferenceForWindow(const ReferenceBeats &beats, std::size_t start, std::size_t length, double rate)

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/AtomicFile.h"
+
 namespace qzkit {
 
 // Beat times as ticks of a clock: annotation sample numbers at the record's
@@ -35,6 +37,15 @@ ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, doubl
 // with a header, or the first column of a table without one. Throws
 // ToolkitError on a bad value or an empty table.
 ReferenceBeats ReadReferenceBeatTimes(const std::filesystem::path &path);
+
+// Beat positions from the column `sample` of a CSV, as samples of a signal at
+// `rate` (the reference a manifest names, or synth's beat list).
+ReferenceBeats ReadReferenceBeatSamples(const std::filesystem::path &path, double rate);
+
+// Writes `beats` as positions on the sample axis of a signal at `rate`
+// (column sample, exact to the last digit) and times (column time_s), so that
+// ReadReferenceBeatSamples puts each beat into the same window again.
+ContentWriter ReferenceBeatsWriter(const ReferenceBeats &beats, double rate);
 
 struct WindowReference {
     std::size_t firstBeat = 0;  // index of the first beat inside the window

@@ -24,6 +24,7 @@ constexpr double kMaxRate = 100'000.0;
 constexpr double kMaxBpm = 600.0;
 constexpr double kMaxVariability = 0.5;
 constexpr double kMinSamplesPerBeat = 2.0;
+constexpr const char *kBeatsSuffix = ".beats.csv";  // the true beats beside the recording
 // Premature beats come after this fraction of the mean RR; the pause after
 // them makes up the rest of two mean intervals (a compensatory pause).
 constexpr double kCouplingFraction = 0.6;
@@ -204,7 +205,7 @@ void WriteSynthFiles(const std::filesystem::path &base, const SynthRecording &re
     std::filesystem::path ecgPath = base;
     ecgPath += ".ecg";
     std::filesystem::path beatsPath = base;
-    beatsPath += ".beats.csv";
+    beatsPath += kBeatsSuffix;
     WriteEcgFile(ecgPath, recording.samples);
     const std::string csv = BeatsCsv(recording);
     WriteFileAtomically(beatsPath, [&csv](std::ostream &stream) { stream << csv; });
@@ -250,6 +251,7 @@ void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording 
     const WindowReference reference = ReferenceForWindow(SynthReference(recording), 0, length, recording.rate);
     entry.referenceBeats = reference.beats;
     entry.referenceBpm = reference.bpm;
+    entry.beatsFile = base.filename().string() + kBeatsSuffix;
     std::filesystem::path manifestPath = base;
     manifestPath += ".manifest.csv";
     WriteManifest(manifestPath, {entry});
