@@ -81,7 +81,8 @@ SubcommandAction SetUpConvert(CLI::App &command)
         ->capture_default_str();
     command.add_option("--name", convert.name, "Base name of the window files (default: the input's name)");
     auto *annotations = command.add_option("--annotations", options->annotations,
-                                           "WFDB annotation file with reference beats (for the manifest)");
+                                           "WFDB annotation file with reference beats (for the manifest), or an annotator "
+                                           "name such as atr for the record's own file");
     command.add_option("--annotation-rate", convert.annotationRate,
                        "Sampling rate of the annotations, Hz (default: from the record's header)")
         ->check(CLI::PositiveNumber);

@@ -60,7 +60,7 @@ TEST(Convert, WfdbRecordToWindowsWithReferenceRates)
     options.input = dir / "rec.hea";
     options.outputDirectory = dir / "out";
     std::filesystem::create_directory(options.outputDirectory);
-    options.annotations = dir / "rec.atr";
+    options.annotations = "atr";  // the annotator beside the record, as WFDB tools name it
     options.step = 750;
     const auto report = qzkit::Convert(options);
 

@@ -1,8 +1,12 @@
-// The window rule: which reference beats a window holds and its reference rate.
+// The window rule: which reference beats a window holds and its reference
+// rate; which file an --annotations value names.
 #include <gtest/gtest.h>
 
+#include <fstream>
 
 #include "io/ReferenceBeats.h"
+#include "ToolkitError.h"
+#include "ToolRunner.h"
 
 namespace {
 
@@ -41,6 +45,27 @@ TEST(WindowRule, RateIsSixtyOverTheMeanInterval)
     const auto reference = ReferenceForWindow(beats, 0, 1500, 250.0);
     EXPECT_EQ(reference.beats, 4u);
     EXPECT_DOUBLE_EQ(*reference.bpm, 60.0);
+}
+
+TEST(AnnotationFile, AnnotatorNamesBesideTheRecordPathsAsTheyAre)
+{
+    qztest::TempDir dir;
+    const qztest::ScopedCwd cwd(dir.path());
+    std::ofstream("beats") << "";
+    const struct {
+        const char *given;
+        const char *expected;
+    } cases[] = {
+        {"atr", "data/100.atr"},             // an annotator name
+        {"100.atr", "100.atr"},              // a file name
+        {"other/100.qrs", "other/100.qrs"},  // a path
+        {"beats", "beats"},                  // a word that is a file here
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(qzkit::AnnotationFile(c.given, "data/100"), c.expected) << c.given;
+    }
+    EXPECT_EQ(qzkit::AnnotationFile("x/100.atr", {}), "x/100.atr");
+    EXPECT_THROW(qzkit::AnnotationFile("atr", {}), qzkit::ToolkitError) << "no record to look beside";
 }
 
 }  // namespace

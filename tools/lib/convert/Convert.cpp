@@ -66,6 +66,11 @@ double CountsPerUnit(const ConvertOptions &options, const std::string &units)
     return options.gainPerMillivolt / perMillivolt;
 }
 
+InputFormat FormatOf(const ConvertOptions &options)
+{
+    return options.format == InputFormat::Auto ? DetectFormat(options.input) : options.format;
+}
+
 void Validate(const ConvertOptions &options)
 {
     if (!IsRecordLength(options.windowLength)) {
@@ -145,10 +150,19 @@ void CreateOutputDirectory(const std::filesystem::path &directory)
     }
 }
 
+// The input without its extension (a WFDB record's without .hea), where
+// annotator files lie.
+std::filesystem::path RecordBase(const ConvertOptions &options)
+{
+    std::filesystem::path base = FormatOf(options) == InputFormat::Wfdb ? WfdbHeaderPath(options.input) : options.input;
+    return base.replace_extension();
+}
+
 std::optional<ReferenceBeats> ReadReference(const ConvertOptions &options)
 {
     if (!options.annotations.empty()) {
-        return ReadReferenceAnnotations(options.annotations, options.annotationRate);
+        return ReadReferenceAnnotations(AnnotationFile(options.annotations, RecordBase(options)),
+                                        options.annotationRate);
     }
     if (!options.beatTimes.empty()) {
         return ReadReferenceBeatTimes(options.beatTimes);
@@ -189,8 +203,7 @@ const std::map<std::string, ResampleQuality> &ResampleQualityNames()
 
 Recording ReadRecording(const ConvertOptions &options)
 {
-    const InputFormat format = options.format == InputFormat::Auto ? DetectFormat(options.input) : options.format;
-    switch (format) {
+    switch (FormatOf(options)) {
     case InputFormat::Wfdb:
         return ReadWfdbRecording(WfdbHeaderPath(options.input), options.channel);
     case InputFormat::Edf:

@@ -67,7 +67,8 @@ std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std:
                            " manifests, " + std::to_string(files.size()) + " reference files)");
     }
     return options.annotations.empty() ? ReadReferenceBeatTimes(files[record])
-                                       : ReadReferenceAnnotations(files[record], options.annotationRate);
+                                       : ReadReferenceAnnotations(AnnotationFile(files[record], {}),
+                                                                  options.annotationRate);
 }
 
 void CheckRate(const ManifestEntry &entry, double constantsRate, const std::filesystem::path &constants)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <system_error>
 
 #include "io/CsvTable.h"
 #include "ToolkitError.h"
@@ -95,6 +96,22 @@ ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, doubl
     }
     SortAndMerge(beats);
     return beats;
+}
+
+std::filesystem::path AnnotationFile(const std::filesystem::path &given, const std::filesystem::path &record)
+{
+    const std::string text = given.string();
+    const bool annotator = !text.empty() && !given.has_parent_path() && text.find('.') == std::string::npos;
+    std::error_code error;
+    if (!annotator || std::filesystem::exists(given, error)) {
+        return given;
+    }
+    if (record.empty()) {
+        throw ToolkitError("annotator " + text + ": no record to find it beside; give the annotation file's path");
+    }
+    std::filesystem::path file = record;
+    file += "." + text;
+    return file;
 }
 
 ReferenceBeats ReadReferenceBeatTimes(const std::filesystem::path &path)

@@ -33,6 +33,13 @@ struct ReferenceBeats {
 // known or the file has no beats.
 ReferenceBeats ReadReferenceAnnotations(const std::filesystem::path &path, double rate);
 
+// The annotation file `given` names: a path as it is, or, as WFDB tools take
+// it, an annotator name (a word with neither dot nor directory, such as atr)
+// for the file of that suffix beside `record`: record.atr. A file named
+// exactly `given` is taken as a path. ToolkitError for an annotator name
+// when no record is known (`record` empty).
+std::filesystem::path AnnotationFile(const std::filesystem::path &given, const std::filesystem::path &record);
+
 // Beat times in seconds from a CSV: the column time_s (or time) of a table
 // with a header, or the first column of a table without one. Throws
 // ToolkitError on a bad value or an empty table.
