@@ -53,6 +53,13 @@ class Result:
     )
     statistics = property(lambda self: Statistics(*self._fields["statistics"]))
 
+    def __repr__(self):
+        stages = "" if self.stages is None else f", stages={list(self.stages)}"
+        return (
+            f"Result(bpm={self.bpm}, qi={self.qi}, peak_count={self.peak_count}, classified={self.classified}, "
+            f"record={self.record!r}{stages})"
+        )
+
 
 @dataclass(frozen=True)
 class Batch:

@@ -52,6 +52,53 @@ INSTANTIATE_TEST_SUITE_P(
                       GradeCase{RateOrDoubtful, 80.0, 120, 1, kFail},
                       GradeCase{Disclosed, 100.0, 80, 0, Verdict::Disclosed}));
 
+// A disclosed case is never graded; without an expected rate the beats do
+// not count; with one, a rate and beats case needs every beat and no other.
+TEST(BatteryGrade, PrecedenceOfTheRules)
+{
+    WaveformRecipe wave;
+    wave.bpm = 80;
+    Estimate right;
+    right.bpm = 80;
+    const struct {
+        Expectation expectation;
+        std::optional<double> expected;
+        BeatCounts beats;
+        Verdict verdict;
+    } cases[] = {
+        {Disclosed, std::nullopt, {0, 3, 3}, Verdict::Disclosed},
+        {RateAndBeats, std::nullopt, {0, 3, 3}, kPass},
+        {RateAndBeats, 80.0, {8, 0, 0}, kPass},
+        {RateAndBeats, 80.0, {8, 1, 0}, kFail},
+        {RateAndBeats, 80.0, {8, 0, 1}, kFail},
+        {Rate, 80.0, {0, 8, 8}, kPass},
+    };
+    for (const auto &c : cases) {
+        const ConformanceCase testCase{"family", "case", wave, c.expectation};
+        EXPECT_EQ(Grade(testCase, c.expected, right, c.beats), c.verdict)
+            << static_cast<int>(c.expectation) << " FN " << c.beats.falseNegatives << " FP " << c.beats.falsePositives;
+    }
+}
+
+// Within 150 ms of either end of a 6 s recording a beat counts only when matched.
+TEST(BatteryBeats, EdgeBeatsCountOnlyWhenMatched)
+{
+    const struct {
+        std::vector<double> found;
+        std::vector<double> truth;
+        BeatCounts counts;
+    } cases[] = {
+        {{1.0, 2.0}, {1.0, 2.0}, {2, 0, 0}},
+        {{1.0}, {0.1, 1.0, 5.9}, {1, 0, 0}},     // true beats at the edges missed
+        {{0.1, 1.0, 5.9}, {1.0}, {1, 0, 0}},     // found beats at the edges unmatched
+        {{0.1, 5.9}, {0.12, 5.95}, {2, 0, 0}},   // edge beats matched
+        {{1.0, 3.0}, {0.15, 1.0, 5.84}, {1, 2, 1}},  // from 150 ms in: missed, and 3.0 extra
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(ScoreBeats(c.found, c.truth, 6.0), c.counts) << c.found.size() << " found, " << c.truth.size() << " true";
+    }
+}
+
 TEST(Battery, ABrokenSettingFailsWhatTheShippedSettingsPass)
 {
     BatteryOptions options;

@@ -118,17 +118,6 @@ std::vector<double> Interior(const std::vector<double> &times, double seconds)
     return inside;
 }
 
-// Beats within the match window of either end of the recording count only
-// when matched: the pipeline cannot find a beat whose peak it has not seen
-// whole, and a beat found there may belong to a true beat outside.
-BeatCounts ScoreBeats(const std::vector<double> &found, const std::vector<double> &trueTimes, double seconds)
-{
-    BeatCounts counts = MatchBeats(found, trueTimes);
-    counts.falseNegatives = MatchBeats(found, Interior(trueTimes, seconds)).falseNegatives;
-    counts.falsePositives = MatchBeats(Interior(found, seconds), trueTimes).falsePositives;
-    return counts;
-}
-
 void CheckOptions(const BatteryOptions &options)
 {
     const std::vector<std::string> known = ConformanceFamilies();
@@ -173,6 +162,14 @@ std::optional<double> BatteryRun::Error() const
         return std::nullopt;
     }
     return static_cast<double>(estimate.bpm) - *expectedBpm;
+}
+
+BeatCounts ScoreBeats(const std::vector<double> &found, const std::vector<double> &trueTimes, double seconds)
+{
+    BeatCounts counts = MatchBeats(found, trueTimes);
+    counts.falseNegatives = MatchBeats(found, Interior(trueTimes, seconds)).falseNegatives;
+    counts.falsePositives = MatchBeats(Interior(found, seconds), trueTimes).falsePositives;
+    return counts;
 }
 
 bool WindowHoldsTwoIntervals(double bpm, double seconds)
