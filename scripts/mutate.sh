@@ -20,9 +20,11 @@
 #
 # List format, one mutant per line, fields separated by tabs:
 #   file <TAB> exact text <TAB> replacement [<TAB> occurrence, default 1]
-# Blank lines and lines starting with '#' are ignored. A mutant whose text no
-# longer occurs in the file is reported as "not applied" and not counted; one
-# that does not compile is reported as "not built" and not counted either.
+# Blank lines and lines starting with '#' are ignored. Every mutant is
+# checked before anything is built: when the text of one no longer occurs in
+# its file (the list has fallen behind the code), the script names each such
+# line and stops with status 1. A mutant that does not compile is reported as
+# "not built" and not counted.
 set -u -o pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -68,7 +70,8 @@ run_tests() {
     done
 }
 
-# Replaces occurrence $4 of text $2 by $3 in file $1; fails when it is missing.
+# Replaces occurrence $4 of text $2 by $3 in file $1 (with $5 "check", only
+# checks that it occurs); fails when it is missing.
 apply_mutant() {
     python3 - "$@" <<'EOF'
 import sys
@@ -79,9 +82,36 @@ for _ in range(occurrence):
     at = source.find(text, at + 1)
     if at < 0:
         sys.exit(1)
-open(path, "w", encoding="utf-8").write(source[:at] + replacement + source[at + len(text):])
+if sys.argv[5:] != ["check"]:
+    open(path, "w", encoding="utf-8").write(source[:at] + replacement + source[at + len(text):])
 EOF
 }
+
+# Calls $1 with file, text, replacement, occurrence and label of every mutant
+# of the list that -m selects.
+for_each_mutant() {
+    local file text replacement occurrence line
+    while IFS=$'\t' read -r file text replacement occurrence || [[ -n "$file" ]]; do
+        [[ -z "$file" || "$file" == \#* ]] && continue
+        line="$file	$text	$replacement	${occurrence:=1}"
+        [[ -n "$only" && ! "$line" =~ $only ]] && continue
+        "$1" "$file" "$text" "$replacement" "$occurrence" "$file: '$text' -> '$replacement' (#$occurrence)"
+    done <"$list"
+}
+
+unapplied=0
+check_mutant() {
+    if [[ ! -f "$root/$1" ]] || ! apply_mutant "$root/$1" "$2" "$3" "$4" check; then
+        echo "not applicable: $5" >&2
+        unapplied=$((unapplied + 1))
+    fi
+}
+
+for_each_mutant check_mutant
+if ((unapplied > 0)); then
+    echo "$unapplied mutants of $list no longer match the code; bring the list up to date" >&2
+    exit 1
+fi
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON \
@@ -93,20 +123,12 @@ if ! build_tests || ! run_tests; then
     exit 1
 fi
 
-killed=0 survived=0 unapplied=0 unbuilt=0
-while IFS=$'\t' read -r file text replacement occurrence || [[ -n "$file" ]]; do
-    [[ -z "$file" || "$file" == \#* ]] && continue
-    line="$file	$text	$replacement	${occurrence:=1}"
-    [[ -n "$only" && ! "$line" =~ $only ]] && continue
-    label="$file: '$text' -> '$replacement' (#$occurrence)"
+killed=0 survived=0 unbuilt=0
+run_mutant() {
+    local file=$1 label=$5 verdict start
     cp "$root/$file" "$backup"
     mutated=$file
-    if ! apply_mutant "$root/$file" "$text" "$replacement" "$occurrence"; then
-        restore
-        echo "not applied  $label"
-        unapplied=$((unapplied + 1))
-        continue
-    fi
+    apply_mutant "$root/$file" "$2" "$3" "$4" || { echo "could not apply $label" >&2; exit 1; }
     start=$SECONDS
     if ! build_tests; then
         verdict="not built"
@@ -120,10 +142,11 @@ while IFS=$'\t' read -r file text replacement occurrence || [[ -n "$file" ]]; do
     fi
     restore
     printf '%-12s %s [%ds]\n' "$verdict" "$label" $((SECONDS - start))
-done <"$list"
+}
+for_each_mutant run_mutant
 
 # Leave the build matching the restored sources.
 build_tests || true
 counted=$((killed + survived))
 echo "killed $killed, survived $survived of $counted mutants" \
-    "(not applied $unapplied, not built $unbuilt); score $((counted ? 100 * killed / counted : 0)) %"
+    "(not built $unbuilt); score $((counted ? 100 * killed / counted : 0)) %"
