@@ -71,7 +71,7 @@ def test_result_fields_read_the_record():
     np.testing.assert_array_equal(result.peaks, result.record[4:12])
     assert result.statistics.Tegur == result.record[41] | result.record[42] << 16
     assert result.stages is None
-    assert repr(result).startswith("Result(bpm=72, qi=0, peak_count=8, classified=False, record=array([72,")
+    assert repr(result).startswith("Result(bpm=72, qi=0, peak_count=8, classified=False, record=array([")
 
 
 @pytest.mark.parametrize("length", [1500, 600])
