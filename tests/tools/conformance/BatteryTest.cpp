@@ -58,7 +58,7 @@ TEST(BatteryGrade, PrecedenceOfTheRules)
 {
     WaveformRecipe wave;
     wave.bpm = 80;
-    Estimate right;
+    ResultRecord right;
     right.bpm = 80;
     const struct {
         Expectation expectation;
