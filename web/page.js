@@ -23,7 +23,7 @@ const SHORT_WINDOW = 600;
 const workbench = {
   ready: false,
   constants: null,  // {name, bytes}
-  recording: null,  // {name, bytes}: the whole .ecg file
+  recording: null,  // {name, windows: [bytes of one .ecg window], source: text}
   window: 0,
   lastRun: null,
   lastRedrawMs: 0,
@@ -51,20 +51,22 @@ function settings() {
   return { mask, peak: element('peak').value, beat: element('beat').value, derivative: element('derivative').value };
 }
 
-// The recording's windows: a file of exactly 600 samples is one short window;
-// otherwise the tool reads 1500 samples, so longer files are cut into
-// consecutive 1500-sample windows. Any other length goes to the tool as it is.
-function windowBytes() {
-  const bytes = workbench.recording.bytes;
+// An .ecg file's windows: a file of exactly 600 samples, or of fewer than
+// 1500, goes to the tool as it is (the tool answers for its length); longer
+// files are cut into consecutive 1500-sample windows, as the tool reads the
+// first 1500 samples of a file.
+function ecgWindows(bytes) {
   const samples = bytes.length >> 1;
-  if (samples === SHORT_WINDOW || samples < LONG_WINDOW) return bytes;
-  const start = workbench.window * LONG_WINDOW * 2;
-  return bytes.subarray(start, start + LONG_WINDOW * 2);
+  if (samples === SHORT_WINDOW || samples < LONG_WINDOW) return [bytes];
+  const windows = [];
+  for (let start = 0; start + LONG_WINDOW <= samples; start += LONG_WINDOW) {
+    windows.push(bytes.subarray(2 * start, 2 * (start + LONG_WINDOW)));
+  }
+  return windows;
 }
 
-function windowCount() {
-  const samples = workbench.recording.bytes.length >> 1;
-  return samples > LONG_WINDOW ? Math.floor(samples / LONG_WINDOW) : 1;
+function windowBytes() {
+  return workbench.recording.windows[workbench.window];
 }
 
 function rerun() {
@@ -149,7 +151,8 @@ function showDownloads(run) {
   const holder = element('downloads');
   for (const link of holder.querySelectorAll('a')) URL.revokeObjectURL(link.href);
   holder.replaceChildren();
-  const base = workbench.recording.name.replace(/\.ecg$/i, '');
+  const base = workbench.recording.name.replace(/\.[^.]*$/, '') +
+    (workbench.recording.windows.length > 1 ? `_${String(workbench.window).padStart(5, '0')}` : '');
   Object.entries(run.files).forEach(([name, bytes]) => {
     if (name === CONSTANTS_FILE || name === RECORD_FILE) return;
     const link = document.createElement('a');
@@ -179,6 +182,7 @@ function startControls() {
   fillExamples('example-constants', '.pvx.filters.v1', (name, bytes) => chooseConstants(name, bytes));
   openFileInput('ecg-file', chooseRecording);
   openFileInput('constants-file', chooseConstants);
+  startConversion();
   element('window').addEventListener('input', () => {
     workbench.window = Number(element('window').value);
     rerun();
@@ -203,22 +207,26 @@ function openFileInput(id, choose) {
 }
 
 function chooseRecording(name, bytes) {
-  workbench.recording = { name, bytes };
+  useRecording(name, ecgWindows(bytes), `${bytes.length >> 1} samples`);
+}
+
+function useRecording(name, windows, source) {
+  workbench.recording = { name, windows, source };
   workbench.window = 0;
   const slider = element('window');
-  slider.max = String(windowCount() - 1);
+  slider.max = String(windows.length - 1);
   slider.value = '0';
-  slider.disabled = windowCount() < 2;
+  slider.disabled = windows.length < 2;
   showWindow();
   rerun();
 }
 
 function showWindow() {
-  const samples = workbench.recording.bytes.length >> 1;
-  const count = windowCount();
-  element('recording-note').textContent = `${workbench.recording.name}: ${samples} samples` +
-    (count > 1 ? `, window ${workbench.window + 1} of ${count} (samples ${workbench.window * LONG_WINDOW}` +
-      `–${(workbench.window + 1) * LONG_WINDOW - 1})` : '');
+  const { name, windows, source } = workbench.recording;
+  const length = windows[workbench.window].length >> 1;
+  element('recording-note').textContent = `${name}: ${source}` + (windows.length > 1
+    ? `; window ${workbench.window + 1} of ${windows.length} (samples ${workbench.window * length}` +
+      `–${(workbench.window + 1) * length - 1} of the converted signal)` : '');
 }
 
 function chooseConstants(name, bytes) {
