@@ -183,6 +183,7 @@ function startControls() {
   openFileInput('ecg-file', chooseRecording);
   openFileInput('constants-file', chooseConstants);
   startConversion();
+  startSynthesis();
   element('window').addEventListener('input', () => {
     workbench.window = Number(element('window').value);
     rerun();
