@@ -194,7 +194,11 @@ function startControls() {
 function fillExamples(id, suffix, choose) {
   const select = element(id);
   const names = FS.readdir('/examples').filter((name) => name.endsWith(suffix)).sort();
+  const other = new Option('another one, opened or made here', '');
+  other.disabled = true;
+  select.add(other);
   for (const name of names) select.add(new Option(name, name));
+  select.value = names[0];
   const pick = () => choose(select.value, FS.readFile(`/examples/${select.value}`));
   select.addEventListener('change', pick);
   pick();
@@ -211,8 +215,15 @@ function chooseRecording(name, bytes) {
   useRecording(name, ecgWindows(bytes), `${bytes.length >> 1} samples`);
 }
 
+// Shows in `id`'s list of examples whether `name` is one of them.
+function markExample(id, name) {
+  const select = element(id);
+  select.value = [...select.options].some((option) => option.value === name) ? name : '';
+}
+
 function useRecording(name, windows, source) {
   workbench.recording = { name, windows, source };
+  markExample('example-record', name);
   workbench.window = 0;
   const slider = element('window');
   slider.max = String(windows.length - 1);
@@ -232,6 +243,7 @@ function showWindow() {
 
 function chooseConstants(name, bytes) {
   workbench.constants = { name, bytes };
+  markExample('example-constants', name);
   element('constants-note').textContent = `${name}: ${bytes.length} bytes`;
   rerun();
 }
