@@ -74,8 +74,11 @@ function rerun() {
   const started = performance.now();
   const chosen = settings();
   element('mask-value').textContent = String(chosen.mask);
+  const files = {};
+  files[CONSTANTS_FILE] = workbench.constants.bytes;
+  files[RECORD_FILE] = windowBytes();
   const run = runTool(['constants', 'record', String(chosen.mask), chosen.peak, chosen.beat, chosen.derivative, '0'],
-    { [CONSTANTS_FILE]: workbench.constants.bytes, [RECORD_FILE]: windowBytes() });
+    files);
   const ran = performance.now();
   workbench.lastRun = run;
   showRun(run, chosen);
@@ -154,9 +157,9 @@ function showDownloads(run) {
   const base = workbench.recording.name.replace(/\.[^.]*$/, '') +
     (workbench.recording.windows.length > 1 ? `_${String(workbench.window).padStart(5, '0')}` : '');
   Object.entries(run.files).forEach(([name, bytes]) => {
-    if (name === CONSTANTS_FILE || name === RECORD_FILE) return;
     const link = document.createElement('a');
-    const fileName = name.startsWith('record.') ? base + name.slice('record'.length) : name;
+    const fileName = name === CONSTANTS_FILE ? workbench.constants.name
+      : name.startsWith('record.') ? base + name.slice('record'.length) : name;
     link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
     link.download = fileName;
     link.textContent = fileName;
