@@ -9,18 +9,6 @@
 namespace qzkit {
 namespace {
 
-std::string CsvField(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? "\"\"" : std::string(1, c);
-    }
-    return quoted + "\"";
-}
-
 const char *VerdictName(Verdict verdict)
 {
     switch (verdict) {

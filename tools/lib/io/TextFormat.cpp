@@ -15,4 +15,16 @@ std::string Format(const char *format, ...)
     return text;
 }
 
+std::string CsvField(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
 }  // namespace qzkit

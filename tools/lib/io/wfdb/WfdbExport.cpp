@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "io/Recording.h"
+#include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"
 #include "ToolkitError.h"
@@ -26,18 +27,6 @@ void AppendInteger(std::string &text, std::int32_t value)
     char buffer[16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     text.append(buffer, result.ptr);
-}
-
-std::string CsvField(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? "\"\"" : std::string(1, c);
-    }
-    return quoted + "\"";
 }
 
 struct Column {
