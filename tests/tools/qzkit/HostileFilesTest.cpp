@@ -154,7 +154,7 @@ TEST(CsvQuirks, ByteOrderMarkAndNanAreValuesRepeatedBeatsMerge)
     std::string header, row;
     std::getline(manifest, header);
     std::getline(manifest, row);
-    EXPECT_EQ(row, "rec_00000.ecg,0,0.000000,1500,250,5,60.000");
+    EXPECT_EQ(row, "rec_00000.ecg,0,0.000000,1500,250,5,60.000,rec.reference-beats.csv");
 }
 
 }  // namespace
