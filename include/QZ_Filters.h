@@ -132,6 +132,7 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
 void Median(const BYTE *BufferPtr, UINT16 *median);
+void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);

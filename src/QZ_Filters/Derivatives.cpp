@@ -12,9 +12,6 @@ constexpr unsigned DERIVATIVE_WINDOW = DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES;
 constexpr float SQUARE_FULL_SCALE = 1023.0f;
 constexpr int SQUARE_DIVISOR = 1024;
 
-// Output for the newest of five window samples x[n-4]..x[n] (x points at x[n-4]).
-typedef UINT16 (*DerivativeFormula)(const UINT16 *x);
-
 // |x[n] - x[n-1]| / 8, rounded down: 0..127.
 UINT16 TwoPointMagnitude(const UINT16 *x)
 {
@@ -41,15 +38,19 @@ UINT16 FivePointMagnitude(const UINT16 *x)
 // Replaces every sample in place by formula() over it and the four input
 // samples before it (the first sample stands in for those before the buffer;
 // outputs never enter the window). Returns the largest output, at least 1.
-UINT16 ApplyDerivative(BYTE *BufferPtr, DerivativeFormula formula)
+// The formula, the output for the newest of five window samples x[n-4]..x[n]
+// (x points at x[n-4]), is a template argument so that it is inlined.
+template <UINT16 (*formula)(const UINT16 *x)>
+UINT16 ApplyDerivative(BYTE *BufferPtr)
 {
     UINT16 tmpData[DERIVATIVE_WINDOW];
     ReadGroupAt(BufferPtr, 0, &tmpData[DERIVATIVE_HISTORY]);
     FillWindowStart(tmpData, DERIVATIVE_HISTORY, tmpData[DERIVATIVE_HISTORY]);
     UINT16 currentMax = 0;
 
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[DERIVATIVE_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
@@ -80,7 +81,7 @@ UINT16 ScaledSquare(UINT16 s, float factor)
 // y[0] = 0). Returns the largest output, at least 1.
 UINT16 Derivative2point(BYTE *BufferPtr)
 {
-    return ApplyDerivative(BufferPtr, TwoPointMagnitude);
+    return ApplyDerivative<TwoPointMagnitude>(BufferPtr);
 }
 
 // Five-point derivative magnitude in place, weights +1 +1 0 -1 -1:
@@ -88,7 +89,7 @@ UINT16 Derivative2point(BYTE *BufferPtr)
 // the largest output, at least 1.
 UINT16 Derivative5point(BYTE *BufferPtr)
 {
-    return ApplyDerivative(BufferPtr, FivePointMagnitude);
+    return ApplyDerivative<FivePointMagnitude>(BufferPtr);
 }
 
 // Scales every sample so that maxval maps to 1023 (factor 1023 / maxval in
@@ -98,9 +99,10 @@ UINT16 Derivative5point(BYTE *BufferPtr)
 void SquareScale(BYTE *BufferPtr, UINT16 maxval)
 {
     const float factor = (maxval == 0u) ? 0.0f : SQUARE_FULL_SCALE / static_cast<float>(maxval);
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
     UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             tmpData[i] = ScaledSquare(tmpData[i], factor);
