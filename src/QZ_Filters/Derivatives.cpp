@@ -1,6 +1,5 @@
 // Slope-energy stages: the magnitude of a small integer derivative, and the
 // scaling and squaring that stretch it over the 10-bit range.
-#include "FloatTruncation.h"
 #include "PackedGroup.h"
 #include "QZ_Filters.h"
 #include "SampleWindow.h"
@@ -11,6 +10,7 @@ constexpr unsigned DERIVATIVE_HISTORY = 4u;
 constexpr unsigned DERIVATIVE_WINDOW = DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES;
 constexpr float SQUARE_FULL_SCALE = 1023.0f;
 constexpr int SQUARE_DIVISOR = 1024;
+constexpr float SQUARE_SATURATION = 1024.0f;  // a product from here on gives v = 1023
 
 // |x[n] - x[n-1]| / 8, rounded down: 0..127.
 UINT16 TwoPointMagnitude(const UINT16 *x)
@@ -53,6 +53,7 @@ UINT16 ApplyDerivative(BYTE *BufferPtr)
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[DERIVATIVE_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             output[j] = formula(&tmpData[j]);
             if (output[j] > currentMax) {
@@ -65,12 +66,14 @@ UINT16 ApplyDerivative(BYTE *BufferPtr)
     return (currentMax == 0u) ? static_cast<UINT16>(1u) : currentMax;
 }
 
-// v = trunc(s * factor) in single precision, saturated at 1023 (also when the
-// product is not finite); the output is v * v / 1024, rounded down: 0..1022.
+// v = trunc(s * factor) in single precision, saturated at 1023; the output
+// is v * v / 1024, rounded down: 0..1022. SquareScale's factor is 0 or lies in
+// (0, 1023], so the product is finite and not negative: the saturation at
+// 1024 and above is the only limit that can apply.
 UINT16 ScaledSquare(UINT16 s, float factor)
 {
     const float p = static_cast<float>(s) * factor;
-    const INT32 v = TruncateSaturated(p, 0, static_cast<INT32>(QZ_SAMPLE_MAX), static_cast<INT32>(QZ_SAMPLE_MAX));
+    const INT32 v = (p >= SQUARE_SATURATION) ? static_cast<INT32>(QZ_SAMPLE_MAX) : static_cast<INT32>(p);
     const INT32 tmpResult = v * v;
     return static_cast<UINT16>(tmpResult / SQUARE_DIVISOR);
 }
@@ -104,6 +107,7 @@ void SquareScale(BYTE *BufferPtr, UINT16 maxval)
     UINT16 tmpData[QZ_GROUP_SAMPLES];
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             tmpData[i] = ScaledSquare(tmpData[i], factor);
         }

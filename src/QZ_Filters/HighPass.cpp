@@ -25,11 +25,12 @@ struct HighPassCoefficients {
 
 // Numerator for window position w[3]: B0*w[3] - B1*w[2] + B1*w[1] - B0*w[0],
 // formed in 32 bits and reduced to signed 16 bits by a modular cast (it only
-// wraps when B0 + B1 > 32).
+// wraps when B0 + B1 > 32). Every term is below 2^18, so the 32-bit sum is
+// exact and B0*(w[3] - w[0]) - B1*(w[2] - w[1]) is the same number.
 INT16 Numerator(const UINT16 *w, const HighPassCoefficients &k)
 {
-    const INT32 sum = k.B0 * static_cast<INT32>(w[3]) - k.B1 * static_cast<INT32>(w[2]) +
-                      k.B1 * static_cast<INT32>(w[1]) - k.B0 * static_cast<INT32>(w[0]);
+    const INT32 sum = k.B0 * (static_cast<INT32>(w[3]) - static_cast<INT32>(w[0])) -
+                      k.B1 * (static_cast<INT32>(w[2]) - static_cast<INT32>(w[1]));
     return static_cast<INT16>(static_cast<UINT16>(sum));
 }
 
@@ -74,6 +75,7 @@ void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmpl
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[HPF_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             const float Result = FeedbackValue(Numerator(&tmpData[j], k), feedbackResult, k);
             feedbackResult[0] = feedbackResult[1];

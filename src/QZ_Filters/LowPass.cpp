@@ -95,6 +95,7 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, group);
         UINT16 tmpResult[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             tmpData[LPF_HISTORY + j] = SubtractMedian(group[j], centre);
             tmpResult[j] = FilteredSample(&tmpData[j], taps, centre, S);

@@ -61,6 +61,7 @@ void MovingAverage(BYTE *BufferPtr)
     while (BufferIndex < length) {
         LoadNewestGroup(BufferPtr, BufferIndex, tmpData, lastGroup);
         UINT16 tmpResult[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             const UINT16 sum = static_cast<UINT16>(history + tmpData[j + AVERAGE_HISTORY]);
             tmpResult[j] = static_cast<UINT16>(sum / AVERAGE_LENGTH);

@@ -138,6 +138,7 @@ BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
     UINT16 location = 0;  // one-based position of the current sample
     for (UINT16 BufferIndex = 0; BufferIndex < length;) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             const UINT16 v = tmpData[i];
             location = static_cast<UINT16>(location + 1u);
