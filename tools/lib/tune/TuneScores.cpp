@@ -241,11 +241,17 @@ std::vector<std::size_t> ParetoSet(const std::vector<TuneScores> &scores, const 
             values.push_back(ObjectiveValues(scores[i], objectives));
         }
     }
+    // Of points with the same objective values, the best ranked (the first of equals) stands for them.
+    const auto ahead = [&](std::size_t j, std::size_t i) {
+        const TuneScores &a = scores[pool[j]];
+        const TuneScores &b = scores[pool[i]];
+        return ranking.Better(a, b) || (j < i && !ranking.Better(b, a));
+    };
     std::vector<std::size_t> front;
     for (std::size_t i = 0; i < pool.size(); ++i) {
         bool kept = true;
         for (std::size_t j = 0; j < pool.size() && kept; ++j) {
-            kept = !Dominates(values[j], values[i]) && !(j < i && values[j] == values[i]);
+            kept = !Dominates(values[j], values[i]) && !(values[j] == values[i] && ahead(j, i));
         }
         if (kept) {
             front.push_back(pool[i]);

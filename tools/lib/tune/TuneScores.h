@@ -91,7 +91,8 @@ std::vector<std::string_view> ActiveObjectives(const TuneScores &scores);
 
 // Indices of the points no other point beats on every objective while
 // being at least as good on each (among the feasible points when there are
-// any), best ranked first; one point per distinct set of objective values.
+// any), best ranked first; one point per distinct set of objective values,
+// the best ranked of them.
 std::vector<std::size_t> ParetoSet(const std::vector<TuneScores> &scores, const Ranking &ranking);
 
 }  // namespace qzkit
