@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "signal/FrontEnd.h"
 #include "ToolkitError.h"
@@ -94,11 +95,11 @@ bool HalvedOrDoubled(double expectedBpm, double bpm, unsigned qi)
 
 // The found beats: the published peak locations moved back onto the
 // recording by the stage delays, in seconds.
-std::vector<double> FoundBeatTimes(const Estimate &estimate, const run_settings_struct &settings, double rate,
+std::vector<double> FoundBeatTimes(const ResultRecord &estimate, const run_settings_struct &settings, double rate,
                                    std::size_t length)
 {
     const std::size_t delay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
-    const std::size_t stored = std::min<std::size_t>(estimate.peaks, estimate.peakLocations.size());
+    const std::size_t stored = std::min<std::size_t>(estimate.peakCount, estimate.peakLocations.size());
     std::vector<double> times;
     for (std::size_t i = 0; i < stored; ++i) {
         const std::optional<std::size_t> sample = BeatSample(estimate.peakLocations[i], delay);
@@ -160,7 +161,7 @@ PreparedRun Prepare(const BatteryOptions &options, const ConformanceCase &testCa
     return prepared;
 }
 
-BatteryRun RunOnce(const PreparedRun &prepared, const InProcessEstimator &estimator,
+BatteryRun RunOnce(const PreparedRun &prepared, const ConstantsImage &constants,
                    const run_settings_struct &settings)
 {
     BatteryRun run;
@@ -168,7 +169,7 @@ BatteryRun RunOnce(const PreparedRun &prepared, const InProcessEstimator &estima
     run.seed = prepared.seed;
     run.phase = prepared.phase;
     run.length = prepared.length;
-    run.estimate = estimator.Run(prepared.samples);
+    run.estimate = RunLibrary(constants, settings, prepared.samples).result;
     run.clippedFraction = prepared.clippedFraction;
     const std::vector<double> found = FoundBeatTimes(run.estimate, settings, prepared.rate, prepared.length);
     run.trueBeats = prepared.trueTimes.size();
@@ -194,7 +195,7 @@ bool WindowHoldsTwoIntervals(double bpm, double seconds)
     return bpm > 0.0 && 2.0 * 60.0 / bpm <= seconds;
 }
 
-Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const Estimate &estimate,
+Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const ResultRecord &estimate,
               const BeatCounts &beats)
 {
     const Expectation expectation = testCase.expectation;
@@ -249,11 +250,10 @@ std::vector<PreparedRun> PrepareBattery(const BatteryOptions &options)
 std::vector<BatteryRun> RunPreparedBattery(const std::vector<PreparedRun> &prepared, const ConstantsImage &constants,
                                            const run_settings_struct &settings)
 {
-    const InProcessEstimator estimator(constants, settings);
     std::vector<BatteryRun> runs;
     runs.reserve(prepared.size());
     for (const PreparedRun &one : prepared) {
-        runs.push_back(RunOnce(one, estimator, settings));
+        runs.push_back(RunOnce(one, constants, settings));
     }
     return runs;
 }
