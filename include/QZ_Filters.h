@@ -152,6 +152,7 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
 void Median(const BYTE *BufferPtr, UINT16 *median);
+void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);

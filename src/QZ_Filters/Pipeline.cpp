@@ -35,12 +35,19 @@ void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *e
 #endif
 }
 
+// Smallest and largest sample, their sum in Tegrun, and the median: one
+// MinMax serves the median search too.
+void BufferStatistics(const BYTE *BufferPtr)
+{
+    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
+    MedianBetween(BufferPtr, CalcHeart_BufferMin, CalcHeart_BufferMax, &CalcHeart_BufferMedian);
+}
+
 // Statistics of the raw buffer, then the low-pass filter scaled by the larger
 // one-sided amplitude about the median.
 void LowPassStage(BYTE *BufferPtr)
 {
-    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
-    Median(BufferPtr, &CalcHeart_BufferMedian);
+    BufferStatistics(BufferPtr);
     const UINT16 AmpUp = static_cast<UINT16>(CalcHeart_BufferMax - CalcHeart_BufferMedian);
     const UINT16 AmpDown = static_cast<UINT16>(CalcHeart_BufferMedian - CalcHeart_BufferMin);
     if (LogLevel > 3u) {
@@ -55,8 +62,7 @@ void LowPassStage(BYTE *BufferPtr)
 // unlimited count and all 25 locations.
 BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
 {
-    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
-    Median(BufferPtr, &CalcHeart_BufferMedian);
+    BufferStatistics(BufferPtr);
     CalcHeart_BufferAmplitude = PeakThreshold(CalcHeart_BufferMin, CalcHeart_BufferMax);
     BYTE Peaks = FindPeaks(BufferPtr, &CalcHeart_BufferAmplitude, intervals);
     GloballyAccessiblePeaks = Peaks;
