@@ -5,6 +5,7 @@
 #include <set>
 
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/TextFormat.h"
 #include "tune/TuneData.h"
 #include "ToolkitError.h"

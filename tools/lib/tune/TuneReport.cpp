@@ -4,6 +4,7 @@
 
 #include "constants/ConstantsText.h"
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/TextFormat.h"
 #include "run/RunSettingsText.h"
 
