@@ -82,6 +82,34 @@ for record in "${records[@]}"; do
   compare "Cortex-M4F example" "$record" "$("$root/target/qemu-run.sh" "$work/cortex-m/estimate.elf")"
 done
 
+echo "== Debian packages"
+(cd "$release" && quiet cpack -G DEB -B "$work/deb")
+debs=("$work/deb"/*.deb)
+# Warnings left: initial-upload-closes-no-bugs (no Debian bug to close) and
+# pkg-config-unavailable-for-cross-compilation (the .pc is in /usr/lib/pkgconfig).
+lint=$(lintian --fail-on error "${debs[@]}" 2>&1) || { echo "$lint"; fail "lintian reports errors"; }
+echo "$lint" | grep -v 'root privileges' || true
+quiet apt-get install --simulate "${debs[@]}"
+scratch="$work/root"
+mkdir -p "$scratch/var/lib/dpkg/info" "$scratch/var/lib/dpkg/updates"
+touch "$scratch/var/lib/dpkg/status"
+# The scratch root has no Debian libraries: their presence is what the simulation checked.
+quiet dpkg --root="$scratch" --force-depends --no-triggers --install "${debs[@]}"
+"$scratch/usr/bin/qz_vozozi_DE" --version | grep -qx "qz_vozozi_DE Version $version" || fail "installed banner"
+"$scratch/usr/bin/qzkit" --help | grep -q '^Usage: ' || fail "installed qzkit --help"
+"$scratch/usr/bin/qzkit" constants show "$scratch/usr/share/qz_vozozi_DE/examples/ecg250.pvx.filters.v1" |
+  grep -q . || fail "installed qzkit constants show"
+for page in qz_vozozi_DE qzkit; do
+  man -l "$scratch/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^NAME" || fail "no manual page $page(1)"
+done
+quiet dpkg --root="$scratch" --no-triggers --purge qz-vozozi-de libqz-vozozi-de-dev
+left=$(find "$scratch" -path "$scratch/var" -prune -o ! -type d -print)
+[ -z "$left" ] || fail "files left after purging the packages: $left"
+echo "ok: ${debs[*]##*/} install, run and purge cleanly"
+for deb in "${debs[@]}"; do
+  [ "$(dpkg-deb --field "$deb" Version)" = "$version-1" ] || fail "${deb##*/} is not version $version-1"
+done
+
 echo "== one version: $version"
 grep -q "set(PACKAGE_VERSION \"$version\")" "$prefix/lib/cmake/qz_vozozi_DE/qz_vozozi_DEConfigVersion.cmake" ||
   fail "the CMake package's version file does not say $version"
