@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Checks the project as its users take it, from installed files only:
+# Checks the project as its users take it into their own builds and machines:
 #  1. `cmake --install` of the optimised build into a scratch prefix;
 #  2. the desktop example (examples/consumer/desktop) configured against that
 #     prefix alone, and the same program built with pkg-config's flags; both
 #     must print the installed tool's BPM and QI for every shipped recording;
+#     the same example with the source tree added to it (add_subdirectory):
+#     no tools or tests configured, every library source compiled with
+#     -ffp-contract=off, the same answers;
 #  3. the library cross-built for the Cortex-M4F and installed into a prefix
 #     of its own, the bare-metal example (examples/consumer/cortex-m) built
 #     against it and run under QEMU: the same BPM and QI again;
@@ -66,6 +69,25 @@ for record in "${records[@]}"; do
   compare "desktop example (CMake)" "$record" "$("$work/desktop/estimate" "$examples/ecg250.pvx.filters.v1" "$examples/$record.ecg")"
   compare "desktop example (pkg-config)" "$record" \
     "$("$work/estimate-pkg-config" "$examples/ecg250.pvx.filters.v1" "$examples/$record.ecg")"
+done
+
+echo "== desktop example with the source tree added to it (add_subdirectory)"
+CXXFLAGS="$warnings" quiet cmake -S "$root/examples/consumer/desktop" -B "$work/subdirectory" -DQZ_SOURCE_DIR="$root" \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+[ ! -e "$work/subdirectory/qz_vozozi_DE/tools" ] && [ ! -e "$work/subdirectory/qz_vozozi_DE/tests" ] ||
+  fail "the tools or the tests are configured inside a host project"
+python3 - "$work/subdirectory/compile_commands.json" "$root/src/" <<'PY' || fail "library sources compiled without -ffp-contract=off"
+import json, sys
+library = [entry for entry in json.load(open(sys.argv[1])) if entry["file"].startswith(sys.argv[2])]
+missing = [entry["file"] for entry in library if "-ffp-contract=off" not in entry["command"]]
+if missing:
+    print("\n".join(missing))
+sys.exit(1 if missing or not library else 0)
+PY
+quiet cmake --build "$work/subdirectory" -j2 --target estimate
+for record in "${records[@]}"; do
+  compare "desktop example (add_subdirectory)" "$record" \
+    "$("$work/subdirectory/estimate" "$examples/ecg250.pvx.filters.v1" "$examples/$record.ecg")"
 done
 
 echo "== Cortex-M4F: cross build installed into $work/m4f-prefix, bare-metal example under QEMU"
