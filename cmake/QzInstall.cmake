@@ -41,6 +41,11 @@ install(FILES ${PROJECT_BINARY_DIR}/qz_vozozi_DEConfig.cmake ${PROJECT_BINARY_DI
 # with `cmake --install --prefix` elsewhere works as well.
 file(RELATIVE_PATH QZ_PC_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" QZ_PC_PREFIX "${QZ_PC_PREFIX}")
+if(QZ_STAGE_DUMPS)
+  set(QZ_PC_STAGE_DUMPS 1)
+else()
+  set(QZ_PC_STAGE_DUMPS 0)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/package/qz_vozozi_DE.pc.in ${PROJECT_BINARY_DIR}/qz_vozozi_DE.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/qz_vozozi_DE.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 

@@ -7,6 +7,16 @@
 #include "GenericTypeDefs.h"
 #include "QZ_Filters.h"
 
+// Stage dumps: 1 (the default, the desktop tool) writes the buffer after each
+// conditioning stage to RECORD.lowpass ... RECORD.average, unpacked through a
+// 3000-byte static image; 0 leaves the dumps out (no image, no unpacking, no
+// writes) for a device that never reads them. The result word, the
+// statistics, "thresholdmethod.info" and the printed lines are the same.
+// Set it for the whole library, e.g. with the CMake option QZ_STAGE_DUMPS.
+#ifndef QZ_STAGE_DUMPS
+#define QZ_STAGE_DUMPS 1
+#endif
+
 // The two record lengths the tool reads, in samples.
 #define QZ_LONG_RECORD_SAMPLES 1500u
 #define QZ_SHORT_RECORD_SAMPLES 600u

@@ -7,8 +7,8 @@
 #     the same example with the source tree added to it (add_subdirectory):
 #     no tools or tests configured, every library source compiled with
 #     -ffp-contract=off, the same answers;
-#  3. the library cross-built for the Cortex-M4F and installed into a prefix
-#     of its own, the bare-metal example (examples/consumer/cortex-m) built
+#  3. the library cross-built for the Cortex-M4F without stage dumps and
+#     installed into a prefix of its own, the bare-metal example (examples/consumer/cortex-m) built
 #     against it and run under QEMU: the same BPM and QI again;
 #  4. the Debian packages (cpack): lintian without errors, their dependencies
 #     resolvable (apt's simulation), installed into and purged from a scratch
@@ -93,7 +93,7 @@ done
 echo "== Cortex-M4F: cross build installed into $work/m4f-prefix, bare-metal example under QEMU"
 toolchain="$root/cmake/toolchains/arm-none-eabi-cortex-m4f.cmake"
 quiet cmake -S "$root" -B "$work/m4f-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF
+  -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF -DQZ_STAGE_DUMPS=OFF
 quiet cmake --build "$work/m4f-build" -j2 --target qz_core qz_fileio qz_driver qz_target_startup
 quiet cmake --install "$work/m4f-build" --prefix "$work/m4f-prefix"
 for record in "${records[@]}"; do

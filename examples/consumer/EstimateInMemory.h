@@ -8,8 +8,9 @@
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 
-// Returns 0 (BPM 0, QI 0) for a length the library does not take. The stages
-// still hand their dumps to hlp_writeBinaryDataFile, named after `recordName`.
+// Returns 0 (BPM 0, QI 0) for a length the library does not take. The run
+// hands its statistics record and, in a library built with stage dumps, each
+// stage's buffer (named after `recordName`) to hlp_writeBinaryDataFile.
 inline UINT16 EstimateInMemory(const BYTE *constants, const UINT16 *samples, UINT16 sampleCount,
                                const char *recordName)
 {

@@ -1,7 +1,7 @@
 // Firmware image: estimates from the recording compiled into it and prints
 // BPM and QI on the console (semihosting under QEMU). No file system: the
-// library's two file operations are our own, reading nothing and discarding
-// the stage dumps.
+// library is built without stage dumps, and its two file operations are our
+// own, reading nothing and dropping the statistics record it still writes.
 #include <stdio.h>
 
 #include "EstimateInMemory.h"
