@@ -13,10 +13,11 @@ set(QZ_INSTALLED_LIBRARIES qz_core qz_fileio qz_driver)
 set(QZ_INSTALLED_HEADERS
   include/GenericTypeDefs.h include/QZ_Standard.h include/QZ_DataStructures.h
   include/QZ_Library_Configuration.h include/QZ_Filters.h include/QZ_Helpers.h app/Driver.h)
-if(CMAKE_CROSSCOMPILING)
+if(TARGET qz_target_startup)
   list(APPEND QZ_INSTALLED_LIBRARIES qz_target_startup)
   install(FILES ${PROJECT_SOURCE_DIR}/target/cortex-m.ld DESTINATION ${QZ_DATA_DIR} COMPONENT dev)
-else()
+endif()
+if(NOT CMAKE_CROSSCOMPILING)
   list(APPEND QZ_INSTALLED_LIBRARIES qz_memfileio)
   list(APPEND QZ_INSTALLED_HEADERS include/QZ_MemoryFiles.h)
 endif()

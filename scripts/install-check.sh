@@ -74,8 +74,9 @@ done
 echo "== desktop example with the source tree added to it (add_subdirectory)"
 CXXFLAGS="$warnings" quiet cmake -S "$root/examples/consumer/desktop" -B "$work/subdirectory" -DQZ_SOURCE_DIR="$root" \
   -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
-[ ! -e "$work/subdirectory/qz_vozozi_DE/tools" ] && [ ! -e "$work/subdirectory/qz_vozozi_DE/tests" ] ||
+if [ -e "$work/subdirectory/qz_vozozi_DE/tools" ] || [ -e "$work/subdirectory/qz_vozozi_DE/tests" ]; then
   fail "the tools or the tests are configured inside a host project"
+fi
 python3 - "$work/subdirectory/compile_commands.json" "$root/src/" <<'PY' || fail "library sources compiled without -ffp-contract=off"
 import json, sys
 library = [entry for entry in json.load(open(sys.argv[1])) if entry["file"].startswith(sys.argv[2])]
