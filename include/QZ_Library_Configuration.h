@@ -44,6 +44,11 @@ struct run_settings_struct {
     UINT16 DerivativeOrder = QZ_DERIVATIVE_TWO_POINT;
 };
 
+// Parses one numeric setting as the command line gives it: base-10 strtol,
+// saturated to the signed 32-bit range, then its low 16 bits ("-1" gives
+// 65535, "abc" gives 0).
+UINT16 QZ_ParseSetting(const char *text);
+
 // The derivative order a run uses for `requested`: 5 or 2.
 UINT16 QZ_DerivativeOrder(UINT16 requested);
 
