@@ -11,16 +11,16 @@ set(QZ_PACKAGE_MAINTAINER "qz_vozozi_DE maintainers <maintainers@qz-vozozi-de.ex
     CACHE STRING "Maintainer field of the Debian packages")
 
 # Each package's copyright file and Debian changelog.
-foreach(package IN ITEMS ${QZ_DEB_TOOLS} ${QZ_DEB_DEV})
+function(qz_debian_docs package component)
   set(QZ_DEB_PACKAGE ${package})
-  set(doc ${PROJECT_BINARY_DIR}/debian/${package})
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/package/changelog.Debian.in ${doc}/changelog.Debian @ONLY)
-  execute_process(COMMAND gzip -9nf ${doc}/changelog.Debian COMMAND_ERROR_IS_FATAL ANY)
-endforeach()
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/package/copyright ${PROJECT_BINARY_DIR}/debian/${QZ_DEB_TOOLS}/changelog.Debian.gz
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QZ_DEB_TOOLS} COMPONENT tools)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/package/copyright ${PROJECT_BINARY_DIR}/debian/${QZ_DEB_DEV}/changelog.Debian.gz
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QZ_DEB_DEV} COMPONENT dev)
+  set(changelog ${PROJECT_BINARY_DIR}/debian/${package}/changelog.Debian)
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/package/changelog.Debian.in ${changelog} @ONLY)
+  execute_process(COMMAND gzip -9nf ${changelog} COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/package/copyright ${changelog}.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+endfunction()
+qz_debian_docs(${QZ_DEB_TOOLS} tools)
+qz_debian_docs(${QZ_DEB_DEV} dev)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QZ_DEB_TOOLS})
