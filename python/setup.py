@@ -36,6 +36,7 @@ SOURCES = sources(
     "tools/lib/constants/**/*.cpp",
     "tools/lib/convert/**/*.cpp",
     "tools/lib/io/**/*.cpp",
+    "tools/lib/run/*.cpp",
     "tools/lib/signal/**/*.cpp",
 )
 if not os.path.isfile(os.path.join(ROOT, "src", "QZ_Filters", "Pipeline.cpp")):
