@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBanner = "qz_vozozi_DE Version 0.2.0";
+const std::string kBanner = "qz_vozozi_DE Version " QZ_VERSION_NUMBER;
 const char *const kStageDumps[] = {".lowpass", ".highpass", ".derivative", ".square", ".average"};
 
 class Cli : public ::testing::Test {
