@@ -98,26 +98,26 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
 
     if (StageSelected(Selector, QZ_STAGE_LOWPASS)) {
         LowPassStage(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".lowpass");
+        WriteStageDump(BufferPtr, recordName, QZ_LOWPASS_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_HIGHPASS)) {
         HighPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
-        WriteStageDump(BufferPtr, recordName, ".highpass");
+        WriteStageDump(BufferPtr, recordName, QZ_HIGHPASS_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_DERIVATIVE)) {
         CalcHeart_BufferMax = (Filter.get(FilterBits::DerivativeOrder) == QZ_DERIVATIVE_TWO_POINT)
                                   ? Derivative2point(BufferPtr)
                                   : Derivative5point(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".derivative");
+        WriteStageDump(BufferPtr, recordName, QZ_DERIVATIVE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_SQUARE)) {
         SquareScale(BufferPtr, CalcHeart_BufferMax);
-        WriteStageDump(BufferPtr, recordName, ".square");
+        WriteStageDump(BufferPtr, recordName, QZ_SQUARE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_AVERAGE)) {
         MovingAverage(BufferPtr);
         MovingAverage(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".average");
+        WriteStageDump(BufferPtr, recordName, QZ_AVERAGE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_PEAKS)) {
         Peaks = PeakStage(BufferPtr, intervals);
