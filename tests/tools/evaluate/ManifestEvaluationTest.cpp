@@ -151,7 +151,7 @@ TEST(Evaluate, RecordHundredBeatByBeat)
     (void)qzkit::Convert(convert);
     qzkit::EvaluateOptions options;
     options.manifests = {dir / "r100.manifest.csv"};
-    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250"};
+    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250-original"};
     const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
     EXPECT_EQ(summary.beatScoredWindows, 600u);
     EXPECT_EQ(summary.beats, (qzkit::BeatCounts{4504, 0, 7}));
