@@ -1,9 +1,14 @@
 // qzkit: companion program of the heart-rate tool. Each subcommand lives in
-// its own source file and registers itself (Subcommand.h).
+// its own source file and registers itself (Subcommand.h); the outputs of a
+// run are put in place together when it succeeds (io/AtomicFile.h).
+//
+// Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
+// input error (one line on standard error, no output file touched).
 #include <cstdio>
 #include <exception>
 #include <map>
 
+#include "io/AtomicFile.h"
 #include "Subcommand.h"
 
 int main(int argc, char **argv)
@@ -12,21 +17,30 @@ int main(int argc, char **argv)
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
                  "test battery, make and check constants files, and draw pictures of a run."};
     app.require_subcommand(1);
+    constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
+    bool replaceProtected = false;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
         CLI::App *command = app.add_subcommand(entry.name, entry.description);
         actions[command] = entry.setup(*command);
+        command->add_flag("--force", replaceProtected, "Replace output files that are write-protected");
+        for (CLI::App *part : command->get_subcommands({})) {
+            part->fallthrough();  // `constants make ... --force`
+        }
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error);
+        return app.exit(error) == 0 ? 0 : kUsageOrInputError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
-        return actions.at(chosen)();
+        qzkit::OutputPlan outputs(replaceProtected);
+        const int status = actions.at(chosen)();
+        outputs.Commit();
+        return status;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
-        return 1;
+        return kUsageOrInputError;
     }
 }

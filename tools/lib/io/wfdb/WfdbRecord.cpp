@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <system_error>
 
+#include "io/AtomicFile.h"
 #include "io/wfdb/SignalFormat.h"
 #include "ToolkitError.h"
 
@@ -33,6 +36,23 @@ void MapToLayout(std::int32_t *values, std::size_t count, const WfdbSignalLine &
     }
 }
 
+// The files beside the header named after the record (its signal files and
+// annotations, whatever the annotator's name) are inputs a run may not
+// replace; tables are not among them, being what a run writes beside a record.
+void NoteRecordFiles(const std::filesystem::path &headerPath, const std::string &name)
+{
+    static const std::set<std::string> kTables{".csv", ".tsv", ".txt"};
+    const std::filesystem::path directory = headerPath.parent_path().empty() ? "." : headerPath.parent_path();
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::filesystem::path file = entry->path().filename();
+        if (file.stem() == name && kTables.count(file.extension().string()) == 0) {
+            NoteInput(headerPath.parent_path() / file);
+        }
+    }
+}
+
 }  // namespace
 
 std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record)
@@ -48,11 +68,12 @@ std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record)
 WfdbRecord::WfdbRecord(const std::filesystem::path &record)
     : headerPath_(WfdbHeaderPath(record)), header_(ReadWfdbHeader(headerPath_))
 {
+    NoteRecordFiles(headerPath_, header_.recordName);
     if (header_.IsMultiSegment()) {
         ReadLayout();
     } else {
         signals_ = header_.signals;
-        frames_ = SignalFiles(header_, headerPath_.parent_path()).Frames();
+        frames_ = FilesOf(header_.recordName, header_).Frames();
     }
 }
 
@@ -100,6 +121,15 @@ WfdbHeader WfdbRecord::SegmentHeader(const std::string &name) const
     return header;
 }
 
+const SignalFiles &WfdbRecord::FilesOf(const std::string &segment, const WfdbHeader &header) const
+{
+    if (!openFiles_ || openSegment_ != segment) {
+        openFiles_ = std::make_shared<SignalFiles>(header, headerPath_.parent_path());
+        openSegment_ = segment;
+    }
+    return *openFiles_;
+}
+
 std::vector<RecordGap> WfdbRecord::Gaps() const
 {
     std::vector<std::size_t> all(signals_.size());
@@ -145,7 +175,7 @@ std::vector<SignalSamples> WfdbRecord::Read(const std::vector<std::size_t> &sign
         }
     }
     if (segments_.empty()) {
-        return SignalFiles(header_, headerPath_.parent_path()).Read(signals, span.from, span.to, warnings);
+        return FilesOf(header_.recordName, header_).Read(signals, span.from, span.to, warnings);
     }
     std::vector<SignalSamples> out(signals.size());
     for (std::size_t k = 0; k < signals.size(); ++k) {
@@ -197,7 +227,7 @@ void WfdbRecord::ReadSegment(const Segment &segment, const std::vector<std::size
         wanted.push_back(k);
         inSegment.push_back(index);
     }
-    const SignalFiles files(header, headerPath_.parent_path());
+    const SignalFiles &files = FilesOf(segment.name, header);
     const std::uint64_t from = std::max(span.from, segment.start);
     const std::uint64_t to = std::min({span.to, segment.start + segment.frames, segment.start + files.Frames()});
     if (wanted.empty() || from >= to) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,7 @@ private:
     };
 
     void ReadLayout();
+    const SignalFiles &FilesOf(const std::string &segment, const WfdbHeader &header) const;
     WfdbHeader SegmentHeader(const std::string &name) const;
     void ReadSegment(const Segment &segment, const std::vector<std::size_t> &signals, FrameSpan span,
                      std::vector<SignalSamples> &out, std::vector<std::string> &warnings) const;
@@ -67,6 +69,10 @@ private:
     std::vector<Segment> segments_;
     bool variableLayout_ = false;
     std::uint64_t frames_ = 0;
+    // The signal files read last (one segment's), kept so that reading on
+    // where the last read ended does not start the files again.
+    mutable std::string openSegment_;
+    mutable std::shared_ptr<SignalFiles> openFiles_;
 };
 
 // The header of a record given as its .hea file or its name.
