@@ -4,9 +4,11 @@
 //
 // Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
 // input error (one line on standard error, no output file touched).
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <new>
 
 #include "io/AtomicFile.h"
 #include "Subcommand.h"
@@ -17,6 +19,7 @@ int main(int argc, char **argv)
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
                  "test battery, make and check constants files, and draw pictures of a run."};
     app.require_subcommand(1);
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
     constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
     bool replaceProtected = false;
@@ -37,8 +40,12 @@ int main(int argc, char **argv)
     try {
         qzkit::OutputPlan outputs(replaceProtected);
         const int status = actions.at(chosen)();
+        qzkit::FinishStandardOutput();
         outputs.Commit();
         return status;
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "qzkit %s: error: not enough memory\n", chosen->get_name().c_str());
+        return kUsageOrInputError;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
         return kUsageOrInputError;

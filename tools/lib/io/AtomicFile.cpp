@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -211,10 +213,7 @@ std::filesystem::path WriteTarget(const std::filesystem::path &path, bool replac
 void WriteToStandardOutput(const ContentWriter &write)
 {
     write(std::cout);
-    std::cout.flush();
-    if (!std::cout) {
-        throw ToolkitError("cannot write to standard output");
-    }
+    FinishStandardOutput();
 }
 
 void WriteTemporary(const std::filesystem::path &shown, const std::filesystem::path &temporary,
@@ -402,6 +401,16 @@ void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter 
     }
     currentRun->Stage(path, write);
     plan.Commit();
+}
+
+void FinishStandardOutput()
+{
+    std::cout.flush();
+    errno = 0;
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        throw ToolkitError(std::string("cannot write to standard output") +
+                           (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()));
+    }
 }
 
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes)

@@ -57,6 +57,10 @@ void NoteInput(const std::filesystem::path &path);
 // exception of `write`) is thrown.
 void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter &write);
 
+// Flushes standard output; ToolkitError when anything written to it was lost
+// (a full disk, a closed pipe), so that the run does not end as a success.
+void FinishStandardOutput();
+
 // Writes `bytes` (which must outlive the writer).
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
 
