@@ -3,9 +3,7 @@
 // and the result record.
 #include "Driver.h"
 
-#include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "QZ_Filters.h"
@@ -105,30 +103,6 @@ bool ReadRecord(const char *recordName, const run_settings_struct &settings)
     return true;
 }
 
-UINT16 LowHalf(UINT32 value)
-{
-    return static_cast<UINT16>(value & 0xFFFFu);
-}
-
-UINT16 HighHalf(UINT32 value)
-{
-    return static_cast<UINT16>(value >> 16);
-}
-
-// The tm2 image as 14 words in field order, each 32-bit field low half first.
-void CopyStatisticsBlock(UINT16 *block)
-{
-    const UINT16 words[QZ_TM_WORDS] = {
-        tm2.QI,         tm2.MaxPeak,    tm2.MinPeak,    tm2.HighPeakThreshold, tm2.LowPeakThreshold,
-        tm2.Median,     LowHalf(tm2.HighBucket),        HighHalf(tm2.HighBucket),
-        LowHalf(tm2.LowBucket),         HighHalf(tm2.LowBucket),               LowHalf(tm2.MiddleBucket),
-        HighHalf(tm2.MiddleBucket),     LowHalf(tm2.Tegur),                    HighHalf(tm2.Tegur),
-    };
-    for (unsigned i = 0; i < QZ_TM_WORDS; ++i) {
-        block[i] = words[i];
-    }
-}
-
 bool WriteResultRecord(const char *recordName)
 {
     const UINT16 count = static_cast<UINT16>(hlp_writeBinaryDataFile(
@@ -141,27 +115,6 @@ bool WriteResultRecord(const char *recordName)
 }
 
 }  // namespace
-
-UINT16 QZ_ParseSetting(const char *text)
-{
-    long value = strtol(text, NULL, 10);
-    if (value > INT32_MAX) value = INT32_MAX;
-    if (value < INT32_MIN) value = INT32_MIN;
-    const UINT32 bits = static_cast<UINT32>(static_cast<INT32>(value));
-    return static_cast<UINT16>(bits & 0xFFFFu);
-}
-
-void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record)
-{
-    record[0] = static_cast<UINT16>(resultWord & RESULT_BPM_MASK);
-    record[1] = static_cast<UINT16>(resultWord >> RESULT_QI_SHIFT);
-    record[2] = Filter.get(FilterBits::UseTemplateMatch);
-    record[3] = GloballyAccessiblePeaks;
-    for (unsigned i = 0; i < QZ_MAX_PEAKS; ++i) {
-        record[QZ_RESULT_PEAKS_START + i] = GloballyAccessibleIntervals[i];
-    }
-    CopyStatisticsBlock(&record[QZ_RESULT_METADATA_START]);
-}
 
 void QZ_ResetDriverState(void)
 {

@@ -102,6 +102,16 @@ struct new_tm_struct {
 static_assert(sizeof(new_tm_struct) == 28, "tm2 image must be 28 bytes without gaps");
 #define QZ_TM_WORDS 14u
 
+// The result record of a run (the .out file): BPM, QI, the beat-classification
+// flag, the peak count, the published peak locations, then the image of tm2.
+#define QZ_RESULT_RECORD_WORDS 43u
+#define QZ_RESULT_PEAKS_START 4u      // the published peak locations
+#define QZ_RESULT_METADATA_START 29u  // the statistics block: the image of tm2
+
+// The method dump: the image of tm2, written by every beat-rate estimation.
+#define QZ_METHOD_DUMP_NAME "thresholdmethod"
+#define QZ_METHOD_DUMP_EXTENSION ".info"
+
 // ---- Library globals (zero at program start unless noted) ----
 extern flags_filters Filter;
 extern sampling_frequency_struct HeartSampling;
@@ -127,6 +137,9 @@ void QZ_ResetLibraryState(void);
 
 // ---- Pipeline ----
 UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
+
+// Fills words 0..42 of `record` from a result word and the library state.
+void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 
 // ---- Buffer statistics ----
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);

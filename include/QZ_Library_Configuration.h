@@ -7,6 +7,16 @@
 #include "GenericTypeDefs.h"
 #include "QZ_Filters.h"
 
+// Stage dumps: 1 (the default, the desktop tool) writes the buffer after each
+// conditioning stage to RECORD.lowpass ... RECORD.average, unpacked through a
+// 3000-byte static image; 0 leaves the dumps out (no image, no unpacking, no
+// writes) for a device that never reads them. The result word, the
+// statistics, "thresholdmethod.info" and the printed lines are the same.
+// Set it for the whole library, e.g. with the CMake option QZ_STAGE_DUMPS.
+#ifndef QZ_STAGE_DUMPS
+#define QZ_STAGE_DUMPS 1
+#endif
+
 // The two record lengths the tool reads, in samples.
 #define QZ_LONG_RECORD_SAMPLES 1500u
 #define QZ_SHORT_RECORD_SAMPLES 600u
@@ -33,6 +43,11 @@ struct run_settings_struct {
     UINT16 BeatMethod = 1;            // low 3 bits: 1 template, 2 level-based, others statistical
     UINT16 DerivativeOrder = QZ_DERIVATIVE_TWO_POINT;
 };
+
+// Parses one numeric setting as the command line gives it: base-10 strtol,
+// saturated to the signed 32-bit range, then its low 16 bits ("-1" gives
+// 65535, "abc" gives 0).
+UINT16 QZ_ParseSetting(const char *text);
 
 // The derivative order a run uses for `requested`: 5 or 2.
 UINT16 QZ_DerivativeOrder(UINT16 requested);

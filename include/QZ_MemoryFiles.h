@@ -20,6 +20,9 @@ void SetFile(const std::string &name, std::vector<std::uint8_t> bytes);
 // The file's bytes, or nullptr when there is no such file.
 const std::vector<std::uint8_t> *GetFile(const std::string &name);
 
+// The names of every file held, in byte order.
+std::vector<std::string> FileNames();
+
 // When on, writes succeed but store nothing (the fastest mode for batches).
 void SetDiscardWrites(bool discard);
 

@@ -32,7 +32,6 @@ SOURCES = sources(
     "src/c_helpers/PackedConversion.cpp",
     "src/c_helpers/SamplingConversion.cpp",
     "src/c_helpers/MemoryFileOperations.cpp",
-    "app/Driver.cpp",
     "tools/lib/*.cpp",
     "tools/lib/constants/**/*.cpp",
     "tools/lib/convert/**/*.cpp",
@@ -50,7 +49,7 @@ ParallelCompile("QZ_BUILD_JOBS", default=2).install()
 extension = Pybind11Extension(
     "qzkit._core",
     SOURCES,
-    include_dirs=[os.path.join(ROOT, folder) for folder in ("include", "src", "app", "tools/lib", "python/src")],
+    include_dirs=[os.path.join(ROOT, folder) for folder in ("include", "src", "tools/lib", "python/src")],
     libraries=["samplerate", "edf", "FLAC"],
     cxx_std=20,
     # Float results must be the library's bits: no fused multiply-adds, no relaxed IEEE rules.

@@ -2,7 +2,8 @@
 # Builds and runs every test: the unit and CLI tests in an optimised build, the
 # Python package's tests, the unit and CLI tests again under AddressSanitizer +
 # UndefinedBehaviorSanitizer, then the checks that need more set-up (fuzzing,
-# static analysis, the microcontroller twin).
+# static analysis, the microcontroller twin, the browser workbench against the
+# desktop tool).
 # Build folders go under $QZ_BUILD_ROOT (default: build/ in the repository).
 #   scripts/test.sh            everything
 #   scripts/test.sh --quick    only the optimised unit and CLI tests and the Python package's tests
@@ -59,7 +60,7 @@ if ! $quick; then
   CC=clang CXX=clang++ run_ctest_build sanitize -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON || status=$?
   phase_result "unit and CLI tests (ASan + UBSan)" $status
 
-  for check in fuzz/run.sh scripts/analyze.sh target/check.sh; do
+  for check in fuzz/run.sh scripts/analyze.sh target/check.sh bench/count.sh tests/web/check.sh; do
     [ -x "$root/$check" ] || continue
     status=0
     QZ_BUILD_ROOT="$build_root" "$root/$check" || status=$?

@@ -1,12 +1,8 @@
-// The estimator for Python: a batch of recordings run one after another, each
-// from the library's program-start state and configured as the command-line
-// tool configures it, under one lock and without the interpreter lock. The
-// library's file operations are the in-memory pair, so the stage dumps of a
-// run can be read back instead of written to disk.
+// The estimator for Python: a batch of recordings run one after another with
+// the in-process run, under one lock and without the interpreter lock.
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,14 +10,11 @@
 #include <pybind11/numpy.h>
 
 #include "Bindings.h"
-#include "Driver.h"
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
-#include "QZ_MemoryFiles.h"
 #include "ToolkitError.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
+#include "run/LibraryRun.h"
 #include "run/RecordLength.h"
 
 namespace py = pybind11;
@@ -31,82 +24,65 @@ namespace {
 using Samples = py::array_t<std::uint16_t, py::array::c_style>;
 using Words = py::array_t<std::uint16_t>;
 
-constexpr const char *kRunName = "qzkit";
-
 using Settings = run_settings_struct;
 
 std::mutex libraryLock;
 
-// The library's globals as the tool's driver leaves them just before the
-// pipeline call, for `length` samples.
-void PrepareRun(const qzkit::ConstantsImage &constants, const Settings &settings, UINT16 length,
-                const std::uint16_t *samples)
-{
-    QZ_ResetDriverState();
-    (void)QZ_PrepareRun(length, &settings);
-    hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
-    hlp_convertUnpackedToPacked(samples, LargeHeartBuffer);
-}
-
-// Where the stage dumps of a batch go: one row of `length` words per run.
-struct StageOutputs {
+// Where the stage outputs of a batch go: one row of `length` words per run.
+struct StageRows {
     std::array<std::uint16_t *, qzkit::kDumpStageCount> rows{};
     std::size_t length = 0;
 
-    void Copy(std::size_t run) const
+    void Copy(std::size_t run, const qzkit::StageOutputs &stages) const
     {
         for (std::size_t stage = 0; stage < qzkit::kDumpStageCount; ++stage) {
-            const auto *file = qzmem::GetFile(std::string(kRunName) + qzkit::DumpStages()[stage].extension);
-            if (rows[stage] != nullptr && file != nullptr) {
-                std::memcpy(rows[stage] + run * length, file->data(), std::min(file->size(), length * 2u));
+            if (rows[stage] != nullptr && stages[stage]) {
+                std::copy_n(stages[stage]->begin(), std::min(stages[stage]->size(), length),
+                            rows[stage] + run * length);
             }
         }
     }
 };
 
-// Runs every row of `samples`, filling one 43-word result record per row and,
-// when `stages` is given, the stage dumps.
+// Runs every row of `samples`, filling one result record per row and, when
+// `stages` is given, the stage outputs.
 void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
-              std::size_t rows, UINT16 length, std::uint16_t *records, const StageOutputs *stages)
+              std::size_t rows, std::size_t length, std::uint16_t *records, const StageRows *stages)
 {
     const std::lock_guard<std::mutex> hold(libraryLock);
     for (std::size_t run = 0; run < rows; ++run) {
-        qzmem::Clear();
-        qzmem::SetDiscardWrites(stages == nullptr);
-        PrepareRun(constants, settings, length, samples + run * length);
-        const UINT16 result =
-            CalculateHeartRate(LargeHeartBuffer, static_cast<BYTE>(settings.StageMask & 0xFFu), kRunName);
-        QZ_AssembleResultRecord(result, records + run * QZ_RESULT_RECORD_WORDS);
+        const qzkit::LibraryRun done =
+            qzkit::RunLibrary(constants, settings, {samples + run * length, length}, stages != nullptr);
+        std::copy(done.words.begin(), done.words.end(), records + run * qzkit::kResultRecordWords);
         if (stages != nullptr) {
-            stages->Copy(run);
+            stages->Copy(run, done.stages);
         }
     }
-    qzmem::Clear();
 }
 
-UINT16 RecordLength(const Samples &samples)
+std::size_t RecordLength(const Samples &samples)
 {
     const auto length = static_cast<std::size_t>(samples.ndim() == 2 ? samples.shape(1) : samples.size());
     if (samples.ndim() != 2 || !qzkit::IsRecordLength(length)) {
         throw qzkit::ToolkitError("Error in reading record input, read " + std::to_string(length) +
-                                  ": a recording has 1500 or 600 samples");
+                                  ": a recording has " + qzkit::RecordLengthsText() + " samples");
     }
-    return static_cast<UINT16>(length);
+    return length;
 }
 
 py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Settings &settings, bool keepStages)
 {
-    const UINT16 length = RecordLength(samples);
+    const std::size_t length = RecordLength(samples);
     const qzkit::ConstantsImage constants = ImageOf(constantsBytes);
     const auto rows = static_cast<std::size_t>(samples.shape(0));
-    Words records({rows, static_cast<std::size_t>(QZ_RESULT_RECORD_WORDS)});
+    Words records({rows, qzkit::kResultRecordWords});
     py::dict dumps;
-    StageOutputs outputs;
+    StageRows outputs;
     outputs.length = length;
     for (std::size_t stage = 0; keepStages && stage < qzkit::kDumpStageCount; ++stage) {
         const qzkit::DumpStage &dump = qzkit::DumpStages()[stage];
         if ((settings.StageMask & dump.maskBit) != 0u) {
-            Words values({rows, static_cast<std::size_t>(length)});
+            Words values({rows, length});
             outputs.rows[stage] = values.mutable_data();
             dumps[dump.extension + 1] = values;  // named by the extension without its dot
         }
@@ -124,15 +100,19 @@ py::tuple Run(const Samples &samples, const py::bytes &constantsBytes, const Set
 // peak count, the stored peak locations and the statistics block in field order.
 py::dict ParseRecord(const Samples &record)
 {
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(record.data());
-    const qzkit::ResultRecord parsed = qzkit::ParseResultRecord(
-        std::vector<std::uint8_t>(bytes, bytes + record.nbytes()), "result record");
+    if (record.ndim() != 1 || static_cast<std::size_t>(record.size()) != qzkit::kResultRecordWords) {
+        throw qzkit::ToolkitError("result record: " + std::to_string(record.nbytes()) + " bytes, expected " +
+                                  std::to_string(qzkit::kResultRecordBytes));
+    }
+    qzkit::ResultWords words{};
+    std::copy_n(record.data(), words.size(), words.begin());
+    const qzkit::ResultRecord parsed = qzkit::ResultRecordOf(words);
     const qzkit::StatisticsBlock &block = parsed.statistics;
     const auto stored = std::min<std::size_t>(parsed.peakCount, qzkit::kStoredPeaks);
     py::dict fields;
     fields["bpm"] = parsed.bpm;
     fields["qi"] = parsed.qi;
-    fields["classified"] = parsed.usedBeatClassification;
+    fields["classified"] = parsed.classified;
     fields["peak_count"] = parsed.peakCount;
     fields["peaks"] = Words(static_cast<py::ssize_t>(stored), parsed.peakLocations.data());
     fields["statistics"] = py::make_tuple(block.qiPattern, block.maxPeak, block.minPeak, block.highPeakThreshold,
@@ -159,7 +139,7 @@ void BindEstimator(py::module_ &module)
         "Runs each row of a 2-D uint16 array; returns the result records (rows x 43) and a dict of the "
         "stage dumps (rows x samples each) when `stages` is true.");
     module.def("parse_record", &ParseRecord, py::arg("record"),
-               "The fields of a 43-word result record (on a little-endian host).");
+               "The fields of a 43-word result record.");
     module.def(
         "setting", [](const std::string &text) { return QZ_ParseSetting(text.c_str()); }, py::arg("text"),
         "A numeric setting read as the tool reads its arguments (base 10, saturated to 32 bits, low 16 bits).");

@@ -38,7 +38,7 @@ UINT16 SaturatedRate(float rate)
 // is ignored like every dump of the library.
 void WriteMethodDump()
 {
-    (void)hlp_writeBinaryDataFile("thresholdmethod", ".info", &tm2, static_cast<int>(QZ_TM_WORDS), sizeof(UINT16));
+    (void)hlp_writeBinaryDataFile(QZ_METHOD_DUMP_NAME, QZ_METHOD_DUMP_EXTENSION, &tm2, static_cast<int>(QZ_TM_WORDS), sizeof(UINT16));
 }
 
 void ResetStatistics()

@@ -1,5 +1,7 @@
 // Storage of the library's global state and of the run configuration, and
 // the set-up of a run.
+#include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "PipelineState.h"
@@ -54,6 +56,15 @@ void QZ_ResetLibraryState(void)
     memset(&tm2, 0, sizeof tm2);
     SEC_PER_MINUTE = 60;
     FirstLast = 0;
+}
+
+UINT16 QZ_ParseSetting(const char *text)
+{
+    long value = strtol(text, NULL, 10);
+    if (value > INT32_MAX) value = INT32_MAX;
+    if (value < INT32_MIN) value = INT32_MIN;
+    const UINT32 bits = static_cast<UINT32>(static_cast<INT32>(value));
+    return static_cast<UINT16>(bits & 0xFFFFu);
 }
 
 UINT16 QZ_DerivativeOrder(UINT16 requested)

@@ -11,8 +11,10 @@
 
 namespace {
 
+#if QZ_STAGE_DUMPS
 // Unpacked image of the buffer, only for the stage dump files.
 UINT16 convertedBuffer[QZ_MAX_SAMPLES];
+#endif
 
 bool StageSelected(BYTE Selector, QZ_StageBit stage)
 {
@@ -20,11 +22,17 @@ bool StageSelected(BYTE Selector, QZ_StageBit stage)
 }
 
 // Writes the whole buffer, unpacked to 16-bit samples, to recordName + extension.
-// A failed write does not stop the run.
+// A failed write does not stop the run. Does nothing without stage dumps.
 void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *extension)
 {
+#if QZ_STAGE_DUMPS
     hlp_convertPackedToUnpacked(BufferPtr, convertedBuffer);
     (void)hlp_writeBinaryDataFile(recordName, extension, convertedBuffer, SampleCount, sizeof(UINT16));
+#else
+    (void)BufferPtr;
+    (void)recordName;
+    (void)extension;
+#endif
 }
 
 // Statistics of the raw buffer, then the low-pass filter scaled by the larger

@@ -47,6 +47,15 @@ const std::vector<std::uint8_t> *GetFile(const std::string &name)
     return found == Table().files.end() ? nullptr : &found->second;
 }
 
+std::vector<std::string> FileNames()
+{
+    std::vector<std::string> names;
+    for (const auto &file : Table().files) {
+        names.push_back(file.first);
+    }
+    return names;
+}
+
 void SetDiscardWrites(bool discard)
 {
     Table().discardWrites = discard;

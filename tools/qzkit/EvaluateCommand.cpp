@@ -24,7 +24,6 @@ struct EvaluateCommandOptions {
     std::string output;
     std::string summary;
     std::string report;
-    std::string tool;
 };
 
 std::vector<std::filesystem::path> Paths(const std::vector<std::string> &texts)
@@ -49,8 +48,6 @@ int RunEvaluate(const EvaluateCommandOptions &options)
     evaluate.output = options.output;
     evaluate.summary = options.summary;
     evaluate.report = options.report;
-    evaluate.tool = options.tool;
-    evaluate.companion = ThisProgram();
     const EvaluateReport report = Evaluate(evaluate);
     std::fputs(SummaryText(report).c_str(), ReportStream({options.output, options.summary, options.report}));
     return 0;
@@ -101,9 +98,6 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
     command.add_option("--worst", options->evaluate.worst, "Worst windows pictured in the report")
         ->check(CLI::Range(std::size_t{0}, kMostWorstWindows))
         ->capture_default_str();
-    command.add_option("--tool", options->tool,
-                       "The heart-rate tool that draws the report's run pictures (default: qz_vozozi_DE beside this "
-                       "program, one directory up, or on PATH)");
     return [options] { return RunEvaluate(*options); };
 }
 

@@ -9,7 +9,6 @@
 #include "plot/PlotFigure.h"
 #include "plot/PlotInputs.h"
 #include "plot/PlotRender.h"
-#include "plot/PlotToolRun.h"
 #include "Subcommand.h"
 
 namespace qzkit {
@@ -20,7 +19,6 @@ struct PlotCommandOptions {
     std::string constants;
     std::string output;
     std::string methodDump;
-    std::string tool;
     bool run = false;
     RunSettings settings;
 };
@@ -50,7 +48,8 @@ RunFiles RunAndRead(PlotCommandOptions &options, const std::filesystem::path &re
     settings.peakDetection = settings.peakDetection.value_or(defaults.PeakDetection);
     settings.beatMethod = settings.beatMethod.value_or(defaults.BeatMethod);
     settings.derivativeOrder = settings.derivativeOrder.value_or(defaults.DerivativeOrder);
-    return RunToolAndRead({FindTool(options.tool, ThisProgram()), record, constants, settings});
+    return ReadAndRun({record, constants, {}},
+                      {*settings.mask, *settings.peakDetection, *settings.beatMethod, *settings.derivativeOrder});
 }
 
 RunFiles ReadLeftFiles(const PlotCommandOptions &options, const std::filesystem::path &record,
@@ -96,11 +95,8 @@ SubcommandAction SetUpPlot(CLI::App &command)
     command.add_option("-o,--output", options->output, "Output base name: writes OUTPUT.svg and OUTPUT.png "
                                                        "(default RECORD.plot)");
     command.add_flag("--run", options->run,
-                     "Run the tool on RECORD first, in a temporary directory, with the settings below (tool defaults "
-                     "for those not given)");
-    command.add_option("--tool", options->tool,
-                       "The heart-rate tool for --run (default: qz_vozozi_DE beside this program, one directory up, "
-                       "or on PATH)");
+                     "Run the estimator on RECORD first, in-process (nothing is written beside it), with the settings "
+                     "below (tool defaults for those not given)");
     command.add_option("--info", options->methodDump,
                        "The run's thresholdmethod.info (default: beside RECORD); compared with the result record");
     RunSettings &settings = options->settings;

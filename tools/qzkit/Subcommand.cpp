@@ -34,11 +34,4 @@ SubcommandRegistrar::SubcommandRegistrar(std::string name, std::string descripti
     Registry().push_back({std::move(name), std::move(description), std::move(setup)});
 }
 
-std::filesystem::path ThisProgram()
-{
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : path;
-}
-
 }  // namespace qzkit

@@ -42,9 +42,6 @@ public:
     SubcommandRegistrar(std::string name, std::string description, SubcommandSetup setup);
 };
 
-// The path of this program (empty when unknown), to find the tool beside it.
-std::filesystem::path ThisProgram();
-
 }  // namespace qzkit
 
 #endif

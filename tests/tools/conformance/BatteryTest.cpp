@@ -25,7 +25,7 @@ TEST_P(BatteryGrade, FollowsTheCaseRule)
     WaveformRecipe wave;
     wave.bpm = 80;
     const ConformanceCase testCase{"family", "case", wave, c.expectation};
-    Estimate estimate;
+    ResultRecord estimate;
     estimate.bpm = c.bpm;
     estimate.qi = c.qi;
     EXPECT_EQ(Grade(testCase, c.expected, estimate, BeatCounts{}), c.verdict);

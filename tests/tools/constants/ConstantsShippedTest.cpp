@@ -8,7 +8,7 @@
 
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsText.h"
-#include "run/Estimator.h"
+#include "run/LibraryRun.h"
 #include "signal/Synth.h"
 
 namespace {
@@ -67,7 +67,7 @@ TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
     const ShippedSet set = GetParam();
     run_settings_struct settings;
     settings.StageMask = set.stageMask;
-    const qzkit::InProcessEstimator estimator(ShippedImage(set), settings);
+    const qzkit::ConstantsImage constants = ShippedImage(set);
     for (const std::size_t length : {std::size_t{1500}, std::size_t{600}}) {
         for (int bpm = 40; bpm <= 200; bpm += 10) {
             qzkit::SynthOptions options;
@@ -83,7 +83,7 @@ TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
             if (recording.beats.size() < 2) {
                 continue;  // no rate to compare with
             }
-            const qzkit::Estimate estimate = estimator.Run(recording.samples);
+            const qzkit::ResultRecord estimate = qzkit::RunLibrary(constants, settings, recording.samples).result;
             if (estimate.qi < 3) {
                 EXPECT_NEAR(estimate.bpm, qzkit::TrueBpm(recording), 5.0)
                     << set.name << ": " << bpm << " BPM, " << length << " samples, QI " << estimate.qi;

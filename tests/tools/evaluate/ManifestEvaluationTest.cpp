@@ -1,4 +1,4 @@
-// The in-process estimator, the scoring, and evaluate from manifest to
+// The scoring, and evaluate from manifest to
 // outputs, on synthetic recordings with known rates and on record 100.
 #include <gtest/gtest.h>
 
@@ -17,44 +17,7 @@
 
 namespace {
 
-using qzkit::Estimate;
 using qzkit::WindowResult;
-
-qzkit::ConstantsImage EcgConstants()
-{
-    const std::vector<BYTE> image = qztest::EcgConstantsImage();
-    qzkit::ConstantsImage constants{};
-    std::copy(image.begin(), image.end(), constants.begin());
-    return constants;
-}
-
-TEST(InProcessEstimator, EveryWindowStartsFromTheSameStateAndWritesNoFile)
-{
-    qztest::TempDir dir;
-    const qztest::ScopedCwd cwd(dir.path());
-    const qzkit::InProcessEstimator estimator(EcgConstants(), {});
-    qzkit::SynthOptions options;
-    options.bpm = 90.0;
-    const auto window = qzkit::Synthesize(options).samples;
-    const Estimate first = estimator.Run(window);
-    options.bpm = 40.0;
-    options.noise = 40.0;
-    (void)estimator.Run(qzkit::Synthesize(options).samples);
-    const Estimate again = estimator.Run(window);
-    EXPECT_EQ(again.bpm, first.bpm);
-    EXPECT_EQ(again.qi, first.qi);
-    EXPECT_EQ(again.peaks, first.peaks);
-    EXPECT_TRUE(qztest::ListDirectory(dir.path()).empty());
-}
-
-TEST(InProcessEstimator, RefusesWindowsTheToolWouldNotRead)
-{
-    const qzkit::InProcessEstimator estimator(EcgConstants(), {});
-    EXPECT_THROW(estimator.Run(std::vector<std::uint16_t>(1000, 512)), qzkit::ToolkitError);
-    std::vector<std::uint16_t> window(600, 512);
-    window[17] = 1024;
-    EXPECT_THROW(estimator.Run(window), qzkit::ToolkitError);
-}
 
 WindowResult Result(std::optional<double> reference, std::uint16_t bpm, std::uint16_t qi)
 {
@@ -237,11 +200,6 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         BadInput{"ReferenceCountNotManifestCount",
                  [](const auto &dir, auto &options) { options.beatTimes = {dir / "w1.beats.csv", dir / "w2.beats.csv"}; }},
-        BadInput{"ReportPictureWithoutTool",
-                 [](const auto &dir, auto &options) {
-                     options.report = dir / "report.html";
-                     options.tool = dir / "no-such-tool";
-                 }},
         BadInput{"OutputDirectoryMissing",
                  [](const auto &dir, auto &options) { options.output = dir / "no" / "out.csv"; }},
         BadInput{"ReportDirectoryMissing",

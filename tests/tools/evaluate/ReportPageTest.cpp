@@ -55,7 +55,6 @@ TEST(ReportPage, OpensInHeadlessChromiumWithEveryTableAndFigure)
     options.settings = {{}, qzkit::ParseSettings("127 1 3 2")};
     options.report = fixture.dir / "report.html";
     options.worst = 3;
-    options.tool = QZ_TOOL_PATH;
     const auto report = qzkit::Evaluate(options);
     const std::string url = "file://" + options.report.string();
 

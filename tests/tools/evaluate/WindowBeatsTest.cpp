@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "evaluate/WindowBeats.h"
+#include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "signal/Synth.h"
 #include "TestBuffers.h"
@@ -35,7 +36,7 @@ TEST_P(SynthWindowBeats, EveryBeatFoundThenOneExtraAndOneMissed)
     options.noise = 3.0;
     const qzkit::SynthRecording recording = qzkit::Synthesize(options);
     ASSERT_EQ(recording.beats.size(), GetParam().beats);
-    const qzkit::Estimate estimate = qzkit::InProcessEstimator(EcgConstants(), {}).Run(recording.samples);
+    const qzkit::ResultRecord estimate = qzkit::RunLibrary(EcgConstants(), {}, recording.samples).result;
     const std::size_t delay = qzkit::PeakDelay(127, 2);
     const qzkit::ManifestEntry window{"w.ecg", 0, recording.samples.size(), recording.rate, {}, {}};
 
@@ -62,8 +63,8 @@ INSTANTIATE_TEST_SUITE_P(HandCounted, SynthWindowBeats,
 
 TEST(WindowBeats, MoreThanTwentyFivePeaksScoredOnTheStoredOnes)
 {
-    qzkit::Estimate estimate;
-    estimate.peaks = 30;
+    qzkit::ResultRecord estimate;
+    estimate.peakCount = 30;
     qzkit::ReferenceBeats beats;  // a beat every 50 samples at 250 Hz, ticks in samples
     beats.ticksPerSecond = 250.0;
     for (std::size_t i = 0; i < 30; ++i) {

@@ -20,7 +20,6 @@
 
 #include "plot/PlotFigure.h"
 #include "plot/PlotRender.h"
-#include "plot/PlotToolRun.h"
 #include "ToolRunner.h"
 #include "ToolkitError.h"
 
@@ -137,7 +136,7 @@ const ExampleRun &Example(const std::string &name)
     settings.beatMethod = 1;
     settings.derivativeOrder = 2;
     qzkit::RunFiles files =
-        qzkit::RunToolAndRead({QZ_TOOL_PATH, kExamples / name, kExamples / "ecg250", settings});
+        qzkit::ReadAndRun({kExamples / name, kExamples / "ecg250", {}}, {127, 1, 1, 2});
     Figure figure = qzkit::BuildFigure(files, settings);
     return runs[name] = {ReadTrueBeats(kExamples / (name + ".beats.csv")), std::move(files), std::move(figure)};
 }

@@ -73,7 +73,7 @@ TEST(PlotInputs, ResultRecordWordsAndStatisticsBlock)
     const qzkit::ResultRecord result = qzkit::ParseResultRecord(WordBytes(ResultWords()), "rec.out");
     EXPECT_EQ(result.bpm, 72u);
     EXPECT_EQ(result.qi, 1u);
-    EXPECT_TRUE(result.usedBeatClassification);
+    EXPECT_TRUE(result.classified);
     EXPECT_EQ(result.peakCount, 3u);
     EXPECT_EQ(result.peakLocations[0], 100u);
     EXPECT_EQ(result.peakLocations[2], 516u);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "signal/FrontEnd.h"
 #include "ToolkitError.h"
@@ -94,11 +95,11 @@ bool HalvedOrDoubled(double expectedBpm, double bpm, unsigned qi)
 
 // The found beats: the published peak locations moved back onto the
 // recording by the stage delays, in seconds.
-std::vector<double> FoundBeatTimes(const Estimate &estimate, const run_settings_struct &settings, double rate,
+std::vector<double> FoundBeatTimes(const ResultRecord &estimate, const run_settings_struct &settings, double rate,
                                    std::size_t length)
 {
     const std::size_t delay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
-    const std::size_t stored = std::min<std::size_t>(estimate.peaks, estimate.peakLocations.size());
+    const std::size_t stored = std::min<std::size_t>(estimate.peakCount, estimate.peakLocations.size());
     std::vector<double> times;
     for (std::size_t i = 0; i < stored; ++i) {
         const std::optional<std::size_t> sample = BeatSample(estimate.peakLocations[i], delay);
@@ -142,7 +143,7 @@ void CheckOptions(const BatteryOptions &options)
     }
 }
 
-BatteryRun RunOnce(const BatteryOptions &options, const InProcessEstimator &estimator,
+BatteryRun RunOnce(const BatteryOptions &options,
                    const ConformanceCase &testCase, std::size_t length, std::size_t seed)
 {
     const TestWaveform waveform = Waveform(options, testCase, length, seed);
@@ -153,7 +154,7 @@ BatteryRun RunOnce(const BatteryOptions &options, const InProcessEstimator &esti
     run.seed = seed;
     run.phase = PhaseOf(seed, options.seeds);
     run.length = length;
-    run.estimate = estimator.Run(counts.samples);
+    run.estimate = RunLibrary(options.constants, options.settings, counts.samples).result;
     run.clippedFraction = counts.ClippedFraction();
     const std::vector<double> trueTimes = TrueBeatTimes(testCase, waveform);
     const std::vector<double> found = FoundBeatTimes(run.estimate, options.settings, waveform.rate, length);
@@ -180,7 +181,7 @@ bool WindowHoldsTwoIntervals(double bpm, double seconds)
     return bpm > 0.0 && 2.0 * 60.0 / bpm <= seconds;
 }
 
-Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const Estimate &estimate,
+Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const ResultRecord &estimate,
               const BeatCounts &beats)
 {
     const Expectation expectation = testCase.expectation;
@@ -218,7 +219,6 @@ std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const
 std::vector<BatteryRun> RunBattery(const BatteryOptions &options)
 {
     CheckOptions(options);
-    const InProcessEstimator estimator(options.constants, options.settings);
     std::vector<BatteryRun> runs;
     for (const ConformanceCase &testCase : ConformanceCases()) {
         if (std::find(options.families.begin(), options.families.end(), testCase.family) == options.families.end()) {
@@ -226,7 +226,7 @@ std::vector<BatteryRun> RunBattery(const BatteryOptions &options)
         }
         for (const std::size_t length : options.lengths) {
             for (std::size_t seed = 0; seed < options.seeds; ++seed) {
-                runs.push_back(RunOnce(options, estimator, testCase, length, seed));
+                runs.push_back(RunOnce(options, testCase, length, seed));
             }
         }
     }

@@ -12,7 +12,8 @@
 #include "conformance/ConformanceCases.h"
 #include "constants/ConstantsImage.h"
 #include "evaluate/BeatMatch.h"
-#include "run/Estimator.h"
+#include "QZ_Library_Configuration.h"
+#include "io/ResultRecord.h"
 
 namespace qzkit {
 
@@ -34,7 +35,7 @@ struct BatteryRun {
     double phase = 0.0;  // of the first beat, as a fraction of an interval
     std::size_t length = 0;
     std::optional<double> expectedBpm;  // none: no rate expected
-    Estimate estimate;
+    ResultRecord estimate;
     BeatCounts beats;
     std::size_t trueBeats = 0;
     std::size_t foundBeats = 0;
@@ -55,7 +56,7 @@ std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const
 // Whether a reading meets the case's expectation, given the rate expected
 // (none: no rate) and the beats matched. Where the window is too short for
 // two intervals of the case's rate, QI 3 passes and so does the right rate.
-Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const Estimate &estimate,
+Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const ResultRecord &estimate,
               const BeatCounts &beats);
 
 // A window of `seconds` holds two intervals of the rate, so a rate is expected.

@@ -145,7 +145,7 @@ void WriteRunsCsv(const std::filesystem::path &path, const std::vector<BatteryRu
                    << CsvField(DescribeWave(run.testCase->wave)) << ',' << run.seed << ','
                    << Format("%.2f", run.phase) << ',' << run.length << ',' << Optional("%.2f", run.expectedBpm)
                    << ',' << run.estimate.bpm << ',' << run.estimate.qi << ','
-                   << (run.estimate.usedBeatMethod ? 1 : 0) << ',' << run.trueBeats << ',' << run.foundBeats << ','
+                   << (run.estimate.classified ? 1 : 0) << ',' << run.trueBeats << ',' << run.foundBeats << ','
                    << run.beats.truePositives << ',' << Format("%.2f", 100.0 * run.clippedFraction) << ','
                    << Optional("%.2f", run.Error()) << ',' << Optional("%.2f", StepPosition(run)) << ','
                    << VerdictName(run.verdict) << '\n';

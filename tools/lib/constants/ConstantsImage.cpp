@@ -195,6 +195,11 @@ sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image)
     return record;
 }
 
+double ConstantsRate(const ConstantsImage &constants)
+{
+    return 1.0 / static_cast<double>(ToSamplingRecord(constants).Period);
+}
+
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes)
 {
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);

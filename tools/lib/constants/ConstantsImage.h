@@ -75,6 +75,9 @@ void WriteFloatValue(ConstantsImage &image, const ConstantsField &field, std::si
 // The record the tool fills from these bytes.
 sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
 
+// Sampling rate the constants are made for: 1 / Period.
+double ConstantsRate(const ConstantsImage &constants);
+
 // Reads a constants file. The tool reads the first 31 bytes of a longer file;
 // `extraBytes` receives how many more the file holds. Throws ToolkitError when
 // the file cannot be read or is shorter than 31 bytes.

@@ -13,6 +13,7 @@
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "plot/PlotInputs.h"
+#include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "ToolkitError.h"
 
@@ -69,12 +70,18 @@ WindowReference ManifestReference(const ManifestEntry &entry, const std::filesys
     return reference;
 }
 
+// A window as convert writes it: as many 10-bit samples as the manifest says.
 std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const ManifestEntry &entry)
 {
     std::vector<std::uint16_t> samples = ReadEcgFile(path);
     if (samples.size() != entry.samples) {
         throw ToolkitError(path.string() + ": " + std::to_string(samples.size()) +
                            " samples where the manifest says " + std::to_string(entry.samples));
+    }
+    const auto above = std::find_if(samples.begin(), samples.end(), [](std::uint16_t sample) { return sample > 1023u; });
+    if (above != samples.end()) {
+        throw ToolkitError(path.string() + ": sample " + std::to_string(above - samples.begin()) + " is " +
+                           std::to_string(*above) + ", above the 10-bit range");
     }
     return samples;
 }
@@ -123,10 +130,11 @@ std::vector<Combination> Combinations(const EvaluateOptions &options)
     return combinations;
 }
 
-Estimate RunWindow(const InProcessEstimator &estimator, const RecordInput &record, std::size_t window)
+ResultRecord RunWindow(const ConstantsImage &constants, const run_settings_struct &settings, const RecordInput &record,
+                       std::size_t window)
 {
     try {
-        return estimator.Run(record.windows[window]);
+        return RunLibrary(constants, settings, record.windows[window]).result;
     } catch (const ToolkitError &error) {
         throw ToolkitError(record.paths[window].string() + ": " + error.what());
     }
@@ -135,13 +143,12 @@ Estimate RunWindow(const InProcessEstimator &estimator, const RecordInput &recor
 void Run(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
 {
     const run_settings_struct &settings = run.combination.settings;
-    const InProcessEstimator estimator(constants, settings);
     const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
     const std::clock_t cpuStart = std::clock();
     for (std::size_t r = 0; r < records.size(); ++r) {
         const RecordInput &record = records[r];
         for (std::size_t i = 0; i < record.entries.size(); ++i) {
-            WindowResult result{record.entries[i], r, record.references[i], RunWindow(estimator, record, i), {}};
+            WindowResult result{record.entries[i], r, record.references[i], RunWindow(constants, settings, record, i), {}};
             if (record.beats) {
                 result.beats = ScoreWindowBeats(result.estimate, peakDelay, result.window, *record.beats,
                                                 result.reference);

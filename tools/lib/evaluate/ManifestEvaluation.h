@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "evaluate/RateScores.h"
-#include "run/Estimator.h"
+#include "QZ_Library_Configuration.h"
 
 namespace qzkit {
 
@@ -32,8 +32,6 @@ struct EvaluateOptions {
     std::filesystem::path summary;  // summary text; none when empty
     std::filesystem::path report;   // HTML report; none when empty
     std::size_t worst = kDefaultWorstWindows;  // windows pictured in the report
-    std::filesystem::path tool;     // heart-rate tool for the report's pictures (found when empty)
-    std::filesystem::path companion;  // this program, to find the tool beside it
 };
 
 // One set of constants with one set of settings.

@@ -13,7 +13,6 @@
 #include "evaluate/BeatMatch.h"
 #include "evaluate/RateAgreement.h"
 #include "evaluate/WindowBeats.h"
-#include "run/Estimator.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
 
@@ -25,7 +24,7 @@ struct WindowResult {
     ManifestEntry window;
     std::size_t record = 0;  // which of the evaluated recordings
     WindowReference reference;
-    Estimate estimate;
+    ResultRecord estimate;
     std::optional<WindowBeatScore> beats;  // none without reference beat times
 
     std::optional<double> Error() const;  // estimate - reference, when there is a reference

@@ -5,7 +5,6 @@
 #include "evaluate/SummaryTable.h"
 #include "evaluate/WorstWindows.h"
 #include "io/TextFormat.h"
-#include "plot/PlotToolRun.h"
 
 namespace qzkit {
 namespace {
@@ -179,7 +178,6 @@ std::string WorstSection(const EvaluateReport &report, const EvaluateOptions &op
     if (picks.empty()) {
         return Element("h2", "Worst windows") + Element("p", "No window to show.");
     }
-    const std::filesystem::path tool = FindTool(options.tool, options.companion);
     std::string figures;
     for (std::size_t i = 0; i < picks.size(); ++i) {
         const CombinationResult &combination = report.combinations[picks[i].combination];
@@ -190,7 +188,7 @@ std::string WorstSection(const EvaluateReport &report, const EvaluateOptions &op
             ": reported " + std::to_string(result.estimate.bpm) + " BPM with QI " + std::to_string(result.estimate.qi) +
             Format(", reference %.1f BPM", *result.reference.bpm) + Format(", error %+.1f BPM", *result.Error());
         const std::string idPrefix = Format("w%zu-", i + 1);
-        figures += Figure(RunPictureSvg(report, options, picks[i], tool, idPrefix), caption, "class=\"run\"");
+        figures += Figure(RunPictureSvg(report, options, picks[i], idPrefix), caption, "class=\"run\"");
     }
     return Element("h2", "Worst windows") + figures;
 }

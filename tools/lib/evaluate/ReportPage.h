@@ -12,9 +12,8 @@ namespace qzkit {
 // The data, settings, reference rule and tool version; the summary table
 // with a column per combination; the QI x error tables; a Bland-Altman plot
 // and an error histogram per combination; accuracy against coverage; a table
-// per record; the worst windows (options.worst) with their run pictures,
-// drawn by running the heart-rate tool (options.tool, or found beside
-// options.companion). ToolkitError when a picture cannot be made.
+// per record; the worst windows (options.worst) with their run pictures.
+// ToolkitError when a picture cannot be made.
 std::string ReportPage(const EvaluateReport &report, const EvaluateOptions &options);
 
 }  // namespace qzkit

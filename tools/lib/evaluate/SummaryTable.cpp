@@ -175,8 +175,8 @@ void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &
                        << Format("%.6f", result.window.StartTime()) << ',' << result.reference.beats << ','
                        << (result.reference.bpm ? Format("%.3f", *result.reference.bpm) : "") << ','
                        << result.estimate.bpm << ',' << result.estimate.qi << ','
-                       << (error ? Format("%.3f", *error) : "") << ',' << static_cast<unsigned>(result.estimate.peaks)
-                       << ',' << (result.estimate.usedBeatMethod ? 1 : 0) << ',' << report.records[result.record]
+                       << (error ? Format("%.3f", *error) : "") << ',' << result.estimate.peakCount
+                       << ',' << (result.estimate.classified ? 1 : 0) << ',' << report.records[result.record]
                        << ',' << combination.combination.ConstantsName() << ','
                        << combination.combination.SettingsText() << ',';
                 if (result.beats) {

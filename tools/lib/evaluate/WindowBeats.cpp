@@ -9,7 +9,7 @@
 namespace qzkit {
 namespace {
 
-std::vector<double> FoundBeatTimes(const Estimate &estimate, std::size_t peakDelay, const ManifestEntry &window)
+std::vector<double> FoundBeatTimes(const ResultRecord &estimate, std::size_t peakDelay, const ManifestEntry &window)
 {
     std::vector<double> times;
     for (const std::uint16_t location : estimate.peakLocations) {
@@ -32,13 +32,13 @@ std::vector<double> ReferenceBeatTimes(const ReferenceBeats &beats, const Window
 
 }  // namespace
 
-WindowBeatScore ScoreWindowBeats(const Estimate &estimate, std::size_t peakDelay, const ManifestEntry &window,
+WindowBeatScore ScoreWindowBeats(const ResultRecord &estimate, std::size_t peakDelay, const ManifestEntry &window,
                                  const ReferenceBeats &beats, const WindowReference &reference)
 {
     WindowBeatScore score;
     const std::vector<double> found = FoundBeatTimes(estimate, peakDelay, window);
     std::vector<double> expected = ReferenceBeatTimes(beats, reference);
-    score.truncated = estimate.peaks > estimate.peakLocations.size();
+    score.truncated = estimate.peakCount > estimate.peakLocations.size();
     if (score.truncated && !found.empty()) {
         const double scoredUntil = found.back() + kBeatMatchToleranceSeconds;
         std::erase_if(expected, [scoredUntil](double time) { return time > scoredUntil; });

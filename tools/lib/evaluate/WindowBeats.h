@@ -9,7 +9,7 @@
 #include "evaluate/BeatMatch.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
-#include "run/Estimator.h"
+#include "io/ResultRecord.h"
 
 namespace qzkit {
 
@@ -24,7 +24,7 @@ struct WindowBeatScore {
 // the estimator found more peaks than it stores, reference beats after the
 // last stored beat (plus the match tolerance) are left out too, so the
 // window is scored on the stretch its stored peaks cover.
-WindowBeatScore ScoreWindowBeats(const Estimate &estimate, std::size_t peakDelay, const ManifestEntry &window,
+WindowBeatScore ScoreWindowBeats(const ResultRecord &estimate, std::size_t peakDelay, const ManifestEntry &window,
                                  const ReferenceBeats &beats, const WindowReference &reference);
 
 }  // namespace qzkit

@@ -5,7 +5,9 @@
 
 #include "plot/PlotFigure.h"
 #include "plot/PlotRender.h"
-#include "plot/PlotToolRun.h"
+#include "constants/ConstantsImage.h"
+#include "io/EcgFile.h"
+#include "plot/PlotInputs.h"
 
 namespace qzkit {
 namespace {
@@ -51,17 +53,18 @@ std::vector<WindowPick> WorstWindows(const EvaluateReport &report, std::size_t c
 }
 
 std::string RunPictureSvg(const EvaluateReport &report, const EvaluateOptions &options, const WindowPick &pick,
-                          const std::filesystem::path &tool, const std::string &idPrefix)
+                          const std::string &idPrefix)
 {
     const CombinationResult &combination = report.combinations[pick.combination];
     const WindowResult &result = combination.results[pick.window];
     const run_settings_struct &settings = combination.combination.settings;
-    ToolRunRequest request;
-    request.tool = tool;
-    request.record = BaseNameFor(options.manifests[result.record].parent_path() / result.window.file, ".ecg");
-    request.constants = BaseNameFor(combination.combination.constants, kConstantsFileExtension);
-    request.settings = {settings.StageMask, settings.PeakDetection, settings.BeatMethod, settings.DerivativeOrder};
-    const Figure figure = BuildFigure(RunToolAndRead(request), request.settings);
+    const std::filesystem::path window = options.manifests[result.record].parent_path() / result.window.file;
+    const RunFiles files =
+        RunInProcess(BaseNameFor(window, ".ecg").filename().string(), ReadEcgFile(window),
+                     combination.combination.ConstantsName(), ReadConstantsFile(combination.combination.constants),
+                     settings);
+    const Figure figure =
+        BuildFigure(files, {settings.StageMask, settings.PeakDetection, settings.BeatMethod, settings.DerivativeOrder});
     return PageSvg(RenderFigure(figure).svg, idPrefix);
 }
 

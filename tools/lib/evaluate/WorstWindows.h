@@ -22,9 +22,9 @@ std::vector<WindowPick> WorstWindows(const EvaluateReport &report, std::size_t c
 // The run picture of a window (as qzkit plot --run draws it), as SVG markup
 // to place inside an HTML page: scaled to the page's width, and every id
 // prefixed with `idPrefix` so that several pictures can share one page.
-// Runs the heart-rate tool `tool` on the window in a temporary directory.
+// Runs the estimator on the window again, in-process.
 std::string RunPictureSvg(const EvaluateReport &report, const EvaluateOptions &options, const WindowPick &pick,
-                          const std::filesystem::path &tool, const std::string &idPrefix);
+                          const std::string &idPrefix);
 
 }  // namespace qzkit
 

@@ -1,4 +1,4 @@
-// Little-endian 16- and 32-bit values of a byte image, as the tool's files
+// Little-endian 16-bit values of a byte image, as the tool's files
 // store them.
 #ifndef QZKIT_LITTLE_ENDIAN_H
 #define QZKIT_LITTLE_ENDIAN_H
@@ -13,12 +13,6 @@ namespace qzkit {
 inline std::uint16_t WordAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
 {
     return static_cast<std::uint16_t>(bytes[2u * word] | (bytes[2u * word + 1u] << 8));
-}
-
-// The 32-bit value whose low word is at word index `word`.
-inline std::uint32_t LongAt(const std::vector<std::uint8_t> &bytes, std::size_t word)
-{
-    return static_cast<std::uint32_t>(WordAt(bytes, word)) | (static_cast<std::uint32_t>(WordAt(bytes, word + 1u)) << 16);
 }
 
 }  // namespace qzkit

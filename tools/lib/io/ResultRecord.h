@@ -15,6 +15,13 @@
 namespace qzkit {
 
 inline constexpr std::size_t kStoredPeaks = QZ_MAX_PEAKS;
+inline constexpr std::size_t kResultRecordWords = QZ_RESULT_RECORD_WORDS;
+inline constexpr std::size_t kStatisticsWords = QZ_TM_WORDS;
+inline constexpr std::size_t kResultRecordBytes = 2u * kResultRecordWords;
+inline constexpr std::size_t kStatisticsBytes = 2u * kStatisticsWords;
+
+// The record's words as the tool writes them.
+using ResultWords = std::array<std::uint16_t, kResultRecordWords>;
 
 // tm2, the beat-rate estimation's statistics record (28 bytes, 14 words).
 struct StatisticsBlock {
@@ -32,18 +39,18 @@ struct StatisticsBlock {
     bool operator==(const StatisticsBlock &) const = default;
 };
 
-// The 43-word result record (.out).
+// The result of one run: the 43-word result record (.out) field by field.
 struct ResultRecord {
     std::uint16_t bpm = 0;
     std::uint16_t qi = 0;
-    bool usedBeatClassification = false;  // Filter.UseTemplateMatch
-    std::uint16_t peakCount = 0;          // as found, not limited to 25
+    bool classified = false;     // a beat-classification method chose the interval (Filter.UseTemplateMatch)
+    std::uint16_t peakCount = 0;  // as found, not limited to the 25 stored
     std::array<std::uint16_t, kStoredPeaks> peakLocations{};  // one-based; 0 = not set
     StatisticsBlock statistics;
 };
 
-inline constexpr std::size_t kResultRecordBytes = 86;
-inline constexpr std::size_t kStatisticsBytes = 28;
+// The fields of the record's words.
+ResultRecord ResultRecordOf(const ResultWords &words);
 
 // Both throw ToolkitError unless given exactly 86 or 28 bytes; `what` names
 // the source in the message.

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace qzkit {
 
@@ -17,6 +19,11 @@ struct DumpStage {
 };
 inline constexpr std::size_t kDumpStageCount = 5;
 const std::array<DumpStage, kDumpStageCount> &DumpStages();
+
+// The buffer after each dump stage, as its dump file holds it (one 10-bit
+// sample per word), in the order of DumpStages(); absent where the stage did
+// not run.
+using StageOutputs = std::array<std::optional<std::vector<std::uint16_t>>, kDumpStageCount>;
 
 }  // namespace qzkit
 

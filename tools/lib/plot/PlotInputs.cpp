@@ -1,5 +1,6 @@
 #include "plot/PlotInputs.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "QZ_Library_Configuration.h"
 #include "io/FileBytes.h"
 #include "io/LittleEndian.h"
+#include "run/LibraryRun.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -40,7 +42,8 @@ std::vector<std::uint16_t> Words(const std::vector<std::uint8_t> &bytes, std::si
     return words;
 }
 
-void ReadRecording(const std::filesystem::path &base, RunFiles &files)
+// The recording's words as the tool reads them: its first 1500, or exactly 600.
+std::vector<std::uint16_t> ReadRecording(const std::filesystem::path &base)
 {
     const std::filesystem::path path = WithSuffix(base, ".ecg");
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
@@ -49,16 +52,11 @@ void ReadRecording(const std::filesystem::path &base, RunFiles &files)
         throw ToolkitError(path.string() + ": " + std::to_string(whole) +
                            " samples; the tool reads 1500 samples or exactly 600");
     }
-    files.recording = Words(bytes, whole == QZ_SHORT_RECORD_SAMPLES ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES);
-    for (std::uint16_t &sample : files.recording) {
-        if (sample > kLargestSample) {
-            ++files.wrappedSamples;
-        }
-        sample = static_cast<std::uint16_t>(sample & kSampleMask);
-    }
+    return Words(bytes, whole == QZ_SHORT_RECORD_SAMPLES ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES);
 }
 
-void ReadConstants(const std::filesystem::path &base, RunFiles &files)
+// The first 31 bytes of the constants file, as the tool reads them.
+ConstantsImage ReadConstants(const std::filesystem::path &base)
 {
     const std::filesystem::path path = WithSuffix(base, ".pvx.filters.v1");
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
@@ -66,7 +64,27 @@ void ReadConstants(const std::filesystem::path &base, RunFiles &files)
         throw ToolkitError(path.string() + ": " + std::to_string(bytes.size()) +
                            " bytes; a constants file has 31");
     }
-    hlp_convertSamplingTo64bitFloat(bytes.data(), &files.constants);
+    ConstantsImage image{};
+    std::copy_n(bytes.begin(), image.size(), image.begin());
+    return image;
+}
+
+// The names, the recording with the low 10 bits the tool packs, and the constants.
+RunFiles Inputs(const std::string &recordName, const std::vector<std::uint16_t> &recording,
+                const std::string &constantsName, const ConstantsImage &constants)
+{
+    RunFiles files;
+    files.recordName = recordName;
+    files.constantsName = constantsName;
+    files.constants = ToSamplingRecord(constants);
+    files.recording = recording;
+    for (std::uint16_t &sample : files.recording) {
+        if (sample > kLargestSample) {
+            ++files.wrappedSamples;
+        }
+        sample = static_cast<std::uint16_t>(sample & kSampleMask);
+    }
+    return files;
 }
 
 // A stage dump is the buffer unpacked: one 10-bit sample per word, as many as
@@ -96,11 +114,9 @@ std::optional<std::vector<std::uint16_t>> ReadDump(const std::filesystem::path &
 
 RunFiles ReadRunFiles(const RunFileNames &names)
 {
-    RunFiles files;
-    files.recordName = names.record.filename().string();
-    files.constantsName = names.constants.filename().string();
-    ReadConstants(names.constants, files);
-    ReadRecording(names.record, files);
+    const ConstantsImage constants = ReadConstants(names.constants);
+    RunFiles files = Inputs(names.record.filename().string(), ReadRecording(names.record),
+                            names.constants.filename().string(), constants);
     const std::size_t sampleCount = files.recording.size();
     for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
         files.dumps[stage] = ReadDump(WithSuffix(names.record, DumpStages()[stage].extension), sampleCount);
@@ -111,6 +127,25 @@ RunFiles ReadRunFiles(const RunFileNames &names)
         files.methodDump = ParseStatistics(ReadFileBytes(names.methodDump), names.methodDump.string());
     }
     return files;
+}
+
+RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint16_t> &recording,
+                      const std::string &constantsName, const ConstantsImage &constants,
+                      const run_settings_struct &settings)
+{
+    RunFiles files = Inputs(recordName, recording, constantsName, constants);
+    LibraryRun run = RunLibrary(constants, settings, recording, true);
+    files.dumps = std::move(run.stages);
+    files.result = run.result;
+    files.methodDump = run.methodDump;
+    return files;
+}
+
+RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settings)
+{
+    const ConstantsImage constants = ReadConstants(names.constants);
+    return RunInProcess(names.record.filename().string(), ReadRecording(names.record),
+                        names.constants.filename().string(), constants, settings);
 }
 
 std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension)

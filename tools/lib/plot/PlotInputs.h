@@ -1,6 +1,7 @@
-// The files one run of the heart-rate tool leaves, read and checked for the
-// plot: the recording, the stage dumps that exist, the result record (.out),
-// the method dump (thresholdmethod.info) and the constants file.
+// What the picture of one run shows: the recording, the stage dumps that
+// exist, the result record (.out), the method dump (thresholdmethod.info) and
+// the constants, either read from the files a run of the heart-rate tool
+// left or made by running the library in-process.
 #ifndef QZKIT_PLOT_INPUTS_H
 #define QZKIT_PLOT_INPUTS_H
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "QZ_DataStructures.h"
+#include "QZ_Library_Configuration.h"
+#include "constants/ConstantsImage.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
 
@@ -29,7 +32,7 @@ struct RunFiles {
     std::string constantsName;
     std::vector<std::uint16_t> recording;  // 1500 or 600 samples, low 10 bits as the tool packs them
     std::size_t wrappedSamples = 0;        // recording words above 1023 (the tool keeps their low 10 bits)
-    std::array<std::optional<std::vector<std::uint16_t>>, kDumpStageCount> dumps;  // absent: no file
+    StageOutputs dumps;  // absent: no file
     ResultRecord result;
     std::optional<StatisticsBlock> methodDump;  // absent: no file
     sampling_frequency_struct constants{};
@@ -42,6 +45,16 @@ struct RunFiles {
 // may be missing; the recording, the constants and the result record may
 // not. Throws ToolkitError with a one-line message naming the file.
 RunFiles ReadRunFiles(const RunFileNames &names);
+
+// What a run of the tool would leave, from a run of the library in-process
+// over `recording` (the tool's input words, 1500 or 600 of them).
+RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint16_t> &recording,
+                      const std::string &constantsName, const ConstantsImage &constants,
+                      const run_settings_struct &settings);
+
+// Reads the recording and the constants as ReadRunFiles does and runs the
+// library over them in-process.
+RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settings);
 
 // The base name the tool would be given for `path`: a trailing ".ecg" or
 // ".pvx.filters.v1" is dropped when the name with it is a file and the name

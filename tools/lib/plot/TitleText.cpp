@@ -152,7 +152,7 @@ std::string ClassificationText(const RunFiles &files, const RunSettings &setting
     if (!MaskRuns(settings, QZ_STAGE_BEATRATE)) {
         return "beat-rate estimation did not run";
     }
-    if (!result.usedBeatClassification) {
+    if (!result.classified) {
         if (result.peakCount == 0) {
             return "not used (no peaks)";
         }

@@ -1,0 +1,71 @@
+#include "run/LibraryRun.h"
+
+#include "QZ_Filters.h"
+#include "QZ_Helpers.h"
+#include "QZ_MemoryFiles.h"
+#include "ToolkitError.h"
+#include "io/LittleEndian.h"
+#include "run/RecordLength.h"
+
+namespace qzkit {
+namespace {
+
+// The record name the run's dump files are written under.
+constexpr const char *kRunName = "qzkit";
+
+std::optional<std::vector<std::uint8_t>> WrittenFile(const std::string &name)
+{
+    const std::vector<std::uint8_t> *file = qzmem::GetFile(name);
+    return file == nullptr ? std::nullopt : std::optional(*file);
+}
+
+std::vector<std::uint16_t> Words(const std::vector<std::uint8_t> &bytes)
+{
+    std::vector<std::uint16_t> words(bytes.size() / 2u);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        words[i] = WordAt(bytes, i);
+    }
+    return words;
+}
+
+void KeepStageOutputs(LibraryRun &run)
+{
+    for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
+        if (const auto dump = WrittenFile(std::string(kRunName) + DumpStages()[stage].extension)) {
+            run.stages[stage] = Words(*dump);
+        }
+    }
+    if (const auto dump = WrittenFile(std::string(QZ_METHOD_DUMP_NAME) + QZ_METHOD_DUMP_EXTENSION)) {
+        run.methodDump = ParseStatistics(*dump, QZ_METHOD_DUMP_NAME QZ_METHOD_DUMP_EXTENSION);
+    }
+}
+
+}  // namespace
+
+LibraryRun RunLibrary(const ConstantsImage &constants, const run_settings_struct &settings,
+                      std::span<const std::uint16_t> samples, bool keepStageOutputs)
+{
+    if (!IsRecordLength(samples.size())) {
+        throw ToolkitError("Error in reading record input, read " + std::to_string(samples.size()) +
+                           ": a recording has " + RecordLengthsText() + " samples");
+    }
+    static BYTE buffer[QZ_MAX_BUFFER_BYTES];
+    QZ_ResetLibraryState();
+    qzmem::Clear();
+    qzmem::SetDiscardWrites(!keepStageOutputs);
+    (void)QZ_PrepareRun(static_cast<UINT16>(samples.size()), &settings);
+    hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
+    hlp_convertUnpackedToPacked(samples.data(), buffer);
+    const UINT16 resultWord = CalculateHeartRate(buffer, static_cast<BYTE>(settings.StageMask & 0xFFu), kRunName);
+
+    LibraryRun run;
+    QZ_AssembleResultRecord(resultWord, run.words.data());
+    run.result = ResultRecordOf(run.words);
+    if (keepStageOutputs) {
+        KeepStageOutputs(run);
+    }
+    qzmem::Clear();
+    return run;
+}
+
+}  // namespace qzkit

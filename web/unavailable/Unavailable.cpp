@@ -1,0 +1,21 @@
+// The page's stand-ins for the toolkit's readers that need libraries with no
+// WebAssembly build among Debian's packages (the FLAC decoder and the EDF
+// reader): they report the format as unavailable in the page.
+#include "ToolkitError.h"
+#include "io/EdfRecording.h"
+#include "io/wfdb/FlacSignals.h"
+
+namespace qzkit {
+
+std::vector<std::vector<std::int32_t>> DecodeFlacSignals(const std::filesystem::path &, std::uint64_t, unsigned,
+                                                        std::uint64_t)
+{
+    throw ToolkitError("the page cannot read FLAC-compressed WFDB signals; convert the record with qzkit convert");
+}
+
+Recording ReadEdfRecording(const std::filesystem::path &, const std::string &)
+{
+    throw ToolkitError("the page cannot read EDF or BDF files; convert them with qzkit convert");
+}
+
+}  // namespace qzkit
