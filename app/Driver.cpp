@@ -76,7 +76,7 @@ void LogSettings(const run_settings_struct &settings)
 bool ReadConstants(const char *filterConstants)
 {
     const UINT16 count = static_cast<UINT16>(hlp_readBinaryDataFile(
-        filterConstants, ".pvx.filters.v1", HeartSamplingFromFile, QZ_CONSTANTS_FILE_BYTES, sizeof(BYTE)));
+        filterConstants, QZ_CONSTANTS_EXTENSION, HeartSamplingFromFile, QZ_CONSTANTS_FILE_BYTES, sizeof(BYTE)));
     if (count != QZ_CONSTANTS_FILE_BYTES) {
         printf("Error in reading filter input, read %d\n", count);
         return false;
@@ -95,7 +95,7 @@ void ReportRecordError(UINT16 count)
 bool ReadRecord(const char *recordName, const run_settings_struct &settings)
 {
     const UINT16 count = static_cast<UINT16>(hlp_readBinaryDataFile(
-        recordName, ".ecg", ECGrecord, static_cast<int>(QZ_LONG_RECORD_SAMPLES), sizeof(UINT16)));
+        recordName, QZ_RECORD_EXTENSION, ECGrecord, static_cast<int>(QZ_LONG_RECORD_SAMPLES), sizeof(UINT16)));
     if ((count != QZ_LONG_RECORD_SAMPLES && count != QZ_SHORT_RECORD_SAMPLES) || !QZ_PrepareRun(count, &settings)) {
         ReportRecordError(count);
         return false;
@@ -106,7 +106,7 @@ bool ReadRecord(const char *recordName, const run_settings_struct &settings)
 bool WriteResultRecord(const char *recordName)
 {
     const UINT16 count = static_cast<UINT16>(hlp_writeBinaryDataFile(
-        recordName, ".out", ECGrecord, static_cast<int>(QZ_RESULT_RECORD_WORDS), sizeof(UINT16)));
+        recordName, QZ_RESULT_EXTENSION, ECGrecord, static_cast<int>(QZ_RESULT_RECORD_WORDS), sizeof(UINT16)));
     if (count != QZ_RESULT_RECORD_WORDS) {
         printf("Error in writing output, wrote %d\n", count);
         return false;

@@ -125,8 +125,8 @@ UINT16 RealCalculateHeartRate(BYTE *, BYTE, const char *) QZ_REAL("_Z18Calculate
 UINT16 WrapCalculateHeartRate(BYTE *, BYTE, const char *) QZ_WRAP("_Z18CalculateHeartRatePhhPKc");
 void RealMinMax(const BYTE *, UINT16 *, UINT16 *) QZ_REAL("_Z6MinMaxPKhPtS1_");
 void WrapMinMax(const BYTE *, UINT16 *, UINT16 *) QZ_WRAP("_Z6MinMaxPKhPtS1_");
-void RealMedian(const BYTE *, UINT16 *) QZ_REAL("_Z6MedianPKhPt");
-void WrapMedian(const BYTE *, UINT16 *) QZ_WRAP("_Z6MedianPKhPt");
+void RealMedianBetween(const BYTE *, UINT16, UINT16, UINT16 *) QZ_REAL("_Z13MedianBetweenPKhttPt");
+void WrapMedianBetween(const BYTE *, UINT16, UINT16, UINT16 *) QZ_WRAP("_Z13MedianBetweenPKhttPt");
 void RealLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_REAL("_Z13LowPassFilterPhPKtPt");
 void WrapLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_WRAP("_Z13LowPassFilterPhPKtPt");
 void RealHighPassFilter(BYTE *, const UINT16 *, const UINT16 *) QZ_REAL("_Z14HighPassFilterPhPKtS1_");
@@ -154,9 +154,9 @@ void WrapMinMax(const BYTE *b, UINT16 *lo, UINT16 *hi)
 {
     Timed(STAGE_MINMAX, [&] { return (RealMinMax(b, lo, hi), 0); });
 }
-void WrapMedian(const BYTE *b, UINT16 *m)
+void WrapMedianBetween(const BYTE *b, UINT16 lo, UINT16 hi, UINT16 *m)
 {
-    Timed(STAGE_MEDIAN, [&] { return (RealMedian(b, m), 0); });
+    Timed(STAGE_MEDIAN, [&] { return (RealMedianBetween(b, lo, hi, m), 0); });
 }
 void WrapLowPassFilter(BYTE *b, const UINT16 *m, UINT16 *a)
 {

@@ -108,6 +108,13 @@ static_assert(sizeof(new_tm_struct) == 28, "tm2 image must be 28 bytes without g
 #define QZ_RESULT_PEAKS_START 4u      // the published peak locations
 #define QZ_RESULT_METADATA_START 29u  // the statistics block: the image of tm2
 
+// The stage dump files: the record's base name with the stage's extension.
+#define QZ_LOWPASS_EXTENSION ".lowpass"
+#define QZ_HIGHPASS_EXTENSION ".highpass"
+#define QZ_DERIVATIVE_EXTENSION ".derivative"
+#define QZ_SQUARE_EXTENSION ".square"
+#define QZ_AVERAGE_EXTENSION ".average"
+
 // The method dump: the image of tm2, written by every beat-rate estimation.
 #define QZ_METHOD_DUMP_NAME "thresholdmethod"
 #define QZ_METHOD_DUMP_EXTENSION ".info"
@@ -145,6 +152,7 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
 void Median(const BYTE *BufferPtr, UINT16 *median);
+void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);

@@ -21,6 +21,11 @@
 #define QZ_LONG_RECORD_SAMPLES 1500u
 #define QZ_SHORT_RECORD_SAMPLES 600u
 
+// The files of a run: base name + extension.
+#define QZ_CONSTANTS_EXTENSION ".pvx.filters.v1"
+#define QZ_RECORD_EXTENSION ".ecg"
+#define QZ_RESULT_EXTENSION ".out"
+
 // Four samples pack into five bytes.
 #define QZ_PACKED_BYTES(samples) ((samples) / QZ_GROUP_SAMPLES * QZ_GROUP_BYTES)
 #define QZ_MAX_SAMPLES QZ_LONG_RECORD_SAMPLES

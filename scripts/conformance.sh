@@ -49,7 +49,7 @@ battery() {
 cp "$root"/examples/ecg250.pvx.filters.v1 "$root"/examples/ppg250.pvx.filters.v1 "$work/"
 cd "$work"
 battery conformance-ecg250 --constants ecg250
-battery conformance-ppg250 --constants ppg250 --settings 115 1 1 2 --kind pulse
+battery conformance-ppg250 --constants ppg250 --settings "115 1 1 2" --kind pulse
 "$qzkit" constants design --rate 250 --lowpass 16.3 --highpass 6 --highpass-order 3 --swing 375 \
   --min-bpm 30 --max-bpm 250 --one-peak-bpm 0 --out ecg250-redesigned.pvx.filters.v1 >/dev/null
 battery conformance-ecg250-redesigned --constants ecg250-redesigned

@@ -11,6 +11,8 @@
 #   BUILD_ROOT defaults to $QZ_BUILD_ROOT, else build/ in the repository; all
 #   build folders and run directories go under BUILD_ROOT/target-check.
 # Environment: QZ_TARGET_CORES="m4f m3" chooses the cores (default both).
+# The M4F is checked twice: as built by default and built without stage dumps
+# (QZ_STAGE_DUMPS off), where everything but the dump files must match.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${1:-${QZ_BUILD_ROOT:-$root/build}}
@@ -53,6 +55,10 @@ for core in $cores; do
   echo "== cortex-$core build"
   build "$base/$core" -- -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$core")"
 done
+if [[ " $cores " == *" m4f "* ]]; then
+  echo "== cortex-m4f build without stage dumps"
+  build "$base/m4f-nodumps" qz_vozozi_DE -- -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of m4f)" -DQZ_STAGE_DUMPS=OFF
+fi
 
 echo "== inputs"
 "${CXX:-c++}" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror \
@@ -101,21 +107,29 @@ for core in $cores; do
     failed=$((failed + 1))
   fi
 done
-for core in $cores; do
-  echo "== desktop versus cortex-$core on $(machine_of "$core")"
-  summary=$("$root/target/compare.sh" --host "$base/host/qz_vozozi_DE" --target "$base/$core/qz_vozozi_DE" \
-    --machine "$(machine_of "$core")" --inputs "$inputs" --cases "$cases" --work "$base/work-$core" \
-    --jobs "$jobs" || true)
+# compare_core NAME IMAGE MACHINE [--without-dumps]: desktop against one image.
+compare_core() {
+  local name=$1 image=$2 machine=$3; shift 3
+  echo "== desktop versus $name on $machine"
+  local summary last
+  summary=$("$root/target/compare.sh" --host "$base/host/qz_vozozi_DE" --target "$image" --machine "$machine" \
+    --inputs "$inputs" --cases "$cases" --work "$base/work-$name" --jobs "$jobs" "$@" || true)
   last=$(echo "$summary" | tail -n 1)
   echo "$summary" | grep '^FAIL' | head -n 40 || true
-  echo "cortex-$core: $last"
+  echo "$name: $last"
   if [[ "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
     passed=$((passed + BASH_REMATCH[1]))
     failed=$((failed + BASH_REMATCH[2]))
   else
     failed=$((failed + 1))
   fi
+}
+for core in $cores; do
+  compare_core "cortex-$core" "$base/$core/qz_vozozi_DE" "$(machine_of "$core")"
 done
+if [[ " $cores " == *" m4f "* ]]; then
+  compare_core cortex-m4f-nodumps "$base/m4f-nodumps/qz_vozozi_DE" "$(machine_of m4f)" --without-dumps
+fi
 
 if [[ " $cores " == *" m4f "* ]]; then
   echo "== footprint (cortex-m4f)"

@@ -1,6 +1,5 @@
 // Slope-energy stages: the magnitude of a small integer derivative, and the
 // scaling and squaring that stretch it over the 10-bit range.
-#include "FloatTruncation.h"
 #include "PackedGroup.h"
 #include "QZ_Filters.h"
 #include "SampleWindow.h"
@@ -11,9 +10,7 @@ constexpr unsigned DERIVATIVE_HISTORY = 4u;
 constexpr unsigned DERIVATIVE_WINDOW = DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES;
 constexpr float SQUARE_FULL_SCALE = 1023.0f;
 constexpr int SQUARE_DIVISOR = 1024;
-
-// Output for the newest of five window samples x[n-4]..x[n] (x points at x[n-4]).
-typedef UINT16 (*DerivativeFormula)(const UINT16 *x);
+constexpr float SQUARE_SATURATION = 1024.0f;  // a product from here on gives v = 1023
 
 // |x[n] - x[n-1]| / 8, rounded down: 0..127.
 UINT16 TwoPointMagnitude(const UINT16 *x)
@@ -41,17 +38,22 @@ UINT16 FivePointMagnitude(const UINT16 *x)
 // Replaces every sample in place by formula() over it and the four input
 // samples before it (the first sample stands in for those before the buffer;
 // outputs never enter the window). Returns the largest output, at least 1.
-UINT16 ApplyDerivative(BYTE *BufferPtr, DerivativeFormula formula)
+// The formula, the output for the newest of five window samples x[n-4]..x[n]
+// (x points at x[n-4]), is a template argument so that it is inlined.
+template <UINT16 (*formula)(const UINT16 *x)>
+UINT16 ApplyDerivative(BYTE *BufferPtr)
 {
     UINT16 tmpData[DERIVATIVE_WINDOW];
     ReadGroupAt(BufferPtr, 0, &tmpData[DERIVATIVE_HISTORY]);
     FillWindowStart(tmpData, DERIVATIVE_HISTORY, tmpData[DERIVATIVE_HISTORY]);
     UINT16 currentMax = 0;
 
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[DERIVATIVE_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             output[j] = formula(&tmpData[j]);
             if (output[j] > currentMax) {
@@ -64,12 +66,14 @@ UINT16 ApplyDerivative(BYTE *BufferPtr, DerivativeFormula formula)
     return (currentMax == 0u) ? static_cast<UINT16>(1u) : currentMax;
 }
 
-// v = trunc(s * factor) in single precision, saturated at 1023 (also when the
-// product is not finite); the output is v * v / 1024, rounded down: 0..1022.
+// v = trunc(s * factor) in single precision, saturated at 1023; the output
+// is v * v / 1024, rounded down: 0..1022. SquareScale's factor is 0 or lies in
+// (0, 1023], so the product is finite and not negative: the saturation at
+// 1024 and above is the only limit that can apply.
 UINT16 ScaledSquare(UINT16 s, float factor)
 {
     const float p = static_cast<float>(s) * factor;
-    const INT32 v = TruncateSaturated(p, 0, static_cast<INT32>(QZ_SAMPLE_MAX), static_cast<INT32>(QZ_SAMPLE_MAX));
+    const INT32 v = (p >= SQUARE_SATURATION) ? static_cast<INT32>(QZ_SAMPLE_MAX) : static_cast<INT32>(p);
     const INT32 tmpResult = v * v;
     return static_cast<UINT16>(tmpResult / SQUARE_DIVISOR);
 }
@@ -80,7 +84,7 @@ UINT16 ScaledSquare(UINT16 s, float factor)
 // y[0] = 0). Returns the largest output, at least 1.
 UINT16 Derivative2point(BYTE *BufferPtr)
 {
-    return ApplyDerivative(BufferPtr, TwoPointMagnitude);
+    return ApplyDerivative<TwoPointMagnitude>(BufferPtr);
 }
 
 // Five-point derivative magnitude in place, weights +1 +1 0 -1 -1:
@@ -88,7 +92,7 @@ UINT16 Derivative2point(BYTE *BufferPtr)
 // the largest output, at least 1.
 UINT16 Derivative5point(BYTE *BufferPtr)
 {
-    return ApplyDerivative(BufferPtr, FivePointMagnitude);
+    return ApplyDerivative<FivePointMagnitude>(BufferPtr);
 }
 
 // Scales every sample so that maxval maps to 1023 (factor 1023 / maxval in
@@ -98,10 +102,12 @@ UINT16 Derivative5point(BYTE *BufferPtr)
 void SquareScale(BYTE *BufferPtr, UINT16 maxval)
 {
     const float factor = (maxval == 0u) ? 0.0f : SQUARE_FULL_SCALE / static_cast<float>(maxval);
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
     UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             tmpData[i] = ScaledSquare(tmpData[i], factor);
         }

@@ -49,17 +49,12 @@ INT16 SubtractMedian(UINT16 sample, UINT16 median)
 // Output for window position w[8] (w points at the oldest of its nine
 // inputs): c4*w[4] + sum over t < 4 of c_t*(w[8 - t] + w[t]), in 32 bits
 // (at most 9 * 128 * 32768 in magnitude), divided by S truncating toward
-// zero, plus the median, clamped to 0..1023.
-UINT16 FilteredSample(const INT16 *w, UINT16 median, UINT16 S)
+// zero, plus the median, clamped to 0..1023. `c` holds the five taps.
+UINT16 FilteredSample(const INT16 *w, const INT32 *c, INT32 median, INT32 S)
 {
-    const SBYTE *c = HeartSampling.LPFConstants;
-    const BYTE centre = LPF_TAPS - 1u;
-    INT32 sum = static_cast<INT32>(c[centre]) * static_cast<INT32>(w[centre]);
-    for (BYTE t = 0; t < centre; ++t) {
-        const INT32 pair = static_cast<INT32>(w[LPF_HISTORY - t]) + static_cast<INT32>(w[t]);
-        sum += static_cast<INT32>(c[t]) * pair;
-    }
-    const INT32 value = sum / static_cast<INT32>(S) + static_cast<INT32>(median);
+    const INT32 sum = c[4] * w[4] + c[0] * (w[8] + w[0]) + c[1] * (w[7] + w[1]) + c[2] * (w[6] + w[2]) +
+                      c[3] * (w[5] + w[3]);
+    const INT32 value = sum / S + median;
     if (value > static_cast<INT32>(QZ_SAMPLE_MAX)) {
         return QZ_SAMPLE_MAX;
     }
@@ -82,20 +77,28 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
         PrintFilterSettings(*median, S);
     }
 
+    // The taps and settings are copied into locals once: the buffer's byte
+    // stores could otherwise alias them and force a reload per sample.
+    INT32 taps[LPF_TAPS];
+    for (BYTE t = 0; t < LPF_TAPS; ++t) {
+        taps[t] = HeartSampling.LPFConstants[t];
+    }
+    const UINT16 centre = *median;
+    const UINT16 length = CalcHeart_BufferLength;
+
     UINT16 group[QZ_GROUP_SAMPLES];
     ReadGroupAt(BufferPtr, 0, group);
     INT16 tmpData[LPF_WINDOW];
-    FillWindowStart(tmpData, LPF_HISTORY, SubtractMedian(group[0], *median));
+    FillWindowStart(tmpData, LPF_HISTORY, SubtractMedian(group[0], centre));
 
     UINT16 BufferIndex = 0;
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, group);
-        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
-            tmpData[LPF_HISTORY + i] = SubtractMedian(group[i], *median);
-        }
         UINT16 tmpResult[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
-            tmpResult[j] = FilteredSample(&tmpData[j], *median, S);
+            tmpData[LPF_HISTORY + j] = SubtractMedian(group[j], centre);
+            tmpResult[j] = FilteredSample(&tmpData[j], taps, centre, S);
         }
         WriteGroupBack(BufferPtr, BufferIndex, tmpResult);
         SlideWindow(tmpData);

@@ -11,11 +11,10 @@ constexpr unsigned AVERAGE_WINDOW = AVERAGE_HISTORY + QZ_GROUP_SAMPLES;
 constexpr unsigned AVERAGE_LENGTH = 9u;
 
 // Loads the newest group into positions 8..11 and advances BufferIndex by 5.
-// The last group of the buffer is never read: its positions repeat the sample
-// before it (position 7).
-void LoadNewestGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpData)
+// The last group of the buffer (at byte offset `lastGroup`) is never read:
+// its positions repeat the sample before it (position 7).
+void LoadNewestGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpData, INT32 lastGroup)
 {
-    const INT32 lastGroup = static_cast<INT32>(CalcHeart_BufferLength) - static_cast<INT32>(QZ_GROUP_BYTES);
     if (static_cast<INT32>(BufferIndex) < lastGroup) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[AVERAGE_HISTORY]);
         return;
@@ -26,15 +25,15 @@ void LoadNewestGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpData
     BufferIndex = static_cast<UINT16>(BufferIndex + QZ_GROUP_BYTES);
 }
 
-// Mean of window positions j..j+8, rounded down; the 16-bit sum is at most
-// 9 * 1023, so it never wraps and the result stays in 0..1023.
-UINT16 WindowMean(const UINT16 *tmpData, BYTE j)
+// Sum of window positions 0..7, the part of the first output's window before
+// the newest group.
+UINT16 HistorySum(const UINT16 *tmpData)
 {
     UINT16 sum = 0;
-    for (BYTE k = 0; k < AVERAGE_LENGTH; ++k) {
-        sum = static_cast<UINT16>(sum + tmpData[j + k]);
+    for (BYTE k = 0; k < AVERAGE_HISTORY; ++k) {
+        sum = static_cast<UINT16>(sum + tmpData[k]);
     }
-    return static_cast<UINT16>(sum / AVERAGE_LENGTH);
+    return sum;
 }
 
 }  // namespace
@@ -51,12 +50,22 @@ void MovingAverage(BYTE *BufferPtr)
     ReadGroupAt(BufferPtr, 0, &tmpData[firstGroup]);
     FillWindowStart(tmpData, firstGroup, tmpData[firstGroup]);
 
+    // A running sum: `history` is the sum of window positions j..j+7, so output
+    // j is (history + tmpData[j + 8]) / 9, and dropping tmpData[j] moves it on
+    // to j + 1. The sums are exact (at most 9 x 1023, no wrap), so every output
+    // is the same as summing its nine values afresh.
+    UINT16 history = HistorySum(tmpData);
+    const UINT16 length = CalcHeart_BufferLength;
+    const INT32 lastGroup = static_cast<INT32>(length) - static_cast<INT32>(QZ_GROUP_BYTES);
     UINT16 BufferIndex = 0;
-    while (BufferIndex < CalcHeart_BufferLength) {
-        LoadNewestGroup(BufferPtr, BufferIndex, tmpData);
+    while (BufferIndex < length) {
+        LoadNewestGroup(BufferPtr, BufferIndex, tmpData, lastGroup);
         UINT16 tmpResult[QZ_GROUP_SAMPLES];
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
-            tmpResult[j] = WindowMean(tmpData, j);
+            const UINT16 sum = static_cast<UINT16>(history + tmpData[j + AVERAGE_HISTORY]);
+            tmpResult[j] = static_cast<UINT16>(sum / AVERAGE_LENGTH);
+            history = static_cast<UINT16>(sum - tmpData[j]);
         }
         WriteGroupBack(BufferPtr, BufferIndex, tmpResult);
         SlideWindow(tmpData);

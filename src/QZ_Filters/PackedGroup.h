@@ -14,35 +14,22 @@
 
 #define QZ_SAMPLE_MAX 1023u
 
-// Decodes the four samples of a group, in time order.
-inline void UnpackGroup(const meas_struct_4_5 &tmp, UINT16 *tmpData)
-{
-    for (unsigned k = 0; k < QZ_GROUP_SAMPLES; ++k) {
-        const unsigned high = (static_cast<unsigned>(tmp.High()) >> (2u * k)) & 3u;
-        tmpData[k] = static_cast<UINT16>(tmp.Low(3u - k) | (high << 8));
-    }
-}
+// The group layout as meas_struct_4_5 describes it: byte 3 - k holds the low
+// byte of sample k, byte 4 bits 2k and 2k+1 its bits 8 and 9.
+constexpr unsigned QZ_HIGH_BYTE = 4u;
+constexpr unsigned QZ_HIGH_BITS = 0x300u;
 
-// Encodes four samples into a group. Only bits 0-9 of each value are kept,
-// so no value can disturb the other three samples.
-inline void PackGroup(const UINT16 *tmpData, meas_struct_4_5 &tmp)
-{
-    tmp.High() = 0;
-    for (unsigned k = 0; k < QZ_GROUP_SAMPLES; ++k) {
-        const unsigned value = tmpData[k] & QZ_SAMPLE_MAX;
-        tmp.Low(3u - k) = static_cast<BYTE>(value & 0xFFu);
-        tmp.High() = static_cast<BYTE>(tmp.High() | ((value >> 8) << (2u * k)));
-    }
-}
-
-// Reads the group at byte offset `offset` without moving any index.
+// Reads the group at byte offset `offset` without moving any index: the four
+// samples in time order. Written out sample by sample (no loop, no copy of the
+// group) because every stage pays for it on every sample.
 inline void ReadGroupAt(const BYTE *BufferPtr, UINT16 offset, UINT16 *tmpData)
 {
-    meas_struct_4_5 tmp;
-    for (unsigned b = 0; b < QZ_GROUP_BYTES; ++b) {
-        tmp.Array[b] = BufferPtr[offset + b];
-    }
-    UnpackGroup(tmp, tmpData);
+    const BYTE *group = BufferPtr + offset;
+    const unsigned high = group[QZ_HIGH_BYTE];
+    tmpData[0] = static_cast<UINT16>(group[3] | ((high << 8) & QZ_HIGH_BITS));
+    tmpData[1] = static_cast<UINT16>(group[2] | ((high << 6) & QZ_HIGH_BITS));
+    tmpData[2] = static_cast<UINT16>(group[1] | ((high << 4) & QZ_HIGH_BITS));
+    tmpData[3] = static_cast<UINT16>(group[0] | ((high << 2) & QZ_HIGH_BITS));
 }
 
 // Reads the group at BufferIndex and advances BufferIndex past it.
@@ -52,14 +39,17 @@ inline void ReadGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpDat
     BufferIndex = static_cast<UINT16>(BufferIndex + QZ_GROUP_BYTES);
 }
 
-// Writes four samples into the group at byte offset `offset`.
+// Writes four samples into the group at byte offset `offset`. Only bits 0-9
+// of each value are kept, so no value can disturb the other three samples.
 inline void WriteGroupAt(BYTE *BufferPtr, UINT16 offset, const UINT16 *tmpData)
 {
-    meas_struct_4_5 tmp;
-    PackGroup(tmpData, tmp);
-    for (unsigned b = 0; b < QZ_GROUP_BYTES; ++b) {
-        BufferPtr[offset + b] = tmp.Array[b];
-    }
+    BYTE *group = BufferPtr + offset;
+    group[3] = static_cast<BYTE>(tmpData[0]);
+    group[2] = static_cast<BYTE>(tmpData[1]);
+    group[1] = static_cast<BYTE>(tmpData[2]);
+    group[0] = static_cast<BYTE>(tmpData[3]);
+    group[QZ_HIGH_BYTE] = static_cast<BYTE>(((tmpData[0] & QZ_HIGH_BITS) >> 8) | ((tmpData[1] & QZ_HIGH_BITS) >> 6) |
+                                            ((tmpData[2] & QZ_HIGH_BITS) >> 4) | ((tmpData[3] & QZ_HIGH_BITS) >> 2));
 }
 
 // Writes four samples back into the group the walk has just read

@@ -10,9 +10,15 @@ constexpr UINT16 PEAK_END_LEVEL = 7;       // a fall to this level or below ends
 constexpr INT32 OPEN_PEAK_END_MARGIN = 14; // an open peak this close to the end still counts
 constexpr BYTE MAX_PEAK_COUNT = 255;
 
-// Working state of one scan; the flag bits live in Filter.
+// Working state of one scan. The flag word's Searching and Rising bits are
+// kept here while the scan runs (a read-modify-write of the global word per
+// sample would cost more than the rest of the scan) and stored back at its
+// end; the threshold kind and the range are read once.
 struct PeakScan {
-    const UINT16 *range;
+    UINT16 range;
+    bool variable;
+    bool searching;
+    bool rising;
     UINT16 *locations;
     BYTE Peaks;
     UINT16 lastData;
@@ -20,11 +26,6 @@ struct PeakScan {
     UINT16 top;
     UINT16 topLocation;
 };
-
-bool VariableThreshold()
-{
-    return Filter.isSet(FilterBits::VariablePeakThreshold);
-}
 
 void CountPeak(PeakScan &scan)
 {
@@ -45,45 +46,43 @@ void RecordTop(PeakScan &scan, UINT16 v, UINT16 location)
     }
 }
 
-void TrackDirection(UINT16 lastData, UINT16 v)
+void TrackDirection(PeakScan &scan, UINT16 v)
 {
-    if (lastData > v) {
-        Filter.set(FilterBits::Rising, 0);
-    } else if (lastData < v) {
-        Filter.set(FilterBits::Rising, 1);
+    if (scan.lastData > v) {
+        scan.rising = false;
+    } else if (scan.lastData < v) {
+        scan.rising = true;
     }
 }
 
-// While searching: open a peak on a rise of at least *range above bottom
+// While searching: open a peak on a rise of at least the range above bottom
 // (signed, so a v below bottom never qualifies); let bottom follow falls.
 void Search(PeakScan &scan, UINT16 v, UINT16 location)
 {
-    const bool rising = Filter.isSet(FilterBits::Rising);
-    if (rising && static_cast<INT32>(v) - static_cast<INT32>(scan.bottom) >= static_cast<INT32>(*scan.range)) {
-        Filter.set(FilterBits::Searching, 0);
+    if (scan.rising && static_cast<INT32>(v) - static_cast<INT32>(scan.bottom) >= static_cast<INT32>(scan.range)) {
+        scan.searching = false;
         RecordTop(scan, v, location);
-    } else if (!rising && v < scan.bottom) {
+    } else if (!scan.rising && v < scan.bottom) {
         scan.bottom = v;
     }
 }
 
 // Inside a peak: follow a rising top (a plateau keeps its first sample);
-// close the peak on a fall to the end level, or by *range below the top
+// close the peak on a fall to the end level, or by the range below the top
 // with the variable threshold.
 void FollowPeak(PeakScan &scan, UINT16 v, UINT16 location)
 {
-    const bool rising = Filter.isSet(FilterBits::Rising);
-    if (rising && v > scan.top) {
+    if (scan.rising && v > scan.top) {
         RecordTop(scan, v, location);
         return;
     }
-    const bool fellByRange = VariableThreshold() && static_cast<INT32>(scan.top) - static_cast<INT32>(v) >=
-                                                        static_cast<INT32>(*scan.range);
-    if (!rising && (fellByRange || v <= PEAK_END_LEVEL)) {
-        Filter.set(FilterBits::Searching, 1);
+    const bool fellByRange =
+        scan.variable && static_cast<INT32>(scan.top) - static_cast<INT32>(v) >= static_cast<INT32>(scan.range);
+    if (!scan.rising && (fellByRange || v <= PEAK_END_LEVEL)) {
+        scan.searching = true;
         CountPeak(scan);
         scan.top = 0;
-        scan.bottom = VariableThreshold() ? v : PEAK_BASELINE;
+        scan.bottom = scan.variable ? v : PEAK_BASELINE;
     }
 }
 
@@ -91,11 +90,11 @@ void FollowPeak(PeakScan &scan, UINT16 v, UINT16 location)
 void StartScan(PeakScan &scan, const UINT16 *firstGroup)
 {
     scan.lastData = firstGroup[0];
-    Filter.set(FilterBits::Rising, firstGroup[1] > firstGroup[0] ? 1u : 0u);
-    if (!VariableThreshold()) {
+    scan.rising = firstGroup[1] > firstGroup[0];
+    if (!scan.variable) {
         scan.bottom = PEAK_BASELINE;
-    } else if (firstGroup[0] > *scan.range) {
-        scan.bottom = static_cast<UINT16>(firstGroup[0] - *scan.range);
+    } else if (firstGroup[0] > scan.range) {
+        scan.bottom = static_cast<UINT16>(firstGroup[0] - scan.range);
     } else {
         scan.bottom = firstGroup[0];
     }
@@ -105,7 +104,7 @@ void StartScan(PeakScan &scan, const UINT16 *firstGroup)
 // is counted (signed comparison of its top position).
 void CountOpenPeakAtEnd(PeakScan &scan)
 {
-    if (!VariableThreshold() && !Filter.isSet(FilterBits::Searching) &&
+    if (!scan.variable && !scan.searching &&
         static_cast<INT32>(scan.topLocation) >= static_cast<INT32>(CalcHeart_SampleCount) - OPEN_PEAK_END_MARGIN) {
         CountPeak(scan);
     }
@@ -120,29 +119,31 @@ void CountOpenPeakAtEnd(PeakScan &scan)
 // Filter.Searching and Filter.Rising as the scan ends; touches no other bit.
 BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
 {
-    PeakScan scan{range, locations, 0, 0, 0, 0, 0};
-    Filter.set(FilterBits::Searching, 1);
     for (unsigned k = 0; k < QZ_MAX_PEAKS; ++k) {
         locations[k] = 0;
         PeakValues[k] = 0;
     }
+    Filter.set(FilterBits::Searching, 1);
     if (CalcHeart_BufferLength < QZ_GROUP_BYTES) {
         Filter.set(FilterBits::Rising, 0);
         return 0;
     }
+    PeakScan scan{*range, Filter.isSet(FilterBits::VariablePeakThreshold), true, false, locations, 0, 0, 0, 0, 0};
 
     UINT16 tmpData[QZ_GROUP_SAMPLES];
     ReadGroupAt(BufferPtr, 0, tmpData);
     StartScan(scan, tmpData);
 
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 location = 0;  // one-based position of the current sample
-    for (UINT16 BufferIndex = 0; BufferIndex < CalcHeart_BufferLength;) {
+    for (UINT16 BufferIndex = 0; BufferIndex < length;) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
+        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             const UINT16 v = tmpData[i];
             location = static_cast<UINT16>(location + 1u);
-            TrackDirection(scan.lastData, v);
-            if (Filter.isSet(FilterBits::Searching)) {
+            TrackDirection(scan, v);
+            if (scan.searching) {
                 Search(scan, v, location);
             } else {
                 FollowPeak(scan, v, location);
@@ -151,5 +152,7 @@ BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
         }
     }
     CountOpenPeakAtEnd(scan);
+    Filter.set(FilterBits::Searching, scan.searching ? 1u : 0u);
+    Filter.set(FilterBits::Rising, scan.rising ? 1u : 0u);
     return scan.Peaks;
 }

@@ -35,12 +35,19 @@ void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *e
 #endif
 }
 
+// Smallest and largest sample, their sum in Tegrun, and the median: one
+// MinMax serves the median search too.
+void BufferStatistics(const BYTE *BufferPtr)
+{
+    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
+    MedianBetween(BufferPtr, CalcHeart_BufferMin, CalcHeart_BufferMax, &CalcHeart_BufferMedian);
+}
+
 // Statistics of the raw buffer, then the low-pass filter scaled by the larger
 // one-sided amplitude about the median.
 void LowPassStage(BYTE *BufferPtr)
 {
-    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
-    Median(BufferPtr, &CalcHeart_BufferMedian);
+    BufferStatistics(BufferPtr);
     const UINT16 AmpUp = static_cast<UINT16>(CalcHeart_BufferMax - CalcHeart_BufferMedian);
     const UINT16 AmpDown = static_cast<UINT16>(CalcHeart_BufferMedian - CalcHeart_BufferMin);
     if (LogLevel > 3u) {
@@ -55,8 +62,7 @@ void LowPassStage(BYTE *BufferPtr)
 // unlimited count and all 25 locations.
 BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
 {
-    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
-    Median(BufferPtr, &CalcHeart_BufferMedian);
+    BufferStatistics(BufferPtr);
     CalcHeart_BufferAmplitude = PeakThreshold(CalcHeart_BufferMin, CalcHeart_BufferMax);
     BYTE Peaks = FindPeaks(BufferPtr, &CalcHeart_BufferAmplitude, intervals);
     GloballyAccessiblePeaks = Peaks;
@@ -92,26 +98,26 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
 
     if (StageSelected(Selector, QZ_STAGE_LOWPASS)) {
         LowPassStage(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".lowpass");
+        WriteStageDump(BufferPtr, recordName, QZ_LOWPASS_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_HIGHPASS)) {
         HighPassFilter(BufferPtr, &CalcHeart_BufferMedian, &CalcHeart_BufferAmplitude);
-        WriteStageDump(BufferPtr, recordName, ".highpass");
+        WriteStageDump(BufferPtr, recordName, QZ_HIGHPASS_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_DERIVATIVE)) {
         CalcHeart_BufferMax = (Filter.get(FilterBits::DerivativeOrder) == QZ_DERIVATIVE_TWO_POINT)
                                   ? Derivative2point(BufferPtr)
                                   : Derivative5point(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".derivative");
+        WriteStageDump(BufferPtr, recordName, QZ_DERIVATIVE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_SQUARE)) {
         SquareScale(BufferPtr, CalcHeart_BufferMax);
-        WriteStageDump(BufferPtr, recordName, ".square");
+        WriteStageDump(BufferPtr, recordName, QZ_SQUARE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_AVERAGE)) {
         MovingAverage(BufferPtr);
         MovingAverage(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, ".average");
+        WriteStageDump(BufferPtr, recordName, QZ_AVERAGE_EXTENSION);
     }
     if (StageSelected(Selector, QZ_STAGE_PEAKS)) {
         Peaks = PeakStage(BufferPtr, intervals);

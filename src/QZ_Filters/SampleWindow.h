@@ -6,6 +6,8 @@
 
 #include <stddef.h>
 
+#include <utility>
+
 #include "QZ_DataStructures.h"
 
 // Fills the first `count` positions with `value` (the history before the
@@ -18,14 +20,20 @@ inline void FillWindowStart(T (&tmpData)[N], size_t count, T value)
     }
 }
 
-// Drops the oldest group: positions 0..N-5 take the values of 4..N-1.
+// Drops the oldest group: positions 0..N-5 take the values of 4..N-1. One
+// assignment per position, written out, so that the compiler emits plain
+// moves instead of a library call for such a short copy.
+template <typename T, size_t N, size_t... Position>
+inline void SlidePositions(T (&tmpData)[N], std::index_sequence<Position...>)
+{
+    ((tmpData[Position] = tmpData[Position + QZ_GROUP_SAMPLES]), ...);
+}
+
 template <typename T, size_t N>
 inline void SlideWindow(T (&tmpData)[N])
 {
     static_assert(N > QZ_GROUP_SAMPLES, "window must hold history before the current group");
-    for (size_t i = 0; i + QZ_GROUP_SAMPLES < N; ++i) {
-        tmpData[i] = tmpData[i + QZ_GROUP_SAMPLES];
-    }
+    SlidePositions(tmpData, std::make_index_sequence<N - QZ_GROUP_SAMPLES>{});
 }
 
 #endif

@@ -15,16 +15,34 @@ constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data need
 // Calls visit(sample) for every sample of the buffer in time order, walking
 // the groups from byte 0 while the offset is below CalcHeart_BufferLength.
 template <typename SampleVisitor>
-void VisitSamples(const BYTE *BufferPtr, SampleVisitor visit)
+void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
 {
     UINT16 BufferIndex = 0;
     UINT16 tmpData[QZ_GROUP_SAMPLES];
     while (BufferIndex < CalcHeart_BufferLength) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
-        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
-            visit(tmpData[i]);
-        }
+        visit(tmpData[0]);
+        visit(tmpData[1]);
+        visit(tmpData[2]);
+        visit(tmpData[3]);
     }
+}
+
+// Bucket of `sample`: the first k with sample < threshold[k], 7 when there is
+// none. The thresholds do not decrease, so "sample < threshold[k]" is false up
+// to some k and true from there on, and three comparisons find that k.
+BYTE BucketOf(UINT16 sample, const UINT16 *threshold)
+{
+    if (sample < threshold[3]) {
+        if (sample < threshold[1]) {
+            return (sample < threshold[0]) ? 0u : 1u;
+        }
+        return (sample < threshold[2]) ? 2u : 3u;
+    }
+    if (sample < threshold[5]) {
+        return (sample < threshold[4]) ? 4u : 5u;
+    }
+    return (sample < threshold[6]) ? 6u : 7u;
 }
 
 // Splits [min, min + range] into eight nearly equal buckets:
@@ -63,48 +81,49 @@ BYTE FindMedianBucket(const UINT16 *Bucket)
 // comparisons) and leaves the 32-bit sum of all samples in Tegrun.
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
 {
-    *max = 0;
-    *min = QZ_SAMPLE_MAX;
-    Tegrun = 0;
-    VisitSamples(BufferPtr, [min, max](UINT16 sample) {
-        Tegrun += sample;
-        if (sample > *max) {
-            *max = sample;
-        }
-        if (sample < *min) {
-            *min = sample;
-        }
-    });
+    UINT16 smallest = QZ_SAMPLE_MAX;
+    UINT16 largest = 0;
+    UINT32 sum = 0;
+    auto visit = [&](UINT16 sample) {
+        sum += sample;
+        largest = (sample > largest) ? sample : largest;
+        smallest = (sample < smallest) ? sample : smallest;
+    };
+    VisitSamples(BufferPtr, visit);
+    *min = smallest;
+    *max = largest;
+    Tegrun = sum;
 }
 
 // Counts the samples per bucket: bucket k (0..6) takes a sample below
 // threshold[k] and not below any earlier threshold, bucket 7 the rest.
-// Counts are 16-bit.
+// The thresholds must not decrease. Counts are 16-bit.
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
 {
-    for (BYTE k = 0; k < MEDIAN_BUCKETS; ++k) {
-        bucket[k] = 0;
+    UINT16 limits[MEDIAN_THRESHOLDS];
+    UINT16 counts[MEDIAN_BUCKETS] = {0};
+    for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
+        limits[k] = threshold[k];
     }
-    VisitSamples(BufferPtr, [bucket, threshold](UINT16 sample) {
-        BYTE k = 0;
-        while (k < MEDIAN_THRESHOLDS && !(sample < threshold[k])) {
-            ++k;
-        }
-        bucket[k] = static_cast<UINT16>(bucket[k] + 1u);
-    });
+    auto visit = [&](UINT16 sample) {
+        const BYTE k = BucketOf(sample, limits);
+        counts[k] = static_cast<UINT16>(counts[k] + 1u);
+    };
+    VisitSamples(BufferPtr, visit);
+    for (BYTE k = 0; k < MEDIAN_BUCKETS; ++k) {
+        bucket[k] = counts[k];
+    }
 }
 
-// Estimates the median: narrows [min, max] to the bucket holding the median
-// until the range is below 8 (or after 21 refinements), then takes the middle
-// of the range, rounded down. The result lies between the buffer's minimum
-// and maximum; an exact tie between two halves goes to the lower value.
-void Median(const BYTE *BufferPtr, UINT16 *median)
+// Estimates the median of a buffer whose smallest and largest samples are
+// `min` and `max`: narrows [min, max] to the bucket holding the median until
+// the range is below 8 (or after 21 refinements), then takes the middle of the
+// range, rounded down. The result lies between min and max; an exact tie
+// between two halves goes to the lower value.
+void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
-    UINT16 min;
-    UINT16 max;
-    MinMax(BufferPtr, &min, &max);
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
     SortBuffer(BufferPtr, Bucket, Threshold);
@@ -130,4 +149,14 @@ void Median(const BYTE *BufferPtr, UINT16 *median)
         SortBuffer(BufferPtr, Bucket, Threshold);
     }
     *median = static_cast<UINT16>(min + range / 2u);
+}
+
+// The median of the buffer as MedianBetween estimates it, after a MinMax of
+// its own (which leaves the sample sum in Tegrun).
+void Median(const BYTE *BufferPtr, UINT16 *median)
+{
+    UINT16 min;
+    UINT16 max;
+    MinMax(BufferPtr, &min, &max);
+    MedianBetween(BufferPtr, min, max, median);
 }

@@ -11,7 +11,9 @@
 #include "conformance/ConformanceReport.h"
 #include "constants/ConstantsImage.h"
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/TextFormat.h"
+#include "RunSettingsOptions.h"
 #include "Subcommand.h"
 #include "ToolkitError.h"
 
@@ -21,7 +23,7 @@ namespace {
 struct ConformanceCommandOptions {
     BatteryOptions battery;
     std::string constants;
-    std::vector<std::uint16_t> settings;
+    RunSettingsOptions settings;
     std::string length = "both";
     std::string kind = "ecg";
     std::string output = "conformance";
@@ -50,9 +52,7 @@ BatteryOptions Configure(const ConformanceCommandOptions &options)
 {
     BatteryOptions battery = options.battery;
     battery.constants = ReadConstantsFile(options.constants);
-    if (options.settings.size() == 4) {
-        battery.settings = {options.settings[0], options.settings[1], options.settings[2], options.settings[3]};
-    }
+    battery.settings = options.settings.Runs().front();
     battery.lengths = Lengths(options.length);
     if (battery.families.empty()) {
         battery.families = FamiliesOfKind(options.kind);
@@ -67,11 +67,6 @@ std::string Title(const ConformanceCommandOptions &options, const BatteryOptions
     return Format("constants %s; settings %u %u %u %u; gain %g counts/mV; %zu phases per case",
                   options.constants.c_str(), settings.StageMask, settings.PeakDetection, settings.BeatMethod,
                   settings.DerivativeOrder, battery.gainPerMillivolt, battery.seeds);
-}
-
-std::filesystem::path WithSuffix(const std::string &base, const char *suffix)
-{
-    return std::filesystem::path(base + suffix);
 }
 
 // The four files are put in place together with the run's other outputs.
@@ -97,10 +92,11 @@ SubcommandAction SetUpConformance(CLI::App &command)
     command.add_option("--constants", options->constants,
                        "Filter constants: the file, or its base name without .pvx.filters.v1")
         ->required();
-    command.add_option("--settings", options->settings, "Stage mask, peak detection, beat method, derivative order")
-        ->expected(4);
-    command.add_option("--length", options->length, "Record length: 1500, 600 or both")
-        ->check(CLI::IsMember({"1500", "600", "both"}))
+    AddRunSettingsOptions(command, options->settings, false);
+    const std::string longRecord = std::to_string(QZ_LONG_RECORD_SAMPLES);
+    const std::string shortRecord = std::to_string(QZ_SHORT_RECORD_SAMPLES);
+    command.add_option("--length", options->length, "Record length: " + longRecord + ", " + shortRecord + " or both")
+        ->check(CLI::IsMember({longRecord, shortRecord, std::string("both")}))
         ->capture_default_str();
     command.add_option("--gain", options->battery.gainPerMillivolt, "Front-end gain, counts per mV, around count 512")
         ->check(CLI::PositiveNumber)

@@ -8,6 +8,7 @@
 
 #include "evaluate/ManifestEvaluation.h"
 #include "evaluate/SummaryTable.h"
+#include "RunSettingsOptions.h"
 #include "Subcommand.h"
 
 namespace qzkit {
@@ -15,10 +16,9 @@ namespace {
 
 struct EvaluateCommandOptions {
     EvaluateOptions evaluate;
-    run_settings_struct single;  // from --mask, --peak, --beat-method, --derivative
+    RunSettingsOptions settings;
     std::vector<std::string> manifests;
     std::vector<std::string> constants;
-    std::vector<std::string> settings;
     std::vector<std::string> annotations;
     std::vector<std::string> beatTimes;
     std::string output;
@@ -38,13 +38,7 @@ int RunEvaluate(const EvaluateCommandOptions &options)
     evaluate.constants = Paths(options.constants);
     evaluate.annotations = Paths(options.annotations);
     evaluate.beatTimes = Paths(options.beatTimes);
-    evaluate.settings = {options.single};
-    if (!options.settings.empty()) {
-        evaluate.settings.clear();
-        for (const std::string &text : options.settings) {
-            evaluate.settings.push_back(ParseSettings(text));
-        }
-    }
+    evaluate.settings = options.settings.Runs();
     evaluate.output = options.output;
     evaluate.summary = options.summary;
     evaluate.report = options.report;
@@ -56,7 +50,6 @@ int RunEvaluate(const EvaluateCommandOptions &options)
 SubcommandAction SetUpEvaluate(CLI::App &command)
 {
     auto options = std::make_shared<EvaluateCommandOptions>();
-    run_settings_struct &single = options->single;
     command.add_option("manifest", options->manifests,
                        "Manifests written by convert (or synth --manifest), one per recording")
         ->required();
@@ -74,23 +67,7 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
                        "CSV of reference beat times in seconds (column time_s), one per manifest")
         ->allow_extra_args(false)
         ->excludes(annotations);
-    auto *settings = command.add_option("--settings", options->settings,
-                                        "\"MASK PEAK BEAT DERIV\" as the tool's optional arguments; repeat to compare "
-                                        "settings (every combination with every constants set runs)")
-                         ->allow_extra_args(false);
-    command.add_option("--mask", single.StageMask, "Stage mask, as the tool's third argument")
-        ->capture_default_str()
-        ->excludes(settings);
-    command.add_option("--peak", single.PeakDetection, "Peak detection: 0 absolute, 1 variable threshold")
-        ->capture_default_str()
-        ->excludes(settings);
-    command.add_option("--beat-method", single.BeatMethod,
-                       "Beat classification: 1 template matching, 2 level-based, other statistical")
-        ->capture_default_str()
-        ->excludes(settings);
-    command.add_option("--derivative", single.DerivativeOrder, "Derivative order: 2 or 5 (other values give 2)")
-        ->capture_default_str()
-        ->excludes(settings);
+    AddRunSettingsOptions(command, options->settings, true);
     command.add_option("-o,--output", options->output, "Per-window CSV to write (a row per window and combination)");
     command.add_option("--summary", options->summary, "Summary text file to write");
     command.add_option("--report", options->report,

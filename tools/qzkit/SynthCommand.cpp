@@ -28,7 +28,7 @@ int RunSynth(const SynthCommandOptions &options)
     synth.kind = options.kind == "pulse" ? WaveKind::Pulse : WaveKind::Ecg;
     const SynthRecording recording = Synthesize(synth);
     if (options.manifest && !IsRecordLength(recording.samples.size())) {
-        throw ToolkitError("--manifest needs --length 1500 or 600");
+        throw ToolkitError("--manifest needs --length " + RecordLengthsText());
     }
     WriteSynthFiles(options.base, recording);
     std::printf("wrote %s.ecg: %zu samples at %g Hz, %zu beats, true rate %.2f BPM\n", options.base.c_str(),
@@ -66,7 +66,7 @@ SubcommandAction SetUpSynth(CLI::App &command)
     command.add_option("--amplitude", synth.amplitude, "Height of the R wave or pulse peak above the baseline, counts")
         ->capture_default_str();
     command.add_option("--offset", synth.offset, "Baseline level, counts")->capture_default_str();
-    command.add_option("--length", synth.length, "Samples (the heart-rate tool reads 1500 or 600)")
+    command.add_option("--length", synth.length, "Samples (the heart-rate tool reads " + RecordLengthsText() + ")")
         ->capture_default_str();
     command.add_option("--rate", synth.rate, "Sampling rate, Hz")->capture_default_str();
     command.add_option("--seed", synth.seed, "Seed of the random generator")->capture_default_str();
@@ -74,7 +74,7 @@ SubcommandAction SetUpSynth(CLI::App &command)
                      "Also write a WFDB record (BASE.hea, BASE.dat) and beat annotations (BASE.atr)");
     command.add_flag("--manifest", options->manifest,
                      "Also write BASE.manifest.csv naming BASE.ecg as one window with its true rate "
-                     "(1500 or 600 samples), for evaluate");
+                     "(" + RecordLengthsText() + " samples), for evaluate");
     return [options] { return RunSynth(*options); };
 }
 

@@ -9,6 +9,7 @@
 #include "convert/Convert.h"
 #include "EvaluationFixture.h"
 #include "evaluate/ManifestEvaluation.h"
+#include "run/RunSettingsText.h"
 #include "SharedData.h"
 #include "signal/Synth.h"
 #include "TestBuffers.h"
@@ -151,16 +152,6 @@ TEST(Evaluate, RecordHundredBeatByBeat)
     const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
     EXPECT_EQ(summary.beatScoredWindows, 600u);
     EXPECT_EQ(summary.beats, (qzkit::BeatCounts{4504, 0, 7}));
-}
-
-TEST(ParseSettings, FourNumbersOrAnError)
-{
-    const auto settings = qzkit::ParseSettings("115 0 3 5");
-    EXPECT_EQ(settings.StageMask, 115);
-    EXPECT_EQ(settings.DerivativeOrder, 5);
-    for (const char *bad : {"", "127 1 1", "127 1 1 2 0", "127 1 x 2", "127 1 1 70000", "-1 1 1 2"}) {
-        EXPECT_THROW(qzkit::ParseSettings(bad), qzkit::ToolkitError) << bad;
-    }
 }
 
 struct BadInput {

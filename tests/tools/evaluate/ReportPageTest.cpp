@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "EvaluationFixture.h"
+#include "run/RunSettingsText.h"
 
 namespace {
 

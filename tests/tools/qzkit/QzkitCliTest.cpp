@@ -64,6 +64,27 @@ TEST(QzkitCli, InfoAndExportOfARecord)
     EXPECT_FALSE(std::getline(csv, end)) << "two rows";
 }
 
+TEST(QzkitCli, EverySubcommandReadsTheRunSettingsAlike)
+{
+    qztest::TempDir dir;
+    qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
+    ASSERT_EQ(Qzkit({"synth", "rec", "--manifest"}, dir.path()).status, 0);
+    const std::vector<std::vector<std::string>> commands{
+        {"evaluate", "rec.manifest.csv", "--constants", "ecg", "-o", "out.csv"},
+        {"plot", "--run", "rec", "-c", "ecg", "-o", "out"},
+        {"conformance", "--constants", "ecg", "--family", "amplitude", "--seeds", "1", "-o", "out"},
+    };
+    for (std::vector<std::string> command : commands) {
+        command.insert(command.end(), {"--settings", "127 1 3 5"});
+        EXPECT_LE(Qzkit(command, dir.path()).status, 1) << command[0];  // conformance: 1 when a case fails
+        command.insert(command.end(), {"--peak", "70000"});
+        EXPECT_NE(Qzkit(command, dir.path()).status, 0) << command[0] << ": --settings excludes --peak";
+        command.erase(command.end() - 4, command.end() - 2);
+        const auto refused = Qzkit(command, dir.path());
+        EXPECT_EQ(refused.err, "qzkit " + command[0] + ": error: --peak '70000' is not a number 0 to 65535\n");
+    }
+}
+
 TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
 {
     qztest::TempDir dir;

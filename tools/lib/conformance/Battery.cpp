@@ -14,7 +14,6 @@ namespace {
 
 // Within +-3 BPM for clean pulse waves.
 constexpr double kPulseToleranceBpm = 3.0;
-constexpr unsigned kNoRateQi = 3;
 constexpr unsigned kDoubtfulQi = 2;
 
 double PhaseOf(std::size_t seed, std::size_t seeds)

@@ -11,7 +11,7 @@
 
 #include "conformance/ConformanceCases.h"
 #include "constants/ConstantsImage.h"
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 #include "QZ_Library_Configuration.h"
 #include "io/ResultRecord.h"
 

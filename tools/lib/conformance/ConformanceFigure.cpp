@@ -86,7 +86,7 @@ void DrawAxes(cairo_t *cr, const Frame &frame)
 void DrawRun(cairo_t *cr, const Frame &frame, const BatteryRun &run)
 {
     const double x = frame.XOf(run.expectedBpm.value_or(0.0));
-    const double y = frame.YOf(run.estimate.qi >= 3u ? 0.0 : run.estimate.bpm);
+    const double y = frame.YOf(run.estimate.qi >= kNoRateQi ? 0.0 : run.estimate.bpm);
     cairo_set_line_width(cr, 1.6);
     if (run.verdict == Verdict::Fail) {
         SetColour(cr, kAlert);
@@ -105,7 +105,7 @@ void DrawRun(cairo_t *cr, const Frame &frame, const BatteryRun &run)
         cairo_new_sub_path(cr);
         cairo_arc(cr, x, y, 3.5, 0.0, 2.0 * std::numbers::pi);
     }
-    if (run.estimate.qi >= 3u) {
+    if (run.estimate.qi >= kNoRateQi) {
         cairo_stroke(cr);
     } else {
         cairo_fill(cr);

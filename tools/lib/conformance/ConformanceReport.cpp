@@ -31,7 +31,7 @@ const char *VerdictName(Verdict verdict)
 std::optional<double> StepPosition(const BatteryRun &run)
 {
     const WaveformRecipe &wave = run.testCase->wave;
-    if (wave.stepBpm == 0.0 || run.estimate.qi >= 3u) {
+    if (wave.stepBpm == 0.0 || run.estimate.qi >= kNoRateQi) {
         return std::nullopt;
     }
     return (run.estimate.bpm - wave.bpm) / (wave.stepBpm - wave.bpm);
@@ -58,7 +58,7 @@ void Add(CaseSummary &summary, const BatteryRun &run)
     if (const std::optional<double> error = run.Error()) {
         summary.worstError = std::max(summary.worstError.value_or(0.0), std::abs(*error));
     }
-    if (run.estimate.qi < 3u) {
+    if (run.estimate.qi < kNoRateQi) {
         Widen(summary.lowestBpm, summary.highestBpm, run.estimate.bpm);
     }
     if (std::find(summary.expected.begin(), summary.expected.end(), run.expectedBpm) == summary.expected.end()) {

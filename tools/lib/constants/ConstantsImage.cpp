@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "QZ_Helpers.h"
 #include "io/FileBytes.h"
 #include "ToolkitError.h"
@@ -215,11 +216,7 @@ ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t 
 
 std::filesystem::path ConstantsFilePath(const std::filesystem::path &path)
 {
-    std::filesystem::path file = path;
-    if (!std::filesystem::is_regular_file(file)) {
-        file += kConstantsFileExtension;
-    }
-    return file;
+    return std::filesystem::is_regular_file(path) ? path : WithSuffix(path, kConstantsFileExtension);
 }
 
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path)

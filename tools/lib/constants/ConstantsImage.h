@@ -83,9 +83,6 @@ double ConstantsRate(const ConstantsImage &constants);
 // the file cannot be read or is shorter than 31 bytes.
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes);
 
-// The suffix the tool adds to a constants base name.
-inline constexpr const char *kConstantsFileExtension = ".pvx.filters.v1";
-
 // The constants file `path` names: the file itself when it exists, else the
 // base name with ".pvx.filters.v1", as the tool forms it.
 std::filesystem::path ConstantsFilePath(const std::filesystem::path &path);

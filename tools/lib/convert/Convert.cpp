@@ -65,7 +65,7 @@ double CountsPerUnit(const ConvertOptions &options, const std::string &units)
 void Validate(const ConvertOptions &options)
 {
     if (!IsRecordLength(options.windowLength)) {
-        throw ToolkitError("window length must be 1500 or 600 samples");
+        throw ToolkitError("window length must be " + RecordLengthsText() + " samples");
     }
     if (!(options.targetRate > 0.0)) {
         throw ToolkitError("target rate must be positive");

@@ -4,16 +4,15 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <sstream>
 
 #include "evaluate/ReportPage.h"
 #include "evaluate/SummaryTable.h"
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "io/TextFormat.h"
-#include "io/TextParsing.h"
-#include "plot/PlotInputs.h"
 #include "run/LibraryRun.h"
+#include "run/RunSettingsText.h"
 #include "run/StageDelays.h"
 #include "ToolkitError.h"
 
@@ -21,7 +20,6 @@ namespace qzkit {
 namespace {
 
 constexpr double kRateTolerance = 0.01;
-constexpr std::size_t kSettingsFields = 4;
 
 // One manifest with its windows and their references.
 struct RecordInput {
@@ -220,8 +218,7 @@ std::string Combination::ConstantsName() const
 
 std::string Combination::SettingsText() const
 {
-    return std::to_string(settings.StageMask) + ' ' + std::to_string(settings.PeakDetection) + ' ' +
-           std::to_string(settings.BeatMethod) + ' ' + std::to_string(settings.DerivativeOrder);
+    return qzkit::SettingsText(settings);
 }
 
 std::string Combination::Label() const
@@ -237,23 +234,6 @@ double CombinationResult::AverageSensitivity() const
 double CombinationResult::AveragePositivePredictivity() const
 {
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
-}
-
-run_settings_struct ParseSettings(const std::string &text)
-{
-    std::istringstream stream(text);
-    std::vector<std::int64_t> values;
-    std::string field;
-    while (stream >> field) {
-        std::int64_t value = -1;
-        values.push_back(ParseInteger(field, value) ? value : -1);
-    }
-    const bool inRange = std::all_of(values.begin(), values.end(), [](std::int64_t v) { return v >= 0 && v <= 65535; });
-    if (values.size() != kSettingsFields || !inRange) {
-        throw ToolkitError("settings \"" + text + "\" are not four numbers MASK PEAK BEAT DERIV (0 to 65535)");
-    }
-    const auto field16 = [&values](std::size_t i) { return static_cast<std::uint16_t>(values[i]); };
-    return {field16(0), field16(1), field16(2), field16(3)};
 }
 
 EvaluateReport Evaluate(const EvaluateOptions &options)

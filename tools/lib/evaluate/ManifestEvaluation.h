@@ -76,9 +76,6 @@ struct EvaluateReport {
 // written.
 EvaluateReport Evaluate(const EvaluateOptions &options);
 
-// "MASK PEAK BEAT DERIV" as four numbers 0..65535. ToolkitError otherwise.
-run_settings_struct ParseSettings(const std::string &text);
-
 }  // namespace qzkit
 
 #endif

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 
 namespace qzkit {
 namespace {

@@ -82,7 +82,7 @@ EvaluationSummary Summarize(const std::vector<WindowResult> &results)
         }
         if (!result.WithinBpm()) {
             ++summary.wrong;
-            summary.wrongFlagged += result.estimate.qi == kBadQi ? 1u : 0u;
+            summary.wrongFlagged += result.estimate.qi == kNoRateQi ? 1u : 0u;
         }
     }
     summary.agreement = MeasureAgreement(answers);

@@ -10,15 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 #include "evaluate/RateAgreement.h"
 #include "evaluate/WindowBeats.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
 
 namespace qzkit {
-
-inline constexpr std::uint16_t kBadQi = 3;
 
 struct WindowResult {
     ManifestEntry window;
@@ -30,7 +28,7 @@ struct WindowResult {
     std::optional<double> Error() const;  // estimate - reference, when there is a reference
     bool WithinBpm() const;               // |error| <= 5 BPM
     bool WithinFraction() const;          // |error| <= 10 % of the reference
-    bool Answered() const { return estimate.qi < kBadQi; }
+    bool Answered() const { return estimate.qi < kNoRateQi; }
 };
 
 struct QiRow {

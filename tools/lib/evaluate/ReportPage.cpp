@@ -75,11 +75,14 @@ std::string DataSection(const EvaluateReport &report, const EvaluateOptions &opt
                              std::to_string(report.beatsInWindows) + ".");
     text += Element("p",
                     "Reference rule: the reference rate of a window is 60 / mean RR of the reference beats at "
-                    "start &le; t &lt; start + length (at least two). An answer is a window reported with QI 0-2; "
-                    "it agrees within the larger of &plusmn;5 BPM and &plusmn;10 % of the reference. Beat by beat, "
-                    "the stored peak locations, moved back onto the recording by the stage delays, are matched "
-                    "one-to-one with the reference beats inside the window within &plusmn;150 ms; windows with more "
-                    "peaks than the 25 stored are scored up to the last stored one.");
+                    "start &le; t &lt; start + length (at least two). An answer is a window reported with QI 0-" +
+                        std::to_string(kNoRateQi - 1) + "; it agrees within the larger of &plusmn;" +
+                        ToleranceBpmText() + " and &plusmn;" + ToleranceFractionText() +
+                        " of the reference. Beat by beat, the stored peak locations, moved back onto the recording "
+                        "by the stage delays, are matched one-to-one with the reference beats inside the window "
+                        "within &plusmn;" +
+                        MatchToleranceText() + "; windows with more peaks than the " + std::to_string(kStoredPeaks) +
+                        " stored are scored up to the last stored one.");
     return Element("h2", "Data") + text;
 }
 
@@ -112,7 +115,8 @@ std::string SummarySection(const EvaluateReport &report)
     for (std::size_t c = 0; c < report.combinations.size(); ++c) {
         const CombinationResult &combination = report.combinations[c];
         text += Element("h3", EscapeMarkup(combination.combination.Label()));
-        text += HtmlTable({"QI", "windows", "within 5 BPM", "share %", "within 10 % share", "MAE"},
+        text += HtmlTable({"QI", "windows", "within " + ToleranceBpmText(), "share %",
+                           "within " + ToleranceFractionText() + " share", "MAE"},
                           QiTable(combination.summary), "qi-" + std::to_string(c + 1));
     }
     return text;
@@ -138,7 +142,7 @@ std::string ChartsSection(const EvaluateReport &report)
         figures += Figure(ErrorHistogramSvg(errors, kHistogramRange, "Error histogram: " + label),
                           "Errors of the answers of " + EscapeMarkup(label), "class=\"chart\"");
         CoverageCurve curve{label, {}, {}};
-        for (std::uint16_t cutoff = 0; cutoff < kBadQi; ++cutoff) {
+        for (std::uint16_t cutoff = 0; cutoff < kNoRateQi; ++cutoff) {
             const QiRow upTo = combination.summary.UpTo(cutoff);
             curve.coverage.push_back(100.0 * EvaluationSummary::Ratio(upTo.windows, combination.summary.withReference));
             curve.accuracy.push_back(100.0 * EvaluationSummary::Ratio(upTo.withinBpm, upTo.windows));
@@ -146,7 +150,8 @@ std::string ChartsSection(const EvaluateReport &report)
         curves.push_back(curve);
     }
     figures += Figure(CoverageAccuracySvg(curves),
-                      "Share of windows answered at each QI cut-off, and the share of those within &plusmn;5 BPM; "
+                      "Share of windows answered at each QI cut-off, and the share of those within &plusmn;" +
+                          ToleranceBpmText() + "; "
                       "colours as in the settings legend",
                       "class=\"chart\"");
     return Element("h2", "Agreement") + figures;
@@ -167,8 +172,8 @@ std::string RecordsSection(const EvaluateReport &report)
         }
     }
     return Element("h2", "Records") +
-           HtmlTable({"record", "settings", "windows", "answered", "within 5 BPM", "MAE", "TP", "FN", "FP", "Se %",
-                      "+P %", "over 25 peaks"},
+           HtmlTable({"record", "settings", "windows", "answered", "within " + ToleranceBpmText(), "MAE", "TP", "FN",
+                      "FP", "Se %", "+P %", "over " + std::to_string(kStoredPeaks) + " peaks"},
                      rows, "records");
 }
 

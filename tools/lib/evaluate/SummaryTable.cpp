@@ -40,7 +40,7 @@ void AddAgreementRows(std::vector<SummaryRow> &rows, const EvaluateReport &repor
     AddRow(rows, report, group + ": MAE (BPM)", [of](const auto &c) { return Format("%.2f", of(c).meanAbsoluteError); });
     AddRow(rows, report, group + ": RMS error (BPM)", [of](const auto &c) { return Format("%.2f", of(c).rmsError); });
     AddRow(rows, report, group + ": MAPE", [of](const auto &c) { return Percent(of(c).meanAbsolutePercentError / 100.0); });
-    AddRow(rows, report, group + ": within max(5 BPM, 10 %)",
+    AddRow(rows, report, group + ": within max(" + ToleranceBpmText() + ", " + ToleranceFractionText() + ")",
            [of](const auto &c) { return CountShare(of(c).withinTolerance, of(c).windows); });
 }
 
@@ -56,7 +56,7 @@ void AddBeatRows(std::vector<SummaryRow> &rows, const EvaluateReport &report)
     AddRow(rows, report, "beats: +P gross", [gross](const auto &c) { return Percent(gross(c).PositivePredictivity()); });
     AddRow(rows, report, "beats: Se average", [](const auto &c) { return Percent(c.AverageSensitivity()); });
     AddRow(rows, report, "beats: +P average", [](const auto &c) { return Percent(c.AveragePositivePredictivity()); });
-    AddRow(rows, report, "beats: windows over 25 peaks",
+    AddRow(rows, report, "beats: windows over " + std::to_string(kStoredPeaks) + " peaks",
            [](const auto &c) { return std::to_string(c.summary.truncatedWindows); });
 }
 
@@ -100,21 +100,21 @@ std::vector<SummaryRow> SummaryRows(const EvaluateReport &report)
     AddRow(rows, report, "with a reference rate", [](const auto &c) { return std::to_string(c.summary.withReference); });
     AddRow(rows, report, "coverage (QI 0-2)",
            [](const auto &c) { return CountShare(c.summary.answered, c.summary.withReference); });
-    AddRow(rows, report, "within +-5 BPM", [](const auto &c) { return CountShare(c.summary.withinBpm, c.summary.answered); });
-    AddRow(rows, report, "within +-10 %",
+    AddRow(rows, report, "within +-" + ToleranceBpmText(), [](const auto &c) { return CountShare(c.summary.withinBpm, c.summary.answered); });
+    AddRow(rows, report, "within +-" + ToleranceFractionText(),
            [](const auto &c) { return CountShare(c.summary.withinFraction, c.summary.answered); });
     AddRow(rows, report, "mean absolute error", [](const auto &c) { return Format("%.2f", c.summary.MeanAbsoluteError()); });
     AddAgreementRows(rows, report, "QI 0-2", &EvaluationSummary::agreement);
     AddAgreementRows(rows, report, "QI 0", &EvaluationSummary::agreementQi0);
     for (const std::uint16_t cutoff : kQiCutoffs) {
-        AddRow(rows, report, "QI <= " + std::to_string(cutoff) + ": coverage, within +-5 BPM", [cutoff](const auto &c) {
+        AddRow(rows, report, "QI <= " + std::to_string(cutoff) + ": coverage, within +-" + ToleranceBpmText(), [cutoff](const auto &c) {
             const QiRow upTo = c.summary.UpTo(cutoff);
             return Percent(EvaluationSummary::Ratio(upTo.windows, c.summary.withReference)) + ", " +
                    Percent(EvaluationSummary::Ratio(upTo.withinBpm, upTo.windows));
         });
     }
     AddBeatRows(rows, report);
-    AddRow(rows, report, "wrong (off > 5 BPM) flagged by QI 3",
+    AddRow(rows, report, "wrong (off > " + ToleranceBpmText() + ") flagged by QI " + std::to_string(kNoRateQi),
            [](const auto &c) { return CountShare(c.summary.wrongFlagged, c.summary.wrong); });
     return rows;
 }

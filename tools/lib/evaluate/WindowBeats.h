@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
 #include "io/ResultRecord.h"

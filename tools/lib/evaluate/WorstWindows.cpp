@@ -6,6 +6,7 @@
 #include "plot/PlotFigure.h"
 #include "plot/PlotRender.h"
 #include "constants/ConstantsImage.h"
+#include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "plot/PlotInputs.h"
 
@@ -60,7 +61,7 @@ std::string RunPictureSvg(const EvaluateReport &report, const EvaluateOptions &o
     const run_settings_struct &settings = combination.combination.settings;
     const std::filesystem::path window = options.manifests[result.record].parent_path() / result.window.file;
     const RunFiles files =
-        RunInProcess(BaseNameFor(window, ".ecg").filename().string(), ReadEcgFile(window),
+        RunInProcess(BaseNameFor(window, QZ_RECORD_EXTENSION).filename().string(), ReadEcgFile(window),
                      combination.combination.ConstantsName(), ReadConstantsFile(combination.combination.constants),
                      settings);
     const Figure figure =

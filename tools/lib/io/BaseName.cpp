@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <system_error>
 
 #include "ToolkitError.h"
 
@@ -14,7 +15,30 @@ bool ReadsBack(char c)
     return byte >= 0x80 || std::isalnum(byte) != 0 || c == '.' || c == '_' || c == '-' || c == '+';
 }
 
+bool IsFile(const std::filesystem::path &path)
+{
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(path, ignored);
+}
+
 }  // namespace
+
+std::filesystem::path WithSuffix(std::filesystem::path base, const std::string &suffix)
+{
+    base += suffix;
+    return base;
+}
+
+std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension)
+{
+    const std::string text = path.string();
+    const bool endsWithExtension =
+        text.size() > extension.size() && text.compare(text.size() - extension.size(), extension.size(), extension) == 0;
+    if (endsWithExtension && IsFile(path) && !IsFile(WithSuffix(path, extension))) {
+        return text.substr(0, text.size() - extension.size());
+    }
+    return path;
+}
 
 void CheckBaseName(const std::string &name)
 {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -68,12 +69,6 @@ std::vector<std::uint8_t> RenderPng(double width, double height, const DrawCalls
     std::vector<std::uint8_t> bytes;
     Check(cairo_surface_write_to_png_stream(surface.get(), AppendBytes, &bytes), "PNG");
     return bytes;
-}
-
-std::filesystem::path WithSuffix(std::filesystem::path path, const char *suffix)
-{
-    path += suffix;
-    return path;
 }
 
 // Hands back what cairo and fontconfig keep for the text between calls, once

@@ -8,6 +8,7 @@
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
+#include "io/BaseName.h"
 #include "io/FileBytes.h"
 #include "io/LittleEndian.h"
 #include "run/LibraryRun.h"
@@ -25,12 +26,6 @@ bool IsFile(const std::filesystem::path &path)
     return std::filesystem::is_regular_file(path, ignored);
 }
 
-std::filesystem::path WithSuffix(std::filesystem::path path, const std::string &suffix)
-{
-    path += suffix;
-    return path;
-}
-
 // Whole little-endian words, as the tool's reader counts them (a trailing odd
 // byte is not a sample).
 std::vector<std::uint16_t> Words(const std::vector<std::uint8_t> &bytes, std::size_t count)
@@ -45,12 +40,13 @@ std::vector<std::uint16_t> Words(const std::vector<std::uint8_t> &bytes, std::si
 // The recording's words as the tool reads them: its first 1500, or exactly 600.
 std::vector<std::uint16_t> ReadRecording(const std::filesystem::path &base)
 {
-    const std::filesystem::path path = WithSuffix(base, ".ecg");
+    const std::filesystem::path path = WithSuffix(base, QZ_RECORD_EXTENSION);
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     const std::size_t whole = bytes.size() / 2u;
     if (whole != QZ_SHORT_RECORD_SAMPLES && whole < QZ_LONG_RECORD_SAMPLES) {
         throw ToolkitError(path.string() + ": " + std::to_string(whole) +
-                           " samples; the tool reads 1500 samples or exactly 600");
+                           " samples; the tool reads " + std::to_string(QZ_LONG_RECORD_SAMPLES) +
+                           " samples or exactly " + std::to_string(QZ_SHORT_RECORD_SAMPLES));
     }
     return Words(bytes, whole == QZ_SHORT_RECORD_SAMPLES ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES);
 }
@@ -58,7 +54,7 @@ std::vector<std::uint16_t> ReadRecording(const std::filesystem::path &base)
 // The first 31 bytes of the constants file, as the tool reads them.
 ConstantsImage ReadConstants(const std::filesystem::path &base)
 {
-    const std::filesystem::path path = WithSuffix(base, ".pvx.filters.v1");
+    const std::filesystem::path path = WithSuffix(base, kConstantsFileExtension);
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
     if (bytes.size() < QZ_CONSTANTS_FILE_BYTES) {
         throw ToolkitError(path.string() + ": " + std::to_string(bytes.size()) +
@@ -121,7 +117,7 @@ RunFiles ReadRunFiles(const RunFileNames &names)
     for (std::size_t stage = 0; stage < kDumpStageCount; ++stage) {
         files.dumps[stage] = ReadDump(WithSuffix(names.record, DumpStages()[stage].extension), sampleCount);
     }
-    const std::filesystem::path resultPath = WithSuffix(names.record, ".out");
+    const std::filesystem::path resultPath = WithSuffix(names.record, QZ_RESULT_EXTENSION);
     files.result = ParseResultRecord(ReadFileBytes(resultPath), resultPath.string());
     if (!names.methodDump.empty() && IsFile(names.methodDump)) {
         files.methodDump = ParseStatistics(ReadFileBytes(names.methodDump), names.methodDump.string());
@@ -146,17 +142,6 @@ RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settin
     const ConstantsImage constants = ReadConstants(names.constants);
     return RunInProcess(names.record.filename().string(), ReadRecording(names.record),
                         names.constants.filename().string(), constants, settings);
-}
-
-std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension)
-{
-    const std::string text = path.string();
-    const bool endsWithExtension =
-        text.size() > extension.size() && text.compare(text.size() - extension.size(), extension.size(), extension) == 0;
-    if (endsWithExtension && IsFile(path) && !IsFile(WithSuffix(path, extension))) {
-        return text.substr(0, text.size() - extension.size());
-    }
-    return path;
 }
 
 }  // namespace qzkit

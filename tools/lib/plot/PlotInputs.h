@@ -56,11 +56,6 @@ RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint
 // library over them in-process.
 RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settings);
 
-// The base name the tool would be given for `path`: a trailing ".ecg" or
-// ".pvx.filters.v1" is dropped when the name with it is a file and the name
-// with it doubled is not.
-std::filesystem::path BaseNameFor(const std::filesystem::path &path, const std::string &extension);
-
 }  // namespace qzkit
 
 #endif

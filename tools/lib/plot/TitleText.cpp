@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "QZ_Filters.h"
+#include "QZ_Library_Configuration.h"
 #include "io/TextFormat.h"
 #include "plot/RunStages.h"
 
@@ -77,13 +78,13 @@ std::string SettingsText(const RunSettings &settings)
     }
     std::string text = Format("mask %u", static_cast<unsigned>(*settings.mask));
     if (settings.peakDetection) {
-        text += (*settings.peakDetection & 1u) != 0 ? ", variable threshold" : ", absolute threshold";
+        text += *settings.peakDetection != 0u ? ", variable threshold" : ", absolute threshold";
     }
     if (settings.beatMethod) {
         text += Format(", method %u", static_cast<unsigned>(*settings.beatMethod));
     }
     if (settings.derivativeOrder) {
-        text += Format(", %u-point derivative", static_cast<unsigned>(*settings.derivativeOrder));
+        text += Format(", %u-point derivative", static_cast<unsigned>(QZ_DerivativeOrder(*settings.derivativeOrder)));
     }
     return text;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "io/AtomicFile.h"
+#include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "io/Manifest.h"
 #include "run/RecordLength.h"
@@ -201,11 +202,8 @@ std::string BeatsCsv(const SynthRecording &recording)
 
 void WriteSynthFiles(const std::filesystem::path &base, const SynthRecording &recording)
 {
-    std::filesystem::path ecgPath = base;
-    ecgPath += ".ecg";
-    std::filesystem::path beatsPath = base;
-    beatsPath += ".beats.csv";
-    WriteEcgFile(ecgPath, recording.samples);
+    const std::filesystem::path beatsPath = WithSuffix(base, ".beats.csv");
+    WriteEcgFile(WithSuffix(base, QZ_RECORD_EXTENSION), recording.samples);
     const std::string csv = BeatsCsv(recording);
     WriteFileAtomically(beatsPath, [&csv](std::ostream &stream) { stream << csv; });
 }
@@ -232,27 +230,23 @@ void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &rec
         annotation.code = beat.ectopic ? annotation_code::Pvc : annotation_code::Normal;
         annotations.push_back(annotation);
     }
-    std::filesystem::path annotationPath = base;
-    annotationPath += ".atr";
-    WriteMitAnnotations(annotationPath, annotations);
+    WriteMitAnnotations(WithSuffix(base, ".atr"), annotations);
 }
 
 void WriteSynthManifest(const std::filesystem::path &base, const SynthRecording &recording)
 {
     if (!IsRecordLength(recording.samples.size())) {
-        throw ToolkitError("a manifest needs a recording of 1500 or 600 samples");
+        throw ToolkitError("a manifest needs a recording of " + RecordLengthsText() + " samples");
     }
     const std::size_t length = recording.samples.size();
     ManifestEntry entry;
-    entry.file = base.filename().string() + ".ecg";
+    entry.file = base.filename().string() + QZ_RECORD_EXTENSION;
     entry.samples = length;
     entry.rate = recording.rate;
     const WindowReference reference = ReferenceForWindow(SynthReference(recording), 0, length, recording.rate);
     entry.referenceBeats = reference.beats;
     entry.referenceBpm = reference.bpm;
-    std::filesystem::path manifestPath = base;
-    manifestPath += ".manifest.csv";
-    WriteManifest(manifestPath, {entry});
+    WriteManifest(WithSuffix(base, ".manifest.csv"), {entry});
 }
 
 }  // namespace qzkit

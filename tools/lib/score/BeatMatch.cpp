@@ -1,7 +1,9 @@
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "io/TextFormat.h"
 
 namespace qzkit {
 namespace {
@@ -12,6 +14,21 @@ double Ratio(std::size_t part, std::size_t whole)
 }
 
 }  // namespace
+
+std::string ToleranceBpmText()
+{
+    return Format("%g BPM", kToleranceBpm);
+}
+
+std::string ToleranceFractionText()
+{
+    return Format("%g %%", 100.0 * kToleranceFraction);
+}
+
+std::string MatchToleranceText()
+{
+    return Format("%.0f ms", 1000.0 * kBeatMatchToleranceSeconds);
+}
 
 double BeatCounts::Sensitivity() const
 {

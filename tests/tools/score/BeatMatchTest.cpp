@@ -1,7 +1,7 @@
 // Beat matching and the rate-agreement rule, on hand-counted beat lists.
 #include <gtest/gtest.h>
 
-#include "evaluate/BeatMatch.h"
+#include "score/BeatMatch.h"
 
 namespace {
 

@@ -1,14 +1,21 @@
-// Beat-by-beat scoring: found beat times matched one-to-one with reference
-// beat times, and the rule that says when a reported rate agrees with a
-// reference rate.
+// The scoring rules shared by evaluate and conformance: which QI reports no
+// rate, found beat times matched one-to-one with reference beat times, and
+// the rule that says when a reported rate agrees with a reference rate.
 #ifndef QZKIT_BEAT_MATCH_H
 #define QZKIT_BEAT_MATCH_H
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
+#include "QZ_Filters.h"
+
 namespace qzkit {
+
+// QI 3: a bad or failed measurement, no rate reported; QI 0-2 is an answer.
+inline constexpr std::uint16_t kNoRateQi = QI_PATTERN_3 >> RESULT_QI_SHIFT;
 
 // A found beat matches a reference beat at most this far away.
 inline constexpr double kBeatMatchToleranceSeconds = 0.150;
@@ -39,6 +46,11 @@ struct BeatCounts {
 BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
                       double tolerance = kBeatMatchToleranceSeconds,
                       double optionalFrom = std::numeric_limits<double>::infinity());
+
+// The tolerances as reports name them: "5 BPM", "10 %", "150 ms".
+std::string ToleranceBpmText();
+std::string ToleranceFractionText();
+std::string MatchToleranceText();
 
 // The larger of 5 BPM and 10 % of the reference rate.
 double RateTolerance(double referenceBpm);
