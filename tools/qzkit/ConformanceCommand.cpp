@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "conformance/Battery.h"
@@ -15,7 +14,6 @@
 #include "io/TextFormat.h"
 #include "RunSettingsOptions.h"
 #include "Subcommand.h"
-#include "ToolkitError.h"
 
 namespace qzkit {
 namespace {
