@@ -12,7 +12,7 @@
 UINT16 ECGrecord[QZ_MAX_SAMPLES];
 BYTE LargeHeartBuffer[QZ_MAX_BUFFER_BYTES];
 BYTE HeartSamplingFromFile[QZ_CONSTANTS_FILE_BYTES];
-const char str_pc_filter_version[QZ_VERSION_TEXT_BYTES] = "qz_vozozi_DE Version 0.2.0";
+const char str_pc_filter_version[QZ_VERSION_TEXT_BYTES] = "qz_vozozi_DE Version " QZ_VERSION_NUMBER;
 
 namespace {
 

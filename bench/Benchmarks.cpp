@@ -46,7 +46,7 @@ std::vector<UINT16> ExampleRecording(const std::string &name)
 // The shipped recordings: ECG at 250 Hz, 72 BPM (1500 samples) and 60 BPM (600).
 const char *const kTypicalLong = "ecg_72bpm.ecg";
 const char *const kTypicalShort = "ecg_60bpm_600.ecg";
-const char *const kConstantsFile = "ecg250.pvx.filters.v1";
+const char *const kConstantsFile = "ecg250-original.pvx.filters.v1";
 
 // Tops every second sample, with one gap of three after the tenth: 25 stored
 // peaks, 24 candidate intervals (23 of 2, one of 3), irregular enough for

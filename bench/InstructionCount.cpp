@@ -101,8 +101,10 @@ enum Stage : unsigned {
     STAGE_COUNT,
 };
 
-const char *const StageNames[STAGE_COUNT] = {"whole",      "minmax", "median",  "lowpass", "highpass", "derivative",
-                                             "square",     "average", "dumps",  "peaks",   "beatrate"};
+#if defined(__arm__)
+const char *const StageNames[STAGE_COUNT] = {"whole",  "minmax",  "median", "lowpass", "highpass", "derivative",
+                                             "square", "average", "dumps",  "peaks",   "beatrate"};
+#endif
 uint32_t Ticks[STAGE_COUNT];
 
 // Runs call() and adds its ticks to the stage.

@@ -35,7 +35,7 @@ scratch_parent=/dev/shm
 [ -d "$scratch_parent" ] && [ -w "$scratch_parent" ] || scratch_parent=${TMPDIR:-/tmp}
 run=$(mktemp -d "$scratch_parent/qz_bench.XXXXXX")
 trap 'rm -rf "$run"' EXIT
-cp "$root/examples/ecg250.pvx.filters.v1" "$run/c.pvx.filters.v1"
+cp "$root/examples/ecg250-original.pvx.filters.v1" "$run/c.pvx.filters.v1"
 cp "$root/examples/ecg_72bpm.ecg" "$run/r.ecg"
 (cd "$run" && hyperfine -N --warmup 50 --min-runs 500 \
   --export-json "$results/process.json" --export-markdown "$results/process.md" \

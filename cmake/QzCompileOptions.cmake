@@ -23,3 +23,20 @@ macro(qz_enable_sanitizers)
   add_compile_options(${QZ_SANITIZER_FLAGS})
   add_link_options(${QZ_SANITIZER_FLAGS})
 endmacro()
+
+# A library of the package: its public headers (include/, or `folder` for the
+# driver's) from the source tree while building and from the installed header
+# folder afterwards, and its name in the qz:: namespace, the same inside this
+# build (add_subdirectory, FetchContent) as from find_package.
+set(QZ_INSTALL_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/qz_vozozi_DE)
+function(qz_package_library target name)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "HEADERS" "")
+  if(NOT arg_HEADERS)
+    set(arg_HEADERS include)
+  endif()
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/${arg_HEADERS}>
+    $<INSTALL_INTERFACE:${QZ_INSTALL_INCLUDE_DIR}>)
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+  add_library(qz::${name} ALIAS ${target})
+endfunction()

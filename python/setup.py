@@ -36,6 +36,7 @@ SOURCES = sources(
     "tools/lib/constants/**/*.cpp",
     "tools/lib/convert/**/*.cpp",
     "tools/lib/io/**/*.cpp",
+    "tools/lib/run/*.cpp",
     "tools/lib/signal/**/*.cpp",
 )
 if not os.path.isfile(os.path.join(ROOT, "src", "QZ_Filters", "Pipeline.cpp")):
@@ -51,6 +52,7 @@ extension = Pybind11Extension(
     SOURCES,
     include_dirs=[os.path.join(ROOT, folder) for folder in ("include", "src", "tools/lib", "python/src")],
     libraries=["samplerate", "edf", "FLAC"],
+    define_macros=[("QZ_VERSION_NUMBER", f'"{VERSION}"')],
     cxx_std=20,
     # Float results must be the library's bits: no fused multiply-adds, no relaxed IEEE rules.
     # Link-time optimisation inlines the stages' sample access across files (about 12 % faster).

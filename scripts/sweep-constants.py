@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Sweep the constants design space with qzkit and report how each point does.
+"""Make the data sets the shipped constants were tuned on, then run `qzkit constants tune`.
 
-Every point is a `qzkit constants design` (low-pass cut-off, high-pass order
-and cut-off, swing) run with the tool's settings (stage mask, derivative
-order, peak detection, beat classification); `qzkit evaluate` scores it on
-each data set:
+A thin wrapper: the search, the scores, the Pareto set and the chosen set are
+all `qzkit constants tune`'s (see docs/constants.md, "Tuning"). This script
+only makes the windows it trains and validates on, deterministically (fixed
+seeds), in the work directory, never in the source tree:
 
   ecg:   synthetic ECG windows (1500 and 600 samples) with rates from 40 to
          200 BPM and varied noise, baseline wander, amplitude and offset, one
@@ -13,67 +13,35 @@ each data set:
          both lengths.
   pulse: synthetic pulse (PPG) windows with the same kinds of variation.
 
-Synthetic sets are generated deterministically (fixed seeds) into the work
-directory; real records are converted there too. Nothing is written into
-the source tree. Not run by CI; needs python3 and a built qzkit.
+Training: the record's 1500-sample windows of both leads (ECG), or the
+synthetic sets (pulse). Validation, only scored: the record's 600-sample
+windows and synthetic sets made with other seeds. Arguments after `--` go
+to `qzkit constants tune` unchanged (ranges, requirements, --pick, -o ...).
+Not run by CI; needs python3 and a built qzkit.
 
   scripts/sweep-constants.py --qzkit build/tools/qzkit --kind ecg \\
-      --record ../shared/ecg/mitdb-100/100 --workdir /tmp/sweep-ecg
-  scripts/sweep-constants.py --qzkit build/tools/qzkit --kind pulse --workdir /tmp/sweep-pulse
-
-Results go to WORKDIR/results.csv (one row per point and data set) and the
-best points, by the worst set's share of windows answered within +-5 BPM, to
-the terminal; a mark flags points whose QI 0 answers are right in less than
-99.5 % of cases on some set.
+      --record ../shared/ecg/mitdb-100/100 --workdir /tmp/tune-ecg -- \\
+      --start examples/ecg250-original --require 'qi0_right>=100' --require 'within5>=97' --pick battery
+  scripts/sweep-constants.py --qzkit build/tools/qzkit --kind pulse --workdir /tmp/tune-pulse -- \\
+      --battery pulse --highpass-order 1 --highpass 0.2:2 --settings '115 1 1 2' --pick battery
 """
 
 import argparse
 import csv
-import itertools
 import os
 import random
-import re
 import subprocess
 import sys
 
 RATE = 250
 WINDOW_STEP = 750  # 3 s at 250 Hz
-QI0_BAR = 99.5     # % of QI 0 answers within +-5 BPM
-MIN_BPM, MAX_BPM = 30, 240
-
-# High-pass choices are "order/cut-off in Hz".
-ECG_GRID = {
-    "lowpass": [16.3, 18, 20, 23, 26, 30, 35],
-    "highpass": ["3/2", "3/3", "3/4", "3/5", "3/6", "3/8", "3/10", "3/12", "1/0.5", "1/1", "1/2", "1/5"],
-    "swing": [200, 300, 375, 450, 500],
-    "mask": [127],
-    "derivative": [2],
-    "peak": [1],
-    "beat": [1],
-}
-PULSE_GRID = {
-    "lowpass": [16.3, 20],
-    "highpass": ["1/0.3", "1/0.5", "1/0.8", "1/1.2", "3/1.5", "3/3"],
-    "swing": [150, 200, 250, 375],
-    # all stages; without the high-pass; without derivative and squaring;
-    # smoothing only
-    "mask": [127, 125, 115, 113],
-    "derivative": [2, 5],
-    "peak": [1],
-    "beat": [1, 3],
-}
+TRAINING_WINDOWS, VALIDATION_WINDOWS = 150, 60
 
 # Synthetic rhythms: (name, range of the RR standard deviation as a fraction
 # of the mean, range of the premature-beat fraction). "sinus" has the rate
 # variability of a resting heart and no premature beats; "ectopic" adds
 # premature beats with compensatory pauses and more variability.
 SYNTHETIC_RHYTHMS = [("sinus", (0.0, 0.04), (0.0, 0.0)), ("ectopic", (0.02, 0.06), (0.0, 0.08))]
-
-SUMMARY_PATTERNS = {
-    "coverage": r"coverage \(QI 0-2\):\s+\d+ of \d+ \(([\d.]+) %\)",
-    "within5": r"within \+-5 BPM:\s+\d+ of \d+ \(([\d.]+) %\)",
-    "mae": r"mean absolute error:\s+([\d.]+)",
-}
 
 
 def run(command):
@@ -144,106 +112,31 @@ def record_sets(qzkit, workdir, record):
     return manifests
 
 
-def grid_points(grid):
-    """Every combination, leaving out settings the mask makes irrelevant."""
-    keys = list(grid)
-    seen, points = set(), []
-    for values in itertools.product(*(grid[key] for key in keys)):
-        point = dict(zip(keys, values))
-        if not point["mask"] & 2:
-            point["highpass"] = grid["highpass"][0]
-        if not point["mask"] & 4:
-            point["derivative"] = grid["derivative"][0]
-        signature = tuple(point.values())
-        if signature not in seen:
-            seen.add(signature)
-            points.append(point)
-    return points
-
-
-def design(qzkit, workdir, point):
-    order, cutoff = point["highpass"].split("/")
-    path = os.path.join(workdir, "lp%g-hp%s-%s-sw%g.pvx.filters.v1" % (point["lowpass"], order, cutoff,
-                                                                      point["swing"]))
-    if not os.path.exists(path):
-        run([qzkit, "constants", "design", "--rate", str(RATE), "--lowpass", str(point["lowpass"]),
-             "--highpass", cutoff, "--highpass-order", order, "--swing", str(point["swing"]),
-             "--min-bpm", str(MIN_BPM), "--max-bpm", str(MAX_BPM), "--out", path])
-    return path
-
-
-def evaluate(qzkit, manifest, constants, point):
-    text = run([qzkit, "evaluate", manifest, "--constants", constants, "--mask", str(point["mask"]),
-                "--derivative", str(point["derivative"]), "--peak", str(point["peak"]),
-                "--beat-method", str(point["beat"])])
-    scores = {}
-    for key, pattern in SUMMARY_PATTERNS.items():
-        match = re.search(pattern, text)
-        scores[key] = float(match.group(1)) if match else 0.0
-    qi0 = re.search(r"^0\s+(\d+)\s+(\d+)\s+([\d.]+)", text, re.MULTILINE)
-    scores["qi0_windows"] = int(qi0.group(1)) if qi0 else 0
-    scores["qi0_within5"] = float(qi0.group(3)) if qi0 else 100.0
-    # share of all windows with a reference that are answered and within +-5 BPM
-    scores["within5_all"] = round(scores["within5"] * scores["coverage"] / 100.0, 2)
-    return scores
-
-
-def report(rows, keys, top):
-    by_point = {}
-    for row in rows:
-        by_point.setdefault(tuple(row[key] for key in keys), []).append(row)
-    ranked = sorted(by_point.items(), key=lambda item: (-min(r["within5_all"] for r in item[1]),
-                                                        -sum(r["within5_all"] for r in item[1])))
-    set_names = [row["set"] for row in next(iter(by_point.values()))]
-    print(" ".join("%-10s" % key for key in keys) + "   worst  " + "  ".join(set_names))
-    for point, point_rows in ranked[:top]:
-        worst = min(r["within5_all"] for r in point_rows)
-        cells = "  ".join("%5.1f/%5.1f" % (r["within5_all"], r["qi0_within5"]) for r in point_rows)
-        mark = " " if all(r["qi0_within5"] >= QI0_BAR for r in point_rows) else "!"
-        print(" ".join("%-10s" % value for value in point) + " %s %5.1f  %s" % (mark, worst, cells))
-    print("cells: %% of windows answered and within +-5 BPM / %% of QI 0 answers within +-5 BPM;"
-          " !: QI 0 below %g %% on some set" % QI0_BAR)
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--qzkit", required=True, help="path of the built qzkit program")
     parser.add_argument("--kind", choices=("ecg", "pulse"), required=True)
     parser.add_argument("--workdir", required=True, help="scratch directory (created)")
     parser.add_argument("--record", help="WFDB record path without extension, with a .atr beside it")
-    parser.add_argument("--synthetic", type=int, default=150, help="synthetic windows of each length")
-    parser.add_argument("--baseline", help="also score this constants file, with the grid's first settings")
-    parser.add_argument("--top", type=int, default=25, help="points to list")
+    parser.add_argument("tune", nargs="*", help="arguments for qzkit constants tune (after --)")
     arguments = parser.parse_args()
 
     os.makedirs(arguments.workdir, exist_ok=True)
     seed = 20240 if arguments.kind == "ecg" else 20241
-    sets = [synthetic_set(arguments.qzkit, arguments.workdir, arguments.kind, rhythm, arguments.synthetic, seed + i)
-            for i, rhythm in enumerate(SYNTHETIC_RHYTHMS)]
+    training, validation = [], []
+    for i, rhythm in enumerate(SYNTHETIC_RHYTHMS):
+        validation.append(synthetic_set(arguments.qzkit, os.path.join(arguments.workdir, "valid"), arguments.kind,
+                                        rhythm, VALIDATION_WINDOWS, seed + 1000 + 10 * i))
+        if arguments.kind == "pulse":
+            training.append(synthetic_set(arguments.qzkit, os.path.join(arguments.workdir, "train"), arguments.kind,
+                                          rhythm, TRAINING_WINDOWS, seed + 10 * i))
     if arguments.record:
-        sets += record_sets(arguments.qzkit, arguments.workdir, arguments.record)
-    grid = ECG_GRID if arguments.kind == "ecg" else PULSE_GRID
-    points = grid_points(grid)
-    candidates = [(point, design(arguments.qzkit, arguments.workdir, point)) for point in points]
-    if arguments.baseline:
-        candidates.insert(0, (dict(points[0], lowpass="baseline", highpass="", swing=""), arguments.baseline))
-
-    rows = []
-    for number, (point, constants) in enumerate(candidates, 1):
-        for manifest in sets:
-            scores = evaluate(arguments.qzkit, manifest, constants, point)
-            rows.append(dict(point, set=os.path.basename(os.path.dirname(manifest)), **scores))
-        print("\r%d of %d points" % (number, len(candidates)), end="", file=sys.stderr, flush=True)
-    print(file=sys.stderr)
-
-    results = os.path.join(arguments.workdir, "results.csv")
-    with open(results + ".tmp", "w", newline="") as output:
-        writer = csv.DictWriter(output, fieldnames=list(rows[0]))
-        writer.writeheader()
-        writer.writerows(rows)
-    os.replace(results + ".tmp", results)
-    report(rows, list(grid), arguments.top)
-    print("all results in %s" % results)
+        for manifest in record_sets(arguments.qzkit, arguments.workdir, arguments.record):
+            (training if "-1500" in os.path.dirname(manifest) else validation).append(manifest)
+    command = [arguments.qzkit, "constants", "tune"]
+    command += [argument for manifest in training for argument in ("--manifest", manifest)]
+    command += [argument for manifest in validation for argument in ("--validate", manifest)]
+    sys.exit(subprocess.run(command + arguments.tune).returncode)
 
 
 if __name__ == "__main__":

@@ -60,7 +60,7 @@ if ! $quick; then
   CC=clang CXX=clang++ run_ctest_build sanitize -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON || status=$?
   phase_result "unit and CLI tests (ASan + UBSan)" $status
 
-  for check in fuzz/run.sh scripts/analyze.sh target/check.sh bench/count.sh tests/web/check.sh; do
+  for check in fuzz/run.sh scripts/analyze.sh target/check.sh bench/count.sh tests/web/check.sh scripts/install-check.sh; do
     [ -x "$root/$check" ] || continue
     status=0
     QZ_BUILD_ROOT="$build_root" "$root/$check" || status=$?

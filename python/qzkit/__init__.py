@@ -13,7 +13,7 @@ the interpreter lock while the estimator runs.
 Errors about the input are qzkit.Error (a ValueError) with the tool's message;
 a missing constants file is a FileNotFoundError.
 """
-from ._core import Error, Recording, front_end, read_record
+from ._core import Error, Recording, __version__, front_end, read_record
 from .constants import Constants
 from .estimator import Batch, Result, Statistics, estimate, estimate_many
 from .recordings import windows
@@ -25,6 +25,7 @@ __all__ = [
     "Recording",
     "Result",
     "Statistics",
+    "__version__",
     "estimate",
     "estimate_many",
     "front_end",

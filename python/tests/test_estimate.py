@@ -122,3 +122,8 @@ GOOD = np.full(1500, 512, dtype=np.uint16)
 def test_refusals_with_the_tools_message(tmp_path, call, error, message):
     with pytest.raises(error, match=message):
         call(tmp_path)
+
+
+def test_one_version_for_package_tool_and_qzkit(tool, qzkit_cli, tmp_path):
+    assert tool(tmp_path, "--version") == f"qz_vozozi_DE Version {qzkit.__version__}"
+    assert qzkit_cli(tmp_path, "--version") == f"qzkit {qzkit.__version__}\n"

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBanner = "qz_vozozi_DE Version 0.2.0";
+const std::string kBanner = "qz_vozozi_DE Version " QZ_VERSION_NUMBER;
 const char *const kStageDumps[] = {".lowpass", ".highpass", ".derivative", ".square", ".average"};
 
 class Cli : public ::testing::Test {
@@ -178,7 +178,7 @@ class Examples : public Cli {
 protected:
     void SetUp() override
     {
-        for (const auto &[from, to] : {std::pair{"ecg250.pvx.filters.v1", "c.pvx.filters.v1"},
+        for (const auto &[from, to] : {std::pair{"ecg250-original.pvx.filters.v1", "c.pvx.filters.v1"},
                                        std::pair{"ppg_66bpm.ecg", "p.ecg"}, std::pair{"ecg_72bpm.ecg", "e.ecg"}}) {
             fs::copy_file(fs::path(QZ_EXAMPLES_DIR) / from, dir / to);
         }

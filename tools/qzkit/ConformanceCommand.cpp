@@ -35,17 +35,6 @@ std::vector<std::size_t> Lengths(const std::string &choice)
     return {choice == std::to_string(QZ_SHORT_RECORD_SAMPLES) ? QZ_SHORT_RECORD_SAMPLES : QZ_LONG_RECORD_SAMPLES};
 }
 
-std::vector<std::string> FamiliesOfKind(const std::string &kind)
-{
-    std::vector<std::string> families;
-    for (const std::string &family : ConformanceFamilies()) {
-        if (IsPulseFamily(family) == (kind == "pulse")) {
-            families.push_back(family);
-        }
-    }
-    return families;
-}
-
 BatteryOptions Configure(const ConformanceCommandOptions &options)
 {
     BatteryOptions battery = options.battery;
@@ -53,7 +42,7 @@ BatteryOptions Configure(const ConformanceCommandOptions &options)
     battery.settings = options.settings.Runs().front();
     battery.lengths = Lengths(options.length);
     if (battery.families.empty()) {
-        battery.families = FamiliesOfKind(options.kind);
+        battery.families = FamiliesOfKind(options.kind == "pulse");
     }
     return battery;
 }

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "io/AtomicFile.h"
@@ -11,6 +10,7 @@
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
+#include "ConstantsTune.h"
 #include "Subcommand.h"
 #include "ToolkitError.h"
 
@@ -92,28 +92,6 @@ int RunMake(const ConstantsCommandOptions &options)
     return 0;
 }
 
-std::string DesignCommandLine(const DesignRequest &request)
-{
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "qzkit constants design --rate %g --lowpass %g --highpass %g --highpass-order %d --swing %g "
-                  "--min-bpm %u --max-bpm %u --one-peak-bpm %u",
-                  request.rate, request.lowPassCutoff, request.highPassCutoff, request.highPassOrder, request.swing,
-                  request.minBpm, request.maxBpm, request.onePeakBpm);
-    return text;
-}
-
-// The description as comment lines, followed by the fields.
-std::string DesignText(const ConstantsDesign &design)
-{
-    std::string text = "# " + DesignCommandLine(design.request) + "\n#\n";
-    std::istringstream description(DescribeDesign(design));
-    for (std::string line; std::getline(description, line);) {
-        text += "# " + line + "\n";
-    }
-    return text + "\n" + FormatConstantsText(design.image);
-}
-
 int RunDesign(const ConstantsCommandOptions &options)
 {
     const ConstantsDesign design = DesignConstants(options.design);
@@ -167,7 +145,12 @@ SubcommandAction SetUpConstants(CLI::App &command)
     CLI::App *design = command.add_subcommand(
         "design", "Design a constants set from cut-offs and rate limits and print its responses and ranges");
     SetUpDesignOptions(*design, *options);
-    return [options, show, make] {
+    const SubcommandAction tune = SetUpTune(command);
+    CLI::App *tuneCommand = command.get_subcommand("tune");
+    return [options, show, make, tune, tuneCommand] {
+        if (tuneCommand->parsed()) {
+            return tune();
+        }
         if (show->parsed()) {
             return RunShow(*options);
         }
@@ -178,7 +161,7 @@ SubcommandAction SetUpConstants(CLI::App &command)
     };
 }
 
-const SubcommandRegistrar registrar{"constants", "Show, make or design the 31-byte filter-constants file",
+const SubcommandRegistrar registrar{"constants", "Show, make, design or tune the 31-byte filter-constants file",
                                     SetUpConstants};
 
 }  // namespace

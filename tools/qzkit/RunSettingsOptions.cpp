@@ -5,41 +5,37 @@
 namespace qzkit {
 namespace {
 
-std::optional<std::uint16_t> Setting(const std::string &text, const char *option)
+// One setting: from the one --settings text when given, else from its own
+// option `option` (text `text`); none when neither is given.
+std::optional<std::uint16_t> Given(const RunSettingsOptions &options, UINT16 run_settings_struct::*field,
+                                   const std::string &text, const char *option)
 {
+    if (!options.settings.empty()) {
+        return ParseSettings(options.settings.front()).*field;
+    }
     return text.empty() ? std::nullopt : std::optional(ParseSetting(text, option));
-}
-
-// The one --settings text of a single run, read.
-std::optional<run_settings_struct> Whole(const RunSettingsOptions &options)
-{
-    return options.settings.empty() ? std::nullopt : std::optional(ParseSettings(options.settings.front()));
 }
 
 }  // namespace
 
 std::optional<std::uint16_t> RunSettingsOptions::Mask() const
 {
-    const auto whole = Whole(*this);
-    return whole ? whole->StageMask : Setting(mask, "--mask");
+    return Given(*this, &run_settings_struct::StageMask, mask, "--mask");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Peak() const
 {
-    const auto whole = Whole(*this);
-    return whole ? whole->PeakDetection : Setting(peak, "--peak");
+    return Given(*this, &run_settings_struct::PeakDetection, peak, "--peak");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Beat() const
 {
-    const auto whole = Whole(*this);
-    return whole ? whole->BeatMethod : Setting(beat, "--beat-method");
+    return Given(*this, &run_settings_struct::BeatMethod, beat, "--beat-method");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Derivative() const
 {
-    const auto whole = Whole(*this);
-    return whole ? whole->DerivativeOrder : Setting(derivative, "--derivative");
+    return Given(*this, &run_settings_struct::DerivativeOrder, derivative, "--derivative");
 }
 
 std::vector<run_settings_struct> RunSettingsOptions::Runs() const

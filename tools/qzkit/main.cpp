@@ -18,6 +18,7 @@ int main(int argc, char **argv)
     CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
                  "test battery, make and check constants files, and draw pictures of a run."};
+    app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
     constexpr int kUsageOrInputError = 2;

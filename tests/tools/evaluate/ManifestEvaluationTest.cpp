@@ -147,7 +147,7 @@ TEST(Evaluate, RecordHundredBeatByBeat)
     (void)qzkit::Convert(convert);
     qzkit::EvaluateOptions options;
     options.manifests = {dir / "r100.manifest.csv"};
-    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250"};
+    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250-original"};
     options.annotations = {record / "100.atr"};
     const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
     EXPECT_EQ(summary.beatScoredWindows, 600u);

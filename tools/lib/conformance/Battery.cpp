@@ -142,26 +142,40 @@ void CheckOptions(const BatteryOptions &options)
     }
 }
 
-BatteryRun RunOnce(const BatteryOptions &options,
-                   const ConformanceCase &testCase, std::size_t length, std::size_t seed)
+PreparedRun Prepare(const BatteryOptions &options, const ConformanceCase &testCase, std::size_t length,
+                    std::size_t seed)
 {
     const TestWaveform waveform = Waveform(options, testCase, length, seed);
     const FrontEndResult counts = ToCounts(options, waveform);
-    const double seconds = static_cast<double>(length) / waveform.rate;
+    PreparedRun prepared;
+    prepared.testCase = &testCase;
+    prepared.seed = seed;
+    prepared.phase = PhaseOf(seed, options.seeds);
+    prepared.length = length;
+    prepared.rate = waveform.rate;
+    prepared.samples = counts.samples;
+    prepared.clippedFraction = counts.ClippedFraction();
+    prepared.trueTimes = TrueBeatTimes(testCase, waveform);
+    prepared.expectedBpm = ExpectedBpm(testCase, prepared.trueTimes, prepared.Seconds());
+    return prepared;
+}
+
+BatteryRun RunOnce(const PreparedRun &prepared, const ConstantsImage &constants,
+                   const run_settings_struct &settings)
+{
     BatteryRun run;
-    run.testCase = &testCase;
-    run.seed = seed;
-    run.phase = PhaseOf(seed, options.seeds);
-    run.length = length;
-    run.estimate = RunLibrary(options.constants, options.settings, counts.samples).result;
-    run.clippedFraction = counts.ClippedFraction();
-    const std::vector<double> trueTimes = TrueBeatTimes(testCase, waveform);
-    const std::vector<double> found = FoundBeatTimes(run.estimate, options.settings, waveform.rate, length);
-    run.trueBeats = trueTimes.size();
+    run.testCase = prepared.testCase;
+    run.seed = prepared.seed;
+    run.phase = prepared.phase;
+    run.length = prepared.length;
+    run.estimate = RunLibrary(constants, settings, prepared.samples).result;
+    run.clippedFraction = prepared.clippedFraction;
+    const std::vector<double> found = FoundBeatTimes(run.estimate, settings, prepared.rate, prepared.length);
+    run.trueBeats = prepared.trueTimes.size();
     run.foundBeats = found.size();
-    run.beats = ScoreBeats(found, trueTimes, seconds);
-    run.expectedBpm = ExpectedBpm(testCase, trueTimes, seconds);
-    run.verdict = Grade(testCase, run.expectedBpm, run.estimate, run.beats);
+    run.beats = ScoreBeats(found, prepared.trueTimes, prepared.Seconds());
+    run.expectedBpm = prepared.expectedBpm;
+    run.verdict = Grade(*prepared.testCase, run.expectedBpm, run.estimate, run.beats);
     return run;
 }
 
@@ -215,21 +229,37 @@ std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const
     return ToCounts(options, Waveform(options, testCase, length, seed)).samples;
 }
 
-std::vector<BatteryRun> RunBattery(const BatteryOptions &options)
+std::vector<PreparedRun> PrepareBattery(const BatteryOptions &options)
 {
     CheckOptions(options);
-    std::vector<BatteryRun> runs;
+    std::vector<PreparedRun> prepared;
     for (const ConformanceCase &testCase : ConformanceCases()) {
         if (std::find(options.families.begin(), options.families.end(), testCase.family) == options.families.end()) {
             continue;
         }
         for (const std::size_t length : options.lengths) {
             for (std::size_t seed = 0; seed < options.seeds; ++seed) {
-                runs.push_back(RunOnce(options, testCase, length, seed));
+                prepared.push_back(Prepare(options, testCase, length, seed));
             }
         }
     }
+    return prepared;
+}
+
+std::vector<BatteryRun> RunPreparedBattery(const std::vector<PreparedRun> &prepared, const ConstantsImage &constants,
+                                           const run_settings_struct &settings)
+{
+    std::vector<BatteryRun> runs;
+    runs.reserve(prepared.size());
+    for (const PreparedRun &one : prepared) {
+        runs.push_back(RunOnce(one, constants, settings));
+    }
     return runs;
+}
+
+std::vector<BatteryRun> RunBattery(const BatteryOptions &options)
+{
+    return RunPreparedBattery(PrepareBattery(options), options.constants, options.settings);
 }
 
 }  // namespace qzkit

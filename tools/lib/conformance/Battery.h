@@ -5,6 +5,7 @@
 #define QZKIT_BATTERY_H
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,8 +46,31 @@ struct BatteryRun {
     std::optional<double> Error() const;  // reported - expected, for a reading against an expected rate
 };
 
-// Every run of the chosen families, in table order, then by length and seed.
+// One run's waveform in 10-bit counts with what it is graded against; it
+// depends on the options' front end and sampling rate, not on the filters.
+struct PreparedRun {
+    const ConformanceCase *testCase = nullptr;
+    std::size_t seed = 0;
+    double phase = 0.0;
+    std::size_t length = 0;
+    double rate = 0.0;
+    std::vector<std::uint16_t> samples;
+    double clippedFraction = 0.0;
+    std::vector<double> trueTimes;  // seconds; none where the complexes are not beats
+    std::optional<double> expectedBpm;
+
+    double Seconds() const { return static_cast<double>(length) / rate; }
+};
+
+// Every run of the chosen families, in table order, then by length and seed,
+// ready to be run with any filters (made once when many sets are compared).
 // ToolkitError for an unknown family or a seed count of 0.
+std::vector<PreparedRun> PrepareBattery(const BatteryOptions &options);
+std::vector<BatteryRun> RunPreparedBattery(const std::vector<PreparedRun> &prepared, const ConstantsImage &constants,
+                                           const run_settings_struct &settings);
+
+// PrepareBattery, then RunPreparedBattery with the options' constants and
+// settings.
 std::vector<BatteryRun> RunBattery(const BatteryOptions &options);
 
 // The waveform of one run, in 10-bit counts, as the estimator got it.

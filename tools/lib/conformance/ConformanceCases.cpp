@@ -225,4 +225,15 @@ bool IsPulseFamily(const std::string &family)
     });
 }
 
+std::vector<std::string> FamiliesOfKind(bool pulse)
+{
+    std::vector<std::string> families;
+    for (const std::string &family : ConformanceFamilies()) {
+        if (IsPulseFamily(family) == pulse) {
+            families.push_back(family);
+        }
+    }
+    return families;
+}
+
 }  // namespace qzkit

@@ -41,6 +41,9 @@ std::string DescribeWave(const WaveformRecipe &wave);
 // True for a family of pulse waves (run with pulse constants), false for ECG.
 bool IsPulseFamily(const std::string &family);
 
+// The families of pulse waves (true) or of ECG (false), in the battery's order.
+std::vector<std::string> FamiliesOfKind(bool pulse);
+
 }  // namespace qzkit
 
 #endif

@@ -87,6 +87,16 @@ double HighPassPassBandGain(const HighPassCoefficients &filter, double rate);
 // limits mean in samples.
 std::string DescribeDesign(const ConstantsDesign &design);
 
+// The `qzkit constants design` command that makes this request.
+std::string DesignCommandLine(const DesignRequest &request);
+
+// Every line of `text` as a comment line of the constants text ("# line").
+std::string CommentLines(const std::string &text);
+
+// The text form of a design: its command and description as comments, then
+// the fields.
+std::string DesignText(const ConstantsDesign &design);
+
 }  // namespace qzkit
 
 #endif

@@ -113,4 +113,28 @@ std::string DescribeDesign(const ConstantsDesign &design)
     return text.str();
 }
 
+std::string DesignCommandLine(const DesignRequest &request)
+{
+    return Format("qzkit constants design --rate %g --lowpass %g --highpass %g --highpass-order %d --swing %g "
+                  "--min-bpm %u --max-bpm %u --one-peak-bpm %u",
+                  request.rate, request.lowPassCutoff, request.highPassCutoff, request.highPassOrder, request.swing,
+                  request.minBpm, request.maxBpm, request.onePeakBpm);
+}
+
+std::string CommentLines(const std::string &text)
+{
+    std::string comments;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        comments += "# " + line + "\n";
+    }
+    return comments;
+}
+
+std::string DesignText(const ConstantsDesign &design)
+{
+    return "# " + DesignCommandLine(design.request) + "\n#\n" + CommentLines(DescribeDesign(design)) + "\n" +
+           FormatConstantsText(design.image);
+}
+
 }  // namespace qzkit

@@ -21,15 +21,6 @@ namespace {
 
 constexpr double kRateTolerance = 0.01;
 
-// One manifest with its windows and their references.
-struct RecordInput {
-    std::vector<ManifestEntry> entries;
-    std::vector<std::filesystem::path> paths;
-    std::vector<std::vector<std::uint16_t>> windows;
-    std::vector<WindowReference> references;
-    std::optional<ReferenceBeats> beats;
-};
-
 std::optional<ReferenceBeats> ReadReference(const EvaluateOptions &options, std::size_t record)
 {
     if (!options.annotations.empty() && !options.beatTimes.empty()) {
@@ -138,7 +129,9 @@ ResultRecord RunWindow(const ConstantsImage &constants, const run_settings_struc
     }
 }
 
-void Run(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
+}  // namespace
+
+void RunCombination(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
 {
     const run_settings_struct &settings = run.combination.settings;
     const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
@@ -163,6 +156,8 @@ void Run(CombinationResult &run, const ConstantsImage &constants, const std::vec
     }
     run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
 }
+
+namespace {
 
 template <typename Measure>
 double MeanOverScoredRecords(const std::vector<EvaluationSummary> &records, Measure measure)
@@ -236,6 +231,25 @@ double CombinationResult::AveragePositivePredictivity() const
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
 }
 
+std::vector<RecordInput> ReadRecords(const EvaluateOptions &options)
+{
+    std::vector<RecordInput> records;
+    for (std::size_t r = 0; r < options.manifests.size(); ++r) {
+        records.push_back(ReadRecord(options, r));
+    }
+    return records;
+}
+
+void CheckRates(const std::vector<RecordInput> &records, const ConstantsImage &constants,
+                const std::filesystem::path &name)
+{
+    for (const RecordInput &record : records) {
+        for (const ManifestEntry &entry : record.entries) {
+            CheckRate(entry, ConstantsRate(constants), name);
+        }
+    }
+}
+
 EvaluateReport Evaluate(const EvaluateOptions &options)
 {
     if (options.manifests.empty()) {
@@ -244,32 +258,27 @@ EvaluateReport Evaluate(const EvaluateOptions &options)
     CheckOutputDirectories(options);
     RefuseOutputsOverInputs(options);
     EvaluateReport report;
-    std::vector<RecordInput> records;
+    const std::vector<RecordInput> records = ReadRecords(options);
     for (std::size_t r = 0; r < options.manifests.size(); ++r) {
-        records.push_back(ReadRecord(options, r));
         report.records.push_back(options.manifests[r].stem().stem().string());
-        report.references.push_back(records.back().beats ? records.back().beats->source
-                                                         : "reference columns of " + options.manifests[r].string());
-        report.windows += records.back().entries.size();
-        if (records.back().beats) {
-            report.referenceBeats += records.back().beats->ticks.size();
-            report.beatsInWindows += CountCoveredBeats(records.back());
+        report.references.push_back(records[r].beats ? records[r].beats->source
+                                                      : "reference columns of " + options.manifests[r].string());
+        report.windows += records[r].entries.size();
+        if (records[r].beats) {
+            report.referenceBeats += records[r].beats->ticks.size();
+            report.beatsInWindows += CountCoveredBeats(records[r]);
         }
     }
     std::vector<ConstantsImage> images;
     for (const Combination &combination : Combinations(options)) {
         images.push_back(ReadConstantsFile(combination.constants));
-        for (const RecordInput &record : records) {
-            for (const ManifestEntry &entry : record.entries) {
-                CheckRate(entry, ConstantsRate(images.back()), combination.constants);
-            }
-        }
+        CheckRates(records, images.back(), combination.constants);
         report.combinations.push_back({combination, {}, {}, {}, 0.0});
     }
 
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t c = 0; c < report.combinations.size(); ++c) {
-        Run(report.combinations[c], images[c], records);
+        RunCombination(report.combinations[c], images[c], records);
         report.cpuSeconds += report.combinations[c].cpuSeconds;
     }
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "constants/ConstantsImage.h"
 #include "evaluate/RateScores.h"
 #include "QZ_Library_Configuration.h"
 
@@ -67,6 +68,28 @@ struct EvaluateReport {
     std::size_t referenceBeats = 0;  // beats in the reference files
     std::size_t beatsInWindows = 0;  // of those, the beats inside at least one window
 };
+
+// One manifest with its windows and their references.
+struct RecordInput {
+    std::vector<ManifestEntry> entries;
+    std::vector<std::filesystem::path> paths;
+    std::vector<std::vector<std::uint16_t>> windows;
+    std::vector<WindowReference> references;
+    std::optional<ReferenceBeats> beats;
+};
+
+// Every manifest of `options` with its windows and references.
+// ToolkitError for unreadable or inconsistent input.
+std::vector<RecordInput> ReadRecords(const EvaluateOptions &options);
+
+// ToolkitError when a window is sampled at another rate than `constants`
+// (named `name` in the message) are made for.
+void CheckRates(const std::vector<RecordInput> &records, const ConstantsImage &constants,
+                const std::filesystem::path &name);
+
+// Runs `run.combination` with `constants` over every window and fills the
+// rest of `run`.
+void RunCombination(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records);
 
 // Reads the manifests, every window file and the references, runs every
 // combination over each window and writes the per-window CSV, the summary

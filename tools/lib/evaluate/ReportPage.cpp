@@ -203,7 +203,7 @@ std::string WorstSection(const EvaluateReport &report, const EvaluateOptions &op
 std::string ReportPage(const EvaluateReport &report, const EvaluateOptions &options)
 {
     std::string body = Element("h1", "Heart-rate evaluation");
-    body += Element("p", "qzkit evaluate, qz_vozozi_DE version " QZKIT_VERSION);
+    body += Element("p", "qzkit evaluate, qz_vozozi_DE version " QZ_VERSION_NUMBER);
     body += DataSection(report, options) + SettingsSection(report) + SummarySection(report) + ChartsSection(report) +
             RecordsSection(report) + WorstSection(report, options);
     body += Element("p", Format("Speed: %.0f windows per second of processor time.", report.windowsPerSecond));

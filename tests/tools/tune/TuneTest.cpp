@@ -1,0 +1,203 @@
+// The constants search: it finds a known optimum, refuses unsound sets
+// before they run, ranks and fronts points by the objectives, never lets
+// the validation manifests choose, and writes what it found when stopped.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "../evaluate/EvaluationFixture.h"
+#include "constants/ConstantsCheck.h"
+#include "tune/Tune.h"
+#include "ToolkitError.h"
+
+namespace {
+
+using namespace qzkit;
+
+// Scores that peak at a low-pass of 23.4 Hz and a high-pass of 4.35 Hz.
+TuneScores Bowl(const Candidate &candidate)
+{
+    const double distance = std::pow(candidate.design.lowPassCutoff - 23.4, 2.0) +
+                            std::pow(10.0 * (candidate.design.highPassCutoff - 4.35), 2.0);
+    TuneScores scores;
+    scores.training.withReference = 10000000;
+    scores.training.agreeing = static_cast<std::uint32_t>(std::lround(10000000.0 - 1000.0 * distance));
+    return scores;
+}
+
+BatchScorer ScorerOf(TuneScores (*score)(const Candidate &), std::size_t *batches = nullptr)
+{
+    return [score, batches](const std::vector<Candidate> &candidates, const std::vector<ConstantsImage> &images,
+                            std::vector<std::optional<TuneScores>> &scores, const BatchInfo &) {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            EXPECT_TRUE(CheckConstants(images[i]).empty()) << candidates[i].Key();
+            scores[i] = score(candidates[i]);
+        }
+        if (batches != nullptr) {
+            ++*batches;
+        }
+        return true;
+    };
+}
+
+SearchOptions SmallSpace()
+{
+    SearchOptions options;
+    for (const Knob fixed : {kSwingKnob, kMaxBpmKnob}) {
+        options.space.ranges[fixed].high = options.space.ranges[fixed].low;
+    }
+    options.rounds = 40;
+    return options;
+}
+
+TEST(TuneSearch, FindsTheOptimumOfASmallSpaceTheSameWayEveryTime)
+{
+    const SearchOptions options = SmallSpace();
+    const SearchLog log = Search(options, {}, ScorerOf(Bowl));
+    const Candidate &best = log.evaluated.at(*log.Best({})).candidate;
+    EXPECT_DOUBLE_EQ(best.design.lowPassCutoff, 23.4);
+    EXPECT_DOUBLE_EQ(best.design.highPassCutoff, 4.35);
+    EXPECT_LT(log.evaluated.size(), 150u);  // far fewer than the 2800 points of the fine grid
+    const SearchLog again = Search(options, {}, ScorerOf(Bowl));
+    ASSERT_EQ(again.evaluated.size(), log.evaluated.size());
+    for (std::size_t i = 0; i < log.evaluated.size(); ++i) {
+        EXPECT_EQ(again.evaluated[i].candidate.Key(), log.evaluated[i].candidate.Key());
+    }
+}
+
+TEST(TuneSearch, RefusesUnsoundCandidatesBeforeTheyRun)
+{
+    SearchOptions options = SmallSpace();
+    options.space.ranges[kHighPassKnob] = {0.2, 8.0};  // third order below about 1.5 Hz cannot be stored
+    const SearchLog log = Search(options, {}, ScorerOf(Bowl));
+    ASSERT_FALSE(log.refused.empty());
+    EXPECT_LT(log.refused.front().candidate.design.highPassCutoff, 1.5);
+    EXPECT_FALSE(log.refused.front().reason.empty());
+
+    Candidate unstable;
+    unstable.raw = DesignConstants(unstable.design).image;
+    WriteFloatValue(*unstable.raw, FindConstantsField("HPFConstantsA"), 0, EncodeFloat24(-3.5));
+    EXPECT_FALSE(ImageOf(unstable).image);
+    EXPECT_NE(ImageOf(unstable).refusal.find("unit circle"), std::string::npos) << ImageOf(unstable).refusal;
+}
+
+TEST(TuneSearch, StopsAtTheEvaluationLimit)
+{
+    SearchOptions options = SmallSpace();
+    options.maxEvaluations = 5;
+    const SearchLog log = Search(options, {}, ScorerOf(Bowl));
+    EXPECT_TRUE(log.stopped);
+    EXPECT_EQ(log.evaluated.size(), 5u);
+}
+
+TuneScores Point(std::uint32_t cases, std::uint32_t within)
+{
+    TuneScores scores;
+    scores.battery.casesGraded = 66;
+    scores.battery.casesPassed = cases;
+    scores.training.withReference = 100;
+    scores.training.agreeing = within;
+    return scores;
+}
+
+TEST(TuneRanking, FrontKeepsUndominatedFeasiblePointsBestFirst)
+{
+    const std::vector<TuneScores> points{Point(50, 90), Point(55, 85), Point(50, 85), Point(50, 90), Point(56, 70)};
+    Ranking ranking;
+    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{1, 0, 4}));  // best mean first
+    ranking.rule = PickRule::Battery;
+    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{4, 1, 0}));
+    ranking.requirements.push_back(ParseRequirement("within>=88"));
+    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{0}));
+    EXPECT_THROW(ParseRequirement("within>88"), ToolkitError);
+    EXPECT_THROW(ParseRequirement("speed>=1"), ToolkitError);
+}
+
+TEST(TuneWorkers, EveryJobRunsOnceWhateverTheNumberOfWorkers)
+{
+    for (const std::size_t workers : {1u, 2u, 3u}) {
+        std::vector<int> seen(7, 0);
+        const bool complete = ScoreInWorkers(
+            seen.size(), workers,
+            [](std::size_t i) {
+                TuneScores scores;
+                scores.battery.casesPassed = static_cast<std::uint32_t>(3 * i);
+                return scores;
+            },
+            [&seen](std::size_t i, const TuneScores &scores) { seen[i] += scores.battery.casesPassed == 3 * i; },
+            [] { return false; });
+        EXPECT_TRUE(complete);
+        EXPECT_EQ(seen, std::vector<int>(7, 1)) << workers << " workers";
+    }
+    EXPECT_THROW(ScoreInWorkers(
+                     4, 2, [](std::size_t) -> TuneScores { throw ToolkitError("broken"); },
+                     [](std::size_t, const TuneScores &) {}, [] { return false; }),
+                 ToolkitError);
+}
+
+// A tiny real search: one battery family at one length and phase, one
+// training manifest and, for the validation test, a second one.
+struct TuneFixture {
+    qztest::EvaluationFixture windows;
+
+    TuneOptions Options(const char *name) const
+    {
+        TuneOptions options;
+        options.search.space.ranges = {{{16.3, 30.0}, {5.0, 5.0}, {375, 375}, {30, 30}, {240, 240}, {0, 0}}};
+        options.search.rounds = 1;
+        options.search.starts = 1;
+        options.battery.families = {"reference"};
+        options.battery.lengths = {QZ_SHORT_RECORD_SAMPLES};
+        options.battery.seeds = 1;
+        options.training = {windows.File(0, ".manifest.csv"), windows.File(1, ".manifest.csv")};
+        options.output = windows.dir / name;
+        return options;
+    }
+};
+
+std::string Text(const std::filesystem::path &path)
+{
+    const std::vector<std::uint8_t> bytes = qztest::ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::vector<std::string> FrontKeys(const TuneResult &result)
+{
+    std::vector<std::string> keys;
+    for (const std::size_t index : result.front) {
+        keys.push_back(result.log.evaluated[index].candidate.Key());
+    }
+    return keys;
+}
+
+TEST(Tune, ValidationManifestsAreScoredButNeverChoose)
+{
+    const TuneFixture fixture;
+    const TuneResult plain = RunTune(fixture.Options("plain"), [] { return false; }, [](auto, auto, auto) {});
+    TuneOptions options = fixture.Options("validated");
+    options.validation = {fixture.windows.File(2, ".manifest.csv"), fixture.windows.File(3, ".manifest.csv")};
+    const TuneResult validated = RunTune(options, [] { return false; }, [](auto, auto, auto) {});
+    EXPECT_EQ(FrontKeys(validated), FrontKeys(plain));
+    EXPECT_EQ(validated.log.evaluated[validated.chosen].candidate.Key(),
+              plain.log.evaluated[plain.chosen].candidate.Key());
+    EXPECT_EQ(validated.log.evaluated[validated.chosen].scores.validation.withReference, 2u);
+    EXPECT_NE(Text(fixture.windows.dir / "validated.md").find("| validation: "), std::string::npos);
+}
+
+TEST(Tune, StoppedSearchWritesWhatItFound)
+{
+    const TuneFixture fixture;
+    TuneOptions options = fixture.Options("stopped");
+    options.workers = 2;
+    std::size_t asked = 0;
+    const TuneResult result = RunTune(options, [&asked] { return ++asked > 1; }, [](auto, auto, auto) {});
+    EXPECT_TRUE(result.log.stopped);
+    EXPECT_FALSE(result.log.evaluated.empty());
+    for (const char *suffix : {".csv", ".pvx.filters.v1", ".constants.txt", ".md", ".svg", ".png"}) {
+        EXPECT_TRUE(std::filesystem::exists(fixture.windows.dir / (std::string("stopped") + suffix))) << suffix;
+    }
+    EXPECT_NE(Text(fixture.windows.dir / "stopped.md").find("Stopped before the search ended"),
+              std::string::npos);
+}
+
+}  // namespace
