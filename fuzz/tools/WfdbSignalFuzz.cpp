@@ -2,61 +2,18 @@
 // and the bytes of signal file "d", both written to a scratch folder; every
 // signal is read whole, as frames and as frame means. A bad record must be a
 // ToolkitError; anything else is a finding.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "FuzzScratch.h"
 #include "io/wfdb/WfdbRecord.h"
 #include "ToolkitError.h"
 
-namespace {
-
-// A folder of its own, removed when the fuzzer exits.
-class Scratch {
-public:
-    Scratch()
-    {
-        std::string name = (std::filesystem::temp_directory_path() / "qz-fuzz-wfdb-XXXXXX").string();
-        if (mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        folder_ = name;
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    Scratch(const Scratch &) = delete;
-    Scratch &operator=(const Scratch &) = delete;
-    const std::filesystem::path &Folder() const { return folder_; }
-
-private:
-    std::filesystem::path folder_;
-};
-
-const std::filesystem::path &ScratchFolder()
-{
-    static const Scratch scratch;
-    return scratch.Folder();
-}
-
-void WriteFile(const std::filesystem::path &path, const char *data, std::size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(data, static_cast<std::streamsize>(size));
-    if (!out) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using qzfuzz::ScratchFolder;
+using qzfuzz::WriteFile;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

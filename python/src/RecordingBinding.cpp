@@ -63,7 +63,7 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
 {
     qzkit::ConvertOptions options;
     options.input = path;
-    options.channel = py::str(channel);
+    options.channel = channel.is_none() ? std::string() : std::string(py::str(channel));
     options.format = Named(qzkit::InputFormatNames(), format, "format");
     options.inputRate = rate;
     options.inputUnits = units;
@@ -133,13 +133,14 @@ void BindRecordings(py::module_ &module)
                    py::str(py::float_(view.rate)).cast<std::string>() + " Hz, units '" + view.units + "'>";
         });
     const qzkit::ConvertOptions defaults;
-    module.def("read_record", &ReadRecord, py::arg("path"), py::arg("channel") = 0, py::kw_only(),
+    module.def("read_record", &ReadRecord, py::arg("path"), py::arg("channel") = py::none(), py::kw_only(),
                py::arg("format") = NameOf(qzkit::InputFormatNames(), defaults.format), py::arg("rate") = defaults.inputRate,
                py::arg("units") = defaults.inputUnits,
                R"(Reads one channel of a recording as `qzkit convert` reads it.
 
 path: a WFDB header (.hea, or the record name), a CSV/text file (.csv .txt .tsv) or an EDF/BDF file.
-channel: the channel's name (WFDB description, EDF label, CSV column) or its zero-based index.
+channel: the channel's zero-based index (a number is always an index) or its name (WFDB description,
+  EDF label, CSV column); None: the first channel that is not a time column.
 format: 'auto' (from the file name), 'wfdb', 'csv' or 'edf'.
 rate, units: the sampling rate and the units of a text recording.
 Returns a Recording: signal (float64, physical units), rate, units, channel, invalid_samples,

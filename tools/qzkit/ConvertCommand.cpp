@@ -49,8 +49,9 @@ SubcommandAction SetUpConvert(CLI::App &command)
     command.add_option("--format", options->format, "Input format")
         ->check(CLI::IsMember(InputFormatNames()))
         ->capture_default_str();
-    command.add_option("--channel", convert.channel, "Channel (WFDB description, EDF label, CSV column) or index")
-        ->capture_default_str();
+    command.add_option("--channel", convert.channel,
+                       "Channel (WFDB description, EDF label, CSV column) or index (a number is always an index; "
+                       "default: the first that is not a time column)");
     command.add_option("--input-rate", convert.inputRate, "Sampling rate of a text recording, Hz")
         ->check(CLI::PositiveNumber);
     command.add_option("--input-units", convert.inputUnits, "Units of a text recording (mV, uV, V, ...)")

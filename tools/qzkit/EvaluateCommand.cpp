@@ -74,6 +74,7 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
     command.add_option("--report", options->report,
                        "HTML report to write: one self-contained page with tables, charts and the worst windows");
     command.add_option("--worst", options->evaluate.worst, "Worst windows pictured in the report")
+        ->check(CLI::Range(std::size_t{0}, kMostWorstWindows))
         ->capture_default_str();
     return [options] { return RunEvaluate(*options); };
 }

@@ -1,6 +1,5 @@
 // qzkit export: a WFDB record's samples as CSV.
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -21,18 +20,13 @@ int RunExport(const ExportCommandOptions &options)
 {
     const WfdbRecord record(options.record);
     std::vector<std::string> warnings;
-    if (options.output == "-") {
-        std::ios::sync_with_stdio(false);
-        ExportCsv(record, options.exportOptions, std::cout, warnings);
-        std::cout.flush();
-    } else {
-        WriteFileAtomically(options.output,
-                            [&](std::ostream &stream) { ExportCsv(record, options.exportOptions, stream, warnings); });
-    }
+    std::ios::sync_with_stdio(false);  // a long table goes faster to standard output
+    WriteFileAtomically(options.output,
+                        [&](std::ostream &stream) { ExportCsv(record, options.exportOptions, stream, warnings); });
     for (const std::string &warning : warnings) {
         std::fprintf(stderr, "qzkit export: warning: %s\n", warning.c_str());
     }
-    return std::cout ? 0 : 1;
+    return 0;
 }
 
 SubcommandAction SetUpExport(CLI::App &command)
@@ -48,6 +42,9 @@ SubcommandAction SetUpExport(CLI::App &command)
     command.add_flag("--high-resolution", exportOptions.highResolution,
                      "Every sample of an oversampled signal (others repeat within their frame); "
                      "default: one row per frame, the frame mean");
+    command.add_option("--max-rows", exportOptions.maxRows,
+                       "Most rows written; a longer span is refused before anything is written (0: no bound)")
+        ->capture_default_str();
     command.add_option("-o,--output", options->output, "Output CSV file, or - for standard output")
         ->capture_default_str();
     return [options] { return RunExport(*options); };

@@ -1,9 +1,16 @@
 // qzkit: companion program of the heart-rate tool. Each subcommand lives in
-// its own source file and registers itself (Subcommand.h).
+// its own source file and registers itself (Subcommand.h); the outputs of a
+// run are put in place together when it succeeds (io/AtomicFile.h).
+//
+// Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
+// input error (one line on standard error, no output file touched).
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <new>
 
+#include "io/AtomicFile.h"
 #include "Subcommand.h"
 
 int main(int argc, char **argv)
@@ -13,21 +20,35 @@ int main(int argc, char **argv)
                  "test battery, make and check constants files, and draw pictures of a run."};
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
+    constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
+    bool replaceProtected = false;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
         CLI::App *command = app.add_subcommand(entry.name, entry.description);
         actions[command] = entry.setup(*command);
+        command->add_flag("--force", replaceProtected, "Replace output files that are write-protected");
+        for (CLI::App *part : command->get_subcommands({})) {
+            part->fallthrough();  // `constants make ... --force`
+        }
     }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error);
+        return app.exit(error) == 0 ? 0 : kUsageOrInputError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
-        return actions.at(chosen)();
+        qzkit::OutputPlan outputs(replaceProtected);
+        const int status = actions.at(chosen)();
+        qzkit::FinishStandardOutput();
+        outputs.Commit();
+        return status;
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "qzkit %s: error: not enough memory\n", chosen->get_name().c_str());
+        return kUsageOrInputError;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
-        return 1;
+        return kUsageOrInputError;
     }
 }

@@ -7,10 +7,23 @@
 
 namespace qzkit {
 
-std::vector<std::vector<std::int32_t>> DecodeFlacSignals(const std::filesystem::path &, std::uint64_t, unsigned,
-                                                        std::uint64_t)
+struct FlacSignals::State {};
+
+FlacSignals::FlacSignals(const std::filesystem::path &, std::uint64_t, unsigned)
 {
     throw ToolkitError("the page cannot read FLAC-compressed WFDB signals; convert the record with qzkit convert");
+}
+
+FlacSignals::~FlacSignals() = default;
+
+std::uint64_t FlacSignals::Position() const
+{
+    return 0;
+}
+
+std::vector<std::vector<std::int32_t>> FlacSignals::Next(std::uint64_t)
+{
+    return {};
 }
 
 Recording ReadEdfRecording(const std::filesystem::path &, const std::string &)

@@ -30,7 +30,7 @@ void WriteCsv(const std::filesystem::path &path, std::size_t samples, const std:
 
 void ExpectFailure(const qztest::RunResult &result, const std::string &message)
 {
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
 }
 

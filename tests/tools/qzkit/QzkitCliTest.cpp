@@ -104,7 +104,7 @@ TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
     for (const auto &command : commands) {
         const auto before = qztest::ListDirectory(dir.path());
         const auto result = Qzkit(command, dir.path());
-        EXPECT_EQ(result.status, 1) << command[0] << " " << command[1];
+        EXPECT_EQ(result.status, 2) << command[0] << " " << command[1];
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_EQ(result.err.rfind("qzkit " + command[0] + ": error: ", 0), 0u) << result.err;
         EXPECT_EQ(qztest::ListDirectory(dir.path()), before) << command[0] << " " << command[1];

@@ -257,10 +257,8 @@ ConvertReport Convert(const ConvertOptions &options)
                            Readable(options.targetRate) + " Hz between its gaps, fewer than one window");
     }
     CreateOutputDirectory(options.outputDirectory);
-    // Every file is written beside its target first and put in place only
-    // when all were written, so a failed run leaves an earlier run's files as
-    // they were.
-    std::vector<StagedFile> staged;
+    // The windows, the reference beats and the manifest are put in place together or not at all.
+    OutputPlan plan;
     for (std::size_t index = 0; index < spans.size(); ++index) {
         const WindowSpan span = spans[index];
         ManifestEntry entry;
@@ -278,7 +276,7 @@ ConvertReport Convert(const ConvertOptions &options)
         const std::filesystem::path path = options.outputDirectory / entry.file;
         const std::vector<std::uint8_t> bytes =
             EcgFileBytes(std::vector<std::uint16_t>(first, first + static_cast<std::ptrdiff_t>(span.length)));
-        staged.emplace_back(path, BytesWriter(bytes));
+        WriteBytesAtomically(path, bytes);
         report.windows.push_back(entry);
     }
     report.manifest = options.outputDirectory / (name + ".manifest.csv");
@@ -286,12 +284,10 @@ ConvertReport Convert(const ConvertOptions &options)
     if (reference) {
         const std::filesystem::path beatsPath = options.outputDirectory / (name + kReferenceBeatsSuffix);
         RefuseOutputOverInput(beatsPath, {options.input, options.annotations, options.beatTimes});
-        staged.emplace_back(beatsPath, ReferenceBeatsWriter(*reference, options.targetRate));
+        WriteFileAtomically(beatsPath, ReferenceBeatsWriter(*reference, options.targetRate));
     }
-    staged.emplace_back(report.manifest, ManifestWriter(report.windows, report.windowsOverGaps));
-    for (StagedFile &file : staged) {
-        file.Commit();
-    }
+    WriteFileAtomically(report.manifest, ManifestWriter(report.windows, report.windowsOverGaps));
+    plan.Commit();
     if (reference) {
         report.referenceBeats = reference->ticks.size();
     }

@@ -23,7 +23,7 @@ enum class InputFormat { Auto, Wfdb, Csv, Edf };
 struct ConvertOptions {
     std::filesystem::path input;   // .hea (or the record name), .csv/.txt/.tsv, .edf/.bdf
     InputFormat format = InputFormat::Auto;
-    std::string channel = "0";     // name or index
+    std::string channel;           // name or index; empty: the first that is not a time column
     double inputRate = 0.0;        // text input only
     std::string inputUnits = "mV"; // text input only
     double targetRate = 250.0;

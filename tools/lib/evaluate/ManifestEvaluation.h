@@ -17,6 +17,9 @@
 namespace qzkit {
 
 inline constexpr std::size_t kDefaultWorstWindows = 12;
+// Each picture adds about 0.8 MB to the page; more than this many make a page
+// no browser shows well.
+inline constexpr std::size_t kMostWorstWindows = 100;
 
 struct EvaluateOptions {
     std::vector<std::filesystem::path> manifests;  // one per recording

@@ -1,10 +1,18 @@
 #include "io/AtomicFile.h"
 
-#include <atomic>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <system_error>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ToolkitError.h"
@@ -13,11 +21,146 @@ namespace qzkit {
 namespace {
 
 constexpr const char *kStandardOutput = "-";
+constexpr const char *kTemporaryMarker = ".qzkit-tmp-";
 constexpr int kMaxLinks = 40;  // as the kernel's limit on links followed in one path
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 bool IsStandardOutput(const std::filesystem::path &path)
 {
     return path == kStandardOutput;
+}
+
+// ---- Temporary files removed when a signal ends the program -------------
+
+// The temporary files that exist now. Changed only while the ending signals
+// are held back, so the handler never sees it half-changed.
+std::vector<std::string> liveTemporaries;
+
+extern "C" void RemoveTemporariesAndEnd(int signal)
+{
+    for (const std::string &path : liveTemporaries) {
+        ::unlink(path.c_str());
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : kEndingSignals) {
+            sigaddset(&held, signal);
+        }
+        sigprocmask(SIG_BLOCK, &held, &before_);
+    }
+    ~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld &) = delete;
+    EndingSignalsHeld &operator=(const EndingSignalsHeld &) = delete;
+
+private:
+    sigset_t before_{};
+};
+
+// Signals the program was started to ignore stay ignored.
+void InstallSignalHandlersOnce()
+{
+    static bool installed = false;
+    if (installed) {
+        return;
+    }
+    installed = true;
+    for (const int signal : kEndingSignals) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) {
+            continue;
+        }
+        struct sigaction action {};
+        action.sa_handler = RemoveTemporariesAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void RegisterTemporary(const std::filesystem::path &path)
+{
+    const EndingSignalsHeld held;
+    InstallSignalHandlersOnce();
+    liveTemporaries.push_back(path.string());
+}
+
+// Removes a temporary file (when `path` is not empty) and forgets it.
+void DropTemporary(std::filesystem::path &path)
+{
+    if (path.empty()) {
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    const EndingSignalsHeld held;
+    liveTemporaries.erase(std::remove(liveTemporaries.begin(), liveTemporaries.end(), path.string()),
+                          liveTemporaries.end());
+    path.clear();
+}
+
+// A name beside `target` that no other writer of this or another process uses.
+std::filesystem::path TemporaryPathFor(const std::filesystem::path &target)
+{
+    static unsigned counter = 0;
+    std::filesystem::path temporary = target;
+    temporary += kTemporaryMarker + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    return temporary;
+}
+
+// The process that made a temporary file of ours named `name`, or 0.
+pid_t MakerOf(const std::string &name)
+{
+    const std::size_t marker = name.rfind(kTemporaryMarker);
+    if (marker == std::string::npos) {
+        return 0;
+    }
+    const std::size_t digits = marker + std::char_traits<char>::length(kTemporaryMarker);
+    const std::size_t dash = name.find('-', digits);
+    if (dash == std::string::npos || dash == digits || dash - digits > 9 ||
+        name.find_first_not_of("0123456789", digits) != dash) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::stol(name.substr(digits, dash - digits)));
+}
+
+// Removes the temporary files in `directory` whose maker no longer runs (it
+// was killed before it could remove them).
+void RemoveLeftovers(const std::filesystem::path &directory)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const pid_t maker = MakerOf(entry->path().filename().string());
+        if (maker > 0 && maker != getpid() && ::kill(maker, 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            std::filesystem::remove(entry->path(), ignored);
+        }
+    }
+}
+
+// ---- Checks on an output -------------------------------------------------
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity &other) const { return device == other.device && inode == other.inode; }
+};
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path &path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
 }
 
 // The file a write to `path` must replace: `path` itself, or the file its
@@ -35,94 +178,239 @@ std::filesystem::path ResolveLinks(const std::filesystem::path &path)
     return target;
 }
 
-std::filesystem::path WriteTarget(const std::filesystem::path &path)
+// A user may replace a file they may write; root may replace any file that
+// has a write permission for someone, as for anyone else a 444 file is
+// write-protected.
+bool WriteProtected(const std::filesystem::path &target)
 {
+    struct stat status {};
+    if (::stat(target.c_str(), &status) != 0) {
+        return false;
+    }
+    if (::geteuid() == 0) {
+        return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    }
+    return ::access(target.c_str(), W_OK) != 0;
+}
+
+std::filesystem::path WriteTarget(const std::filesystem::path &path, bool replaceProtected)
+{
+    if (path.empty() || path.filename().empty()) {
+        throw ToolkitError("'" + path.string() + "': an output needs a file name");
+    }
     const std::filesystem::path target = ResolveLinks(path);
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(target, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         throw ToolkitError(path.string() + ": exists and is not a regular file; not replaced");
     }
+    if (!replaceProtected && WriteProtected(target)) {
+        throw ToolkitError(path.string() + ": is write-protected; not replaced (--force replaces it)");
+    }
     return target;
-}
-
-// A name beside the target that no other writer of this or another process uses.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path &path)
-{
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path temporary = path;
-    temporary += ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
-    return temporary;
-}
-
-void RemoveQuietly(const std::filesystem::path &path)
-{
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
 }
 
 void WriteToStandardOutput(const ContentWriter &write)
 {
     write(std::cout);
-    std::cout.flush();
-    if (!std::cout) {
-        throw ToolkitError("cannot write to standard output");
+    FinishStandardOutput();
+}
+
+void WriteTemporary(const std::filesystem::path &shown, const std::filesystem::path &temporary,
+                    const ContentWriter &write)
+{
+    std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
+    if (!stream) {
+        throw ToolkitError("cannot create " + shown.string());
+    }
+    write(stream);
+    stream.flush();
+    stream.close();
+    if (!stream) {
+        throw ToolkitError("cannot write " + shown.string());
     }
 }
+
+// ---- The run's plan ---------------------------------------------------------
+
+struct StagedOutput {
+    std::filesystem::path shown;      // as the user named it, for messages
+    std::filesystem::path target;     // the file that is replaced
+    std::filesystem::path canonical;  // the target's absolute name, to find two outputs naming one file
+    std::filesystem::path temporary;  // the new content; empty once renamed
+    std::filesystem::path backup;     // a link to the replaced content while committing
+};
+
+struct RunFiles {
+    bool replaceProtected = false;
+    bool standardOutputTaken = false;
+    std::vector<std::pair<FileIdentity, std::filesystem::path>> inputs;
+    std::vector<StagedOutput> outputs;
+    std::set<std::filesystem::path> tidied;  // directories cleared of leftovers
+
+    void RefuseInput(const StagedOutput &output) const
+    {
+        const std::optional<FileIdentity> identity = IdentityOf(output.target);
+        for (const auto &[input, name] : inputs) {
+            if (identity == input) {
+                throw ToolkitError(output.shown.string() + ": is also an input (" + name.string() +
+                                   "); not overwritten");
+            }
+        }
+    }
+
+    void RefuseOtherOutput(const StagedOutput &output) const
+    {
+        for (const StagedOutput &other : outputs) {
+            if (other.canonical == output.canonical) {
+                throw ToolkitError(output.shown.string() + ": names the same file as the output " +
+                                   other.shown.string() + "; nothing written");
+            }
+        }
+    }
+
+    void Stage(const std::filesystem::path &path, const ContentWriter &write)
+    {
+        StagedOutput output;
+        output.shown = path;
+        output.target = WriteTarget(path, replaceProtected);
+        output.canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(output.target));
+        RefuseInput(output);
+        RefuseOtherOutput(output);
+        const std::filesystem::path directory = output.canonical.parent_path();
+        if (tidied.insert(directory).second) {
+            RemoveLeftovers(directory);
+        }
+        output.temporary = TemporaryPathFor(output.target);
+        RegisterTemporary(output.temporary);
+        try {
+            WriteTemporary(path, output.temporary, write);
+        } catch (...) {
+            DropTemporary(output.temporary);
+            throw;
+        }
+        outputs.push_back(std::move(output));
+    }
+
+    void PutInPlace(StagedOutput &output)
+    {
+        std::error_code error;
+        if (std::filesystem::exists(output.target)) {
+            output.backup = TemporaryPathFor(output.target);
+            RegisterTemporary(output.backup);
+            std::filesystem::create_hard_link(output.target, output.backup, error);
+            if (error) {
+                DropTemporary(output.backup);
+            }
+        }
+        std::filesystem::rename(output.temporary, output.target, error);
+        if (error) {
+            throw ToolkitError("cannot rename to " + output.shown.string() + ": " + error.message());
+        }
+        DropTemporary(output.temporary);
+    }
+
+    // Puts back what the first `count` outputs replaced.
+    void Restore(std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i) {
+            StagedOutput &output = outputs[i];
+            std::error_code ignored;
+            if (output.backup.empty()) {
+                std::filesystem::remove(output.target, ignored);
+            } else {
+                std::filesystem::rename(output.backup, output.target, ignored);
+            }
+        }
+    }
+
+    void Commit()
+    {
+        for (const StagedOutput &output : outputs) {
+            RefuseInput(output);
+        }
+        std::size_t done = 0;
+        try {
+            for (; done < outputs.size(); ++done) {
+                PutInPlace(outputs[done]);
+            }
+        } catch (...) {
+            Restore(done);
+            throw;
+        }
+        DropAll();
+    }
+
+    void DropAll()
+    {
+        for (StagedOutput &output : outputs) {
+            DropTemporary(output.temporary);
+            DropTemporary(output.backup);
+        }
+        outputs.clear();
+    }
+};
+
+std::unique_ptr<RunFiles> currentRun;
 
 }  // namespace
 
-StagedFile::StagedFile(const std::filesystem::path &path, const ContentWriter &write)
-    : shownPath_(path), target_(WriteTarget(path)), temporary_(TemporaryPathFor(target_))
+OutputPlan::OutputPlan(bool replaceProtected) : owner_(!currentRun)
 {
-    try {
-        std::ofstream stream(temporary_, std::ios::binary | std::ios::trunc);
-        if (!stream) {
-            throw ToolkitError("cannot create " + path.string());
-        }
-        write(stream);
-        stream.flush();
-        stream.close();
-        if (!stream) {
-            throw ToolkitError("cannot write " + path.string());
-        }
-    } catch (...) {
-        RemoveQuietly(temporary_);
-        throw;
+    if (owner_) {
+        currentRun = std::make_unique<RunFiles>();
+        currentRun->replaceProtected = replaceProtected;
     }
 }
 
-StagedFile::StagedFile(StagedFile &&other) noexcept
-    : shownPath_(std::move(other.shownPath_)), target_(std::move(other.target_)),
-      temporary_(std::move(other.temporary_))
+OutputPlan::~OutputPlan()
 {
-    other.temporary_.clear();
-}
-
-StagedFile::~StagedFile()
-{
-    if (!temporary_.empty()) {
-        RemoveQuietly(temporary_);
+    if (owner_) {
+        currentRun->DropAll();
+        currentRun.reset();
     }
 }
 
-void StagedFile::Commit()
+void OutputPlan::Commit()
 {
-    std::error_code error;
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) {
-        throw ToolkitError("cannot rename to " + shownPath_.string() + ": " + error.message());
+    if (owner_) {
+        currentRun->Commit();
     }
-    temporary_.clear();
+}
+
+void NoteInput(const std::filesystem::path &path)
+{
+    if (!currentRun) {
+        return;
+    }
+    if (const std::optional<FileIdentity> identity = IdentityOf(path)) {
+        currentRun->inputs.emplace_back(*identity, path);
+    }
 }
 
 void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter &write)
 {
+    OutputPlan plan;
     if (IsStandardOutput(path)) {
+        if (currentRun->standardOutputTaken) {
+            throw ToolkitError("standard output (-) is named for two outputs of this run");
+        }
+        currentRun->standardOutputTaken = true;
         WriteToStandardOutput(write);
         return;
     }
-    StagedFile(path, write).Commit();
+    currentRun->Stage(path, write);
+    plan.Commit();
+}
+
+void FinishStandardOutput()
+{
+    std::cout.flush();
+    errno = 0;
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        throw ToolkitError(std::string("cannot write to standard output") +
+                           (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()));
+    }
 }
 
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes)

@@ -1,9 +1,19 @@
-// Writing an output file so that readers see either the old file or the whole
-// new one: the content goes to a temporary file beside the real target (a
-// symbolic link is followed to the file it names), which is renamed over the
-// target only after it was written and closed without error. A target that
-// exists and is not a regular file (a directory, a device, a FIFO) is never
-// replaced; the name "-" is standard output, written as a stream.
+// The files one run writes, checked against what it reads and put in place
+// together.
+//
+// Every output is checked before a byte of it is written: it may not be one
+// of the run's inputs (the readers note each file they open), another output
+// of the same run, an existing thing that is not a regular file (a
+// directory, a device, a FIFO), or a file the user may not write (mode 444,
+// another owner) unless the run was told to replace write-protected files.
+// Its content goes to a temporary file beside the target (a symbolic link is
+// followed to the file it names), named "TARGET.qzkit-tmp-PID-N". The run's
+// plan renames every temporary file over its target only when the whole run
+// succeeded; a run that fails, is interrupted (SIGINT, SIGTERM, SIGHUP) or is
+// refused leaves every target as it was and removes its temporary files. A
+// later run writing into the same directory removes the temporary files of
+// runs that were killed there. The name "-" is standard output, written as a
+// stream at once (one output of a run at most).
 #ifndef QZKIT_ATOMIC_FILE_H
 #define QZKIT_ATOMIC_FILE_H
 
@@ -18,31 +28,38 @@ namespace qzkit {
 
 using ContentWriter = std::function<void(std::ostream &)>;
 
-// The content of one output, written to its temporary file at construction
-// and put in place by Commit(); when the object goes away uncommitted (the
-// run failed), the temporary file is removed and the target left as it was.
-class StagedFile {
+// The outputs of one run. The first plan made is the run's; a plan made
+// while another lives joins it (its Commit() does nothing), so a library
+// function that writes several files can hold one of its own and still have
+// them put in place with the rest of the run's outputs.
+class OutputPlan {
 public:
-    StagedFile(const std::filesystem::path &path, const ContentWriter &write);
-    ~StagedFile();
-    StagedFile(StagedFile &&other) noexcept;
-    StagedFile(const StagedFile &) = delete;
-    StagedFile &operator=(const StagedFile &) = delete;
-    StagedFile &operator=(StagedFile &&) = delete;
+    explicit OutputPlan(bool replaceProtected = false);
+    ~OutputPlan();  // uncommitted: removes the temporary files, targets untouched
+    OutputPlan(const OutputPlan &) = delete;
+    OutputPlan &operator=(const OutputPlan &) = delete;
 
+    // Checks every output once more against the inputs read since it was
+    // written, then renames all into place; when one rename fails, those
+    // already renamed are put back as they were and ToolkitError is thrown.
     void Commit();
 
 private:
-    std::filesystem::path shownPath_;  // as the user named it, for messages
-    std::filesystem::path target_;     // the file that is replaced
-    std::filesystem::path temporary_;  // empty once committed or moved from
+    bool owner_;
 };
 
-// Calls `write` with a binary stream on a temporary file beside `path` (or on
-// standard output for "-"), then puts it in place. On any failure (including
-// an exception from `write`) `path` is left as it was and ToolkitError (or
-// the exception of `write`) is thrown.
+// Records that the run reads `path`, so that no output of the run replaces it.
+void NoteInput(const std::filesystem::path &path);
+
+// Writes `path` through `write` as part of the current run's plan (without
+// one, as a plan of its own committed at once). On any failure (including an
+// exception from `write`) `path` is left as it was and ToolkitError (or the
+// exception of `write`) is thrown.
 void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter &write);
+
+// Flushes standard output; ToolkitError when anything written to it was lost
+// (a full disk, a closed pipe), so that the run does not end as a success.
+void FinishStandardOutput();
 
 // Writes `bytes` (which must outlive the writer).
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
@@ -50,8 +67,8 @@ ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
 void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes);
 
 // ToolkitError when `output` is the same file as one of `inputs` (also
-// through links), so that no run overwrites what it reads. Empty paths and
-// "-" are skipped.
+// through links), checked before the run does its work. Empty paths and "-"
+// are skipped.
 void RefuseOutputOverInput(const std::filesystem::path &output, std::initializer_list<std::filesystem::path> inputs);
 
 }  // namespace qzkit

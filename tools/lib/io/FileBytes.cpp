@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "io/AtomicFile.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -38,6 +39,7 @@ public:
             ::close(descriptor_);
             RefuseDirectory(path);
         }
+        NoteInput(path);
     }
     ~InputFile() { ::close(descriptor_); }
     InputFile(const InputFile &) = delete;

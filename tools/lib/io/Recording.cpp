@@ -34,20 +34,47 @@ std::string ListNames(const std::vector<std::string> &names)
 
 std::size_t ChooseChannel(const std::vector<std::string> &names, const std::string &choice)
 {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == choice) {
-            return i;
+    if (choice.empty()) {
+        const auto signal = std::find_if(names.begin(), names.end(), [](const std::string &name) {
+            return !IsTimeName(name);
+        });
+        if (signal == names.end()) {
+            throw ToolkitError("no channel but time columns; channels are " + ListNames(names));
         }
+        return static_cast<std::size_t>(signal - names.begin());
     }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (Lower(names[i]) == Lower(choice)) {
-            return i;
+    if (AllDigits(choice)) {
+        if (choice.size() < 9 && std::stoul(choice) < names.size()) {
+            return std::stoul(choice);
         }
+        throw ToolkitError("no channel with index " + choice + "; channels are " + ListNames(names));
     }
-    if (AllDigits(choice) && choice.size() < 9 && std::stoul(choice) < names.size()) {
-        return std::stoul(choice);
+    for (const bool exact : {true, false}) {
+        std::string list;  // the matches, as "index 'name'"
+        std::size_t matches = 0;
+        std::size_t index = 0;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (exact ? names[i] == choice : Lower(names[i]) == Lower(choice)) {
+                list += (matches++ == 0 ? "" : ", ") + std::to_string(i) + " '" + names[i] + "'";
+                index = i;
+            }
+        }
+        if (matches == 1) {
+            return index;
+        }
+        if (matches > 1) {
+            throw ToolkitError("channel " + Quoted(choice) + " names several signals (" + list +
+                               "); choose one by index");
+        }
     }
     throw ToolkitError("no channel " + Quoted(choice) + "; channels are " + ListNames(names));
+}
+
+bool IsTimeName(const std::string &name)
+{
+    const std::string lower = Lower(name);
+    return lower == "t" || lower.rfind("time", 0) == 0 || lower == "seconds" || lower == "elapsed" ||
+           lower == "timestamp" || lower == "sample" || lower == "sample_number";
 }
 
 double UnitsPerMillivolt(const std::string &units)

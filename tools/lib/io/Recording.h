@@ -20,10 +20,16 @@ struct Recording {
     std::vector<std::string> warnings;                     // for the user, one line each
 };
 
-// Picks a channel by name (exact, else ignoring case) or by zero-based index
-// when `choice` is all digits. Throws ToolkitError naming the channels that
-// exist when nothing matches.
+// Picks a channel: by zero-based index when `choice` is all digits (also
+// where a name is a number), else by name (exact, else ignoring case), and
+// for an empty `choice` the first channel that is not a time column. Throws
+// ToolkitError naming the channels that exist when nothing matches, and
+// naming every match when a name fits several channels.
 std::size_t ChooseChannel(const std::vector<std::string> &names, const std::string &choice);
+
+// A column name that says time or sample number ("time_s", "Time", "t",
+// "sample"), never taken as the signal by default.
+bool IsTimeName(const std::string &name);
 
 // Counts of a physical unit per millivolt: 1 for mV, 1000 for uV, 0.001 for
 // V; 0 for a unit that is not a voltage (or is unknown).

@@ -130,15 +130,10 @@ RenderedFigure RenderDrawing(double width, double height, const DrawCalls &draw)
 
 void WriteFigureFiles(const std::filesystem::path &base, const RenderedFigure &rendered)
 {
-    const std::filesystem::path svg = WithSuffix(base, ".svg");
-    WriteBytesAtomically(svg, rendered.svg);
-    try {
-        WriteBytesAtomically(WithSuffix(base, ".png"), rendered.png);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(svg, ignored);
-        throw;
-    }
+    OutputPlan plan;
+    WriteBytesAtomically(WithSuffix(base, ".svg"), rendered.svg);
+    WriteBytesAtomically(WithSuffix(base, ".png"), rendered.png);
+    plan.Commit();
 }
 
 }  // namespace qzkit

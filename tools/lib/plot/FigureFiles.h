@@ -13,9 +13,8 @@ struct RenderedFigure {
     std::vector<std::uint8_t> png;
 };
 
-// Writes base + ".svg" and base + ".png", each through a temporary file that
-// is renamed into place. If the second cannot be written the first is
-// removed again, so a failure leaves neither new file behind.
+// Writes base + ".svg" and base + ".png", put in place together (with the
+// run's other outputs): a failure leaves both as they were.
 void WriteFigureFiles(const std::filesystem::path &base, const RenderedFigure &rendered);
 
 }  // namespace qzkit

@@ -2,6 +2,7 @@
 
 #include <FLAC/stream_decoder.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -14,8 +15,7 @@ namespace {
 struct DecodeState {
     std::ifstream stream;
     unsigned channels = 0;
-    std::uint64_t wanted = 0;
-    std::vector<std::vector<std::int32_t>> samples;
+    std::vector<std::vector<std::int32_t>> pending;  // decoded, not yet handed out
     std::string problem;
 };
 
@@ -41,11 +41,9 @@ FLAC__StreamDecoderWriteStatus WriteFrame(const FLAC__StreamDecoder *, const FLA
                         std::to_string(state.channels) + " signals";
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
-    const std::uint64_t have = state.samples[0].size();
-    const std::uint64_t take = std::min<std::uint64_t>(frame->header.blocksize, state.wanted - have);
     for (unsigned channel = 0; channel < state.channels; ++channel) {
-        state.samples[channel].insert(state.samples[channel].end(), buffer[channel],
-                                      buffer[channel] + static_cast<std::ptrdiff_t>(take));
+        state.pending[channel].insert(state.pending[channel].end(), buffer[channel],
+                                      buffer[channel] + frame->header.blocksize);
     }
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
@@ -64,37 +62,66 @@ struct DecoderDeleter {
 
 }  // namespace
 
-std::vector<std::vector<std::int32_t>> DecodeFlacSignals(const std::filesystem::path &path, std::uint64_t byteOffset,
-                                                        unsigned channels, std::uint64_t samples)
+struct FlacSignals::State {
+    std::filesystem::path path;
+    DecodeState decoding;
+    std::unique_ptr<FLAC__StreamDecoder, DecoderDeleter> decoder;
+    std::uint64_t position = 0;
+    bool ended = false;
+};
+
+FlacSignals::FlacSignals(const std::filesystem::path &path, std::uint64_t byteOffset, unsigned channels)
+    : state_(std::make_unique<State>())
 {
-    DecodeState state;
-    state.stream.open(path, std::ios::binary);
-    if (!state.stream || !state.stream.seekg(static_cast<std::streamoff>(byteOffset))) {
+    state_->path = path;
+    DecodeState &decoding = state_->decoding;
+    decoding.stream.open(path, std::ios::binary);
+    if (!decoding.stream || !decoding.stream.seekg(static_cast<std::streamoff>(byteOffset))) {
         throw ToolkitError("cannot open " + path.string());
     }
-    state.channels = channels;
-    state.wanted = samples;
-    state.samples.resize(channels);
-    const std::unique_ptr<FLAC__StreamDecoder, DecoderDeleter> decoder(FLAC__stream_decoder_new());
-    if (!decoder || FLAC__stream_decoder_init_stream(decoder.get(), ReadBytes, nullptr, nullptr, nullptr, nullptr,
-                                                     WriteFrame, nullptr, ReportError,
-                                                     &state) != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
+    decoding.channels = channels;
+    decoding.pending.resize(channels);
+    state_->decoder.reset(FLAC__stream_decoder_new());
+    if (!state_->decoder ||
+        FLAC__stream_decoder_init_stream(state_->decoder.get(), ReadBytes, nullptr, nullptr, nullptr, nullptr,
+                                         WriteFrame, nullptr, ReportError,
+                                         &decoding) != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
         throw ToolkitError(path.string() + ": cannot start the FLAC decoder");
     }
-    while (channels > 0 && state.samples[0].size() < samples && state.problem.empty()) {
-        const bool progressed = FLAC__stream_decoder_process_single(decoder.get()) != 0;
-        const FLAC__StreamDecoderState status = FLAC__stream_decoder_get_state(decoder.get());
-        if (status == FLAC__STREAM_DECODER_END_OF_STREAM) {
-            break;
-        }
-        if (!progressed && state.problem.empty()) {
-            state.problem = std::string("FLAC data does not decode: ") + FLAC__StreamDecoderStateString[status];
+}
+
+FlacSignals::~FlacSignals() = default;
+
+std::uint64_t FlacSignals::Position() const
+{
+    return state_->position;
+}
+
+std::vector<std::vector<std::int32_t>> FlacSignals::Next(std::uint64_t samples)
+{
+    DecodeState &decoding = state_->decoding;
+    FLAC__StreamDecoder *decoder = state_->decoder.get();
+    while (decoding.channels > 0 && decoding.pending[0].size() < samples && !state_->ended &&
+           decoding.problem.empty()) {
+        const bool progressed = FLAC__stream_decoder_process_single(decoder) != 0;
+        const FLAC__StreamDecoderState status = FLAC__stream_decoder_get_state(decoder);
+        state_->ended = status == FLAC__STREAM_DECODER_END_OF_STREAM;
+        if (!progressed && !state_->ended && decoding.problem.empty()) {
+            decoding.problem = std::string("FLAC data does not decode: ") + FLAC__StreamDecoderStateString[status];
         }
     }
-    if (!state.problem.empty()) {
-        throw ToolkitError(path.string() + ": " + state.problem);
+    if (!decoding.problem.empty()) {
+        throw ToolkitError(state_->path.string() + ": " + decoding.problem);
     }
-    return std::move(state.samples);
+    std::vector<std::vector<std::int32_t>> taken(decoding.channels);
+    for (unsigned channel = 0; channel < decoding.channels; ++channel) {
+        std::vector<std::int32_t> &pending = decoding.pending[channel];
+        const auto count = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(samples, pending.size()));
+        taken[channel].assign(pending.begin(), pending.begin() + count);
+        pending.erase(pending.begin(), pending.begin() + count);
+    }
+    state_->position += decoding.channels > 0 ? taken[0].size() : 0;
+    return taken;
 }
 
 }  // namespace qzkit

@@ -5,17 +5,34 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace qzkit {
 
-// The first `samples` samples of each of `channels` channels of the FLAC
-// stream that starts `byteOffset` bytes into `path` (fewer where the stream
-// ends first), [channel][sample]. Reads only as far as it needs. Throws
-// ToolkitError naming the file when the stream does not decode or has a
-// different number of channels.
-std::vector<std::vector<std::int32_t>> DecodeFlacSignals(const std::filesystem::path &path, std::uint64_t byteOffset,
-                                                        unsigned channels, std::uint64_t samples);
+// The FLAC stream of `channels` channels that starts `byteOffset` bytes into
+// `path`, decoded forward: reading on from where the last read ended costs
+// only the new samples, so a file read in consecutive spans is decoded once.
+// Throws ToolkitError naming the file when the stream does not decode or has
+// a different number of channels.
+class FlacSignals {
+public:
+    FlacSignals(const std::filesystem::path &path, std::uint64_t byteOffset, unsigned channels);
+    ~FlacSignals();
+    FlacSignals(const FlacSignals &) = delete;
+    FlacSignals &operator=(const FlacSignals &) = delete;
+
+    // Samples handed out so far (per channel).
+    std::uint64_t Position() const;
+
+    // The next `samples` samples of each channel, [channel][sample]; fewer
+    // where the stream ends first.
+    std::vector<std::vector<std::int32_t>> Next(std::uint64_t samples);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace qzkit
 

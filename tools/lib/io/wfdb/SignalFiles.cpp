@@ -4,12 +4,16 @@
 #include <fstream>
 #include <map>
 
+#include "io/AtomicFile.h"
 #include "io/wfdb/FlacSignals.h"
 #include "io/wfdb/SignalFormat.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
 namespace {
+
+// Samples per signal decoded at a time when a FLAC file is counted or skipped.
+constexpr std::uint64_t kFlacCountStep = std::uint64_t{1} << 16;
 
 [[noreturn]] void TooShort(const std::filesystem::path &path, const std::string &needs, std::uint64_t offset,
                            std::uint64_t has)
@@ -29,6 +33,7 @@ std::uint64_t RegularFileSize(const std::filesystem::path &path)
     if (!std::filesystem::is_regular_file(status)) {
         throw ToolkitError(path.string() + ": not a regular file");
     }
+    NoteInput(path);
     return std::filesystem::file_size(path);
 }
 
@@ -82,7 +87,11 @@ void SignalFiles::GroupSignals(const std::filesystem::path &directory)
                 throw ToolkitError(header_.recordName + ": the signals of " + signal.fileName +
                                    " are not on consecutive lines");
             }
-            groups_.push_back({path, signal.format, static_cast<std::uint64_t>(signal.byteOffset), {}, {}, 0, 0});
+            Group group;
+            group.path = path;
+            group.format = signal.format;
+            group.byteOffset = static_cast<std::uint64_t>(signal.byteOffset);
+            groups_.push_back(std::move(group));
         }
         Group &group = groups_.back();
         if (group.format != signal.format) {
@@ -103,7 +112,7 @@ std::uint64_t SignalFiles::CheckFileFrames(const Group &group) const
     const std::uint64_t size = RegularFileSize(group.path);
     const auto declared = static_cast<std::uint64_t>(header_.sampleCount);
     if (IsFlacFormat(group.format)) {
-        return declared > 0 ? declared : ReadFlac(group, 0, UINT64_MAX).size() / group.valuesPerFrame;
+        return declared > 0 ? declared : CountFlacFrames(group);
     }
     const std::uint64_t available = size > group.byteOffset ? size - group.byteOffset : 0;
     if (declared > 0) {
@@ -120,15 +129,24 @@ std::uint64_t SignalFiles::CheckFileFrames(const Group &group) const
     return ValuesInBytes(group.format, available) / group.valuesPerFrame;
 }
 
-std::vector<std::int32_t> SignalFiles::ReadGroup(const Group &group, std::uint64_t first, std::uint64_t count) const
+std::vector<std::int32_t> SignalFiles::ReadGroup(Group &group, std::uint64_t first, std::uint64_t count) const
 {
     return IsFlacFormat(group.format) ? ReadFlac(group, first, count) : ReadPacked(group, first, count);
 }
 
-std::vector<std::int32_t> SignalFiles::ReadPacked(const Group &group, std::uint64_t first, std::uint64_t count) const
+std::vector<std::int32_t> SignalFiles::ReadPacked(Group &group, std::uint64_t first, std::uint64_t count) const
 {
-    // A difference format is summed from the first frame on.
-    const std::uint64_t start = IsDifferenceFormat(group.format) ? 0 : first;
+    // A difference format is summed from the first frame on, or from where
+    // the last read ended.
+    const bool difference = IsDifferenceFormat(group.format);
+    if (difference && (group.resumeValues.empty() || group.resumeFrame > first)) {
+        group.resumeFrame = 0;
+        group.resumeValues.clear();
+        for (const std::size_t member : group.members) {
+            group.resumeValues.push_back(static_cast<std::int32_t>(header_.signals[member].initialValue));
+        }
+    }
+    const std::uint64_t start = difference ? group.resumeFrame : first;
     const Packing packing = PackingOf(group.format);
     const std::uint64_t firstValue = start * group.valuesPerFrame;
     const std::uint64_t skipped = firstValue % packing.values;
@@ -139,10 +157,10 @@ std::vector<std::int32_t> SignalFiles::ReadPacked(const Group &group, std::uint6
     std::vector<std::int32_t> values(skipped + wanted);
     DecodeValues(group.format, bytes.data(), values.size(), values.data());
     values.erase(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(skipped));
-    if (IsDifferenceFormat(group.format)) {
+    if (difference) {
         for (std::size_t member = 0; member < group.members.size(); ++member) {
             const WfdbSignalLine &signal = header_.signals[group.members[member]];
-            auto previous = static_cast<std::int32_t>(signal.initialValue);
+            std::int32_t &previous = group.resumeValues[member];
             for (std::size_t frame = 0; frame < values.size() / group.valuesPerFrame; ++frame) {
                 std::int32_t *sample = values.data() + frame * group.valuesPerFrame + group.firstValues[member];
                 for (int j = 0; j < signal.samplesPerFrame; ++j, ++sample) {
@@ -152,32 +170,44 @@ std::vector<std::int32_t> SignalFiles::ReadPacked(const Group &group, std::uint6
                 }
             }
         }
-        values.erase(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(first * group.valuesPerFrame));
+        group.resumeFrame = first + count;
+        values.erase(values.begin(),
+                     values.begin() + static_cast<std::ptrdiff_t>((first - start) * group.valuesPerFrame));
     }
     return values;
 }
 
-std::vector<std::int32_t> SignalFiles::ReadFlac(const Group &group, std::uint64_t first, std::uint64_t count) const
+std::uint64_t SignalFiles::CountFlacFrames(const Group &group) const
 {
     const auto perFrame = static_cast<std::uint64_t>(header_.signals[group.members[0]].samplesPerFrame);
-    const bool all = count == UINT64_MAX;
-    std::uint64_t wanted = UINT64_MAX;
-    if (!all && __builtin_mul_overflow(first + count, perFrame, &wanted)) {
-        wanted = UINT64_MAX;
+    FlacSignals stream(group.path, group.byteOffset, static_cast<unsigned>(group.members.size()));
+    while (stream.Next(kFlacCountStep)[0].size() == kFlacCountStep) {
     }
-    const std::vector<std::vector<std::int32_t>> channels =
-        DecodeFlacSignals(group.path, group.byteOffset, static_cast<unsigned>(group.members.size()), wanted);
-    const std::uint64_t decoded = channels[0].size();
-    if (!all && decoded < wanted) {
-        throw ToolkitError(group.path.string() + ": FLAC data ends after " + std::to_string(decoded) +
-                           " samples per signal, the header names " + std::to_string(wanted));
+    return stream.Position() / perFrame;
+}
+
+std::vector<std::int32_t> SignalFiles::ReadFlac(Group &group, std::uint64_t first, std::uint64_t count) const
+{
+    const auto perFrame = static_cast<std::uint64_t>(header_.signals[group.members[0]].samplesPerFrame);
+    const std::uint64_t skip = first * perFrame;
+    const std::uint64_t wanted = count * perFrame;
+    if (!group.flac || group.flac->Position() > skip) {
+        group.flac = std::make_shared<FlacSignals>(group.path, group.byteOffset,
+                                                   static_cast<unsigned>(group.members.size()));
     }
-    const std::uint64_t frames = all ? decoded / perFrame : count;
-    std::vector<std::int32_t> values(frames * group.valuesPerFrame);
+    while (group.flac->Position() < skip &&
+           !group.flac->Next(std::min(skip - group.flac->Position(), kFlacCountStep))[0].empty()) {
+    }
+    const std::vector<std::vector<std::int32_t>> channels = group.flac->Next(wanted);
+    if (group.flac->Position() < skip + wanted) {
+        throw ToolkitError(group.path.string() + ": FLAC data ends after " + std::to_string(group.flac->Position()) +
+                           " samples per signal, the header names " + std::to_string(skip + wanted));
+    }
+    std::vector<std::int32_t> values(count * group.valuesPerFrame);
     for (std::size_t member = 0; member < channels.size(); ++member) {
-        for (std::uint64_t frame = 0; frame < frames; ++frame) {
+        for (std::uint64_t frame = 0; frame < count; ++frame) {
             const std::uint64_t target = frame * group.valuesPerFrame + group.firstValues[member];
-            std::copy_n(channels[member].begin() + static_cast<std::ptrdiff_t>((first + frame) * perFrame), perFrame,
+            std::copy_n(channels[member].begin() + static_cast<std::ptrdiff_t>(frame * perFrame), perFrame,
                         values.begin() + static_cast<std::ptrdiff_t>(target));
         }
     }
@@ -207,8 +237,10 @@ std::vector<SignalSamples> SignalFiles::Read(const std::vector<std::size_t> &sig
         reach[group] = std::max(reach[group], static_cast<std::uint64_t>(header_.signals[signal].skew));
     }
     std::map<const Group *, std::vector<std::int32_t>> streams;
-    for (const auto &[group, skew] : reach) {
-        streams[group] = ReadGroup(*group, from, std::min(to + skew, group->fileFrames) - from);
+    for (Group &group : groups_) {
+        if (const auto found = reach.find(&group); found != reach.end()) {
+            streams[&group] = ReadGroup(group, from, std::min(to + found->second, group.fileFrames) - from);
+        }
     }
     const bool whole = from == 0 && header_.sampleCount > 0 && to == static_cast<std::uint64_t>(header_.sampleCount);
     std::vector<SignalSamples> result;

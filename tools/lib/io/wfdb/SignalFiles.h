@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "io/wfdb/WfdbHeader.h"
 
 namespace qzkit {
+
+class FlacSignals;
 
 // Every sample of a signal over a span of frames (its samples per frame
 // each), digital; `missing` marks samples with no data (empty: none).
@@ -43,17 +46,24 @@ private:
         std::vector<std::size_t> firstValues;  // where each member's values start in a frame
         std::size_t valuesPerFrame = 0;
         std::uint64_t fileFrames = 0;
+        // Where the last read ended, so that reading on from there decodes
+        // only what is new: the FLAC decoder, and for a difference format
+        // the running value of each member after `resumeFrame` frames.
+        std::shared_ptr<FlacSignals> flac;
+        std::uint64_t resumeFrame = 0;
+        std::vector<std::int32_t> resumeValues;
     };
 
     void GroupSignals(const std::filesystem::path &directory);
     std::uint64_t CheckFileFrames(const Group &group) const;
-    std::vector<std::int32_t> ReadGroup(const Group &group, std::uint64_t first, std::uint64_t count) const;
-    std::vector<std::int32_t> ReadPacked(const Group &group, std::uint64_t first, std::uint64_t count) const;
-    std::vector<std::int32_t> ReadFlac(const Group &group, std::uint64_t first, std::uint64_t count) const;
+    std::uint64_t CountFlacFrames(const Group &group) const;
+    std::vector<std::int32_t> ReadGroup(Group &group, std::uint64_t first, std::uint64_t count) const;
+    std::vector<std::int32_t> ReadPacked(Group &group, std::uint64_t first, std::uint64_t count) const;
+    std::vector<std::int32_t> ReadFlac(Group &group, std::uint64_t first, std::uint64_t count) const;
     const Group &GroupOf(std::size_t signal, std::size_t &member) const;
 
     WfdbHeader header_;
-    std::vector<Group> groups_;
+    mutable std::vector<Group> groups_;  // reading moves each group's resume point
     std::uint64_t frames_ = 0;
 };
 

@@ -13,7 +13,31 @@
 namespace qzkit {
 namespace {
 
-constexpr std::uint64_t kFramesPerChunk = std::uint64_t{1} << 20;
+constexpr std::uint64_t kValuesPerChunk = std::uint64_t{1} << 22;
+
+// Frames read at once: a chunk holds at most kValuesPerChunk values of the
+// record's signal files (all of a file's signals are read together).
+std::uint64_t FramesPerChunk(const WfdbRecord &record)
+{
+    std::uint64_t valuesPerFrame = 0;
+    for (const WfdbSignalLine &entry : record.Signals()) {
+        valuesPerFrame += static_cast<std::uint64_t>(entry.samplesPerFrame);
+    }
+    return std::max<std::uint64_t>(1, kValuesPerChunk / std::max<std::uint64_t>(1, valuesPerFrame));
+}
+
+void RefuseTooManyRows(const WfdbRecord &record, std::uint64_t from, std::uint64_t to, std::size_t rowsPerFrame,
+                       std::uint64_t maxRows)
+{
+    std::uint64_t rows = 0;
+    const bool overflow = __builtin_mul_overflow(to - from, std::uint64_t{rowsPerFrame}, &rows);
+    if (maxRows > 0 && (overflow || rows > maxRows)) {
+        throw ToolkitError(record.HeaderPath().string() + ": frames " + std::to_string(from) + " to " +
+                           std::to_string(to) + " make " + (overflow ? "too many" : std::to_string(rows)) +
+                           " rows, more than the " + std::to_string(maxRows) +
+                           " written unless --max-rows allows more; nothing written (shorten it with --from/--to)");
+    }
+}
 
 void AppendNumber(std::string &text, double value)
 {
@@ -50,6 +74,17 @@ void AppendCell(std::string &text, const Column &column, const SignalSamples &sa
     }
 }
 
+// Writes and empties `text`; a stream that failed (a full disk, a closed
+// pipe) ends the export at once.
+void WriteText(std::ostream &out, std::string &text)
+{
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    text.clear();
+    if (!out) {
+        throw ToolkitError("cannot write the table: the output failed");
+    }
+}
+
 }  // namespace
 
 std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const char *option)
@@ -59,7 +94,8 @@ std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const c
     if (!text.empty() && text[0] == 's' && ParseInteger(text.substr(1), frame) && frame >= 0) {
         return static_cast<std::uint64_t>(frame);
     }
-    if (ParseNumber(text, seconds) && seconds >= 0.0 && seconds * frameRate < 9e18) {
+    const bool decimal = text.find_first_not_of("0123456789.eE+-") == std::string::npos;  // not 0x10, not inf
+    if (decimal && ParseNumber(text, seconds) && seconds >= 0.0 && seconds * frameRate < 9e18) {
         return static_cast<std::uint64_t>(std::floor(seconds * frameRate + 0.5));
     }
     throw ToolkitError(std::string(option) + " '" + text + "' is neither seconds nor a sample number like s123");
@@ -105,9 +141,11 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
         text += ',' + CsvField(entry.description);
     }
     text += '\n';
+    RefuseTooManyRows(record, from, to, rowsPerFrame, options.maxRows);
     const double rowRate = record.FrameRate() * static_cast<double>(rowsPerFrame);
-    for (std::uint64_t first = from; first < to; first += kFramesPerChunk) {
-        const std::uint64_t last = std::min(to, first + kFramesPerChunk);
+    const std::uint64_t framesPerChunk = FramesPerChunk(record);
+    for (std::uint64_t first = from; first < to; first += framesPerChunk) {
+        const std::uint64_t last = std::min(to, first + framesPerChunk);
         std::vector<SignalSamples> samples = record.Read(signals, {first, last}, warnings);
         for (std::size_t k = 0; k < columns.size() && !options.highResolution; ++k) {
             samples[k] = FrameMeans(samples[k], columns[k].entry->samplesPerFrame);
@@ -123,12 +161,11 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
                 text += '\n';
             }
             if (text.size() > (std::size_t{1} << 20)) {
-                out.write(text.data(), static_cast<std::streamsize>(text.size()));
-                text.clear();
+                WriteText(out, text);
             }
         }
     }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    WriteText(out, text);
 }
 
 }  // namespace qzkit

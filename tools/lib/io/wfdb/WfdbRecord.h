@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +27,17 @@ struct RecordGap {
     std::string reason;                // "null segment", "segment NAME absent", "not in segment NAME"
 };
 
+// The most samples one read holds (about 1 GiB of values), so that a header
+// that claims more fails with a message instead of exhausting memory.
+inline constexpr std::uint64_t kMostValuesRead = std::uint64_t{1} << 28;
+
 class WfdbRecord {
 public:
     // `record` is the header (.hea) or the record's name beside it. Reads the
-    // header (and a multi-segment record's layout); segments are opened when
-    // read. Throws ToolkitError.
+    // header and checks the record whole: for a multi-segment record, every
+    // segment that is here against the layout (its rate, signals, samples per
+    // frame and the frames its files hold), the total against the segments,
+    // and the segment names. Throws ToolkitError naming the cause.
     explicit WfdbRecord(const std::filesystem::path &record);
 
     const std::string &Name() const { return header_.recordName; }
@@ -45,7 +53,9 @@ public:
     std::vector<RecordGap> Gaps() const;
 
     // Every sample of `signals` in frames [from, to), to <= Frames().
-    // Checksum mismatches go to `warnings`.
+    // Checksum mismatches go to `warnings`. A span of more than
+    // kMostValuesRead samples of the record's signals, or memory that cannot
+    // be had, is a ToolkitError naming the record.
     std::vector<SignalSamples> Read(const std::vector<std::size_t> &signals, FrameSpan span,
                                     std::vector<std::string> &warnings) const;
 
@@ -57,7 +67,13 @@ private:
     };
 
     void ReadLayout();
+    std::vector<SignalSamples> ReadSpan(const std::vector<std::size_t> &signals, FrameSpan span,
+                                        std::vector<std::string> &warnings) const;
+    const SignalFiles &FilesOf(const std::string &segment, const WfdbHeader &header) const;
+    bool SegmentPresent(const std::string &name) const;
     WfdbHeader SegmentHeader(const std::string &name) const;
+    void CheckSegment(const Segment &segment) const;
+    std::optional<std::size_t> IndexInSegment(const WfdbHeader &segment, std::size_t signal) const;
     void ReadSegment(const Segment &segment, const std::vector<std::size_t> &signals, FrameSpan span,
                      std::vector<SignalSamples> &out, std::vector<std::string> &warnings) const;
 
@@ -67,6 +83,10 @@ private:
     std::vector<Segment> segments_;
     bool variableLayout_ = false;
     std::uint64_t frames_ = 0;
+    // The signal files read last (one segment's), kept so that reading on
+    // where the last read ended does not start the files again.
+    mutable std::string openSegment_;
+    mutable std::shared_ptr<SignalFiles> openFiles_;
 };
 
 // The header of a record given as its .hea file or its name.
