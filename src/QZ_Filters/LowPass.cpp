@@ -79,9 +79,10 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
 
     // The taps and settings are copied into locals once: the buffer's byte
     // stores could otherwise alias them and force a reload per sample.
+    // The taps are signed coefficients: widening keeps their sign on purpose.
     INT32 taps[LPF_TAPS];
     for (BYTE t = 0; t < LPF_TAPS; ++t) {
-        taps[t] = HeartSampling.LPFConstants[t];
+        taps[t] = static_cast<INT32>(HeartSampling.LPFConstants[t]);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
     }
     const UINT16 centre = *median;
     const UINT16 length = CalcHeart_BufferLength;

@@ -1,6 +1,7 @@
 // The two file operations over an in-memory file table, with the same log
 // line and the same whole-unit counting as the stdio pair.
 #include <algorithm>
+#include <iterator>
 #include <cstring>
 #include <map>
 
@@ -50,9 +51,8 @@ const std::vector<std::uint8_t> *GetFile(const std::string &name)
 std::vector<std::string> FileNames()
 {
     std::vector<std::string> names;
-    for (const auto &file : Table().files) {
-        names.push_back(file.first);
-    }
+    std::transform(Table().files.begin(), Table().files.end(), std::back_inserter(names),
+                   [](const auto &file) { return file.first; });
     return names;
 }
 
