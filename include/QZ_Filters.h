@@ -128,7 +128,7 @@ extern UINT16 CalcHeart_BufferMin;
 extern UINT16 CalcHeart_BufferMax;
 extern UINT16 CalcHeart_BufferMedian;
 extern UINT16 CalcHeart_BufferAmplitude;
-extern UINT32 Tegrun;  // sum of all samples seen by the last MinMax
+extern UINT32 Tegrun;  // sum of all samples seen by the last MinMax, Median or MinMaxMedian
 extern peak_interval_struct Peak[QZ_MAX_CANDIDATES];
 extern UINT16 PeakValues[QZ_MAX_PEAKS];
 extern BYTE GloballyAccessiblePeaks;
@@ -152,7 +152,8 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
 void Median(const BYTE *BufferPtr, UINT16 *median);
-void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median);
+// MinMax and Median in one: the same three values and Tegrun, one pass over the buffer.
+void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);

@@ -1,7 +1,10 @@
 // Buffer statistics over the packed buffer without unpacking it: minimum,
 // maximum and sample sum, and the median estimated by repeated eight-bucket
 // histograms that narrow the search range. None of them writes the buffer.
+#include <string.h>
+
 #include "PackedGroup.h"
+#include "PipelineState.h"
 #include "QZ_Filters.h"
 
 namespace {
@@ -17,9 +20,11 @@ constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data need
 template <typename SampleVisitor>
 void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
 {
+    // The length in a local: a visitor's stores could alias the global.
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
     UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
         visit(tmpData[0]);
         visit(tmpData[1]);
@@ -115,18 +120,56 @@ void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
     }
 }
 
-// Estimates the median of a buffer whose smallest and largest samples are
-// `min` and `max`: narrows [min, max] to the bucket holding the median until
-// the range is below 8 (or after 21 refinements), then takes the middle of the
-// range, rounded down. The result lies between min and max; an exact tie
-// between two halves goes to the lower value.
-void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median)
+namespace {
+
+// Counts per sample value of every sample of the buffer into `counts`
+// (QZ_SAMPLE_VALUES words, cleared here): one pass instead of one pass per
+// refinement of the median search.
+void CountSampleValues(const BYTE *BufferPtr, UINT16 *counts)
+{
+    memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
+    auto visit = [counts](UINT16 sample) { counts[sample] = static_cast<UINT16>(counts[sample] + 1u); };
+    VisitSamples(BufferPtr, visit);
+}
+
+// Samples below `value`, from the running totals (atMost[v]: samples <= v).
+UINT16 SamplesBelow(const UINT16 *atMost, UINT16 total, UINT16 value)
+{
+    if (value == 0u) {
+        return 0u;
+    }
+    return (value > QZ_SAMPLE_MAX) ? total : atMost[value - 1u];
+}
+
+// The counts SortBuffer would give for `Threshold` (non-decreasing), taken
+// from the running totals: bucket k holds the samples below Threshold[k] less
+// those below Threshold[k - 1]. Every sample lies in exactly one bucket either
+// way, so the counts are the same numbers.
+void CountBuckets(const UINT16 *atMost, UINT16 total, const UINT16 *Threshold, UINT16 *Bucket)
+{
+    UINT16 below = 0;
+    for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
+        const UINT16 next = SamplesBelow(atMost, total, Threshold[k]);
+        Bucket[k] = static_cast<UINT16>(next - below);
+        below = next;
+    }
+    Bucket[MEDIAN_LAST_BUCKET] = static_cast<UINT16>(total - below);
+}
+
+// Estimates the median of samples from `min` to `max` given as running totals
+// (atMost[v]: samples <= v, `total` in all): narrows [min, max] to the bucket
+// holding the median until the range is below 8 (or after 21 refinements),
+// then takes the middle of the range, rounded down. The buckets are those
+// SortBuffer counts over the buffer, so this is the search that counts them
+// pass by pass. The result lies between min and max; an exact tie between two
+// halves goes to the lower value.
+UINT16 MedianOfTotals(const UINT16 *atMost, UINT16 total, UINT16 min, UINT16 max)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
-    SortBuffer(BufferPtr, Bucket, Threshold);
+    CountBuckets(atMost, total, Threshold, Bucket);
     UINT16 LoopBreaker = 0;
     for (;;) {
         const BYTE m = FindMedianBucket(Bucket);
@@ -146,17 +189,45 @@ void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median
             break;
         }
         ComputeThresholds(min, range, Threshold);
-        SortBuffer(BufferPtr, Bucket, Threshold);
+        CountBuckets(atMost, total, Threshold, Bucket);
     }
-    *median = static_cast<UINT16>(min + range / 2u);
+    return static_cast<UINT16>(min + range / 2u);
 }
 
-// The median of the buffer as MedianBetween estimates it, after a MinMax of
-// its own (which leaves the sample sum in Tegrun).
+}  // namespace
+
+// One pass over the buffer counts each sample value; the running totals of
+// those counts then give the smallest and largest sample (1023 and 0 for an
+// empty buffer, as MinMax starts), the 32-bit sample sum (left in Tegrun,
+// value times count: the same exact sum) and the bucket median.
+void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median)
+{
+    UINT16 *atMost = SampleValueCounts();
+    CountSampleValues(BufferPtr, atMost);
+    UINT16 total = 0;
+    UINT16 emptyValues = 0;  // values below the smallest sample
+    UINT16 largest = 0;
+    UINT32 sum = 0;
+    for (UINT16 value = 0; value < QZ_SAMPLE_VALUES; ++value) {
+        const UINT16 count = atMost[value];
+        sum += static_cast<UINT32>(count) * value;
+        largest = (count != 0u) ? value : largest;
+        total = static_cast<UINT16>(total + count);
+        emptyValues = static_cast<UINT16>(emptyValues + ((total == 0u) ? 1u : 0u));
+        atMost[value] = total;
+    }
+    const UINT16 smallest = (emptyValues > QZ_SAMPLE_MAX) ? static_cast<UINT16>(QZ_SAMPLE_MAX) : emptyValues;
+    Tegrun = sum;
+    *min = smallest;
+    *max = largest;
+    *median = MedianOfTotals(atMost, total, smallest, largest);
+}
+
+// The median of the buffer as MinMaxMedian estimates it (which leaves the
+// sample sum in Tegrun, as a MinMax would).
 void Median(const BYTE *BufferPtr, UINT16 *median)
 {
     UINT16 min;
     UINT16 max;
-    MinMax(BufferPtr, &min, &max);
-    MedianBetween(BufferPtr, min, max, median);
+    MinMaxMedian(BufferPtr, &min, &max, median);
 }

@@ -1,4 +1,4 @@
-// MinMax, SortBuffer and the bucket median on packed buffers.
+// MinMax, SortBuffer, the bucket median and MinMaxMedian on packed buffers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -110,11 +110,11 @@ TEST_F(Statistics, RandomBuffersMatchTheModel)
             const auto samples = qztest::RandomSamples(count, seed, static_cast<UINT16>(60 * seed));
             qztest::PackedBuffer buffer(samples);
             UINT16 min = 0, max = 0, median = 0;
-            MinMax(buffer.data(), &min, &max);
-            Median(buffer.data(), &median);
+            MinMaxMedian(buffer.data(), &min, &max, &median);
             EXPECT_EQ(min, *std::min_element(samples.begin(), samples.end()));
             EXPECT_EQ(max, *std::max_element(samples.begin(), samples.end()));
             EXPECT_EQ(median, ModelMedian(samples)) << count << " samples, seed " << seed;
+            EXPECT_EQ(Tegrun, std::accumulate(samples.begin(), samples.end(), 0u));
         }
     }
 }
