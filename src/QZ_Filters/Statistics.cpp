@@ -122,54 +122,89 @@ void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
 
 namespace {
 
-// Counts per sample value of every sample of the buffer into `counts`
-// (QZ_SAMPLE_VALUES words, cleared here): one pass instead of one pass per
-// refinement of the median search.
-void CountSampleValues(const BYTE *BufferPtr, UINT16 *counts)
+// The samples of a buffer as counts per value, turned into running totals:
+// atMost[v] is the number of samples <= v for v from min to max.
+struct SampleTotals {
+    UINT16 *atMost;
+    UINT16 min;  // smallest sample (1023 for an empty buffer, as MinMax starts)
+    UINT16 max;  // largest sample (0 for an empty buffer)
+    UINT16 total;
+    UINT32 sum;
+};
+
+// One pass over the buffer: the count of each sample value (the QZ_SAMPLE_VALUES
+// words of `totals.atMost`, cleared here), the smallest and largest sample and
+// the 32-bit sum, with MinMax's starting values and strict comparisons.
+void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 {
+    UINT16 *counts = totals.atMost;
     memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
-    auto visit = [counts](UINT16 sample) { counts[sample] = static_cast<UINT16>(counts[sample] + 1u); };
+    UINT16 smallest = QZ_SAMPLE_MAX;
+    UINT16 largest = 0;
+    UINT32 sum = 0;
+    auto visit = [&](UINT16 sample) {
+        counts[sample] = static_cast<UINT16>(counts[sample] + 1u);
+        sum += sample;
+        largest = (sample > largest) ? sample : largest;
+        smallest = (sample < smallest) ? sample : smallest;
+    };
     VisitSamples(BufferPtr, visit);
+    totals.min = smallest;
+    totals.max = largest;
+    totals.sum = sum;
 }
 
-// Samples below `value`, from the running totals (atMost[v]: samples <= v).
-UINT16 SamplesBelow(const UINT16 *atMost, UINT16 total, UINT16 value)
+// Turns the counts from min to max into running totals; values outside hold
+// no sample. Sets `total`.
+void RunningTotals(SampleTotals &totals)
 {
-    if (value == 0u) {
+    UINT16 total = 0;
+    for (UINT32 value = totals.min; value <= totals.max; ++value) {
+        total = static_cast<UINT16>(total + totals.atMost[value]);
+        totals.atMost[value] = total;
+    }
+    totals.total = total;
+}
+
+// Samples below `value`: none up to min, all above max, else atMost[value - 1].
+UINT16 SamplesBelow(const SampleTotals &totals, UINT16 value)
+{
+    if (value <= totals.min) {
         return 0u;
     }
-    return (value > QZ_SAMPLE_MAX) ? total : atMost[value - 1u];
+    return (value > totals.max) ? totals.total : totals.atMost[value - 1u];
 }
 
 // The counts SortBuffer would give for `Threshold` (non-decreasing), taken
 // from the running totals: bucket k holds the samples below Threshold[k] less
 // those below Threshold[k - 1]. Every sample lies in exactly one bucket either
 // way, so the counts are the same numbers.
-void CountBuckets(const UINT16 *atMost, UINT16 total, const UINT16 *Threshold, UINT16 *Bucket)
+void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *Bucket)
 {
     UINT16 below = 0;
     for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
-        const UINT16 next = SamplesBelow(atMost, total, Threshold[k]);
+        const UINT16 next = SamplesBelow(totals, Threshold[k]);
         Bucket[k] = static_cast<UINT16>(next - below);
         below = next;
     }
-    Bucket[MEDIAN_LAST_BUCKET] = static_cast<UINT16>(total - below);
+    Bucket[MEDIAN_LAST_BUCKET] = static_cast<UINT16>(totals.total - below);
 }
 
-// Estimates the median of samples from `min` to `max` given as running totals
-// (atMost[v]: samples <= v, `total` in all): narrows [min, max] to the bucket
-// holding the median until the range is below 8 (or after 21 refinements),
-// then takes the middle of the range, rounded down. The buckets are those
-// SortBuffer counts over the buffer, so this is the search that counts them
-// pass by pass. The result lies between min and max; an exact tie between two
-// halves goes to the lower value.
-UINT16 MedianOfTotals(const UINT16 *atMost, UINT16 total, UINT16 min, UINT16 max)
+// Estimates the median: narrows [min, max] to the bucket holding the median
+// until the range is below 8 (or after 21 refinements), then takes the middle
+// of the range, rounded down. The buckets are those SortBuffer counts over the
+// buffer, so this is the search that counts them pass by pass. The result
+// lies between min and max; an exact tie between two halves goes to the lower
+// value.
+UINT16 MedianOfTotals(const SampleTotals &totals)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
+    UINT16 min = totals.min;
+    UINT16 max = totals.max;
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
-    CountBuckets(atMost, total, Threshold, Bucket);
+    CountBuckets(totals, Threshold, Bucket);
     UINT16 LoopBreaker = 0;
     for (;;) {
         const BYTE m = FindMedianBucket(Bucket);
@@ -189,38 +224,26 @@ UINT16 MedianOfTotals(const UINT16 *atMost, UINT16 total, UINT16 min, UINT16 max
             break;
         }
         ComputeThresholds(min, range, Threshold);
-        CountBuckets(atMost, total, Threshold, Bucket);
+        CountBuckets(totals, Threshold, Bucket);
     }
     return static_cast<UINT16>(min + range / 2u);
 }
 
 }  // namespace
 
-// One pass over the buffer counts each sample value; the running totals of
-// those counts then give the smallest and largest sample (1023 and 0 for an
-// empty buffer, as MinMax starts), the 32-bit sample sum (left in Tegrun,
-// value times count: the same exact sum) and the bucket median.
+// One pass over the buffer counts each sample value and finds the smallest
+// and largest sample and the sum (left in Tegrun); the running totals of the
+// counts then give every bucket count of the median search without another
+// pass.
 void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median)
 {
-    UINT16 *atMost = SampleValueCounts();
-    CountSampleValues(BufferPtr, atMost);
-    UINT16 total = 0;
-    UINT16 emptyValues = 0;  // values below the smallest sample
-    UINT16 largest = 0;
-    UINT32 sum = 0;
-    for (UINT16 value = 0; value < QZ_SAMPLE_VALUES; ++value) {
-        const UINT16 count = atMost[value];
-        sum += static_cast<UINT32>(count) * value;
-        largest = (count != 0u) ? value : largest;
-        total = static_cast<UINT16>(total + count);
-        emptyValues = static_cast<UINT16>(emptyValues + ((total == 0u) ? 1u : 0u));
-        atMost[value] = total;
-    }
-    const UINT16 smallest = (emptyValues > QZ_SAMPLE_MAX) ? static_cast<UINT16>(QZ_SAMPLE_MAX) : emptyValues;
-    Tegrun = sum;
-    *min = smallest;
-    *max = largest;
-    *median = MedianOfTotals(atMost, total, smallest, largest);
+    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    Tegrun = totals.sum;
+    *min = totals.min;
+    *max = totals.max;
+    *median = MedianOfTotals(totals);
 }
 
 // The median of the buffer as MinMaxMedian estimates it (which leaves the
