@@ -26,10 +26,14 @@ bool StageSelected(BYTE Selector, QZ_StageBit stage)
 }
 
 // Writes the whole buffer, unpacked to 16-bit samples, to recordName + extension.
-// A failed write does not stop the run. Does nothing without stage dumps.
+// A failed write does not stop the run. Does nothing without stage dumps or
+// without a record name (a null pointer): then nothing is unpacked either.
 void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *extension)
 {
 #if QZ_STAGE_DUMPS
+    if (recordName == nullptr) {
+        return;
+    }
     hlp_convertPackedToUnpacked(BufferPtr, convertedBuffer);
     (void)hlp_writeBinaryDataFile(recordName, extension, convertedBuffer, SampleCount, sizeof(UINT16));
 #else
