@@ -69,10 +69,10 @@ TEST_F(Statistics, MinMaxSumAndMedian)
 TEST_F(Statistics, SortBufferCountsPerBucket)
 {
     const UINT16 threshold[7] = {3, 4, 4, 5, 5, 6, 6};
-    qztest::PackedBuffer buffer(Runs({{496, 3}, {1000, 7}, {2, 0}, {2, 5}}));
+    qztest::PackedBuffer buffer(Runs({{496, 3}, {1000, 7}, {2, 0}, {1, 5}, {1, 6}}));
     UINT16 bucket[8];
     SortBuffer(buffer.data(), bucket, threshold);
-    EXPECT_EQ(std::vector<UINT16>(bucket, bucket + 8), (std::vector<UINT16>{2, 496, 0, 0, 0, 2, 0, 1000}));
+    EXPECT_EQ(std::vector<UINT16>(bucket, bucket + 8), (std::vector<UINT16>{2, 496, 0, 0, 0, 1, 0, 1001}));
 }
 
 // The search as documented: eight buckets split by min + (i + 1) * range / 8,
