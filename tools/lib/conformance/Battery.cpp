@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "constants/ConstantsText.h"
 #include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "signal/FrontEnd.h"
@@ -128,6 +129,12 @@ void CheckOptions(const BatteryOptions &options)
     }
     if (options.seeds == 0) {
         throw ToolkitError("the number of seeds must be at least 1");
+    }
+    // The waveforms are drawn at the constants' rate, 1 / Period.
+    const float period = ToSamplingRecord(options.constants).Period;
+    if (!std::isnormal(period) || period < 0.0f) {
+        throw ToolkitError("the constants' Period is " + FormatFloatValue(period) +
+                           " s: the test waveforms need a sampling period above 0");
     }
 }
 
