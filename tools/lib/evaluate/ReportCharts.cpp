@@ -132,21 +132,6 @@ private:
 
 }  // namespace
 
-std::string EscapeMarkup(const std::string &text)
-{
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string SeriesColour(std::size_t index)
 {
     static constexpr std::array<const char *, 6> kColours{"#1f77b4", "#d62728", "#2ca02c",

@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::uint16_t kQiCutoffs[] = {0, 1, 2};
 
-std::string Percent(double ratio)
-{
-    return Format("%.1f %%", 100.0 * ratio);
-}
-
 using Cell = std::function<std::string(const CombinationResult &)>;
 
 void AddRow(std::vector<SummaryRow> &rows, const EvaluateReport &report, const std::string &label, const Cell &cell)

@@ -1,4 +1,5 @@
-// Formatting numbers into text the printf way, and text into a CSV field.
+// The text encoders: numbers into text (the printf way, the shortest that
+// reads back, a percentage), and text into a CSV field, HTML or a JSON string.
 #ifndef QZKIT_TEXT_FORMAT_H
 #define QZKIT_TEXT_FORMAT_H
 
@@ -12,6 +13,26 @@ std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2))
 // One CSV field: as it is, or in double quotes (inner quotes doubled) when it
 // holds a comma, a quote or a line end.
 std::string CsvField(const std::string &text);
+
+// The shortest text that reads back as `value` ("0.1", "250", "1e-05"):
+// returned, or appended to `text`.
+std::string ShortestNumber(double value);
+void AppendShortest(std::string &text, double value);
+
+// The same for a single-precision value: the digits that read back as that
+// float ("0.004", not the double's "0.004000000189989805").
+std::string ShortestFloat(float value);
+
+// A ratio as a percentage with one decimal: 0.9126 is "91.3 %".
+std::string Percent(double ratio);
+
+// Text for HTML or SVG, in elements and in attribute values: & < > " escaped.
+std::string EscapeMarkup(const std::string &text);
+
+// A JSON string, quotes included; a byte that is not part of well-formed
+// UTF-8 (text in another encoding) is written as the character of that value
+// (Latin-1).
+std::string JsonString(const std::string &text);
 
 }  // namespace qzkit
 
