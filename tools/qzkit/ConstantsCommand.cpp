@@ -6,7 +6,7 @@
 
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
-#include "io/TextFormat.h"
+#include "io/ShortestNumber.h"
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"

@@ -1,6 +1,7 @@
 // The text encoders, on the texts that need escaping.
 #include <gtest/gtest.h>
 
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 
 namespace {

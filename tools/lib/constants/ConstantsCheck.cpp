@@ -4,6 +4,7 @@
 
 #include "constants/ConstantsResponse.h"
 #include "constants/ConstantsText.h"
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 
 namespace qzkit {

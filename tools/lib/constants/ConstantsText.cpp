@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "io/TextFormat.h"
+#include "io/ShortestNumber.h"
 #include "ToolkitError.h"
 
 namespace qzkit {

@@ -9,6 +9,7 @@
 
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 
 namespace qzkit {

@@ -1,6 +1,5 @@
 #include "io/TextFormat.h"
 
-#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -52,27 +51,6 @@ std::string CsvField(const std::string &text)
         quoted += c == '"' ? "\"\"" : std::string(1, c);
     }
     return quoted + "\"";
-}
-
-void AppendShortest(std::string &text, double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    text.append(buffer, result.ptr);
-}
-
-std::string ShortestNumber(double value)
-{
-    std::string text;
-    AppendShortest(text, value);
-    return text;
-}
-
-std::string ShortestFloat(float value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
 }
 
 std::string Percent(double ratio)

@@ -1,5 +1,6 @@
-// The text encoders: numbers into text (the printf way, the shortest that
-// reads back, a percentage), and text into a CSV field, HTML or a JSON string.
+// The text encoders: numbers into text (the printf way, a percentage; the
+// shortest text that reads back is in io/ShortestNumber.h), and text into a
+// CSV field, HTML or a JSON string.
 #ifndef QZKIT_TEXT_FORMAT_H
 #define QZKIT_TEXT_FORMAT_H
 
@@ -13,15 +14,6 @@ std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2))
 // One CSV field: as it is, or in double quotes (inner quotes doubled) when it
 // holds a comma, a quote or a line end.
 std::string CsvField(const std::string &text);
-
-// The shortest text that reads back as `value` ("0.1", "250", "1e-05"):
-// returned, or appended to `text`.
-std::string ShortestNumber(double value);
-void AppendShortest(std::string &text, double value);
-
-// The same for a single-precision value: the digits that read back as that
-// float ("0.004", not the double's "0.004000000189989805").
-std::string ShortestFloat(float value);
 
 // A ratio as a percentage with one decimal: 0.9126 is "91.3 %".
 std::string Percent(double ratio);

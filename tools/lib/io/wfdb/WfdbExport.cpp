@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "io/Recording.h"
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 #include "io/wfdb/WfdbExport.h"
 
