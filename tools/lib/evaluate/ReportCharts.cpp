@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "io/TextFormat.h"
+#include "score/BeatMatch.h"
 
 namespace qzkit {
 namespace {
@@ -195,7 +196,7 @@ std::string CoverageAccuracySvg(const std::vector<CoverageCurve> &curves)
         }
     }
     Chart chart({x.low - 1.0, 100.0}, {y.low - 1.0, 100.0}, "Accuracy against coverage by QI cut-off",
-                "windows answered (%)", "answers within +-5 BPM (%)");
+                "windows answered (%)", "answers within +-" + ToleranceBpmText() + " (%)");
     for (std::size_t c = 0; c < curves.size(); ++c) {
         const CoverageCurve &curve = curves[c];
         const std::string colour = SeriesColour(c);

@@ -33,6 +33,16 @@ std::string MatchToleranceText()
     return Format("%.0f ms", 1000.0 * kBeatMatchToleranceSeconds);
 }
 
+std::string RateToleranceText()
+{
+    return "max(" + ToleranceBpmText() + ", " + ToleranceFractionText() + ")";
+}
+
+std::string AnswerQiText()
+{
+    return "QI 0-" + std::to_string(kNoRateQi - 1);
+}
+
 std::optional<double> BeatCounts::Sensitivity() const
 {
     return Ratio(truePositives, truePositives + falseNegatives);

@@ -56,10 +56,13 @@ struct CountedSpan {
 BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
                       const CountedSpan &counted = {});
 
-// The tolerances as reports name them: "5 BPM", "10 %", "150 ms".
+// The tolerances as reports name them: "5 BPM", "10 %", "150 ms", the rate
+// rule "max(5 BPM, 10 %)"; and the QIs of an answer, "QI 0-2".
 std::string ToleranceBpmText();
 std::string ToleranceFractionText();
 std::string MatchToleranceText();
+std::string RateToleranceText();
+std::string AnswerQiText();
 
 // The larger of 5 BPM and 10 % of the reference rate.
 double RateTolerance(double referenceBpm);
