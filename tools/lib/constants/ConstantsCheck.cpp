@@ -4,6 +4,7 @@
 
 #include "constants/ConstantsResponse.h"
 #include "constants/ConstantsText.h"
+#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 
 namespace qzkit {
@@ -28,7 +29,7 @@ void CheckRateLimits(const sampling_frequency_struct &record, std::vector<std::s
 void CheckPeriod(const sampling_frequency_struct &record, std::vector<std::string> &warnings)
 {
     const float period = record.Period;
-    const std::string shown = "Period " + FormatFloatValue(period);
+    const std::string shown = "Period " + ShortestFloat(period);
     if (std::isinf(period)) {
         warnings.push_back(shown + " is infinite: every rate comes out as 0");
     } else if (period < 0.0f) {
