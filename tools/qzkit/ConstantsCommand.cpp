@@ -1,5 +1,4 @@
 // qzkit constants: inspect, make and design the 31-byte constants file.
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -7,6 +6,7 @@
 
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
+#include "io/ShortestDecimal.h"
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
@@ -36,13 +36,6 @@ std::string HexDump(const ConstantsImage &image)
         text += hex;
     }
     return text;
-}
-
-std::string ShortestDecimal(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 // Warnings as comment lines, so that the whole text still parses.

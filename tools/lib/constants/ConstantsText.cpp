@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "ToolkitError.h"
+#include "io/ShortestDecimal.h"
 
 namespace qzkit {
 namespace {
@@ -200,12 +201,7 @@ ParsedConstants ParseConstantsText(std::string_view text, const std::string &sou
 
 std::string FormatFloatValue(float value)
 {
-    if (std::isinf(value)) {
-        return value > 0.0f ? "inf" : "-inf";
-    }
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    return ShortestDecimal(value);
 }
 
 std::string DescribeFloat24(const Float24 &bytes)

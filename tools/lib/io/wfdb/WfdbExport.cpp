@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "io/Recording.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"
@@ -41,9 +42,7 @@ void RefuseTooManyRows(const WfdbRecord &record, std::uint64_t from, std::uint64
 
 void AppendNumber(std::string &text, double value)
 {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    text.append(buffer, result.ptr);
+    text += ShortestDecimal(value);
 }
 
 void AppendInteger(std::string &text, std::int32_t value)
