@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The workbench check: builds the page (scripts/build-web.sh) and the desktop
-# tool, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
+# The workbench check: builds the page (scripts/build-web.sh), the desktop
+# tool and qzkit, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
 # which compares the page in headless Chromium with the desktop tool byte for
-# byte on every case and drives the page's own controls. The screenshot and
+# byte on every case, compares the page's constants design and test battery
+# with qzkit's, and drives the page's own controls. The screenshot and
 # the logs stay in BUILD_ROOT/web-check.
 #
 # Usage: tests/web/check.sh [BUILD_ROOT]   (default: $QZ_BUILD_ROOT, else build/)
@@ -18,9 +19,12 @@ page=$("$root/scripts/build-web.sh" "$base/page" | tail -n 1)
 echo "$page: $(stat -c %s "$page") bytes"
 
 echo "== desktop build"
-cmake -S "$root" -B "$base/host" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF \
+"$root/scripts/install-deps.sh" build tools plot wfdb
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$base/host" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=ON "${launcher[@]}" \
   >"$base/host.configure.log" 2>&1 || { cat "$base/host.configure.log"; exit 1; }
-cmake --build "$base/host" -j2 --target qz_vozozi_DE >"$base/host.build.log" 2>&1 ||
+cmake --build "$base/host" -j2 --target qz_vozozi_DE qzkit >"$base/host.build.log" 2>&1 ||
   { cat "$base/host.build.log"; exit 1; }
 
 echo "== cases"
@@ -31,5 +35,5 @@ mkdir -p "$base/inputs"
 "$base/qz_generate_cases" "$base/inputs"
 
 echo "== page versus desktop in headless Chromium"
-node "$root/tests/web/BrowserTest.mjs" --page "$page" --tool "$base/host/qz_vozozi_DE" --inputs "$base/inputs" \
+node "$root/tests/web/BrowserTest.mjs" --page "$page" --tool "$base/host/qz_vozozi_DE" --qzkit "$base/host/tools/qzkit" --inputs "$base/inputs" \
   --cases "$base/inputs/cases.txt" --work "$base/work"

@@ -44,26 +44,6 @@ void CheckPeriod(const sampling_frequency_struct &record, std::vector<std::strin
     }
 }
 
-HighPassCoefficients HighPassOf(const sampling_frequency_struct &record)
-{
-    HighPassCoefficients filter;
-    for (std::size_t i = 0; i < filter.a.size(); ++i) {
-        filter.a[i] = static_cast<double>(record.HPFConstantsA[i]);
-    }
-    filter.b0 = record.HPFConstantsB[0];
-    filter.b1 = record.HPFConstantsB[1];
-    return filter;
-}
-
-LowPassTaps TapsOf(const sampling_frequency_struct &record)
-{
-    LowPassTaps taps{};
-    for (std::size_t i = 0; i < taps.size(); ++i) {
-        taps[i] = record.LPFConstants[i];
-    }
-    return taps;
-}
-
 // Returns false when the feedback is unusable (infinite or unstable).
 bool CheckHighPassFeedback(const HighPassCoefficients &filter, std::vector<std::string> &warnings)
 {
