@@ -1,13 +1,19 @@
 // The test battery run in the page by the companion program's own battery
 // (`qzkit conformance`) on the run's current constants and settings: its
 // summary table and verdicts as the command prints them, and its CSV. A run
-// takes about a second, so it starts from its button; a later change of the
-// constants or settings marks the shown results as out of date.
+// takes a tenth of a second or more, so it runs from its button or, when
+// kept up to date, once the controls have been still for a moment (the
+// stages are redrawn first); until then the shown results are marked as
+// made for other inputs.
 const BATTERY_CSV = '/battery.csv';
+const BATTERY_DELAY_MS = 250;
+let batteryTimer = null;
 
 function startBattery() {
   element('battery-run').addEventListener('click', runBattery);
-  for (const id of ['battery-kind', 'battery-length']) element(id).addEventListener('change', markBatteryStale);
+  for (const id of ['battery-kind', 'battery-length', 'battery-auto']) {
+    element(id).addEventListener('change', markBatteryStale);
+  }
 }
 
 // The run's settings as the tool's arguments 3 to 6, "MASK PEAK BEAT DERIV".
@@ -20,10 +26,13 @@ function batteryInputs() {
     `${element('battery-kind').selectedOptions[0].text} families, ${element('battery-length').selectedOptions[0].text}`;
 }
 
-// Marks the shown battery results as made for other inputs than the current ones.
+// Marks the shown battery results as made for other inputs than the current
+// ones, and schedules a new run when the battery is kept up to date.
 function markBatteryStale() {
+  const stale = !workbench.battery || workbench.battery.inputs !== batteryInputs();
+  clearTimeout(batteryTimer);
+  if (stale && element('battery-auto').checked) batteryTimer = setTimeout(runBattery, BATTERY_DELAY_MS);
   if (!workbench.battery) return;
-  const stale = workbench.battery.inputs !== batteryInputs();
   element('battery-status').textContent = stale
     ? `These results are for ${workbench.battery.inputs}; run the battery again for the current constants and settings.`
     : `Results for ${workbench.battery.inputs}.`;
@@ -31,6 +40,7 @@ function markBatteryStale() {
 }
 
 function runBattery() {
+  clearTimeout(batteryTimer);
   if (!workbench.constants || workbench.constants.bytes.length < CONSTANTS_BYTES) return;
   const started = performance.now();
   const image = _malloc(CONSTANTS_BYTES);
@@ -63,7 +73,13 @@ function showBattery() {
   verdict.className = status === 0 ? 'verdict' : 'verdict error';
   verdict.textContent = `${status === 0 ? 'Every graded case passes' : 'A graded case fails'} ` +
     `(exit status ${status}); ran in ${(ms / 1000).toFixed(1)} s.`;
-  holder.append(verdict, summaryTable(summary.split('\n').filter((line) => line.startsWith('|'))));
+  const scroller = document.createElement('div');
+  scroller.className = 'scroller';
+  scroller.tabIndex = 0;
+  scroller.setAttribute('role', 'region');
+  scroller.setAttribute('aria-label', 'The battery, case by case (scrolls)');
+  scroller.append(summaryTable(summary.split('\n').filter((line) => line.startsWith('|'))));
+  holder.append(verdict, scroller);
   for (const line of summary.split('\n').filter((text) => text !== '' && !text.startsWith('|'))) {
     const paragraph = document.createElement('p');
     paragraph.className = 'note';
@@ -93,9 +109,11 @@ function summaryTable(lines) {
     const row = body.insertRow();
     cells(line).forEach((text, index) => {
       const cell = row.insertCell();
-      cell.textContent = text;
+      // A failing verdict is in bold, **FAIL**.
+      const bold = /^\*\*(.*)\*\*$/.exec(text);
+      cell.textContent = bold ? bold[1] : text;
       if (index < 2) cell.className = 'text';
-      if (text === 'fail') cell.classList.add('error');
+      if (bold) cell.classList.add('error');
     });
   }
   return result;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace qzkit {
 namespace {
@@ -318,11 +319,22 @@ std::string BinaryText(bool negative, std::uint32_t exponentField, std::uint64_t
     return sign + FiniteText(value);
 }
 
+// The bits of a float or double (memcpy: std::bit_cast is missing from some
+// C++ libraries this builds with).
+template <typename Bits, typename Real>
+Bits BitsOf(Real value)
+{
+    static_assert(sizeof(Bits) == sizeof(Real));
+    Bits bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
 }  // namespace
 
 std::string ShortestDecimal(double value)
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const auto bits = BitsOf<std::uint64_t>(value);
     constexpr int kMantissaBits = 52;
     return BinaryText((bits >> 63) != 0, static_cast<std::uint32_t>((bits >> kMantissaBits) & 0x7FF),
                       bits & ((std::uint64_t{1} << kMantissaBits) - 1), kMantissaBits, 11);
@@ -330,7 +342,7 @@ std::string ShortestDecimal(double value)
 
 std::string ShortestDecimal(float value)
 {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
+    const auto bits = BitsOf<std::uint32_t>(value);
     constexpr int kMantissaBits = 23;
     return BinaryText((bits >> 31) != 0, (bits >> kMantissaBits) & 0xFF, bits & ((std::uint32_t{1} << kMantissaBits) - 1),
                       kMantissaBits, 8);
