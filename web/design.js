@@ -136,7 +136,8 @@ function drawResponse(bytes) {
   const svg = svgElement('svg', { viewBox: `0 0 ${width} ${height}`, role: 'img',
     'aria-label': 'Gain in dB of the low-pass, the high-pass and both together against frequency' });
   svg.append(svgElement('rect', { x: left, y: top, width: plotWidth, height: plotHeight, fill: '#fbfcfd', stroke: '#d4d9df' }));
-  for (const db of [0, -3, -20, -40, -60]) {
+  svg.append(svgElement('line', { x1: left, x2: left + plotWidth, y1: y(-3), y2: y(-3), stroke: '#e3e7eb', 'stroke-dasharray': '2 2' }));
+  for (const db of [0, -20, -40, -60]) {
     svg.append(svgElement('line', { x1: left, x2: left + plotWidth, y1: y(db), y2: y(db), stroke: '#e3e7eb' }));
     const label = svgElement('text', { x: left - 3, y: y(db) + 4, 'font-size': 10, 'text-anchor': 'end', fill: '#5b6470' });
     label.textContent = String(db);
@@ -155,7 +156,7 @@ function drawResponse(bytes) {
     svg.append(key);
   });
   const axis = svgElement('text', { x: left + plotWidth, y: top + plotHeight + 13, 'font-size': 10, 'text-anchor': 'end', fill: '#5b6470' });
-  axis.textContent = `0 … ${topFrequency.toFixed(1)} Hz; gain in dB`;
+  axis.textContent = `0 … ${topFrequency.toFixed(1)} Hz; gain in dB (dotted: −3 dB)`;
   svg.append(axis);
   holder.replaceChildren(svg);
 }
