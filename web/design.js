@@ -25,7 +25,7 @@ function startDesign() {
     const input = document.createElement('input');
     input.type = knob.range ? 'range' : 'number';
     input.id = knob.id;
-    input.value = String(knob.value);
+    // The range before the value: a slider clamps and snaps to its range.
     if (knob.range) {
       input.min = String(knob.range[0]);
       input.max = String(knob.range[1]);
@@ -33,6 +33,7 @@ function startDesign() {
     } else {
       input.step = 'any';
     }
+    input.value = String(knob.value);
     const shown = document.createElement('output');
     shown.id = `${knob.id}-value`;
     shown.htmlFor = knob.id;

@@ -9,9 +9,10 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { evaluate } from './DevTools.mjs';
 
-// rate, low-pass, high-pass, order, swing, min, max and one-peak BPM.
+// rate, low-pass, high-pass, order, swing, min, max and one-peak BPM; null:
+// the knobs as the page opens, against the command's defaults.
 const DESIGNS = [
-  [250, 20, 5, 3, 375, 30, 240, 0],
+  null,
   [250, 30, 2.05, 3, 150, 30, 270, 0],
   [250, 16.3, 0.5, 1, 375, 30, 240, 0],
   [500, 40, 3.5, 3, 300, 40, 200, 60],
@@ -33,7 +34,8 @@ const BATTERIES = [
 // as read back, the note, the text source and the 31 bytes.
 function designInPage(browser, session, values) {
   return evaluate(browser, session, `(() => {
-    ${JSON.stringify(KNOB_IDS)}.forEach((id, index) => { document.getElementById(id).value = String(${JSON.stringify(values)}[index]); });
+    const values = ${JSON.stringify(values)};
+    if (values) ${JSON.stringify(KNOB_IDS)}.forEach((id, index) => { document.getElementById(id).value = String(values[index]); });
     document.getElementById('design-use').click();
     return { knobs: ${JSON.stringify(KNOB_IDS)}.map((id) => document.getElementById(id).value),
              note: document.getElementById('design-note').textContent,
@@ -43,11 +45,12 @@ function designInPage(browser, session, values) {
   })()`);
 }
 
+// `knobs` null: the command's defaults.
 function designOnDesktop(qzkit, work, knobs) {
   const folder = path.join(work, 'design-run');
   fs.rmSync(folder, { recursive: true, force: true });
   fs.mkdirSync(folder, { recursive: true });
-  const args = ['constants', 'design', ...DESIGN_OPTIONS.flatMap((option, index) => [option, knobs[index]]),
+  const args = ['constants', 'design', ...(knobs ? DESIGN_OPTIONS.flatMap((option, index) => [option, knobs[index]]) : []),
     '--out', 'designed.pvx.filters.v1', '--text', 'designed.txt'];
   const run = spawnSync(qzkit, args, { cwd: folder, encoding: 'latin1' });
   const read = (name) => (fs.existsSync(path.join(folder, name)) ? fs.readFileSync(path.join(folder, name)) : null);
@@ -60,7 +63,7 @@ async function checkDesigns(browser, session, chosen) {
   const problems = [];
   for (const values of DESIGNS) {
     const page = await designInPage(browser, session, values);
-    const desktop = designOnDesktop(chosen.qzkit, chosen.work, page.knobs);
+    const desktop = designOnDesktop(chosen.qzkit, chosen.work, values && page.knobs);
     if (desktop.status !== 0) problems.push(`qzkit ${desktop.args} failed: ${desktop.stderr.trim()}`);
     else if (!desktop.image.equals(Buffer.from(page.image, 'base64'))) problems.push(`design ${page.knobs}: the 31 bytes differ`);
     else if (!desktop.text.equals(Buffer.from(page.text, 'latin1'))) problems.push(`design ${page.knobs}: the text source differs`);
