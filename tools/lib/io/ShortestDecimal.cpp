@@ -155,84 +155,111 @@ struct DecimalDigits {
 // The shortest digits in the interval of values that read back as this one
 // (its ends included when the mantissa is even, as reading rounds ties to
 // even), the last digit chosen closest to the value, an exact tie to even.
-DecimalDigits ShortestDigits(const BinaryValue &value)
-{
-    const bool endsIncluded = value.mantissa % 2 == 0;
-    // value = r / s, the interval's half-widths above and below are
-    // plus / s and minus / s, all scaled by 4 to stay whole numbers.
-    BigNumber r(value.mantissa << 2);
-    BigNumber plus(2);
-    BigNumber minus(value.lowerGapHalved ? 1 : 2);
-    BigNumber s(4);
-    if (value.exponent >= 0) {
-        const auto shift = static_cast<unsigned>(value.exponent);
-        r.ShiftLeft(shift);
-        plus.ShiftLeft(shift);
-        minus.ShiftLeft(shift);
-    } else {
-        s.ShiftLeft(static_cast<unsigned>(-value.exponent));
+// The value is r / s and the interval's half-widths above and below are
+// plus / s and minus / s, all scaled by 4 to stay whole numbers; the digits
+// are generated one by one until the interval holds one of the numbers they
+// end.
+class DigitGenerator {
+public:
+    explicit DigitGenerator(const BinaryValue &value)
+        : endsIncluded_(value.mantissa % 2 == 0), r_(value.mantissa << 2), s_(4), plus_(2),
+          minus_(value.lowerGapHalved ? 1 : 2)
+    {
+        if (value.exponent >= 0) {
+            const auto shift = static_cast<unsigned>(value.exponent);
+            r_.ShiftLeft(shift);
+            plus_.ShiftLeft(shift);
+            minus_.ShiftLeft(shift);
+        } else {
+            s_.ShiftLeft(static_cast<unsigned>(-value.exponent));
+        }
     }
 
-    // The decimal point: the smallest k with the interval's top below
-    // 10^k, estimated from the value's binary size and then corrected.
-    const int bits = 64 - std::countl_zero(value.mantissa);
-    constexpr double kLog10Of2 = 0.30102999566398120;
-    int k = static_cast<int>(std::ceil((value.exponent + bits - 1) * kLog10Of2));
-    if (k >= 0) {
-        s.MultiplyByPowerOfTen(k);
-    } else {
-        r.MultiplyByPowerOfTen(-k);
-        plus.MultiplyByPowerOfTen(-k);
-        minus.MultiplyByPowerOfTen(-k);
-    }
-    const auto topReaches = [&endsIncluded](const BigNumber &top, const BigNumber &limit) {
-        const int order = Compare(top, limit);
-        return endsIncluded ? order >= 0 : order > 0;
-    };
-    while (topReaches(Sum(r, plus), s)) {
-        s.MultiplyBy(10);
-        ++k;
-    }
-    while (true) {
-        BigNumber top = Sum(r, plus);
-        top.MultiplyBy(10);
-        if (topReaches(top, s)) {
-            break;
-        }
-        r.MultiplyBy(10);
-        plus.MultiplyBy(10);
-        minus.MultiplyBy(10);
-        --k;
-    }
-
-    DecimalDigits result;
-    result.point = k;
-    while (true) {
-        r.MultiplyBy(10);
-        plus.MultiplyBy(10);
-        minus.MultiplyBy(10);
-        int digit = 0;
-        while (Compare(r, s) >= 0) {
-            r.Subtract(s);
-            ++digit;
-        }
-        const int belowOrder = Compare(r, minus);
-        const bool lowInside = endsIncluded ? belowOrder <= 0 : belowOrder < 0;
-        const bool highInside = topReaches(Sum(r, plus), s);
-        if (lowInside || highInside) {
-            bool roundUp = highInside;
-            if (lowInside && highInside) {
-                BigNumber twice = r;
-                twice.ShiftLeft(1);
-                const int order = Compare(twice, s);
-                roundUp = order > 0 || (order == 0 && digit % 2 != 0);
+    DecimalDigits Generate(const BinaryValue &value)
+    {
+        DecimalDigits result;
+        result.point = PlaceDecimalPoint(value);
+        while (true) {
+            TimesTen();
+            int digit = 0;
+            while (Compare(r_, s_) >= 0) {
+                r_.Subtract(s_);
+                ++digit;
             }
-            result.digits[result.count++] = static_cast<char>('0' + digit + (roundUp ? 1 : 0));
-            return result;
+            const bool lowInside = Reaches(minus_, r_);
+            const bool highInside = Reaches(Sum(r_, plus_), s_);
+            if (lowInside || highInside) {
+                const int last = digit + (RoundUp(lowInside, highInside, digit) ? 1 : 0);
+                result.digits[result.count++] = static_cast<char>('0' + last);
+                return result;
+            }
+            result.digits[result.count++] = static_cast<char>('0' + digit);
         }
-        result.digits[result.count++] = static_cast<char>('0' + digit);
     }
-}
+
+private:
+    // Whether `top` reaches `limit`: beyond it, or onto it when the ends are included.
+    bool Reaches(const BigNumber &top, const BigNumber &limit) const
+    {
+        const int order = Compare(top, limit);
+        return endsIncluded_ ? order >= 0 : order > 0;
+    }
+
+    void TimesTen()
+    {
+        r_.MultiplyBy(10);
+        plus_.MultiplyBy(10);
+        minus_.MultiplyBy(10);
+    }
+
+    // The smallest k with the interval's top below 10^k, estimated from the
+    // value's binary size and then corrected; s or r scaled by 10^k.
+    int PlaceDecimalPoint(const BinaryValue &value)
+    {
+        const int bits = 64 - std::countl_zero(value.mantissa);
+        constexpr double kLog10Of2 = 0.30102999566398120;
+        int k = static_cast<int>(std::ceil((value.exponent + bits - 1) * kLog10Of2));
+        if (k >= 0) {
+            s_.MultiplyByPowerOfTen(k);
+        } else {
+            r_.MultiplyByPowerOfTen(-k);
+            plus_.MultiplyByPowerOfTen(-k);
+            minus_.MultiplyByPowerOfTen(-k);
+        }
+        while (Reaches(Sum(r_, plus_), s_)) {
+            s_.MultiplyBy(10);
+            ++k;
+        }
+        while (true) {
+            BigNumber top = Sum(r_, plus_);
+            top.MultiplyBy(10);
+            if (Reaches(top, s_)) {
+                return k;
+            }
+            TimesTen();
+            --k;
+        }
+    }
+
+    // The last digit: the one of digit and digit + 1 inside the interval,
+    // the closer when both are, the even one on a tie.
+    bool RoundUp(bool lowInside, bool highInside, int digit) const
+    {
+        if (!lowInside || !highInside) {
+            return highInside;
+        }
+        BigNumber twice = r_;
+        twice.ShiftLeft(1);
+        const int order = Compare(twice, s_);
+        return order > 0 || (order == 0 && digit % 2 != 0);
+    }
+
+    bool endsIncluded_;
+    BigNumber r_;
+    BigNumber s_;
+    BigNumber plus_;
+    BigNumber minus_;
+};
 
 // The exact decimal digits of a value that is a whole number.
 std::string WholeNumberText(const BinaryValue &value)
@@ -259,7 +286,7 @@ int DecimalWidth(int number)
 
 std::string FiniteText(const BinaryValue &value)
 {
-    const DecimalDigits decimal = ShortestDigits(value);
+    const DecimalDigits decimal = DigitGenerator(value).Generate(value);
     const std::string digits(decimal.digits, static_cast<std::size_t>(decimal.count));
     const int count = decimal.count;
     const int exponent = decimal.point - count;  // of the last digit
