@@ -6,7 +6,7 @@
 
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
-#include "io/ShortestNumber.h"
+#include "io/ShortestDecimal.h"
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
@@ -70,7 +70,7 @@ int RunMake(const ConstantsCommandOptions &options)
     for (const FloatRounding &rounding : parsed.roundings) {
         const double error = static_cast<double>(rounding.stored) - rounding.requested;
         std::fprintf(report, "%s: %s stored as %s (%s), error %.3g", rounding.field.c_str(),
-                     ShortestNumber(rounding.requested).c_str(), ShortestFloat(rounding.stored).c_str(),
+                     ShortestDecimal(rounding.requested).c_str(), ShortestDecimal(rounding.stored).c_str(),
                      DescribeFloat24(rounding.bytes).c_str(), error);
         if (std::isfinite(error) && rounding.requested != 0.0) {
             std::fprintf(report, " (%.3g relative)", error / std::fabs(rounding.requested));

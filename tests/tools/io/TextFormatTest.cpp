@@ -1,7 +1,6 @@
 // The text encoders, on the texts that need escaping.
 #include <gtest/gtest.h>
 
-#include "io/ShortestNumber.h"
 #include "io/TextFormat.h"
 
 namespace {
@@ -29,13 +28,8 @@ TEST(TextFormat, EncodersEscapeWhatTheirFormatNeeds)
     }
 }
 
-TEST(TextFormat, NumbersShortestAndPercent)
+TEST(TextFormat, Percent)
 {
-    EXPECT_EQ(qzkit::ShortestNumber(0.1), "0.1");
-    EXPECT_EQ(qzkit::ShortestNumber(250.0), "250");
-    EXPECT_EQ(qzkit::ShortestNumber(1e-5), "1e-05");
-    EXPECT_EQ(qzkit::ShortestFloat(0.004f), "0.004");
-    EXPECT_EQ(qzkit::ShortestFloat(-std::numeric_limits<float>::infinity()), "-inf");
     EXPECT_EQ(qzkit::Percent(0.9126), "91.3 %");
     EXPECT_EQ(qzkit::Percent(1.0), "100.0 %");
 }

@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "io/ShortestNumber.h"
+#include "io/ShortestDecimal.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -146,7 +146,7 @@ std::string FormatValues(const ConstantsImage &image, const ConstantsField &fiel
             text += ", ";
         }
         text += field.type == FieldType::ThreeByteFloat
-                    ? ShortestFloat(DecodeFloat24(ReadFloatValue(image, field, i)))
+                    ? ShortestDecimal(DecodeFloat24(ReadFloatValue(image, field, i)))
                     : std::to_string(ReadIntegerValue(image, field, i));
     }
     return text;

@@ -1,5 +1,5 @@
 // The text encoders: numbers into text (the printf way, a percentage; the
-// shortest text that reads back is in io/ShortestNumber.h), and text into a
+// shortest text that reads back is in io/ShortestDecimal.h), and text into a
 // CSV field, HTML or a JSON string.
 #ifndef QZKIT_TEXT_FORMAT_H
 #define QZKIT_TEXT_FORMAT_H

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "io/Recording.h"
-#include "io/ShortestNumber.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"
@@ -64,7 +64,7 @@ void AppendCell(std::string &text, const Column &column, const SignalSamples &sa
     if (digital) {
         AppendInteger(text, value);
     } else if (value != column.invalid) {
-        AppendShortest(text, PhysicalValue(value, *column.entry));
+        text += ShortestDecimal(PhysicalValue(value, *column.entry));
     }
 }
 
@@ -139,7 +139,7 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
         }
         for (std::uint64_t frame = 0; frame < last - first; ++frame) {
             for (std::size_t row = 0; row < rowsPerFrame; ++row) {
-                AppendShortest(text, static_cast<double>((first + frame) * rowsPerFrame + row) / rowRate);
+                text += ShortestDecimal(static_cast<double>((first + frame) * rowsPerFrame + row) / rowRate);
                 for (std::size_t k = 0; k < columns.size(); ++k) {
                     const std::size_t perRow = columns[k].perRow;
                     AppendCell(text, columns[k], samples[k], frame * perRow + row * perRow / rowsPerFrame,

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "io/ShortestNumber.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 #include "io/wfdb/WfdbExport.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 std::string Seconds(std::uint64_t frames, double rate)
 {
-    return ShortestNumber(static_cast<double>(frames) / rate);
+    return ShortestDecimal(static_cast<double>(frames) / rate);
 }
 
 // "1805.556 s (30:05.556)"
@@ -48,7 +48,7 @@ std::string DescribeRecord(const WfdbRecord &record)
     const std::size_t segments = record.SegmentCount();
     std::string text = "record " + record.Name() + ": " + std::to_string(segments) +
                        (segments == 1 ? " segment, " : " segments, ") + std::to_string(record.Signals().size()) +
-                       " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestNumber(rate) +
+                       " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestDecimal(rate) +
                        " Hz, " + Duration(record.Frames(), rate) + "\n";
     char line[512];
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
@@ -57,8 +57,8 @@ std::string DescribeRecord(const WfdbRecord &record)
                       "  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
                       signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
                       FormatName(signal.format).c_str(), signal.samplesPerFrame,
-                      ShortestNumber(rate * signal.samplesPerFrame).c_str(), ShortestNumber(signal.gain).c_str(),
-                      signal.units.c_str(), AdcBits(signal), ShortestNumber(signal.baseline).c_str());
+                      ShortestDecimal(rate * signal.samplesPerFrame).c_str(), ShortestDecimal(signal.gain).c_str(),
+                      signal.units.c_str(), AdcBits(signal), ShortestDecimal(signal.baseline).c_str());
         text += line;
     }
     for (const RecordGap &gap : record.Gaps()) {
@@ -76,17 +76,17 @@ std::string DescribeRecordJson(const WfdbRecord &record)
     std::string json = "{\"record\": " + JsonString(record.Name()) +
                        ", \"segments\": " + std::to_string(record.SegmentCount()) +
                        ", \"frames\": " + std::to_string(record.Frames()) +
-                       ", \"frame_rate\": " + ShortestNumber(rate) +
+                       ", \"frame_rate\": " + ShortestDecimal(rate) +
                        ", \"duration_s\": " + Seconds(record.Frames(), rate) + ",\n \"signals\": [";
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
         const WfdbSignalLine &signal = record.Signals()[s];
         json += std::string(s == 0 ? "" : ",") + "\n  {\"index\": " + std::to_string(s) +
                 ", \"description\": " + JsonString(signal.description) + ", \"format\": " +
                 std::to_string(signal.format) + ", \"samples_per_frame\": " + std::to_string(signal.samplesPerFrame) +
-                ", \"rate\": " + ShortestNumber(rate * signal.samplesPerFrame) + ", \"gain\": " +
-                ShortestNumber(signal.gain) + ", \"units\": " + JsonString(signal.units) +
+                ", \"rate\": " + ShortestDecimal(rate * signal.samplesPerFrame) + ", \"gain\": " +
+                ShortestDecimal(signal.gain) + ", \"units\": " + JsonString(signal.units) +
                 ", \"adc_resolution\": " + std::to_string(AdcBits(signal)) +
-                ", \"baseline\": " + ShortestNumber(signal.baseline) + "}";
+                ", \"baseline\": " + ShortestDecimal(signal.baseline) + "}";
     }
     json += "],\n \"gaps\": [";
     const std::vector<RecordGap> gaps = record.Gaps();
