@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "constants/ConstantsText.h"
+#include "io/ShortestDecimal.h"
 #include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "score/WindowScore.h"
@@ -107,7 +107,7 @@ void CheckOptions(const BatteryOptions &options)
     // The waveforms are drawn at the constants' rate, 1 / Period.
     const float period = ToSamplingRecord(options.constants).Period;
     if (!std::isnormal(period) || period < 0.0f) {
-        throw ToolkitError("the constants' Period is " + FormatFloatValue(period) +
+        throw ToolkitError("the constants' Period is " + ShortestDecimal(period) +
                            " s: the test waveforms need a sampling period above 0");
     }
 }
