@@ -6,6 +6,7 @@
 #include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/TextFormat.h"
+#include "score/BeatMatch.h"
 #include "run/RunSettingsText.h"
 #include "tune/TuneJournal.h"
 
@@ -74,9 +75,9 @@ std::string BatteryLine(const BatteryScore &battery)
 
 std::string ManifestLine(const TuneScores &scores, ScoreSet set)
 {
-    return Format("within max(5 BPM, 10 %%) %s %%, within 5 BPM %s %%, QI 0 right %s %%, coverage %s %%, "
-                  "Se %s %%, +P %s %%",
-                  Shown(MeasureValue(scores, "within", set)).c_str(), Shown(MeasureValue(scores, "within5", set)).c_str(),
+    return Format("within %s %s %%, within %s %s %%, QI 0 right %s %%, coverage %s %%, Se %s %%, +P %s %%",
+                  RateToleranceText().c_str(), Shown(MeasureValue(scores, "within", set)).c_str(),
+                  ToleranceBpmText().c_str(), Shown(MeasureValue(scores, "within5", set)).c_str(),
                   Shown(MeasureValue(scores, "qi0_right", set)).c_str(),
                   Shown(MeasureValue(scores, "coverage", set)).c_str(), Shown(MeasureValue(scores, "se", set)).c_str(),
                   Shown(MeasureValue(scores, "ppv", set)).c_str());
