@@ -41,7 +41,8 @@ battery() {
   shift
   echo "\$ qzkit conformance $* -o $name"
   local status=0
-  "$qzkit" conformance "$@" -o "$work/$name" | tail -n 1 || status=$?
+  "$qzkit" conformance "$@" -o "$work/$name" >"$work/$name.log" || status=$?
+  tail -n 1 "$work/$name.log"
   [ "$status" -le 1 ] || exit "$status"
   cp "$work/$name.png" "$root/docs/images/"
   splice "$name" "$work/$name.md"

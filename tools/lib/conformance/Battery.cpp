@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "io/ShortestDecimal.h"
 #include "run/LibraryRun.h"
 #include "run/StageDelays.h"
 #include "score/WindowScore.h"
@@ -102,6 +103,12 @@ void CheckOptions(const BatteryOptions &options)
     }
     if (options.seeds == 0) {
         throw ToolkitError("the number of seeds must be at least 1");
+    }
+    // The waveforms are drawn at the constants' rate, 1 / Period.
+    const float period = ToSamplingRecord(options.constants).Period;
+    if (!std::isnormal(period) || period < 0.0f) {
+        throw ToolkitError("the constants' Period is " + ShortestDecimal(period) +
+                           " s: the test waveforms need a sampling period above 0");
     }
 }
 
