@@ -58,7 +58,7 @@ cp "$root"/examples/*.pvx.filters.v1 "$root"/examples/*.ecg "$run/"
 cases=(
   "ecg-1500 ecg250-original ecg_72bpm 127 1 1 2"
   "ecg-600 ecg250-original ecg_60bpm_600 127 1 1 2"
-  "ppg-1500 ppg250 ppg_66bpm 127 1 1 2"
+  "ppg-1500 ppg250-original ppg_66bpm 127 1 1 2"
   "ecg-1500-5point ecg250-original ecg_72bpm 127 0 1 5"
   "worst-template c-typical r-noise-low 127 1 1 2"
   "worst-level c-typical r-noise 127 1 2 2"

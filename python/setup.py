@@ -9,6 +9,7 @@ libedf-dev, libflac-dev); no build dependency is fetched.
 QZ_PYTHON_BUILD names the folder for the build's intermediate files (default: build).
 """
 import glob
+import json
 import os
 import re
 
@@ -18,29 +19,25 @@ from setuptools import setup
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
+if not os.path.isfile(os.path.join(ROOT, "cmake", "build-rules.json")):
+    raise SystemExit("qzkit builds from its source tree: the library's sources are not beside python/")
 
-def sources(*patterns):
+# The float flags and source lists CMake uses too.
+with open(os.path.join(ROOT, "cmake", "build-rules.json"), encoding="utf-8") as rules_file:
+    RULES = json.load(rules_file)
+
+
+def sources(*keys):
     found = []
-    for pattern in patterns:
-        found += sorted(glob.glob(os.path.join(ROOT, pattern), recursive=True))
+    for key in keys:
+        for pattern in RULES[key]:
+            found += sorted(glob.glob(os.path.join(ROOT, pattern), recursive=True))
     return found
 
 
-SOURCES = sources(
-    "python/src/*.cpp",
-    "src/QZ_Filters/*.cpp",
-    "src/c_helpers/PackedConversion.cpp",
-    "src/c_helpers/SamplingConversion.cpp",
-    "src/c_helpers/MemoryFileOperations.cpp",
-    "tools/lib/*.cpp",
-    "tools/lib/constants/**/*.cpp",
-    "tools/lib/convert/**/*.cpp",
-    "tools/lib/io/**/*.cpp",
-    "tools/lib/run/*.cpp",
-    "tools/lib/signal/**/*.cpp",
+SOURCES = sorted(glob.glob(os.path.join(HERE, "src", "*.cpp"))) + sources(
+    "core_sources", "memory_file_sources", "python_toolkit_sources"
 )
-if not os.path.isfile(os.path.join(ROOT, "src", "QZ_Filters", "Pipeline.cpp")):
-    raise SystemExit("qzkit builds from its source tree: the library's sources are not beside python/")
 
 with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as cmake:
     VERSION = re.search(r"project\(\S+ VERSION (\S+)", cmake.read()).group(1)
@@ -54,10 +51,11 @@ extension = Pybind11Extension(
     libraries=["samplerate", "edf", "FLAC"],
     define_macros=[("QZ_VERSION_NUMBER", f'"{VERSION}"')],
     cxx_std=20,
-    # Float results must be the library's bits: no fused multiply-adds, no relaxed IEEE rules.
-    # Link-time optimisation inlines the stages' sample access across files (about 12 % faster).
-    extra_compile_args=["-O3", "-g0", "-ffp-contract=off", "-fno-wrapv", "-flto"],
-    extra_link_args=["-O3", "-flto=2", "-ffp-contract=off"],
+    # Float results must be the library's bits: the same float flags as CMake's, at link time too
+    # (link-time optimisation compiles there; it inlines the stages' sample access across files,
+    # about 12 % faster). -fno-wrapv takes back Python's own -fwrapv, which CMake never sets.
+    extra_compile_args=["-O3", "-g0", *RULES["exact_float_flags"], "-fno-wrapv", "-flto"],
+    extra_link_args=["-O3", "-flto=2", *RULES["exact_float_flags"]],
 )
 
 setup(

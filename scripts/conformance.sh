@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the heart-rate-meter test battery (qzkit conformance) and writes the
 # results docs/conformance.md shows: the ECG families with the shipped
-# ecg250, the pulse family with the shipped ppg250 at stage mask 115, and the
-# ECG families with the first set shipped as ecg250 (ecg250-original). Figures go to
+# ecg250, the pulse family with the shipped ppg250 at stage mask 115, the
+# ECG families with the first set shipped as ecg250 (ecg250-original) and the
+# pulse family with the first set shipped as ppg250 (ppg250-original). Figures go to
 # docs/images/conformance-NAME.png; each summary table replaces the
 # lines between "<!-- conformance: NAME -->" and "<!-- end -->" in
 # docs/conformance.md.
@@ -40,7 +41,8 @@ battery() {
   shift
   echo "\$ qzkit conformance $* -o $name"
   local status=0
-  "$qzkit" conformance "$@" -o "$work/$name" | tail -n 1 || status=$?
+  "$qzkit" conformance "$@" -o "$work/$name" >"$work/$name.log" || status=$?
+  tail -n 1 "$work/$name.log"
   [ "$status" -le 1 ] || exit "$status"
   cp "$work/$name.png" "$root/docs/images/"
   splice "$name" "$work/$name.md"
@@ -51,3 +53,4 @@ cd "$work"
 battery conformance-ecg250 --constants ecg250
 battery conformance-ppg250 --constants ppg250 --settings "115 1 1 2" --kind pulse
 battery conformance-ecg250-original --constants ecg250-original
+battery conformance-ppg250-original --constants ppg250-original --settings "115 1 1 2" --kind pulse

@@ -16,6 +16,7 @@ const STATISTICS_FIELDS = [
   ['Median', 1], ['HighBucket', 2], ['LowBucket', 2], ['MiddleBucket', 2], ['Tegur', 2],
 ];
 const CONSTANTS_FILE = 'constants.pvx.filters.v1';
+const CONSTANTS_BYTES = 31;
 const RECORD_FILE = 'record.ecg';
 const LONG_WINDOW = 1500;
 const SHORT_WINDOW = 600;
@@ -26,6 +27,8 @@ const workbench = {
   recording: null,  // {name, windows: [bytes of one .ecg window], source: text}
   window: 0,
   lastRun: null,
+  design: null,  // {text, bytes} of the last design
+  battery: null,  // {status, summary, csv, inputs, ms} of the last battery run
   lastRedrawMs: 0,
 };
 window.qzWorkbench = workbench;
@@ -82,6 +85,7 @@ function rerun() {
   const ran = performance.now();
   workbench.lastRun = run;
   showRun(run, chosen);
+  markBatteryStale();
   workbench.lastRedrawMs = performance.now() - started;
   element('timing').textContent =
     `Run ${(ran - started).toFixed(2)} ms, run and redraw ${workbench.lastRedrawMs.toFixed(1)} ms.`;
@@ -187,6 +191,8 @@ function startControls() {
   openFileInput('constants-file', chooseConstants);
   startConversion();
   startSynthesis();
+  startDesign();
+  startBattery();
   element('window').addEventListener('input', () => {
     workbench.window = Number(element('window').value);
     rerun();
@@ -248,6 +254,7 @@ function chooseConstants(name, bytes) {
   workbench.constants = { name, bytes };
   markExample('example-constants', name);
   element('constants-note').textContent = `${name}: ${bytes.length} bytes`;
+  drawResponse(bytes);
   rerun();
 }
 

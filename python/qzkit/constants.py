@@ -1,4 +1,6 @@
 """The 31-byte constants file: its fields by name, its text form and its design."""
+import numbers
+import os
 
 from . import _core
 
@@ -22,7 +24,9 @@ class Constants:
     __slots__ = ("_image", "description")
 
     def __init__(self, image):
-        """From the 31 bytes of a constants file."""
+        """From the 31 bytes of a constants file (anything bytes() takes, but a number)."""
+        if isinstance(image, numbers.Integral):  # bytes(31) would be 31 zero bytes
+            raise TypeError(f"Constants takes the 31 bytes of a constants file, not the number {image!r}")
         object.__setattr__(self, "_image", _core.constants_image(bytes(image)))
         object.__setattr__(self, "description", None)
 
@@ -52,13 +56,19 @@ class Constants:
         return constants
 
     @classmethod
-    def coerce(cls, constants):
-        """A Constants object from a Constants object, 31 bytes, or a path / base name."""
+    def coerce(cls, constants, caller="Constants.coerce"):
+        """A Constants object from a Constants object, 31 bytes, or a path / base name;
+        TypeError naming `caller` for anything else."""
         if isinstance(constants, cls):
             return constants
         if isinstance(constants, (bytes, bytearray, memoryview)):
             return cls(constants)
-        return cls.read(constants)
+        if isinstance(constants, (str, os.PathLike)):
+            return cls.read(constants)
+        raise TypeError(
+            f"{caller}: constants are a Constants object, the 31 bytes of a constants file or its path, "
+            f"not {type(constants).__name__}"
+        )
 
     def write(self, path):
         """Writes the 31 bytes to `path` (the whole file or nothing)."""

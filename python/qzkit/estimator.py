@@ -1,5 +1,6 @@
 """The estimator: one recording or a batch, with the result record and the stage outputs."""
 import operator
+from collections.abc import Iterator
 from dataclasses import dataclass
 from functools import cached_property
 from typing import NamedTuple, Optional
@@ -64,7 +65,8 @@ class Result:
 @dataclass(frozen=True)
 class Batch:
     """Runs of estimate_many: `records` (one 43-word result record per row),
-    `stages` (name -> one row per run) and column views; `batch[i]` is a Result."""
+    `stages` (name -> one row per run) and column views. `batch[i]` is the Result
+    of run i; a slice, a list of runs or a boolean mask gives a Batch of those runs."""
 
     records: np.ndarray
     stages: Optional[dict] = None
@@ -89,14 +91,22 @@ class Batch:
         return len(self.records)
 
     def __getitem__(self, index):
+        if isinstance(index, tuple):
+            raise TypeError("a Batch is indexed by run: a number, a slice, a list of runs or a boolean mask")
+        records = self.records[index]
         stages = None if self.stages is None else {name: rows[index] for name, rows in self.stages.items()}
-        return Result(self.records[index], stages)
+        return Result(records, stages) if records.ndim == 1 else Batch(records, stages)
 
 
 def _samples(samples, ndim):
-    """The recording(s) as C-ordered uint16 words; floats and values outside 0..65535 are refused."""
+    """The recording(s) as C-ordered uint16 words; floats and values outside 0..65535 are refused.
+    Recordings may come from an iterator (a generator of rows); no recordings make an empty batch."""
+    if isinstance(samples, Iterator):
+        samples = list(samples)
     array = np.asarray(samples)
-    if array.dtype.kind not in "iu":
+    if array.size == 0 and array.ndim < ndim:
+        array = array.reshape(0, _core.RECORD_LENGTHS[0])
+    if array.dtype.kind not in "iu" and array.size:
         raise ValueError(f"samples must be integers (16-bit words, the low 10 bits are used), not {array.dtype}")
     if array.ndim != ndim:
         raise ValueError(f"samples must be a {ndim}-D array, not {array.ndim}-D")
@@ -107,9 +117,9 @@ def _samples(samples, ndim):
     return np.ascontiguousarray(array, dtype=np.uint16)
 
 
-def _run(samples, constants, mask, peak, beat, derivative, stages):
+def _run(caller, samples, constants, mask, peak, beat, derivative, stages):
     settings = (_core.setting(str(operator.index(value))) for value in (mask, peak, beat, derivative))
-    records, dumps = _core.run(samples, bytes(Constants.coerce(constants)), *settings, bool(stages))
+    records, dumps = _core.run(samples, bytes(Constants.coerce(constants, caller)), *settings, bool(stages))
     return records, (dumps if stages else None)
 
 
@@ -137,7 +147,8 @@ def estimate(
     from the library's program-start state, and releases the interpreter lock
     while the estimator runs.
     """
-    records, dumps = _run(_samples(samples, 1)[np.newaxis, :], constants, mask, peak, beat, derivative, stages)
+    one = _samples(samples, 1)[np.newaxis, :]
+    records, dumps = _run("estimate", one, constants, mask, peak, beat, derivative, stages)
     return Batch(records, dumps)[0]
 
 
@@ -150,8 +161,9 @@ def estimate_many(
     derivative=_core.DEFAULT_DERIVATIVE,
     stages=False,
 ):
-    """Runs estimate on every row of a 2-D array (rows of 1500 or 600 samples) in
-    one call, with one lock and without the interpreter lock for the whole batch.
+    """Runs estimate on every row of a 2-D array (rows of 1500 or 600 samples), or on
+    every recording an iterator yields, in one call, with one lock and without the
+    interpreter lock for the whole batch. No recordings give an empty Batch.
     Returns a Batch (records, stages, bpm, qi, classified, peak_count; batch[i] is a Result)."""
-    records, dumps = _run(_samples(samples, 2), constants, mask, peak, beat, derivative, stages)
+    records, dumps = _run("estimate_many", _samples(samples, 2), constants, mask, peak, beat, derivative, stages)
     return Batch(records, dumps)

@@ -2,6 +2,8 @@
 #ifndef QZKIT_PYTHON_BINDINGS_H
 #define QZKIT_PYTHON_BINDINGS_H
 
+#include <string>
+
 #include <pybind11/pybind11.h>
 
 #include "constants/ConstantsImage.h"
@@ -9,6 +11,10 @@
 void BindEstimator(pybind11::module_ &module);
 void BindConstants(pybind11::module_ &module);
 void BindRecordings(pybind11::module_ &module);
+
+// Text from the toolkit (names and messages from the user's files) as a
+// Python str: bytes that are not UTF-8 are shown as \xNN escapes, NULs kept.
+pybind11::str PythonText(const std::string &text);
 
 // The 31 bytes of a constants image; ToolkitError for another size.
 qzkit::ConstantsImage ImageOf(const pybind11::bytes &bytes);

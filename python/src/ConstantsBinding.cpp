@@ -47,7 +47,7 @@ py::bytes ReadConstants(const std::filesystem::path &path)
     try {
         bytes = qzkit::ReadFileBytes(file);
     } catch (const qzkit::ToolkitError &) {
-        PyErr_SetString(PyExc_FileNotFoundError, (message + "0 (" + file.string() + ")").c_str());
+        PyErr_SetObject(PyExc_FileNotFoundError, PythonText(message + "0 (" + file.string() + ")").ptr());
         throw py::error_already_set();
     }
     if (bytes.size() < qzkit::kConstantsImageBytes) {
@@ -64,13 +64,43 @@ py::object ValueAt(const ConstantsImage &image, const ConstantsField &field, std
     return py::int_(qzkit::ReadIntegerValue(image, field, index));
 }
 
+bool IsInteger(const py::handle &value)
+{
+    return PyIndex_Check(value.ptr()) != 0 && !PyBool_Check(value.ptr());
+}
+
+bool IsReal(const py::handle &value)
+{
+    const PyNumberMethods *number = Py_TYPE(value.ptr())->tp_as_number;
+    return IsInteger(value) || (!PyBool_Check(value.ptr()) && number != nullptr && number->nb_float != nullptr);
+}
+
+// A field takes a number of its kind and nothing that would be converted on
+// the way: an integer field an int (not 30.7, True or "40"), a float field a
+// real number. A value out of the field's range is an Error.
 void StoreAt(ConstantsImage &image, const ConstantsField &field, std::size_t index, const py::handle &value)
 {
-    if (field.type == FieldType::ThreeByteFloat) {
-        qzkit::WriteFloatValue(image, field, index, qzkit::EncodeFloat24(value.cast<double>()));
-    } else {
-        qzkit::WriteIntegerValue(image, field, index, py::int_(py::reinterpret_borrow<py::object>(value)).cast<std::int64_t>());
+    const bool isFloat = field.type == FieldType::ThreeByteFloat;
+    if (!(isFloat ? IsReal(value) : IsInteger(value))) {
+        throw py::type_error(std::string(field.name) + (isFloat ? " takes a number" : " takes an integer") +
+                             ", not " + py::repr(value).cast<std::string>());
     }
+    if (isFloat) {
+        qzkit::WriteFloatValue(image, field, index, qzkit::EncodeFloat24(value.cast<double>()));
+        return;
+    }
+    int overflow = 0;
+    const auto integer = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!integer) {
+        throw py::error_already_set();
+    }
+    const long long number = PyLong_AsLongLongAndOverflow(integer.ptr(), &overflow);
+    if (overflow != 0) {
+        throw qzkit::ToolkitError(py::str(integer).cast<std::string>() + " cannot be stored in " +
+                                  std::string(field.name) + " (" + std::to_string(qzkit::FieldMinimum(field.type)) +
+                                  " to " + std::to_string(qzkit::FieldMaximum(field.type)) + ")");
+    }
+    qzkit::WriteIntegerValue(image, field, index, number);
 }
 
 // A one-value field as a number, an array field as a tuple.
@@ -95,6 +125,10 @@ py::bytes SetField(const py::bytes &bytes, const std::string &name, const py::ob
     if (field.count == 1) {
         StoreAt(image, field, 0, value);
         return BytesOf(image);
+    }
+    if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value)) {
+        throw py::type_error(std::string(field.name) + " takes a sequence of " + std::to_string(field.count) +
+                             " values, not " + py::repr(value).cast<std::string>());
     }
     const auto values = value.cast<std::vector<py::object>>();
     if (values.size() != field.count) {

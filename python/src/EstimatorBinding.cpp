@@ -130,6 +130,7 @@ void BindEstimator(py::module_ &module)
     module.attr("DEFAULT_PEAK") = defaults.PeakDetection;
     module.attr("DEFAULT_BEAT") = defaults.BeatMethod;
     module.attr("DEFAULT_DERIVATIVE") = defaults.DerivativeOrder;
+    module.attr("RECORD_LENGTHS") = py::make_tuple(QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES);
     module.def(
         "run",
         [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,

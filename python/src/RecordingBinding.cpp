@@ -20,11 +20,11 @@ namespace {
 struct RecordingView {
     py::array_t<double> signal;
     double rate;
-    std::string units;
-    std::string channel;
+    py::str units;
+    py::str channel;
     std::size_t invalidSamples;
     std::vector<std::pair<std::size_t, std::size_t>> gaps;
-    std::vector<std::string> warnings;
+    py::list warnings;
 };
 
 template <typename Choice>
@@ -72,9 +72,13 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
         const py::gil_scoped_release released;
         recording = qzkit::ReadRecording(options);
     }
-    return {ArrayOf(recording.samples), recording.rate,        recording.units,
-            recording.channelName,      recording.invalidSamples, std::move(recording.gaps),
-            std::move(recording.warnings)};
+    py::list warnings;
+    for (const std::string &warning : recording.warnings) {
+        warnings.append(PythonText(warning));
+    }
+    return {ArrayOf(recording.samples),        recording.rate,           PythonText(recording.units),
+            PythonText(recording.channelName), recording.invalidSamples, std::move(recording.gaps),
+            warnings};
 }
 
 py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style | py::array::forcecast> &signal,
@@ -107,7 +111,7 @@ py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style
 std::vector<std::size_t> WindowStarts(std::size_t total, std::size_t length, std::size_t step)
 {
     std::vector<std::size_t> starts;
-    for (const qzkit::WindowSpan &span : qzkit::CutWindows(total, length, step == 0 ? length : step)) {
+    for (const qzkit::WindowSpan &span : qzkit::CutWindows(total, length, step)) {
         starts.push_back(span.start);
     }
     return starts;
@@ -129,8 +133,8 @@ void BindRecordings(py::module_ &module)
                       "between gaps on its own and cuts no window over a gap")
         .def_readonly("warnings", &RecordingView::warnings, "what the reader noticed, one line each")
         .def("__repr__", [](const RecordingView &view) {
-            return "<Recording '" + view.channel + "': " + std::to_string(view.signal.size()) + " samples at " +
-                   py::str(py::float_(view.rate)).cast<std::string>() + " Hz, units '" + view.units + "'>";
+            return py::str("<Recording {!r}: {} samples at {} Hz, units {!r}>")
+                .format(view.channel, view.signal.size(), view.rate, view.units);
         });
     const qzkit::ConvertOptions defaults;
     module.def("read_record", &ReadRecord, py::arg("path"), py::arg("channel") = py::none(), py::kw_only(),
@@ -158,6 +162,6 @@ high-pass corner `ac_coupling` Hz), and mapped to round(centre + gain x value) c
 to 0..1023, with `gain` in counts per mV (converted by `units`) or `gain_per_unit` in
 counts per unit of the signal.)");
     module.def("window_starts", &WindowStarts, py::arg("total"), py::arg("length"), py::arg("step"),
-               "Starts of the windows of `length` samples, `step` apart (0: the length), inside `total` samples.");
+               "Starts of the windows of `length` samples, `step` apart, inside `total` samples.");
     module.attr("WINDOW_LENGTH") = defaults.windowLength;
 }

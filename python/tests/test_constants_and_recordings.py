@@ -30,7 +30,8 @@ def test_design_as_the_command(qzkit_cli, tmp_path, choices, options):
 @pytest.mark.parametrize(
     "field, value, stored",
     [("MinBPM", 40, 40), ("Period", 0.004, 0.003999948501586914), ("LPFConstants", [1, 2, 3, 4, 5], (1, 2, 3, 4, 5)),
-     ("MinBPM", 70000, qzkit.Error), ("LPFConstants", [1, 2], qzkit.Error), ("Nothing", 1, AttributeError)],
+     ("MinBPM", 70000, qzkit.Error), ("LPFConstants", [1, 2], qzkit.Error), ("Nothing", 1, AttributeError),
+     ("MinBPM", 30.7, TypeError), ("Period", "0.004", TypeError)],  # never cut or parsed on the way
 )
 def test_fields_by_name(field, value, stored):
     constants = qzkit.Constants.read(EXAMPLES / "ecg250")

@@ -98,6 +98,17 @@ def test_batch_equals_single_runs_also_from_threads(length):
         np.testing.assert_array_equal(result.records, batch.records)
 
 
+def test_batches_from_iterators_of_no_runs_and_by_slice():
+    rows = np.stack([GOOD, np.fromfile(EXAMPLES / "ecg_72bpm.ecg", dtype="<u2")])
+    batch = qzkit.estimate_many(iter(rows), ECG, stages=True)
+    np.testing.assert_array_equal(batch.records, qzkit.estimate_many(rows, ECG).records)
+    assert isinstance(batch[-1], qzkit.Result) and batch[-1].bpm == 72
+    tail = batch[1:]
+    assert isinstance(tail, qzkit.Batch) and len(tail) == 1 and tail.stages["lowpass"].shape == (1, 1500)
+    np.testing.assert_array_equal(tail.records[0], batch[1].record)
+    assert len(qzkit.estimate_many([], ECG)) == 0
+
+
 def short_file(folder):
     (folder / "short.pvx.filters.v1").write_bytes(bytes(30))
     return folder / "short"
@@ -118,6 +129,9 @@ GOOD = np.full(1500, 512, dtype=np.uint16)
         (lambda _: qzkit.estimate(GOOD, EXAMPLES / "none"), FileNotFoundError, "Error in reading filter input, read 0"),
         (lambda tmp: qzkit.estimate(GOOD, short_file(tmp)), qzkit.Error, "Error in reading filter input, read 30"),
         (lambda _: qzkit.estimate(GOOD, bytes(30)), qzkit.Error, "31 bytes, not 30"),
+        (lambda _: qzkit.estimate(GOOD, None), TypeError, "^estimate: constants are .* not NoneType"),
+        (lambda _: qzkit.Constants(31), TypeError, "not the number 31"),
+        (lambda _: qzkit.windows(GOOD, step=0), ValueError, "at least 1"),
     ],
 )
 def test_refusals_with_the_tools_message(tmp_path, call, error, message):

@@ -5,9 +5,10 @@
 // the exit status, the printed text (storage addresses masked) and every file
 // left are compared byte for byte. Then drives the page's own controls and
 // keeps a screenshot. The page must load nothing from the network and log no
-// console error.
+// console error. The companion program's parts in the page (constants
+// design, the test battery) are compared with QZKIT's.
 //
-// Usage: node BrowserTest.mjs --page HTML --tool TOOL --inputs DIR --cases FILE --work DIR
+// Usage: node BrowserTest.mjs --page HTML --tool TOOL --qzkit QZKIT --inputs DIR --cases FILE --work DIR
 //                             [--chromium PATH] [--batch N]
 // Prints one line per differing case and "N passed, M failed, K skipped";
 // exits 1 on any difference or page fault.
@@ -16,18 +17,20 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { Browser, evaluate } from './DevTools.mjs';
+import { checkCompanionParts } from './CompanionParts.mjs';
 import { checkControls } from './PageControls.mjs';
 
 function options(argv) {
   const chosen = { chromium: 'chromium', batch: '100' };
   for (let index = 0; index < argv.length; index += 2) chosen[argv[index].replace(/^--/, '')] = argv[index + 1];
-  for (const required of ['page', 'tool', 'inputs', 'cases', 'work']) {
+  const paths = ['page', 'tool', 'qzkit', 'inputs', 'cases', 'work'];
+  for (const required of paths) {
     if (!chosen[required]) {
-      console.error('usage: BrowserTest.mjs --page HTML --tool TOOL --inputs DIR --cases FILE --work DIR');
+      console.error('usage: BrowserTest.mjs --page HTML --tool TOOL --qzkit QZKIT --inputs DIR --cases FILE --work DIR');
       process.exit(2);
     }
   }
-  for (const key of ['page', 'tool', 'inputs', 'cases', 'work']) chosen[key] = path.resolve(chosen[key]);
+  for (const key of paths) chosen[key] = path.resolve(chosen[key]);
   return chosen;
 }
 
@@ -149,9 +152,11 @@ async function main() {
   try {
     const session = await openPage(browser, chosen.page, faults);
     counts = await compareCases(browser, session, chosen, cases);
-    const controlProblems = await checkControls(browser, session, chosen);
-    for (const problem of controlProblems) console.log(`FAIL page: ${problem}`);
-    counts.failed += controlProblems.length;
+    const examples = path.join(path.dirname(new URL(import.meta.url).pathname), '../../examples');
+    const pageProblems = [...await checkCompanionParts(browser, session, chosen, examples),
+      ...await checkControls(browser, session, chosen, examples)];
+    for (const problem of pageProblems) console.log(`FAIL page: ${problem}`);
+    counts.failed += pageProblems.length;
   } catch (error) {
     console.log(`FAIL ${error.message}`);
     counts.failed++;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The workbench check: builds the page (scripts/build-web.sh) and the desktop
-# tool, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
+# The workbench check: builds the page (scripts/build-web.sh), the desktop
+# tool and qzkit, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
 # which compares the page in headless Chromium with the desktop tool byte for
-# byte on every case and drives the page's own controls. The screenshot and
+# byte on every case, compares the page's constants design and test battery
+# with qzkit's, and drives the page's own controls. The screenshot and
 # the logs stay in BUILD_ROOT/web-check.
 #
 # Usage: tests/web/check.sh [BUILD_ROOT]   (default: $QZ_BUILD_ROOT, else build/)
@@ -17,10 +18,15 @@ echo "== page build"
 page=$("$root/scripts/build-web.sh" "$base/page" | tail -n 1)
 echo "$page: $(stat -c %s "$page") bytes"
 
+# The desktop programs of the optimised build of scripts/test.sh (configured
+# as there when it does not exist yet; built here, which costs nothing when
+# test.sh has just built them).
 echo "== desktop build"
-cmake -S "$root" -B "$base/host" -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF \
-  >"$base/host.configure.log" 2>&1 || { cat "$base/host.configure.log"; exit 1; }
-cmake --build "$base/host" -j2 --target qz_vozozi_DE >"$base/host.build.log" 2>&1 ||
+"$root/scripts/install-deps.sh" build tools plot wfdb
+host="$build_root/release"
+cmake -S "$root" -B "$host" -DCMAKE_BUILD_TYPE=Release >"$base/host.configure.log" 2>&1 ||
+  { cat "$base/host.configure.log"; exit 1; }
+cmake --build "$host" -j2 --target qz_vozozi_DE qzkit >"$base/host.build.log" 2>&1 ||
   { cat "$base/host.build.log"; exit 1; }
 
 echo "== cases"
@@ -31,5 +37,5 @@ mkdir -p "$base/inputs"
 "$base/qz_generate_cases" "$base/inputs"
 
 echo "== page versus desktop in headless Chromium"
-node "$root/tests/web/BrowserTest.mjs" --page "$page" --tool "$base/host/qz_vozozi_DE" --inputs "$base/inputs" \
+node "$root/tests/web/BrowserTest.mjs" --page "$page" --tool "$host/qz_vozozi_DE" --qzkit "$host/tools/qzkit" --inputs "$base/inputs" \
   --cases "$base/inputs/cases.txt" --work "$base/work"

@@ -1,5 +1,4 @@
 // qzkit constants: inspect, make and design the 31-byte constants file.
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -7,6 +6,7 @@
 
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
+#include "io/ShortestDecimal.h"
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
@@ -36,13 +36,6 @@ std::string HexDump(const ConstantsImage &image)
         text += hex;
     }
     return text;
-}
-
-std::string ShortestDecimal(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 // Warnings as comment lines, so that the whole text still parses.
@@ -77,7 +70,7 @@ int RunMake(const ConstantsCommandOptions &options)
     for (const FloatRounding &rounding : parsed.roundings) {
         const double error = static_cast<double>(rounding.stored) - rounding.requested;
         std::fprintf(report, "%s: %s stored as %s (%s), error %.3g", rounding.field.c_str(),
-                     ShortestDecimal(rounding.requested).c_str(), FormatFloatValue(rounding.stored).c_str(),
+                     ShortestDecimal(rounding.requested).c_str(), ShortestDecimal(rounding.stored).c_str(),
                      DescribeFloat24(rounding.bytes).c_str(), error);
         if (std::isfinite(error) && rounding.requested != 0.0) {
             std::fprintf(report, " (%.3g relative)", error / std::fabs(rounding.requested));

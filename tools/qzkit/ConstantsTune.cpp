@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -77,9 +79,22 @@ std::vector<run_settings_struct> SettingsChoices(const TuneCommandOptions &optio
     return choices;
 }
 
-std::string Quoted(const std::string &text)
+// `text` as one word of a POSIX shell: as it is when every character is
+// plain, else in single quotes (a quote inside as '\'').
+std::string ShellWord(const std::string &text)
 {
-    return text.find_first_of(" \t'\"") == std::string::npos ? text : "'" + text + "'";
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+               std::string_view("_-./:=,+@%").find(c) != std::string_view::npos;
+    });
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
 }
 
 // The command that repeats this search (every choice that shapes the result,
@@ -110,20 +125,20 @@ std::string CommandLine(const TuneCommandOptions &options)
     }
     text += Format(" --seeds %zu", tune.battery.seeds);
     for (const std::filesystem::path &manifest : tune.training) {
-        text += " --manifest " + Quoted(manifest.string());
+        text += " --manifest " + ShellWord(manifest.string());
     }
     for (const std::filesystem::path &manifest : tune.validation) {
-        text += " --validate " + Quoted(manifest.string());
+        text += " --validate " + ShellWord(manifest.string());
     }
-    text += tune.start ? " --start " + Quoted(tune.start->string()) : "";
+    text += tune.start ? " --start " + ShellWord(tune.start->string()) : "";
     text += Format(" --levels %zu --grid-limit %zu --starts %zu --rounds %zu --seed %u", search.space.levels,
                    search.space.gridLimit, search.starts, search.rounds, search.seed);
     text += search.maxEvaluations != 0 ? Format(" --max-evaluations %zu", search.maxEvaluations) : "";
     for (const std::string &requirement : options.requirements) {
-        text += " --require " + Quoted(requirement);
+        text += " --require " + ShellWord(requirement);
     }
     text += tune.keepFamilies ? " --keep-families" : "";
-    return text + " --pick " + options.pick + " -o " + Quoted(tune.output.string());
+    return text + " --pick " + options.pick + " -o " + ShellWord(tune.output.string());
 }
 
 void Configure(TuneCommandOptions &options)
@@ -195,7 +210,7 @@ int RunTuneCommand(TuneCommandOptions &options)
     std::signal(SIGTERM, SIG_DFL);
     std::fprintf(stderr, "\n");
     std::fputs(TuneSummary(result).c_str(), stdout);
-    std::printf("\nwrote %s.csv, .pvx.filters.v1, .constants.txt, .md, .svg and .png\n",
+    std::printf("\nwrote %s.csv, .pvx.filters.v1, .constants.txt, .md, .svg, .png and .points\n",
                 options.tune.output.string().c_str());
     return 0;
 }
@@ -255,6 +270,8 @@ void AddSearchOptions(CLI::App &tune, TuneCommandOptions &options)
     tune.add_option("--max-evaluations", search.maxEvaluations, "Stop after this many points (0: no limit)")
         ->capture_default_str();
     tune.add_option("--max-minutes", options.maxMinutes, "Stop after this long (0: no limit)")->capture_default_str();
+    tune.add_flag("--resume", options.tune.resume,
+                  "Go on from the points OUTPUT.points keeps (a stopped search with the same options and data)");
     tune.add_option("--require", options.requirements,
                     "NAME>=VALUE a chosen set must meet (cases, runs, within, within5, qi0_right, coverage, se, ppv; "
                     "percent, cases as a count)");

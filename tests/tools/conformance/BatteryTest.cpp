@@ -80,25 +80,6 @@ TEST(BatteryGrade, PrecedenceOfTheRules)
     }
 }
 
-// Within 150 ms of either end of a 6 s recording a beat counts only when matched.
-TEST(BatteryBeats, EdgeBeatsCountOnlyWhenMatched)
-{
-    const struct {
-        std::vector<double> found;
-        std::vector<double> truth;
-        BeatCounts counts;
-    } cases[] = {
-        {{1.0, 2.0}, {1.0, 2.0}, {2, 0, 0}},
-        {{1.0}, {0.1, 1.0, 5.9}, {1, 0, 0}},     // true beats at the edges missed
-        {{0.1, 1.0, 5.9}, {1.0}, {1, 0, 0}},     // found beats at the edges unmatched
-        {{0.1, 5.9}, {0.12, 5.95}, {2, 0, 0}},   // edge beats matched
-        {{1.0, 3.0}, {0.15, 1.0, 5.84}, {1, 2, 1}},  // from 150 ms in: missed, and 3.0 extra
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(ScoreBeats(c.found, c.truth, 6.0), c.counts) << c.found.size() << " found, " << c.truth.size() << " true";
-    }
-}
-
 TEST(Battery, ABrokenSettingFailsWhatTheShippedSettingsPass)
 {
     BatteryOptions options;

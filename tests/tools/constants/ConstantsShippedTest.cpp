@@ -24,8 +24,9 @@ struct ShippedSet {
 
 const ShippedSet kEcg{"ecg250", qzkit::WaveKind::Ecg, 127};
 const ShippedSet kPulse{"ppg250", qzkit::WaveKind::Pulse, 115};
-// The first shipped ECG set, kept for results made with it.
+// The first shipped sets, kept for results made with them.
 const ShippedSet kEcgOriginal{"ecg250-original", qzkit::WaveKind::Ecg, 127};
+const ShippedSet kPulseOriginal{"ppg250-original", qzkit::WaveKind::Pulse, 115};
 
 qzkit::ConstantsImage ShippedImage(const ShippedSet &set)
 {
@@ -98,7 +99,8 @@ TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EcgAndPulse, ShippedConstants, ::testing::Values(kEcg, kPulse, kEcgOriginal),
+INSTANTIATE_TEST_SUITE_P(EcgAndPulse, ShippedConstants,
+                         ::testing::Values(kEcg, kPulse, kEcgOriginal, kPulseOriginal),
                          [](const ::testing::TestParamInfo<ShippedSet> &param) {
                              std::string name = param.param.name;
                              std::replace(name.begin(), name.end(), '-', '_');

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "TestBuffers.h"
+#include "constants/ConstantsImage.h"
 #include "ToolRunner.h"
 
 namespace {
@@ -22,6 +23,9 @@ TEST_P(ExitStatus, IsTwoWithOneLineNamingTheCause)
     qztest::TempDir dir;
     ASSERT_EQ(qztest::RunProcess(QZKIT_PATH, {"synth", "rec", "--wfdb", "--manifest"}, dir.path()).status, 0);
     qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
+    std::vector<std::uint8_t> negativePeriod = qztest::EcgConstantsImage();
+    negativePeriod[qzkit::FindConstantsField("Period").offset + 2] |= 0x80u;  // the 3-byte float's sign
+    qztest::WriteBytes(dir / "noperiod.pvx.filters.v1", negativePeriod);
     // A null segment of 10^12 frames, and 3 * 10^8 samples of one signal.
     std::ofstream(dir / "gap.hea") << "gap/2 1 250 1000000001500\n~ 1000000000000\nrec 1500\n";
     std::ofstream(dir / "long.hea") << "long 1 250 300000000\nlong.dat 8 200 8 0 0 0 0 a\n";
@@ -54,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Answer{"evaluate rec.manifest.csv --constants ecg --worst -1", "--worst"},
                       Answer{"export rec --from 0x10", "--from '0x10' is neither seconds"},
                       Answer{"conformance --constants missing", "missing"},
-                      Answer{"conformance --constants ecg --seeds 0", "--seeds"}));
+                      Answer{"conformance --constants ecg --seeds 0", "--seeds"},
+                      Answer{"conformance --constants noperiod", "the constants' Period is -0.0039999485 s"}));
 
 TEST(InfoJson, IsUtf8WhateverTheHeaderEncoding)
 {

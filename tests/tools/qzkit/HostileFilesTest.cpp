@@ -88,7 +88,9 @@ TEST_P(RefusedInput, WithOneLineNamingTheProblem)
 {
     qztest::TempDir dir;
     qztest::WriteBytes(dir / "ecg.pvx.filters.v1", qztest::EcgConstantsImage());
-    ASSERT_EQ(mkfifo((dir / "fifo.ecg").c_str(), 0600), 0);
+    for (const char *fifo : {"fifo.ecg", "pipe.hea", "pipe.csv", "pipe.manifest.csv"}) {
+        ASSERT_EQ(mkfifo((dir / fifo).c_str(), 0600), 0);
+    }
     std::filesystem::create_directory(dir / "folder.csv");
     qztest::WriteSamples(dir / "big.ecg", std::vector<std::uint16_t>(1500, 2000));
     for (const auto &[name, text] : std::vector<std::pair<std::string, std::string>>{
@@ -98,6 +100,8 @@ TEST_P(RefusedInput, WithOneLineNamingTheProblem)
              {"long.txt", std::string(100, 'x') + " = 1\n"}}) {
         std::ofstream(dir / name) << text;
     }
+    std::ofstream(dir / "huge.txt").close();
+    std::filesystem::resize_file(dir / "huge.txt", (std::uintmax_t{1} << 20) + 1);
     WriteCsv(dir / "rec.csv", 1500);
     const auto before = qztest::ListDirectory(dir.path());
     const auto result = Qzkit(GetParam().command, dir.path());
@@ -119,7 +123,11 @@ std::vector<std::string> Convert(std::vector<std::string> extra)
 INSTANTIATE_TEST_SUITE_P(
     InputReading, RefusedInput,
     ::testing::Values(Refusal{{"evaluate", "fifo.manifest.csv", "--constants", "ecg"}, "fifo.ecg: not a regular file"},
-                      Refusal{{"constants", "make", "/dev/zero", "out"}, "/dev/zero: larger than 1 MiB"},
+                      Refusal{{"info", "pipe.hea"}, "pipe.hea: not a regular file"},
+                      Refusal{{"convert", "pipe.csv", "--input-rate", "250"}, "pipe.csv: not a regular file"},
+                      Refusal{{"evaluate", "pipe.manifest.csv", "--constants", "ecg"}, "pipe.manifest.csv: not a regular file"},
+                      Refusal{{"constants", "make", "/dev/zero", "out"}, "/dev/zero: not a regular file"},
+                      Refusal{{"constants", "make", "huge.txt", "out"}, "huge.txt: larger than 1 MiB"},
                       Refusal{{"convert", "folder.csv", "--input-rate", "250"}, kDirectory},
                       Refusal{{"convert", "short.edf"}, "short.edf: 100 bytes, shorter than an EDF header"},
                       Refusal{{"evaluate", "big.manifest.csv", "--constants", "ecg"}, "big.ecg: sample 0 is 2000"},

@@ -12,7 +12,7 @@ struct MatchCase {
     std::vector<double> found;
     std::vector<double> reference;
     BeatCounts expected;
-    double optionalFrom = std::numeric_limits<double>::infinity();
+    qzkit::CountedSpan counted{};
 };
 
 class MatchBeatsTest : public ::testing::TestWithParam<MatchCase> {};
@@ -20,7 +20,7 @@ class MatchBeatsTest : public ::testing::TestWithParam<MatchCase> {};
 TEST_P(MatchBeatsTest, CountsAsByHand)
 {
     const MatchCase &c = GetParam();
-    EXPECT_EQ(qzkit::MatchBeats(c.found, c.reference, qzkit::kBeatMatchToleranceSeconds, c.optionalFrom), c.expected)
+    EXPECT_EQ(qzkit::MatchBeats(c.found, c.reference, c.counted), c.expected)
         << c.name;
 }
 
@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"one found between two references pairs once", {1.00}, {0.90, 1.10}, {1, 1, 0}},
         MatchCase{"late finds still pair in order", {0.14, 0.31}, {0.00, 0.16}, {2, 0, 0}},
         MatchCase{"nothing found", {}, {0.5, 1.3}, {0, 2, 0}},
-        MatchCase{"beats from 5.9 s optional", {0.5, 5.95}, {0.5, 1.3, 5.92, 5.98}, {2, 1, 0}, 5.9},
+        MatchCase{"missed from 5.9 s on: not counted", {0.5, 5.95}, {0.5, 1.3, 5.92, 5.98}, {2, 1, 0}, {0.0, 5.9}},
+        MatchCase{"extra before 0.15 s: not counted", {0.1, 0.6, 0.9}, {0.6}, {1, 0, 1}, {0.15, 6.0}},
         MatchCase{"no reference", {0.5}, {}, {0, 0, 1}}));
 
 TEST(BeatCounts, SensitivityAndPositivePredictivityPooled)

@@ -1,6 +1,7 @@
 // The constants search: it finds a known optimum, refuses unsound sets
 // before they run, ranks and fronts points by the objectives, never lets
-// the validation manifests choose, and writes what it found when stopped.
+// the validation manifests choose, and writes what it found when stopped,
+// from which a resumed search ends where one never stopped does.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -184,20 +185,36 @@ TEST(Tune, ValidationManifestsAreScoredButNeverChoose)
     EXPECT_NE(Text(fixture.windows.dir / "validated.md").find("| validation: "), std::string::npos);
 }
 
-TEST(Tune, StoppedSearchWritesWhatItFound)
+TEST(Tune, StoppedSearchWritesWhatItFoundAndResumesToTheSameEnd)
 {
     const TuneFixture fixture;
+    const auto never = [] { return false; };
+    const auto quiet = [](auto, auto, auto) {};
     TuneOptions options = fixture.Options("stopped");
     options.workers = 2;
     std::size_t asked = 0;
-    const TuneResult result = RunTune(options, [&asked] { return ++asked > 1; }, [](auto, auto, auto) {});
-    EXPECT_TRUE(result.log.stopped);
-    EXPECT_FALSE(result.log.evaluated.empty());
-    for (const char *suffix : {".csv", ".pvx.filters.v1", ".constants.txt", ".md", ".svg", ".png"}) {
+    const TuneResult stopped = RunTune(options, [&asked] { return ++asked > 1; }, quiet);
+    EXPECT_TRUE(stopped.log.stopped);
+    EXPECT_FALSE(stopped.log.evaluated.empty());
+    for (const char *suffix : {".csv", ".pvx.filters.v1", ".constants.txt", ".md", ".svg", ".png", ".points"}) {
         EXPECT_TRUE(std::filesystem::exists(fixture.windows.dir / (std::string("stopped") + suffix))) << suffix;
     }
     EXPECT_NE(Text(fixture.windows.dir / "stopped.md").find("Stopped before the search ended"),
               std::string::npos);
+
+    options.resume = true;
+    const TuneResult resumed = RunTune(options, never, quiet);
+    const TuneResult whole = RunTune(fixture.Options("whole"), never, quiet);
+    EXPECT_FALSE(resumed.log.stopped);
+    EXPECT_EQ(resumed.resumed, stopped.log.evaluated.size());
+    for (const char *suffix : {".csv", ".points"}) {
+        EXPECT_EQ(Text(fixture.windows.dir / (std::string("stopped") + suffix)),
+                  Text(fixture.windows.dir / (std::string("whole") + suffix)))
+            << suffix;
+    }
+
+    options.training.pop_back();  // other data: the kept scores no longer hold
+    EXPECT_THROW(RunTune(options, never, quiet), ToolkitError);
 }
 
 }  // namespace

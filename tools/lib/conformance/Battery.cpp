@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
+#include "io/ShortestDecimal.h"
 #include "run/LibraryRun.h"
 #include "run/StageDelays.h"
+#include "score/WindowScore.h"
 #include "signal/FrontEnd.h"
 #include "ToolkitError.h"
 
@@ -92,32 +93,6 @@ bool HalvedOrDoubled(double expectedBpm, double bpm, unsigned qi)
     return qi < kNoRateQi && (bpm < expectedBpm / std::sqrt(2.0) || bpm > expectedBpm * std::sqrt(2.0));
 }
 
-// The found beats: the published peak locations moved back onto the
-// recording by the stage delays, in seconds.
-std::vector<double> FoundBeatTimes(const ResultRecord &estimate, const run_settings_struct &settings, double rate,
-                                   std::size_t length)
-{
-    const std::size_t delay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
-    const std::size_t stored = std::min<std::size_t>(estimate.peakCount, estimate.peakLocations.size());
-    std::vector<double> times;
-    for (std::size_t i = 0; i < stored; ++i) {
-        const std::optional<std::size_t> sample = BeatSample(estimate.peakLocations[i], delay);
-        if (sample && *sample < length) {
-            times.push_back(static_cast<double>(*sample) / rate);
-        }
-    }
-    return times;
-}
-
-std::vector<double> Interior(const std::vector<double> &times, double seconds)
-{
-    std::vector<double> inside;
-    std::copy_if(times.begin(), times.end(), std::back_inserter(inside), [seconds](double time) {
-        return time >= kBeatMatchToleranceSeconds && time < seconds - kBeatMatchToleranceSeconds;
-    });
-    return inside;
-}
-
 void CheckOptions(const BatteryOptions &options)
 {
     const std::vector<std::string> known = ConformanceFamilies();
@@ -128,6 +103,12 @@ void CheckOptions(const BatteryOptions &options)
     }
     if (options.seeds == 0) {
         throw ToolkitError("the number of seeds must be at least 1");
+    }
+    // The waveforms are drawn at the constants' rate, 1 / Period.
+    const float period = ToSamplingRecord(options.constants).Period;
+    if (!std::isnormal(period) || period < 0.0f) {
+        throw ToolkitError("the constants' Period is " + ShortestDecimal(period) +
+                           " s: the test waveforms need a sampling period above 0");
     }
 }
 
@@ -159,10 +140,11 @@ BatteryRun RunOnce(const PreparedRun &prepared, const ConstantsImage &constants,
     run.length = prepared.length;
     run.estimate = RunLibrary(constants, settings, prepared.samples).result;
     run.clippedFraction = prepared.clippedFraction;
-    const std::vector<double> found = FoundBeatTimes(run.estimate, settings, prepared.rate, prepared.length);
+    const BeatWindow window{0, prepared.length, prepared.rate, PeakDelay(settings.StageMask, settings.DerivativeOrder)};
+    const WindowBeatScore score = ScoreWindowBeats(run.estimate, window, prepared.trueTimes);
     run.trueBeats = prepared.trueTimes.size();
-    run.foundBeats = found.size();
-    run.beats = ScoreBeats(found, prepared.trueTimes, prepared.Seconds());
+    run.foundBeats = score.found;
+    run.beats = score.counts;
     run.expectedBpm = prepared.expectedBpm;
     run.verdict = Grade(*prepared.testCase, run.expectedBpm, run.estimate, run.beats);
     return run;
@@ -176,14 +158,6 @@ std::optional<double> BatteryRun::Error() const
         return std::nullopt;
     }
     return static_cast<double>(estimate.bpm) - *expectedBpm;
-}
-
-BeatCounts ScoreBeats(const std::vector<double> &found, const std::vector<double> &trueTimes, double seconds)
-{
-    BeatCounts counts = MatchBeats(found, trueTimes);
-    counts.falseNegatives = MatchBeats(found, Interior(trueTimes, seconds)).falseNegatives;
-    counts.falsePositives = MatchBeats(Interior(found, seconds), trueTimes).falsePositives;
-    return counts;
 }
 
 bool WindowHoldsTwoIntervals(double bpm, double seconds)

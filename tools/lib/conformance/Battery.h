@@ -83,12 +83,6 @@ std::vector<std::uint16_t> BatteryRecording(const BatteryOptions &options, const
 Verdict Grade(const ConformanceCase &testCase, std::optional<double> expectedBpm, const ResultRecord &estimate,
               const BeatCounts &beats);
 
-// Found against true beat times (seconds) of a recording of `seconds`. Beats
-// within the match tolerance of either end count only when matched: the
-// pipeline cannot find a beat whose peak it has not seen whole, and a beat
-// found there may belong to a true beat outside.
-BeatCounts ScoreBeats(const std::vector<double> &found, const std::vector<double> &trueTimes, double seconds);
-
 // A window of `seconds` holds two intervals of the rate, so a rate is expected.
 bool WindowHoldsTwoIntervals(double bpm, double seconds);
 

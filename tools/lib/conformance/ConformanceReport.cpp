@@ -88,7 +88,7 @@ std::string ReportedText(const CaseSummary &summary)
 
 std::string Share(std::size_t part, std::size_t whole)
 {
-    return whole == 0 ? "-" : Format("%.1f %%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return whole == 0 ? "-" : Percent(static_cast<double>(part) / static_cast<double>(whole));
 }
 
 std::string PassText(const CaseSummary &summary)
@@ -161,7 +161,7 @@ std::string SummaryMarkdown(const std::vector<CaseSummary> &summaries, double ga
         passed += summary.verdict == Verdict::Pass ? 1u : 0u;
         if (summary.worstClipped > 0.0) {
             clipping += "- " + summary.testCase->family + " " + summary.testCase->name + ": up to " +
-                        Format("%.1f %%", 100.0 * summary.worstClipped) + " of samples clipped\n";
+                        Percent(summary.worstClipped) + " of samples clipped\n";
         }
     }
     if (!clipping.empty()) {

@@ -4,6 +4,7 @@
 
 #include "constants/ConstantsResponse.h"
 #include "constants/ConstantsText.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 
 namespace qzkit {
@@ -28,7 +29,7 @@ void CheckRateLimits(const sampling_frequency_struct &record, std::vector<std::s
 void CheckPeriod(const sampling_frequency_struct &record, std::vector<std::string> &warnings)
 {
     const float period = record.Period;
-    const std::string shown = "Period " + FormatFloatValue(period);
+    const std::string shown = "Period " + ShortestDecimal(period);
     if (std::isinf(period)) {
         warnings.push_back(shown + " is infinite: every rate comes out as 0");
     } else if (period < 0.0f) {
@@ -42,26 +43,6 @@ void CheckPeriod(const sampling_frequency_struct &record, std::vector<std::strin
                                std::to_string(record.Frequency) + " Hz; rates are computed from Period");
         }
     }
-}
-
-HighPassCoefficients HighPassOf(const sampling_frequency_struct &record)
-{
-    HighPassCoefficients filter;
-    for (std::size_t i = 0; i < filter.a.size(); ++i) {
-        filter.a[i] = static_cast<double>(record.HPFConstantsA[i]);
-    }
-    filter.b0 = record.HPFConstantsB[0];
-    filter.b1 = record.HPFConstantsB[1];
-    return filter;
-}
-
-LowPassTaps TapsOf(const sampling_frequency_struct &record)
-{
-    LowPassTaps taps{};
-    for (std::size_t i = 0; i < taps.size(); ++i) {
-        taps[i] = record.LPFConstants[i];
-    }
-    return taps;
 }
 
 // Returns false when the feedback is unusable (infinite or unstable).

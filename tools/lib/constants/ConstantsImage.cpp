@@ -161,7 +161,9 @@ void WriteIntegerValue(ConstantsImage &image, const ConstantsField &field, std::
 {
     if (field.type == FieldType::ThreeByteFloat || value < FieldMinimum(field.type) ||
         value > FieldMaximum(field.type)) {
-        throw ToolkitError(std::to_string(value) + " cannot be stored in " + std::string(field.name));
+        throw ToolkitError(std::to_string(value) + " cannot be stored in " + std::string(field.name) + " (" +
+                           std::to_string(FieldMinimum(field.type)) + " to " +
+                           std::to_string(FieldMaximum(field.type)) + ")");
     }
     const std::size_t offset = ValueOffset(field, index);
     // Two's complement for negative bytes, low byte first for 16-bit values.

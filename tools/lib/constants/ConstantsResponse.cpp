@@ -182,4 +182,24 @@ HighPassRange HighPassOutputRange(const HighPassCoefficients &filter, double swi
     return range;
 }
 
+HighPassCoefficients HighPassOf(const sampling_frequency_struct &record)
+{
+    HighPassCoefficients filter;
+    for (std::size_t i = 0; i < filter.a.size(); ++i) {
+        filter.a[i] = static_cast<double>(record.HPFConstantsA[i]);
+    }
+    filter.b0 = record.HPFConstantsB[0];
+    filter.b1 = record.HPFConstantsB[1];
+    return filter;
+}
+
+LowPassTaps TapsOf(const sampling_frequency_struct &record)
+{
+    LowPassTaps taps{};
+    for (std::size_t i = 0; i < taps.size(); ++i) {
+        taps[i] = record.LPFConstants[i];
+    }
+    return taps;
+}
+
 }  // namespace qzkit

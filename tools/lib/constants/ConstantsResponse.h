@@ -8,6 +8,8 @@
 #include <complex>
 #include <cstdint>
 
+#include "QZ_DataStructures.h"
+
 namespace qzkit {
 
 // The five distinct taps c0 (outer pair) .. c4 (centre) of the symmetric
@@ -60,6 +62,10 @@ struct HighPassRange {
     double bound;
 };
 HighPassRange HighPassOutputRange(const HighPassCoefficients &filter, double swing);
+
+// The stages' filters as a constants record holds them.
+HighPassCoefficients HighPassOf(const sampling_frequency_struct &record);
+LowPassTaps TapsOf(const sampling_frequency_struct &record);
 
 }  // namespace qzkit
 

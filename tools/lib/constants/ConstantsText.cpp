@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "io/ShortestDecimal.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -145,7 +146,7 @@ std::string FormatValues(const ConstantsImage &image, const ConstantsField &fiel
             text += ", ";
         }
         text += field.type == FieldType::ThreeByteFloat
-                    ? FormatFloatValue(DecodeFloat24(ReadFloatValue(image, field, i)))
+                    ? ShortestDecimal(DecodeFloat24(ReadFloatValue(image, field, i)))
                     : std::to_string(ReadIntegerValue(image, field, i));
     }
     return text;
@@ -196,16 +197,6 @@ ParsedConstants ParseConstantsText(std::string_view text, const std::string &sou
         parsed.roundings.push_back(entry.second);
     }
     return parsed;
-}
-
-std::string FormatFloatValue(float value)
-{
-    if (std::isinf(value)) {
-        return value > 0.0f ? "inf" : "-inf";
-    }
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
 }
 
 std::string DescribeFloat24(const Float24 &bytes)

@@ -34,10 +34,6 @@ struct ParsedConstants {
 // the field cannot hold (integers out of range are errors, never wrapped).
 ParsedConstants ParseConstantsText(std::string_view text, const std::string &sourceName);
 
-// The shortest decimal that reads back as exactly this value ("inf", "-inf"
-// for infinities).
-std::string FormatFloatValue(float value);
-
 // A float with its bytes and exact value, e.g.
 // "12 83 3B = +(1 + 786/32768) x 2^-8".
 std::string DescribeFloat24(const Float24 &bytes);

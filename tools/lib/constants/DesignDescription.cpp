@@ -9,6 +9,7 @@
 
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 
 namespace qzkit {
@@ -47,7 +48,7 @@ void DescribeHighPass(const ConstantsDesign &design, std::ostringstream &text)
                  ? "High-pass: first order, numerator (1 - z^-1)(1 + z^-2) (B0 = 1, B1 = 1)\n"
                  : "High-pass: third-order Butterworth, numerator (1 - z^-1)^3 (B0 = 1, B1 = 3)\n");
     for (std::size_t i = 0; i < highPass.stored.size(); ++i) {
-        text << Format("  A%zu = %s (exact %.9g), %s\n", i, FormatFloatValue(DecodeFloat24(highPass.stored[i])).c_str(),
+        text << Format("  A%zu = %s (exact %.9g), %s\n", i, ShortestDecimal(DecodeFloat24(highPass.stored[i])).c_str(),
                        highPass.exact[i], DescribeFloat24(highPass.stored[i]).c_str());
     }
     text << "  poles at radius";

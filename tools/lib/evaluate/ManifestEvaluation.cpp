@@ -163,8 +163,8 @@ void RunCombination(CombinationResult &run, const ConstantsImage &constants, con
         for (std::size_t i = 0; i < record.entries.size(); ++i) {
             WindowResult result{record.entries[i], r, record.references[i], RunWindow(constants, settings, record, i), {}};
             if (record.beats) {
-                result.beats = ScoreWindowBeats(result.estimate, peakDelay, result.window, *record.beats,
-                                                result.reference);
+                const BeatWindow window{result.window.startSample, result.window.samples, result.window.rate, peakDelay};
+                result.beats = ScoreWindowBeats(result.estimate, window, WindowBeatTimes(*record.beats, result.reference));
             }
             run.results.push_back(std::move(result));
         }

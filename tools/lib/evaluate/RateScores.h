@@ -12,9 +12,9 @@
 
 #include "score/BeatMatch.h"
 #include "evaluate/RateAgreement.h"
-#include "evaluate/WindowBeats.h"
 #include "io/Manifest.h"
 #include "io/ReferenceBeats.h"
+#include "score/WindowScore.h"
 
 namespace qzkit {
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "io/TextFormat.h"
+#include "score/BeatMatch.h"
 
 namespace qzkit {
 namespace {
@@ -132,21 +133,6 @@ private:
 
 }  // namespace
 
-std::string EscapeMarkup(const std::string &text)
-{
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string SeriesColour(std::size_t index)
 {
     static constexpr std::array<const char *, 6> kColours{"#1f77b4", "#d62728", "#2ca02c",
@@ -210,7 +196,7 @@ std::string CoverageAccuracySvg(const std::vector<CoverageCurve> &curves)
         }
     }
     Chart chart({x.low - 1.0, 100.0}, {y.low - 1.0, 100.0}, "Accuracy against coverage by QI cut-off",
-                "windows answered (%)", "answers within +-5 BPM (%)");
+                "windows answered (%)", "answers within +-" + ToleranceBpmText() + " (%)");
     for (std::size_t c = 0; c < curves.size(); ++c) {
         const CoverageCurve &curve = curves[c];
         const std::string colour = SeriesColour(c);

@@ -28,9 +28,6 @@ struct CoverageCurve {
 // One line per curve, points labelled by QI cut-off (0, 1, 2, ...).
 std::string CoverageAccuracySvg(const std::vector<CoverageCurve> &curves);
 
-// `text` with &, <, > and " written as character references.
-std::string EscapeMarkup(const std::string &text);
-
 // Colour of the n-th combination, the same in every chart.
 std::string SeriesColour(std::size_t index);
 

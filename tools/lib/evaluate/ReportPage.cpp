@@ -5,6 +5,7 @@
 #include "evaluate/SummaryTable.h"
 #include "evaluate/WorstWindows.h"
 #include "io/TextFormat.h"
+#include "score/BeatMatch.h"
 
 namespace qzkit {
 namespace {
@@ -137,7 +138,7 @@ std::string ChartsSection(const EvaluateReport &report)
         }
         const std::string label = combination.combination.Label();
         figures += Figure(BlandAltmanSvg(pairs, combination.summary.agreement, "Bland-Altman: " + label),
-                          "Answers (QI 0-2) of " + EscapeMarkup(label) + ": bias and 95 % limits of agreement",
+                          "Answers (" + AnswerQiText() + ") of " + EscapeMarkup(label) + ": bias and 95 % limits of agreement",
                           "class=\"chart\"");
         figures += Figure(ErrorHistogramSvg(errors, kHistogramRange, "Error histogram: " + label),
                           "Errors of the answers of " + EscapeMarkup(label), "class=\"chart\"");

@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::uint16_t kQiCutoffs[] = {0, 1, 2};
 
-std::string Percent(double ratio)
-{
-    return Format("%.1f %%", 100.0 * ratio);
-}
-
 using Cell = std::function<std::string(const CombinationResult &)>;
 
 void AddRow(std::vector<SummaryRow> &rows, const EvaluateReport &report, const std::string &label, const Cell &cell)
@@ -40,7 +35,7 @@ void AddAgreementRows(std::vector<SummaryRow> &rows, const EvaluateReport &repor
     AddRow(rows, report, group + ": MAE (BPM)", [of](const auto &c) { return Format("%.2f", of(c).meanAbsoluteError); });
     AddRow(rows, report, group + ": RMS error (BPM)", [of](const auto &c) { return Format("%.2f", of(c).rmsError); });
     AddRow(rows, report, group + ": MAPE", [of](const auto &c) { return Percent(of(c).meanAbsolutePercentError / 100.0); });
-    AddRow(rows, report, group + ": within max(" + ToleranceBpmText() + ", " + ToleranceFractionText() + ")",
+    AddRow(rows, report, group + ": within " + RateToleranceText(),
            [of](const auto &c) { return CountShare(of(c).withinTolerance, of(c).windows); });
 }
 
@@ -105,13 +100,13 @@ std::vector<SummaryRow> SummaryRows(const EvaluateReport &report)
     std::vector<SummaryRow> rows;
     AddRow(rows, report, "windows", [](const auto &c) { return std::to_string(c.summary.windows); });
     AddRow(rows, report, "with a reference rate", [](const auto &c) { return std::to_string(c.summary.withReference); });
-    AddRow(rows, report, "coverage (QI 0-2)",
+    AddRow(rows, report, "coverage (" + AnswerQiText() + ")",
            [](const auto &c) { return CountShare(c.summary.answered, c.summary.withReference); });
     AddRow(rows, report, "within +-" + ToleranceBpmText(), [](const auto &c) { return CountShare(c.summary.withinBpm, c.summary.answered); });
     AddRow(rows, report, "within +-" + ToleranceFractionText(),
            [](const auto &c) { return CountShare(c.summary.withinFraction, c.summary.answered); });
     AddRow(rows, report, "mean absolute error", [](const auto &c) { return Format("%.2f", c.summary.MeanAbsoluteError()); });
-    AddAgreementRows(rows, report, "QI 0-2", &EvaluationSummary::agreement);
+    AddAgreementRows(rows, report, AnswerQiText(), &EvaluationSummary::agreement);
     AddAgreementRows(rows, report, "QI 0", &EvaluationSummary::agreementQi0);
     for (const std::uint16_t cutoff : kQiCutoffs) {
         AddRow(rows, report, "QI <= " + std::to_string(cutoff) + ": coverage, within +-" + ToleranceBpmText(), [cutoff](const auto &c) {
@@ -159,7 +154,9 @@ std::string SummaryText(const EvaluateReport &report)
     text += TableText(lines);
     for (const CombinationResult &combination : report.combinations) {
         text += "QI table of " + combination.combination.Label() + ":\n";
-        std::vector<std::vector<std::string>> qi{{"QI", "windows", "within5BPM", "share%", "within10%", "MAE"}};
+        std::vector<std::vector<std::string>> qi{
+            {"QI", "windows", Format("within%gBPM", kToleranceBpm), "share%",
+             Format("within%g%%", 100.0 * kToleranceFraction), "MAE"}};
         const auto rows = QiTable(combination.summary);
         qi.insert(qi.end(), rows.begin(), rows.end());
         text += TableText(qi);

@@ -22,12 +22,14 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 16;
     throw ToolkitError(std::string(what) + " " + path.string() + ": " + std::strerror(errno));
 }
 
-// An open file descriptor, closed when reading ends; a directory is refused.
+// An open regular file, closed when reading ends. It is opened without
+// blocking, so that a FIFO with no writer is refused rather than waited on; a
+// directory, FIFO, device or socket is refused.
 class InputFile {
 public:
-    InputFile(const std::filesystem::path &path, int extraFlags) : path_(path)
+    explicit InputFile(const std::filesystem::path &path) : path_(path)
     {
-        descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | extraFlags);
+        descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (descriptor_ < 0) {
             FailWithErrno(path, "cannot open");
         }
@@ -39,13 +41,16 @@ public:
             ::close(descriptor_);
             RefuseDirectory(path);
         }
+        if (!S_ISREG(status_.st_mode)) {
+            ::close(descriptor_);
+            throw ToolkitError(path.string() + ": not a regular file");
+        }
         NoteInput(path);
     }
     ~InputFile() { ::close(descriptor_); }
     InputFile(const InputFile &) = delete;
     InputFile &operator=(const InputFile &) = delete;
 
-    bool IsRegular() const { return S_ISREG(status_.st_mode); }
     std::size_t Size() const { return static_cast<std::size_t>(status_.st_size); }
 
     // Reads up to `count` bytes to `into`; fewer only at the end of the file.
@@ -86,11 +91,7 @@ void RefuseDirectory(const std::filesystem::path &path)
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::size_t limit)
 {
-    // Opened without blocking, so that a FIFO with no writer is refused rather than waited on.
-    const InputFile file(path, O_NONBLOCK);
-    if (!file.IsRegular()) {
-        throw ToolkitError(path.string() + ": not a regular file");
-    }
+    const InputFile file(path);
     std::vector<std::uint8_t> bytes(std::min(file.Size(), limit));
     bytes.resize(file.Read(reinterpret_cast<char *>(bytes.data()), bytes.size()));
     return bytes;
@@ -98,7 +99,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::
 
 std::string ReadTextFile(const std::filesystem::path &path, std::size_t limit)
 {
-    const InputFile file(path, 0);
+    const InputFile file(path);
     std::string text;
     while (true) {
         const std::size_t before = text.size();

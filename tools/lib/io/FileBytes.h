@@ -1,5 +1,6 @@
-// Reading an input file whole: binary files only when they are regular files
-// (their size is known before reading), text files up to a stated size.
+// Reading an input file whole. Every input is a regular file: a FIFO, device
+// or socket is refused (it may never end, or never be written); text files are
+// read up to a stated size.
 #ifndef QZKIT_FILE_BYTES_H
 #define QZKIT_FILE_BYTES_H
 
@@ -24,9 +25,9 @@ void RefuseDirectory(const std::filesystem::path &path);
 // not a regular file (a device, a FIFO).
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::size_t limit = SIZE_MAX);
 
-// The text of a file, a FIFO or a device, read up to `limit` bytes; a UTF-8
-// byte-order mark at its start is dropped. ToolkitError naming the file when
-// it cannot be read, is a directory, or holds more than `limit` bytes.
+// The text of a regular file, read up to `limit` bytes; a UTF-8 byte-order
+// mark at its start is dropped. ToolkitError naming the file when it cannot be
+// read, is not a regular file, or holds more than `limit` bytes.
 std::string ReadTextFile(const std::filesystem::path &path, std::size_t limit);
 
 }  // namespace qzkit

@@ -25,7 +25,7 @@ std::string ListNames(const std::vector<std::string> &names)
 {
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        list += (i == 0 ? "" : ", ") + std::to_string(i) + " '" + names[i] + "'";
+        list += (i == 0 ? "" : ", ") + std::to_string(i) + " " + Quoted(names[i]);
     }
     return list;
 }
@@ -55,7 +55,7 @@ std::size_t ChooseChannel(const std::vector<std::string> &names, const std::stri
         std::size_t index = 0;
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (exact ? names[i] == choice : Lower(names[i]) == Lower(choice)) {
-                list += (matches++ == 0 ? "" : ", ") + std::to_string(i) + " '" + names[i] + "'";
+                list += (matches++ == 0 ? "" : ", ") + std::to_string(i) + " " + Quoted(names[i]);
                 index = i;
             }
         }

@@ -156,4 +156,13 @@ WindowReference ReferenceForWindow(const ReferenceBeats &beats, std::size_t star
     return reference;
 }
 
+std::vector<double> WindowBeatTimes(const ReferenceBeats &beats, const WindowReference &reference)
+{
+    std::vector<double> times;
+    for (std::size_t i = reference.firstBeat; i < reference.firstBeat + reference.beats; ++i) {
+        times.push_back(beats.ticks[i] / beats.ticksPerSecond);
+    }
+    return times;
+}
+
 }  // namespace qzkit

@@ -66,6 +66,9 @@ struct WindowReference {
 // among them, which is 60 * (n - 1) / (time of last - time of first).
 WindowReference ReferenceForWindow(const ReferenceBeats &beats, std::size_t start, std::size_t length, double rate);
 
+// The times in seconds of the beats `reference` holds.
+std::vector<double> WindowBeatTimes(const ReferenceBeats &beats, const WindowReference &reference);
+
 }  // namespace qzkit
 
 #endif

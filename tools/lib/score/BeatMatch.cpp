@@ -33,6 +33,16 @@ std::string MatchToleranceText()
     return Format("%.0f ms", 1000.0 * kBeatMatchToleranceSeconds);
 }
 
+std::string RateToleranceText()
+{
+    return "max(" + ToleranceBpmText() + ", " + ToleranceFractionText() + ")";
+}
+
+std::string AnswerQiText()
+{
+    return "QI 0-" + std::to_string(kNoRateQi - 1);
+}
+
 std::optional<double> BeatCounts::Sensitivity() const
 {
     return Ratio(truePositives, truePositives + falseNegatives);
@@ -51,26 +61,28 @@ BeatCounts &BeatCounts::operator+=(const BeatCounts &other)
     return *this;
 }
 
-BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference, double tolerance,
-                      double optionalFrom)
+BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
+                      const CountedSpan &counted)
 {
     BeatCounts counts;
-    const auto miss = [&](std::size_t r) { counts.falseNegatives += reference[r] < optionalFrom ? 1u : 0u; };
+    const auto extra = [&](std::size_t f) { counts.falsePositives += counted.Holds(found[f]) ? 1u : 0u; };
+    const auto miss = [&](std::size_t r) { counts.falseNegatives += counted.Holds(reference[r]) ? 1u : 0u; };
     std::size_t f = 0;
     std::size_t r = 0;
     while (f < found.size() && r < reference.size()) {
-        if (std::abs(found[f] - reference[r]) <= tolerance) {
+        if (std::abs(found[f] - reference[r]) <= kBeatMatchToleranceSeconds) {
             ++counts.truePositives;
             ++f;
             ++r;
         } else if (found[f] < reference[r]) {
-            ++counts.falsePositives;
-            ++f;
+            extra(f++);
         } else {
             miss(r++);
         }
     }
-    counts.falsePositives += found.size() - f;
+    while (f < found.size()) {
+        extra(f++);
+    }
     while (r < reference.size()) {
         miss(r++);
     }

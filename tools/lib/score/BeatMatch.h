@@ -39,20 +39,30 @@ struct BeatCounts {
     bool operator==(const BeatCounts &) const = default;
 };
 
-// Matches ascending found times with ascending reference times (both in
-// seconds), each beat at most once, a pair at most `tolerance` apart. Taken
-// in time order, the earliest unmatched beats pair first, which gives the
-// largest number of pairs. Reference beats at or after `optionalFrom` (ones
-// the method could not report) count when matched and are not missed
-// otherwise.
-BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
-                      double tolerance = kBeatMatchToleranceSeconds,
-                      double optionalFrom = std::numeric_limits<double>::infinity());
+// The stretch of a window where every beat counts: outside it (seconds,
+// from <= t < until) a beat, found or reference, counts only when matched.
+struct CountedSpan {
+    double from = -std::numeric_limits<double>::infinity();
+    double until = std::numeric_limits<double>::infinity();
 
-// The tolerances as reports name them: "5 BPM", "10 %", "150 ms".
+    bool Holds(double time) const { return time >= from && time < until; }
+};
+
+// Matches ascending found times with ascending reference times (both in
+// seconds), each beat at most once, a pair at most the match tolerance
+// apart. Taken in time order, the earliest unmatched beats pair first, which
+// gives the largest number of pairs. Unmatched beats outside `counted` are
+// neither missed nor extra.
+BeatCounts MatchBeats(const std::vector<double> &found, const std::vector<double> &reference,
+                      const CountedSpan &counted = {});
+
+// The tolerances as reports name them: "5 BPM", "10 %", "150 ms", the rate
+// rule "max(5 BPM, 10 %)"; and the QIs of an answer, "QI 0-2".
 std::string ToleranceBpmText();
 std::string ToleranceFractionText();
 std::string MatchToleranceText();
+std::string RateToleranceText();
+std::string AnswerQiText();
 
 // The larger of 5 BPM and 10 % of the reference rate.
 double RateTolerance(double referenceBpm);

@@ -7,9 +7,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "signal/TestWaveform.h"
-
 namespace qzkit {
+
+enum class InterferenceKind { None, Sine, Triangle, MuscleNoise, MotionNoise };
+
+struct Interference {
+    InterferenceKind kind = InterferenceKind::None;
+    double hz = 0.0;           // Sine, Triangle: frequency
+    double amplitudeMv = 0.0;  // Sine, Triangle: peak, half the peak-to-peak
+    double snrDb = 0.0;        // noise: (A^2 / 8) over the noise's mean square, A the QRS peak-to-peak
+};
 
 // Adds `interference` to `millivolts` (sampled at `rate` Hz), its phase drawn
 // from `seed`. Noise is scaled over the whole recording so that

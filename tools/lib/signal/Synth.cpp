@@ -10,19 +10,18 @@
 #include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "io/Manifest.h"
+#include "io/TextFormat.h"
 #include "run/RecordLength.h"
 #include "ToolkitError.h"
 #include "io/wfdb/MitAnnotations.h"
 #include "io/wfdb/WfdbWriter.h"
+#include "signal/BeatWaves.h"
 #include "signal/DeterministicRandom.h"
 
 namespace qzkit {
 namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr std::size_t kMaxLength = 10'000'000;
-constexpr double kMaxRate = 100'000.0;
-constexpr double kMaxBpm = 600.0;
 constexpr double kMaxVariability = 0.5;
 constexpr double kMinSamplesPerBeat = 2.0;
 constexpr const char *kBeatsSuffix = ".beats.csv";  // the true beats beside the recording
@@ -30,19 +29,15 @@ constexpr const char *kBeatsSuffix = ".beats.csv";  // the true beats beside the
 // them makes up the rest of two mean intervals (a compensatory pause).
 constexpr double kCouplingFraction = 0.6;
 // A beat's waveform is drawn over this span around its peak, seconds.
-constexpr double kSupportBefore = 0.5;
-constexpr double kSupportAfter = 0.8;
+constexpr BeatSpan kBeatSpan{0.5, 0.8};
+// The pulse wave keeps its widths at every rate and ejects less on a premature beat.
+constexpr PulseShape kPulseShape{0.25, 0.0, false};
+constexpr double kPrematurePulseHeight = 0.55;
 // The WFDB form of a synthetic recording: counts per mV and the count of 0 mV.
 constexpr double kWfdbGain = 200.0;
 constexpr int kWfdbBaseline = 512;
 
-struct PlannedBeat {
-    double time;      // seconds, on the sample grid
-    double interval;  // the RR interval that ends at this beat, seconds
-    bool ectopic;
-};
-
-void CheckRange(bool inRange, const char *what)
+void CheckRange(bool inRange, const std::string &what)
 {
     if (!inRange) {
         throw ToolkitError(what);
@@ -51,12 +46,14 @@ void CheckRange(bool inRange, const char *what)
 
 void Validate(const SynthOptions &options)
 {
-    CheckRange(options.rate > 0.0 && options.rate <= kMaxRate, "rate must be above 0 and at most 100000 Hz");
-    CheckRange(options.bpm > 0.0 && options.bpm <= kMaxBpm, "bpm must be above 0 and at most 600");
+    CheckRange(options.rate > 0.0 && options.rate <= kMaxWaveRate,
+               Format("rate must be above 0 and at most %g Hz", kMaxWaveRate));
+    CheckRange(options.bpm > 0.0 && options.bpm <= kMaxWaveBpm, Format("bpm must be above 0 and at most %g", kMaxWaveBpm));
     // Bounds the beat count by the recording's length in samples.
     CheckRange(options.rate * 60.0 / options.bpm >= kMinSamplesPerBeat,
                "bpm must leave at least 2 samples per beat (at most 30 times the rate)");
-    CheckRange(options.length >= 1 && options.length <= kMaxLength, "length must be 1 to 10000000 samples");
+    CheckRange(options.length >= 1 && options.length <= kMaxWaveLength,
+               Format("length must be 1 to %zu samples", kMaxWaveLength));
     CheckRange(options.variability >= 0.0 && options.variability <= kMaxVariability,
                "variability must be 0 to 0.5");
     CheckRange(options.ectopicFraction >= 0.0 && options.ectopicFraction <= 1.0, "ectopic fraction must be 0 to 1");
@@ -66,23 +63,17 @@ void Validate(const SynthOptions &options)
     CheckRange(std::abs(options.offset) <= 2048.0, "offset must be -2048 to 2048 counts");
 }
 
-double OnSampleGrid(double time, double rate)
-{
-    return std::round(time * rate) / rate;
-}
-
 // Beats from two intervals before the start to two after the end, so the
 // recording starts and ends inside a regular rhythm.
-std::vector<PlannedBeat> PlanBeats(const SynthOptions &options, DeterministicRandom &random)
+std::vector<ScheduledBeat> PlanBeats(const SynthOptions &options, DeterministicRandom &random)
 {
     const double meanInterval = 60.0 / options.bpm;
     const double duration = static_cast<double>(options.length) / options.rate;
-    std::vector<PlannedBeat> beats;
-    double time = -2.0 * meanInterval + random.Uniform() * meanInterval;
+    const double first = -2.0 * meanInterval + random.Uniform() * meanInterval;
     double interval = meanInterval;
     bool ectopic = false;
-    while (time < duration + 2.0 * meanInterval) {
-        beats.push_back({OnSampleGrid(time, options.rate), interval, ectopic});
+    return ScheduleBeats(first, duration + 2.0 * meanInterval, options.rate, [&](std::size_t, double) {
+        const BeatStep beat{interval, ectopic, 0.0};
         const double factor = std::max(0.3, 1.0 + options.variability * random.Gaussian());
         const bool nextEctopic = !ectopic && random.Uniform() < options.ectopicFraction;
         double fraction = 1.0;
@@ -92,16 +83,9 @@ std::vector<PlannedBeat> PlanBeats(const SynthOptions &options, DeterministicRan
             fraction = kCouplingFraction;
         }
         interval = meanInterval * fraction * factor;
-        time += interval;
         ectopic = nextEctopic;
-    }
-    return beats;
-}
-
-double Bump(double t, double centre, double width)
-{
-    const double z = (t - centre) / width;
-    return std::exp(-0.5 * z * z);
+        return BeatStep{beat.interval, beat.alternate, interval};
+    });
 }
 
 // P-QRS-T as a sum of Gaussian waves, R peak (value 1) at t = 0; the P and T
@@ -109,7 +93,7 @@ double Bump(double t, double centre, double width)
 // wave, a wide QRS and an inverted T wave.
 double EcgWave(double t, double interval, bool ectopic)
 {
-    const double scale = std::sqrt(std::clamp(interval, 0.2, 2.0));
+    const double scale = IntervalScale(interval);
     if (ectopic) {
         return 1.0 * Bump(t, 0.0, 0.022) - 0.35 * Bump(t, 0.06, 0.025) - 0.35 * Bump(t, 0.3 * scale, 0.06);
     }
@@ -117,30 +101,21 @@ double EcgWave(double t, double interval, bool ectopic)
            0.22 * Bump(t, 0.028, 0.009) + 0.28 * Bump(t, 0.26 * scale, 0.045);
 }
 
-// A pulse wave with a steep upstroke, a slower fall and a dicrotic wave,
-// systolic peak (value 1) at t = 0. A premature beat ejects less.
-double PulseWave(double t, double interval, bool ectopic)
+double SynthPulseWave(double t, double interval, bool ectopic)
 {
-    const double scale = std::sqrt(std::clamp(interval, 0.2, 2.0));
-    const double systolic = t < 0.0 ? Bump(t, 0.0, 0.055) : Bump(t, 0.0, 0.13);
-    const double wave = systolic + 0.25 * Bump(t, 0.30 * scale, 0.05);
-    return ectopic ? 0.55 * wave : wave;
+    const double wave = PulseWave(t, interval, kPulseShape);
+    return ectopic ? kPrematurePulseHeight * wave : wave;
 }
 
-std::vector<double> RenderWaves(const SynthOptions &options, const std::vector<PlannedBeat> &beats)
+std::vector<double> RenderWaves(const SynthOptions &options, const std::vector<ScheduledBeat> &beats)
 {
     std::vector<double> signal(options.length, 0.0);
-    const double lastIndex = static_cast<double>(options.length - 1);
-    for (const PlannedBeat &beat : beats) {
-        const double first = std::clamp(std::ceil((beat.time - kSupportBefore) * options.rate), 0.0, lastIndex + 1.0);
-        const double last = std::clamp(std::floor((beat.time + kSupportAfter) * options.rate), -1.0, lastIndex);
-        for (double index = first; index <= last; index += 1.0) {
-            const double t = index / options.rate - beat.time;
-            const double wave = options.kind == WaveKind::Ecg ? EcgWave(t, beat.interval, beat.ectopic)
-                                                              : PulseWave(t, beat.interval, beat.ectopic);
-            signal[static_cast<std::size_t>(index)] += wave;
-        }
-    }
+    RenderBeats(
+        beats, options.rate, signal, [](const ScheduledBeat &) { return kBeatSpan; },
+        [&options](const ScheduledBeat &beat, double t) {
+            return options.kind == WaveKind::Ecg ? EcgWave(t, beat.interval, beat.alternate)
+                                                 : SynthPulseWave(t, beat.interval, beat.alternate);
+        });
     return signal;
 }
 
@@ -155,7 +130,7 @@ SynthRecording Synthesize(const SynthOptions &options)
 {
     Validate(options);
     DeterministicRandom random(options.seed);
-    const std::vector<PlannedBeat> beats = PlanBeats(options, random);
+    const std::vector<ScheduledBeat> beats = PlanBeats(options, random);
     const std::vector<double> waves = RenderWaves(options, beats);
 
     const double wanderPhase = kTwoPi * random.Uniform();
@@ -171,10 +146,10 @@ SynthRecording Synthesize(const SynthOptions &options)
         recording.samples[i] = ToCounts(options.offset + options.amplitude * waves[i] + wander + noise);
     }
     const double length = static_cast<double>(options.length);
-    for (const PlannedBeat &beat : beats) {
+    for (const ScheduledBeat &beat : beats) {
         const double index = std::round(beat.time * options.rate);
         if (index >= 0.0 && index < length) {
-            recording.beats.push_back({static_cast<std::size_t>(index), beat.time, beat.ectopic});
+            recording.beats.push_back({static_cast<std::size_t>(index), beat.time, beat.alternate});
         }
     }
     return recording;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "io/TextFormat.h"
+#include "signal/BeatWaves.h"
 #include "signal/Interference.h"
 #include "ToolkitError.h"
 
@@ -24,31 +26,21 @@ constexpr double kQtShareOfInterval = 0.8;
 // this many time constants.
 constexpr double kPacerLeadSeconds = 0.010;
 constexpr double kTailConstants = 8.0;
-// Pulse wave timings at 60 BPM, seconds; they scale with the square root of
-// the interval.
-constexpr double kSystolicRise = 0.055;
-constexpr double kSystolicFall = 0.13;
-constexpr double kNotchTime = 0.22;
-constexpr double kNotchWidth = 0.025;
-constexpr double kDicroticTime = 0.30;
-constexpr double kDicroticWidth = 0.05;
-constexpr double kPulseBefore = 0.3;
-constexpr double kPulseAfter = 1.2;
-
-struct ScheduledBeat {
-    double time;      // R peak, systolic peak or pacemaker pulse, seconds
-    double interval;  // the interval that ends at this beat, seconds
-    bool alternate;
-};
+// The pulse wave is drawn from this long before its systolic peak to this
+// long after it, seconds.
+constexpr BeatSpan kPulseSpan{0.3, 1.2};
 
 void Validate(const WaveformRecipe &recipe, std::size_t length, double rate)
 {
-    if (!(rate > 0.0 && rate <= 100'000.0) || length == 0 || length > 10'000'000) {
-        throw ToolkitError("a test waveform needs a rate above 0 and at most 100000 Hz and 1 to 10000000 samples");
+    if (!(rate > 0.0 && rate <= kMaxWaveRate) || length == 0 || length > kMaxWaveLength) {
+        throw ToolkitError(Format("a test waveform needs a rate above 0 and at most %g Hz and 1 to %zu samples",
+                                  kMaxWaveRate, kMaxWaveLength));
     }
-    const bool rateOk = recipe.bpm >= 1.0 && recipe.bpm <= 600.0 && (recipe.stepBpm == 0.0 || recipe.stepBpm >= 1.0);
+    const bool rateOk =
+        recipe.bpm >= 1.0 && recipe.bpm <= kMaxWaveBpm && (recipe.stepBpm == 0.0 || recipe.stepBpm >= 1.0);
     if (!rateOk || !(recipe.prematurity >= 0.0 && recipe.prematurity < 1.0)) {
-        throw ToolkitError("a test waveform needs rates of 1 to 600 BPM and a prematurity of 0 to below 1");
+        throw ToolkitError(
+            Format("a test waveform needs rates of 1 to %g BPM and a prematurity of 0 to below 1", kMaxWaveBpm));
     }
 }
 
@@ -65,14 +57,11 @@ double IntervalAt(const WaveformRecipe &recipe, double time, double duration, st
 std::vector<ScheduledBeat> Schedule(const WaveformRecipe &recipe, double duration, double phase, double rate)
 {
     const double mean = 60.0 / recipe.bpm;
-    std::vector<ScheduledBeat> beats;
-    double time = (std::clamp(phase, 0.0, 1.0) - 4.0) * mean;
-    for (std::size_t beat = 0; time < duration + mean; ++beat) {
-        const double interval = IntervalAt(recipe, time, duration, beat);
-        beats.push_back({std::round(time * rate) / rate, interval, beat % 2u == 1u});
-        time += IntervalAt(recipe, time, duration, beat + 1u);
-    }
-    return beats;
+    return ScheduleBeats((std::clamp(phase, 0.0, 1.0) - 4.0) * mean, duration + mean, rate,
+                         [&](std::size_t beat, double time) {
+                             return BeatStep{IntervalAt(recipe, time, duration, beat), beat % 2u == 1u,
+                                             IntervalAt(recipe, time, duration, beat + 1u)};
+                         });
 }
 
 double Triangle(double sinceOnset, double width)
@@ -95,12 +84,6 @@ double HalfEllipse(double t, double start, double width)
 {
     const double z = (t - start) / width * 2.0 - 1.0;
     return std::abs(z) < 1.0 ? std::sqrt(1.0 - z * z) : 0.0;
-}
-
-double Bump(double t, double centre, double width)
-{
-    const double z = (t - centre) / width;
-    return std::exp(-0.5 * z * z);
 }
 
 // Overlap of [start, start + width) with the sample cell [t - half, t + half),
@@ -145,13 +128,9 @@ double PacerPulse(const WaveformRecipe &recipe, double t, double start, double c
     return recipe.pacerMv * PulseInCell(t, start, width, cell) + tail;
 }
 
-double PulseWave(const WaveformRecipe &recipe, const ScheduledBeat &beat, double t)
+double PulseBeat(const WaveformRecipe &recipe, const ScheduledBeat &beat, double t)
 {
-    const double s = std::sqrt(std::clamp(beat.interval, 0.2, 2.0));
-    const double systolic = Bump(t, 0.0, (t < 0.0 ? kSystolicRise : kSystolicFall) * s);
-    const double dicrotic = recipe.dicrotic * Bump(t, kDicroticTime * s, kDicroticWidth * s);
-    const double notch = recipe.notch * Bump(t, kNotchTime * s, kNotchWidth * s);
-    return recipe.qrsMv * (systolic + dicrotic - notch);
+    return recipe.qrsMv * PulseWave(t, beat.interval, {recipe.dicrotic, recipe.notch, true});
 }
 
 double PacerLead(const WaveformRecipe &recipe, const BeatShape &shape)
@@ -159,16 +138,10 @@ double PacerLead(const WaveformRecipe &recipe, const BeatShape &shape)
     return recipe.morphology == Morphology::Pacer ? 0.0 : kRiseFraction * shape.qrsSeconds + kPacerLeadSeconds;
 }
 
-// The span around a beat's time where its waveform is not zero, seconds.
-struct Support {
-    double before;
-    double after;
-};
-
-Support SupportOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
+BeatSpan SpanOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
 {
     if (recipe.morphology == Morphology::Pulse) {
-        return {kPulseBefore, kPulseAfter};
+        return kPulseSpan;
     }
     const BeatShape shape = ShapeOf(recipe, beat);
     const double pacerEnd = recipe.pacerMv != 0.0 ? (recipe.pacerMs + kTailConstants * recipe.pacerTailMs) / 1000.0 : 0.0;
@@ -180,7 +153,7 @@ double BeatValue(const WaveformRecipe &recipe, const ScheduledBeat &beat, double
 {
     switch (recipe.morphology) {
     case Morphology::Pulse:
-        return PulseWave(recipe, beat, t);
+        return PulseBeat(recipe, beat, t);
     case Morphology::Pacer:
         return PacerPulse(recipe, t, 0.0, cell);
     case Morphology::Triangle: {
@@ -192,21 +165,6 @@ double BeatValue(const WaveformRecipe &recipe, const ScheduledBeat &beat, double
         break;
     }
     return 0.0;
-}
-
-void Render(const WaveformRecipe &recipe, const std::vector<ScheduledBeat> &beats, TestWaveform &waveform)
-{
-    const double last = static_cast<double>(waveform.millivolts.size() - 1);
-    const double cell = 1.0 / waveform.rate;
-    for (const ScheduledBeat &beat : beats) {
-        const Support support = SupportOf(recipe, beat);
-        const double first = std::clamp(std::ceil((beat.time - support.before) * waveform.rate), 0.0, last + 1.0);
-        const double end = std::clamp(std::floor((beat.time + support.after) * waveform.rate), -1.0, last);
-        for (double index = first; index <= end; index += 1.0) {
-            waveform.millivolts[static_cast<std::size_t>(index)] +=
-                BeatValue(recipe, beat, index / waveform.rate - beat.time, cell);
-        }
-    }
 }
 
 TrueBeat TruthOf(const WaveformRecipe &recipe, const ScheduledBeat &beat)
@@ -234,7 +192,10 @@ TestWaveform MakeTestWaveform(const WaveformRecipe &recipe, std::size_t length, 
     const double duration = static_cast<double>(length) / rate;
     if (recipe.morphology != Morphology::Flat) {
         const std::vector<ScheduledBeat> beats = Schedule(recipe, duration, phase, rate);
-        Render(recipe, beats, waveform);
+        const double cell = 1.0 / rate;
+        RenderBeats(
+            beats, rate, waveform.millivolts, [&recipe](const ScheduledBeat &beat) { return SpanOf(recipe, beat); },
+            [&recipe, cell](const ScheduledBeat &beat, double t) { return BeatValue(recipe, beat, t, cell); });
         for (const ScheduledBeat &beat : beats) {
             if (beat.time >= 0.0 && beat.time < duration) {
                 waveform.beats.push_back(TruthOf(recipe, beat));

@@ -1,13 +1,15 @@
 // The test waveforms of heart-rate meters, in millivolts, with their true
 // beats: a triangular QRS with a half-ellipse T wave, pacemaker pulses and
 // pulse (PPG) waves, in regular, bigeminal, alternating or stepped rhythms.
-// Interference (signal/Interference.h) is added on top.
+// Interference is added on top.
 #ifndef QZKIT_TEST_WAVEFORM_H
 #define QZKIT_TEST_WAVEFORM_H
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "signal/Interference.h"
 
 namespace qzkit {
 
@@ -16,15 +18,6 @@ enum class Morphology {
     Pacer,     // pacemaker pulses alone
     Pulse,     // pulse wave: systolic peak, dicrotic notch and wave
     Flat,      // no beats
-};
-
-enum class InterferenceKind { None, Sine, Triangle, MuscleNoise, MotionNoise };
-
-struct Interference {
-    InterferenceKind kind = InterferenceKind::None;
-    double hz = 0.0;           // Sine, Triangle: frequency
-    double amplitudeMv = 0.0;  // Sine, Triangle: peak, half the peak-to-peak
-    double snrDb = 0.0;        // noise: (A^2 / 8) over the noise's mean square, A the QRS peak-to-peak
 };
 
 struct WaveformRecipe {

@@ -8,6 +8,7 @@
 #include "io/BaseName.h"
 #include "io/TextFormat.h"
 #include "tune/TuneData.h"
+#include "tune/TuneJournal.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -52,7 +53,8 @@ void CheckOutputs(const TuneOptions &options)
     if (options.start) {
         inputs.push_back(ConstantsFilePath(*options.start));
     }
-    for (const char *suffix : {".csv", kConstantsFileExtension, ".constants.txt", ".md", ".svg", ".png"}) {
+    for (const char *suffix :
+         {".csv", kConstantsFileExtension, ".constants.txt", ".md", ".svg", ".png", kJournalExtension}) {
         for (const std::filesystem::path &input : inputs) {
             RefuseOutputOverInput(options.output.string() + suffix, {input});
         }
@@ -97,22 +99,59 @@ std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &
     return start;
 }
 
-BatchScorer Scorer(const TuneData &data, std::size_t workers, const StopRequest &stop, const TuneProgress &progress)
+// Scores a batch on the workers; candidates whose scores an earlier run kept
+// are not run again.
+BatchScorer Scorer(const TuneData &data, const KnownScores &known, std::size_t workers, const StopRequest &stop,
+                   const TuneProgress &progress)
 {
-    return [&data, workers, &stop, &progress](const std::vector<Candidate> &candidates,
-                                              const std::vector<ConstantsImage> &images,
-                                              std::vector<std::optional<TuneScores>> &scores, const BatchInfo &info) {
-        std::size_t arrived = 0;
+    return [&data, &known, workers, &stop, &progress](const std::vector<Candidate> &candidates,
+                                                      const std::vector<ConstantsImage> &images,
+                                                      std::vector<std::optional<TuneScores>> &scores,
+                                                      const BatchInfo &info) {
+        std::vector<std::size_t> unknown;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const auto kept = known.find(candidates[i].Key());
+            if (kept != known.end()) {
+                scores[i] = kept->second;
+            } else {
+                unknown.push_back(i);
+            }
+        }
+        std::size_t arrived = candidates.size() - unknown.size();
         return ScoreInWorkers(
-            candidates.size(), workers,
-            [&](std::size_t i) { return ScoreCandidate(data, images[i], candidates[i].settings, ScoreSet::Training); },
-            [&](std::size_t i, const TuneScores &result) {
-                scores[i] = result;
+            unknown.size(), workers,
+            [&](std::size_t u) {
+                return ScoreCandidate(data, images[unknown[u]], candidates[unknown[u]].settings, ScoreSet::Training);
+            },
+            [&](std::size_t u, const TuneScores &result) {
+                scores[unknown[u]] = result;
                 ++arrived;
                 progress(info.phase, info.evaluated + arrived, candidates.size() - arrived + info.expectedLater);
             },
             stop);
     };
+}
+
+KnownScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
+{
+    if (!options.resume) {
+        return {};
+    }
+    const std::filesystem::path journal(options.output.string() + kJournalExtension);
+    std::error_code error;
+    if (!std::filesystem::exists(journal, error)) {
+        throw ToolkitError(journal.string() + ": no points to resume from (run once without --resume)");
+    }
+    return ReadJournal(journal, fingerprint);
+}
+
+std::size_t CountResumed(const SearchLog &log, const KnownScores &known)
+{
+    std::size_t count = 0;
+    for (const Evaluated &point : log.evaluated) {
+        count += known.count(point.candidate.Key());
+    }
+    return count;
 }
 
 }  // namespace
@@ -137,6 +176,8 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
     result.families = data.families;
     result.validated = !data.validation.empty();
     result.workers = options.workers;
+    result.fingerprint = DataFingerprint(data);
+    const KnownScores known = Resumed(options, result.fingerprint);
     result.start = ScoreStart(options, data);
     result.ranking = options.ranking;
     if (options.keepFamilies) {
@@ -145,7 +186,8 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
         }
         result.ranking.keepFamilies = result.start->scores.battery;
     }
-    result.log = Search(options.search, result.ranking, Scorer(data, options.workers, stop, progress));
+    result.log = Search(options.search, result.ranking, Scorer(data, known, options.workers, stop, progress));
+    result.resumed = CountResumed(result.log, known);
     if (result.log.evaluated.empty()) {
         throw ToolkitError(result.log.refused.empty() ? "stopped before any point was scored"
                                                       : "every candidate was refused (first: " +

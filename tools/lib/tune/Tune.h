@@ -29,6 +29,7 @@ struct TuneOptions {
     std::optional<std::size_t> pickRow;  // a row of the Pareto set instead of the rule
     std::size_t workers = 2;
     std::filesystem::path output{"tune"};  // base name of the files
+    bool resume = false;                   // reuse the scores kept in OUTPUT.points
     std::string command;                   // as given, for the files
 };
 
@@ -38,7 +39,8 @@ using TuneProgress = std::function<void(std::string_view phase, std::size_t scor
 
 // ToolkitError for unusable options or input (before any search), or when
 // nothing could be scored. `stop` ends the search early; what was found is
-// still written.
+// still written, with every point scored in OUTPUT.points, from which a run
+// with `resume` goes on.
 TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const TuneProgress &progress);
 
 // The 31 bytes that carry only a sampling period of 1 / `rate` (for the

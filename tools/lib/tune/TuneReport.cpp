@@ -6,7 +6,9 @@
 #include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/TextFormat.h"
+#include "score/BeatMatch.h"
 #include "run/RunSettingsText.h"
+#include "tune/TuneJournal.h"
 
 namespace qzkit {
 namespace {
@@ -73,9 +75,9 @@ std::string BatteryLine(const BatteryScore &battery)
 
 std::string ManifestLine(const TuneScores &scores, ScoreSet set)
 {
-    return Format("within max(5 BPM, 10 %%) %s %%, within 5 BPM %s %%, QI 0 right %s %%, coverage %s %%, "
-                  "Se %s %%, +P %s %%",
-                  Shown(MeasureValue(scores, "within", set)).c_str(), Shown(MeasureValue(scores, "within5", set)).c_str(),
+    return Format("within %s %s %%, within %s %s %%, QI 0 right %s %%, coverage %s %%, Se %s %%, +P %s %%",
+                  RateToleranceText().c_str(), Shown(MeasureValue(scores, "within", set)).c_str(),
+                  ToleranceBpmText().c_str(), Shown(MeasureValue(scores, "within5", set)).c_str(),
                   Shown(MeasureValue(scores, "qi0_right", set)).c_str(),
                   Shown(MeasureValue(scores, "coverage", set)).c_str(), Shown(MeasureValue(scores, "se", set)).c_str(),
                   Shown(MeasureValue(scores, "ppv", set)).c_str());
@@ -260,11 +262,14 @@ std::string TuneSummary(const TuneResult &result)
 {
     const Evaluated &chosen = Chosen(result);
     std::string text = "# Constants search\n\n```\n" + result.command + "\n```\n\n";
-    text += Format("%zu points scored, %zu refused as unsound, in %.1f s on %zu worker%s (load average %.2f at the "
+    text += Format("%zu points scored%s, %zu refused as unsound, in %.1f s on %zu worker%s (load average %.2f at the "
                    "end).%s\n\n",
-                   result.log.evaluated.size(), result.log.refused.size(), result.seconds, result.workers,
-                   result.workers == 1 ? "" : "s", result.loadAverage,
-                   result.log.stopped ? " **Stopped before the search ended**: the results are the best so far." : "");
+                   result.log.evaluated.size(),
+                   result.resumed == 0 ? "" : Format(" (%zu of them by an earlier run)", result.resumed).c_str(),
+                   result.log.refused.size(), result.seconds, result.workers, result.workers == 1 ? "" : "s",
+                   result.loadAverage,
+                   result.log.stopped ? " **Stopped before the search ended**: the results are the best so far "
+                                        "(--resume goes on from them)." : "");
     text += "## Chosen\n\n" + PointName(chosen.candidate) + ", chosen by " + result.pick + ":\n\n```\n" +
             (chosen.candidate.raw ? DesignCommandLine(chosen.candidate.design) + "   (raw fields refined)"
                                   : DesignCommandLine(chosen.candidate.design)) +
@@ -299,6 +304,8 @@ void WriteTuneOutputs(const std::filesystem::path &base, const TuneResult &resul
     writeText(std::filesystem::path(base.string() + ".constants.txt"), source);
     writeText(std::filesystem::path(base.string() + ".md"), summary);
     WriteFigureFiles(base, figure);
+    writeText(std::filesystem::path(base.string() + kJournalExtension),
+              JournalText(result.fingerprint, result.log.evaluated));
 }
 
 }  // namespace qzkit

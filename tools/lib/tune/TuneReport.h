@@ -6,6 +6,7 @@
 #define QZKIT_TUNE_REPORT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ struct TuneResult {
     std::vector<std::string> families;  // of the battery
     bool validated = false;             // validation manifests were given
     std::size_t workers = 1;
+    std::uint64_t fingerprint = 0;      // of the data the training scores were made on
+    std::size_t resumed = 0;            // points whose scores were kept from an earlier run
     double seconds = 0.0;
     double loadAverage = 0.0;           // of the machine, over the last minute, at the end
 };
@@ -46,8 +49,9 @@ std::string TuneSummary(const TuneResult &result);
 
 RenderedFigure RenderFrontFigure(const TuneResult &result);
 
-// BASE.csv, BASE.pvx.filters.v1, BASE.constants.txt, BASE.md and the
-// figure BASE.svg / BASE.png, each written whole or not at all.
+// BASE.csv, BASE.pvx.filters.v1, BASE.constants.txt, BASE.md, the figure
+// BASE.svg / BASE.png and every point scored in BASE.points, each written
+// whole or not at all.
 void WriteTuneOutputs(const std::filesystem::path &base, const TuneResult &result);
 
 }  // namespace qzkit

@@ -4,6 +4,7 @@
 
 #include "conformance/ConformanceReport.h"
 #include "io/TextParsing.h"
+#include "score/BeatMatch.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -125,10 +126,10 @@ const std::vector<Measure> &Measures()
     static const std::vector<Measure> measures{
         {"cases", "battery cases passed", true, false},
         {"runs", "battery runs passed, %", false, false},
-        {"within", "windows within max(5 BPM, 10 %), %", true, true},
-        {"within5", "windows within 5 BPM, %", false, true},
-        {"qi0_right", "QI 0 answers within 5 BPM, %", true, true},
-        {"coverage", "windows answered (QI 0-2), %", false, true},
+        {"within", "windows within " + RateToleranceText() + ", %", true, true},
+        {"within5", "windows within " + ToleranceBpmText() + ", %", false, true},
+        {"qi0_right", "QI 0 answers within " + ToleranceBpmText() + ", %", true, true},
+        {"coverage", "windows answered (" + AnswerQiText() + "), %", false, true},
         {"se", "beat sensitivity, %", true, true},
         {"ppv", "beat positive predictivity, %", true, true},
     };

@@ -56,7 +56,7 @@ enum class ScoreSet { Training, Validation };
 // was measured (no battery, no manifest, no QI 0 answer, no beats).
 struct Measure {
     std::string_view name;  // CSV column and requirement name
-    std::string_view title;
+    std::string title;
     bool objective;  // one of the objectives of the Pareto set
     bool fromManifests;
 };

@@ -129,7 +129,30 @@ std::uint64_t SignalFiles::CheckFileFrames(const Group &group) const
     return ValuesInBytes(group.format, available) / group.valuesPerFrame;
 }
 
-std::vector<std::int32_t> SignalFiles::ReadGroup(Group &group, std::uint64_t first, std::uint64_t count) const
+// Frames [first, first + count) of a group, keeping those from `keepFrom` on
+// for the next read. The decoders resume where the last read ended, so a run
+// of reads that each start where the last span ended decodes every frame once.
+std::vector<std::int32_t> SignalFiles::ReadGroup(Group &group, std::uint64_t first, std::uint64_t count,
+                                                 std::uint64_t keepFrom) const
+{
+    std::vector<std::int32_t> values;
+    if (group.keptFrom == first && !group.kept.empty()) {
+        values = std::move(group.kept);
+        values.resize(std::min<std::uint64_t>(values.size(), count * group.valuesPerFrame));
+    }
+    group.kept.clear();
+    const std::uint64_t decoded = values.size() / group.valuesPerFrame;
+    if (decoded < count) {
+        const std::vector<std::int32_t> rest = DecodeGroup(group, first + decoded, count - decoded);
+        values.insert(values.end(), rest.begin(), rest.end());
+    }
+    group.keptFrom = keepFrom;
+    group.kept.assign(values.begin() + static_cast<std::ptrdiff_t>((keepFrom - first) * group.valuesPerFrame),
+                      values.end());
+    return values;
+}
+
+std::vector<std::int32_t> SignalFiles::DecodeGroup(Group &group, std::uint64_t first, std::uint64_t count) const
 {
     return IsFlacFormat(group.format) ? ReadFlac(group, first, count) : ReadPacked(group, first, count);
 }
@@ -239,7 +262,8 @@ std::vector<SignalSamples> SignalFiles::Read(const std::vector<std::size_t> &sig
     std::map<const Group *, std::vector<std::int32_t>> streams;
     for (Group &group : groups_) {
         if (const auto found = reach.find(&group); found != reach.end()) {
-            streams[&group] = ReadGroup(group, from, std::min(to + found->second, group.fileFrames) - from);
+            const std::uint64_t end = std::min(to + found->second, group.fileFrames);
+            streams[&group] = ReadGroup(group, from, end - from, std::min(to, end));
         }
     }
     const bool whole = from == 0 && header_.sampleCount > 0 && to == static_cast<std::uint64_t>(header_.sampleCount);

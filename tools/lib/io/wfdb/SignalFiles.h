@@ -52,12 +52,19 @@ private:
         std::shared_ptr<FlacSignals> flac;
         std::uint64_t resumeFrame = 0;
         std::vector<std::int32_t> resumeValues;
+        // The frames a read decoded past the caller's span (for a skewed
+        // signal), from `keptFrom` on: the next read starts there and decodes
+        // only the frames after them.
+        std::uint64_t keptFrom = 0;
+        std::vector<std::int32_t> kept;
     };
 
     void GroupSignals(const std::filesystem::path &directory);
     std::uint64_t CheckFileFrames(const Group &group) const;
     std::uint64_t CountFlacFrames(const Group &group) const;
-    std::vector<std::int32_t> ReadGroup(Group &group, std::uint64_t first, std::uint64_t count) const;
+    std::vector<std::int32_t> ReadGroup(Group &group, std::uint64_t first, std::uint64_t count,
+                                        std::uint64_t keepFrom) const;
+    std::vector<std::int32_t> DecodeGroup(Group &group, std::uint64_t first, std::uint64_t count) const;
     std::vector<std::int32_t> ReadPacked(Group &group, std::uint64_t first, std::uint64_t count) const;
     std::vector<std::int32_t> ReadFlac(Group &group, std::uint64_t first, std::uint64_t count) const;
     const Group &GroupOf(std::size_t signal, std::size_t &member) const;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "io/Recording.h"
+#include "io/ShortestDecimal.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "io/wfdb/SignalFormat.h"
@@ -39,13 +40,6 @@ void RefuseTooManyRows(const WfdbRecord &record, std::uint64_t from, std::uint64
     }
 }
 
-void AppendNumber(std::string &text, double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    text.append(buffer, result.ptr);
-}
-
 void AppendInteger(std::string &text, std::int32_t value)
 {
     char buffer[16];
@@ -70,7 +64,7 @@ void AppendCell(std::string &text, const Column &column, const SignalSamples &sa
     if (digital) {
         AppendInteger(text, value);
     } else if (value != column.invalid) {
-        AppendNumber(text, PhysicalValue(value, *column.entry));
+        text += ShortestDecimal(PhysicalValue(value, *column.entry));
     }
 }
 
@@ -99,13 +93,6 @@ std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const c
         return static_cast<std::uint64_t>(std::floor(seconds * frameRate + 0.5));
     }
     throw ToolkitError(std::string(option) + " '" + text + "' is neither seconds nor a sample number like s123");
-}
-
-std::string ShortestNumber(double value)
-{
-    std::string text;
-    AppendNumber(text, value);
-    return text;
 }
 
 void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostream &out,
@@ -152,7 +139,7 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
         }
         for (std::uint64_t frame = 0; frame < last - first; ++frame) {
             for (std::size_t row = 0; row < rowsPerFrame; ++row) {
-                AppendNumber(text, static_cast<double>((first + frame) * rowsPerFrame + row) / rowRate);
+                text += ShortestDecimal(static_cast<double>((first + frame) * rowsPerFrame + row) / rowRate);
                 for (std::size_t k = 0; k < columns.size(); ++k) {
                     const std::size_t perRow = columns[k].perRow;
                     AppendCell(text, columns[k], samples[k], frame * perRow + row * perRow / rowsPerFrame,

@@ -36,8 +36,6 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
 // The frame that `text` names: "s123", or seconds (rounded to the nearest frame).
 std::uint64_t ParseRecordTime(const std::string &text, double frameRate, const char *option);
 
-// The shortest text that reads back as `value`.
-std::string ShortestNumber(double value);
 
 }  // namespace qzkit
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "io/ShortestDecimal.h"
+#include "io/TextFormat.h"
 #include "io/wfdb/WfdbExport.h"
 
 namespace qzkit {
@@ -10,7 +12,7 @@ namespace {
 
 std::string Seconds(std::uint64_t frames, double rate)
 {
-    return ShortestNumber(static_cast<double>(frames) / rate);
+    return ShortestDecimal(static_cast<double>(frames) / rate);
 }
 
 // "1805.556 s (30:05.556)"
@@ -27,55 +29,6 @@ std::string Duration(std::uint64_t frames, double rate)
 std::string FormatName(int format)
 {
     return format == 0 ? "-" : std::to_string(format);
-}
-
-// The length of the well-formed UTF-8 sequence at `text[at]` (a character
-// of two to four bytes; not overlong, no surrogate, at most U+10FFFF), or 0.
-std::size_t Utf8SequenceAt(const std::string &text, std::size_t at)
-{
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned lead = byte(at);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || lead < 0xC2 || at + length > text.size()) {
-        return 0;
-    }
-    std::uint32_t code = lead & (0x7Fu >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(at + i) & 0x3Fu);
-    }
-    const std::uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return code >= least && code <= 0x10FFFF && !surrogate ? length : 0;
-}
-
-// A JSON string; a byte that is not part of well-formed UTF-8 (a header in
-// another encoding) is written as the character of that value (Latin-1).
-std::string JsonString(const std::string &text)
-{
-    std::string quoted = "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += text[i];
-        } else if (c < 0x20 || c >= 0x80) {
-            const std::size_t sequence = c >= 0x80 ? Utf8SequenceAt(text, i) : 0;
-            if (sequence > 0) {
-                quoted.append(text, i, sequence);
-                i += sequence - 1;
-            } else {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-                quoted += escape;
-            }
-        } else {
-            quoted += text[i];
-        }
-    }
-    return quoted + "\"";
 }
 
 std::string SignalList(const WfdbRecord &record, const RecordGap &gap)
@@ -95,7 +48,7 @@ std::string DescribeRecord(const WfdbRecord &record)
     const std::size_t segments = record.SegmentCount();
     std::string text = "record " + record.Name() + ": " + std::to_string(segments) +
                        (segments == 1 ? " segment, " : " segments, ") + std::to_string(record.Signals().size()) +
-                       " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestNumber(rate) +
+                       " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestDecimal(rate) +
                        " Hz, " + Duration(record.Frames(), rate) + "\n";
     char line[512];
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
@@ -104,8 +57,8 @@ std::string DescribeRecord(const WfdbRecord &record)
                       "  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
                       signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
                       FormatName(signal.format).c_str(), signal.samplesPerFrame,
-                      ShortestNumber(rate * signal.samplesPerFrame).c_str(), ShortestNumber(signal.gain).c_str(),
-                      signal.units.c_str(), AdcBits(signal), ShortestNumber(signal.baseline).c_str());
+                      ShortestDecimal(rate * signal.samplesPerFrame).c_str(), ShortestDecimal(signal.gain).c_str(),
+                      signal.units.c_str(), AdcBits(signal), ShortestDecimal(signal.baseline).c_str());
         text += line;
     }
     for (const RecordGap &gap : record.Gaps()) {
@@ -123,17 +76,17 @@ std::string DescribeRecordJson(const WfdbRecord &record)
     std::string json = "{\"record\": " + JsonString(record.Name()) +
                        ", \"segments\": " + std::to_string(record.SegmentCount()) +
                        ", \"frames\": " + std::to_string(record.Frames()) +
-                       ", \"frame_rate\": " + ShortestNumber(rate) +
+                       ", \"frame_rate\": " + ShortestDecimal(rate) +
                        ", \"duration_s\": " + Seconds(record.Frames(), rate) + ",\n \"signals\": [";
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
         const WfdbSignalLine &signal = record.Signals()[s];
         json += std::string(s == 0 ? "" : ",") + "\n  {\"index\": " + std::to_string(s) +
                 ", \"description\": " + JsonString(signal.description) + ", \"format\": " +
                 std::to_string(signal.format) + ", \"samples_per_frame\": " + std::to_string(signal.samplesPerFrame) +
-                ", \"rate\": " + ShortestNumber(rate * signal.samplesPerFrame) + ", \"gain\": " +
-                ShortestNumber(signal.gain) + ", \"units\": " + JsonString(signal.units) +
+                ", \"rate\": " + ShortestDecimal(rate * signal.samplesPerFrame) + ", \"gain\": " +
+                ShortestDecimal(signal.gain) + ", \"units\": " + JsonString(signal.units) +
                 ", \"adc_resolution\": " + std::to_string(AdcBits(signal)) +
-                ", \"baseline\": " + ShortestNumber(signal.baseline) + "}";
+                ", \"baseline\": " + ShortestDecimal(signal.baseline) + "}";
     }
     json += "],\n \"gaps\": [";
     const std::vector<RecordGap> gaps = record.Gaps();
