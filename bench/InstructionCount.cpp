@@ -88,8 +88,7 @@ uint32_t Elapsed(uint32_t)
 
 enum Stage : unsigned {
     STAGE_WHOLE,
-    STAGE_MINMAX,
-    STAGE_MEDIAN,
+    STAGE_STATISTICS,
     STAGE_LOWPASS,
     STAGE_HIGHPASS,
     STAGE_DERIVATIVE,
@@ -102,8 +101,8 @@ enum Stage : unsigned {
 };
 
 #if defined(__arm__)
-const char *const StageNames[STAGE_COUNT] = {"whole",  "minmax",  "median", "lowpass", "highpass", "derivative",
-                                             "square", "average", "dumps",  "peaks",   "beatrate"};
+const char *const StageNames[STAGE_COUNT] = {"whole",  "statistics", "lowpass", "highpass", "derivative",
+                                             "square", "average",    "dumps",   "peaks",    "beatrate"};
 #endif
 uint32_t Ticks[STAGE_COUNT];
 
@@ -125,10 +124,8 @@ auto Timed(Stage stage, Call call)
 
 UINT16 RealCalculateHeartRate(BYTE *, BYTE, const char *) QZ_REAL("_Z18CalculateHeartRatePhhPKc");
 UINT16 WrapCalculateHeartRate(BYTE *, BYTE, const char *) QZ_WRAP("_Z18CalculateHeartRatePhhPKc");
-void RealMinMax(const BYTE *, UINT16 *, UINT16 *) QZ_REAL("_Z6MinMaxPKhPtS1_");
-void WrapMinMax(const BYTE *, UINT16 *, UINT16 *) QZ_WRAP("_Z6MinMaxPKhPtS1_");
-void RealMedianBetween(const BYTE *, UINT16, UINT16, UINT16 *) QZ_REAL("_Z13MedianBetweenPKhttPt");
-void WrapMedianBetween(const BYTE *, UINT16, UINT16, UINT16 *) QZ_WRAP("_Z13MedianBetweenPKhttPt");
+void RealMinMaxMedian(const BYTE *, UINT16 *, UINT16 *, UINT16 *) QZ_REAL("_Z12MinMaxMedianPKhPtS1_S1_");
+void WrapMinMaxMedian(const BYTE *, UINT16 *, UINT16 *, UINT16 *) QZ_WRAP("_Z12MinMaxMedianPKhPtS1_S1_");
 void RealLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_REAL("_Z13LowPassFilterPhPKtPt");
 void WrapLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_WRAP("_Z13LowPassFilterPhPKtPt");
 void RealHighPassFilter(BYTE *, const UINT16 *, const UINT16 *) QZ_REAL("_Z14HighPassFilterPhPKtS1_");
@@ -152,13 +149,9 @@ UINT16 WrapCalculateHeartRate(BYTE *b, BYTE s, const char *n)
 {
     return Timed(STAGE_WHOLE, [&] { return RealCalculateHeartRate(b, s, n); });
 }
-void WrapMinMax(const BYTE *b, UINT16 *lo, UINT16 *hi)
+void WrapMinMaxMedian(const BYTE *b, UINT16 *lo, UINT16 *hi, UINT16 *m)
 {
-    Timed(STAGE_MINMAX, [&] { return (RealMinMax(b, lo, hi), 0); });
-}
-void WrapMedianBetween(const BYTE *b, UINT16 lo, UINT16 hi, UINT16 *m)
-{
-    Timed(STAGE_MEDIAN, [&] { return (RealMedianBetween(b, lo, hi, m), 0); });
+    Timed(STAGE_STATISTICS, [&] { return (RealMinMaxMedian(b, lo, hi, m), 0); });
 }
 void WrapLowPassFilter(BYTE *b, const UINT16 *m, UINT16 *a)
 {

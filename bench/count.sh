@@ -85,7 +85,7 @@ count_host() {
     "$build_root/count-host/qz_count" "$constants.pvx.filters.v1" "$record.ecg" "$@" >/dev/null 2>&1)
   callgrind_annotate --inclusive=yes --threshold=100 "$profile" | python3 -c '
 import re, sys
-stages = {"_Z18CalculateHeartRatePhhPKc": "whole", "_Z6MinMaxPKhPtS1_": "minmax", "_Z13MedianBetweenPKhttPt": "median",
+stages = {"_Z18CalculateHeartRatePhhPKc": "whole", "_Z12MinMaxMedianPKhPtS1_S1_": "statistics",
           "_Z13LowPassFilterPhPKtPt": "lowpass", "_Z14HighPassFilterPhPKtS1_": "highpass",
           "_Z16Derivative2pointPh": "derivative", "_Z16Derivative5pointPh": "derivative",
           "_Z11SquareScalePht": "square", "_Z13MovingAveragePh": "average",

@@ -128,7 +128,7 @@ extern UINT16 CalcHeart_BufferMin;
 extern UINT16 CalcHeart_BufferMax;
 extern UINT16 CalcHeart_BufferMedian;
 extern UINT16 CalcHeart_BufferAmplitude;
-extern UINT32 Tegrun;  // sum of all samples seen by the last MinMax
+extern UINT32 Tegrun;  // sum of all samples seen by the last MinMax, Median or MinMaxMedian
 extern peak_interval_struct Peak[QZ_MAX_CANDIDATES];
 extern UINT16 PeakValues[QZ_MAX_PEAKS];
 extern BYTE GloballyAccessiblePeaks;
@@ -143,6 +143,8 @@ extern const BYTE PeakTemplate[QZ_TEMPLATE_LENGTH];
 void QZ_ResetLibraryState(void);
 
 // ---- Pipeline ----
+// The stage dumps go to recordName + extension; a null recordName writes none
+// (the statistics record, with its fixed name, is still written).
 UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
 
 // Fills words 0..42 of `record` from a result word and the library state.
@@ -152,7 +154,8 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
 void Median(const BYTE *BufferPtr, UINT16 *median);
-void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median);
+// MinMax and Median in one: the same three values and Tegrun, one pass over the buffer.
+void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);

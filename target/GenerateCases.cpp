@@ -264,6 +264,14 @@ Samples Constant(size_t count, int value)
     return Samples(count, value);
 }
 
+// One sample of `samples` set to `value`: with the rest at the other end of
+// the range, the buffer statistics' median lies in their first or last bucket.
+Samples WithOutlier(Samples samples, size_t position, int value)
+{
+    samples[position] = value;
+    return samples;
+}
+
 Samples Noise(size_t count, Random &random, int low, int high)
 {
     Samples samples(count);
@@ -348,6 +356,8 @@ std::vector<NamedRecord> MakeRecords(Random &random)
     all.push_back({"r-flat512", Constant(LONG, 512)});
     all.push_back({"r-flat0", Constant(LONG, 0)});
     all.push_back({"r-flat1023", Constant(LONG, 1023)});
+    all.push_back({"r-outlier-low", WithOutlier(Constant(LONG, 1023), 750, 0)});
+    all.push_back({"r-outlier-high", WithOutlier(Constant(LONG, 0), 750, 1023)});
     all.push_back({"r-noise", Noise(LONG, random, 0, 1023)});
     all.push_back({"r-noise-low", Noise(LONG, random, 0, 40)});
     all.push_back({"r-square", Square(LONG, 100, 100, 900)});

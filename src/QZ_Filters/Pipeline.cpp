@@ -12,8 +12,12 @@
 namespace {
 
 #if QZ_STAGE_DUMPS
-// Unpacked image of the buffer, only for the stage dump files.
+// Unpacked image of the buffer for the stage dump files; between dumps it
+// holds the buffer statistics' counts per sample value.
 UINT16 convertedBuffer[QZ_MAX_SAMPLES];
+static_assert(QZ_MAX_SAMPLES >= QZ_SAMPLE_VALUES, "the dump image must hold the statistics' counts");
+#else
+UINT16 sampleValueCounts[QZ_SAMPLE_VALUES];
 #endif
 
 bool StageSelected(BYTE Selector, QZ_StageBit stage)
@@ -22,10 +26,14 @@ bool StageSelected(BYTE Selector, QZ_StageBit stage)
 }
 
 // Writes the whole buffer, unpacked to 16-bit samples, to recordName + extension.
-// A failed write does not stop the run. Does nothing without stage dumps.
+// A failed write does not stop the run. Does nothing without stage dumps or
+// without a record name (a null pointer): then nothing is unpacked either.
 void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *extension)
 {
 #if QZ_STAGE_DUMPS
+    if (recordName == nullptr) {
+        return;
+    }
     hlp_convertPackedToUnpacked(BufferPtr, convertedBuffer);
     (void)hlp_writeBinaryDataFile(recordName, extension, convertedBuffer, SampleCount, sizeof(UINT16));
 #else
@@ -35,12 +43,11 @@ void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *e
 #endif
 }
 
-// Smallest and largest sample, their sum in Tegrun, and the median: one
-// MinMax serves the median search too.
+// Smallest and largest sample, their sum in Tegrun, and the median, from
+// one pass over the buffer.
 void BufferStatistics(const BYTE *BufferPtr)
 {
-    MinMax(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax);
-    MedianBetween(BufferPtr, CalcHeart_BufferMin, CalcHeart_BufferMax, &CalcHeart_BufferMedian);
+    MinMaxMedian(BufferPtr, &CalcHeart_BufferMin, &CalcHeart_BufferMax, &CalcHeart_BufferMedian);
 }
 
 // Statistics of the raw buffer, then the low-pass filter scaled by the larger
@@ -76,6 +83,15 @@ BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
 }
 
 }  // namespace
+
+UINT16 *SampleValueCounts(void)
+{
+#if QZ_STAGE_DUMPS
+    return convertedBuffer;
+#else
+    return sampleValueCounts;
+#endif
+}
 
 // (max - min) x 0.2 in double precision, truncated; for differences 0..1023
 // this is the difference divided by 5, rounded down.

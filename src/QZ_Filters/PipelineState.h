@@ -4,7 +4,15 @@
 
 #include "GenericTypeDefs.h"
 
+// Distinct 10-bit sample values.
+#define QZ_SAMPLE_VALUES 1024u
+
 // Scratch interval of beat-rate estimation; kept across pipeline calls.
 extern UINT16 FirstLast;
+
+// QZ_SAMPLE_VALUES words for the buffer statistics' counts per sample value.
+// With stage dumps they share the dumps' unpacked image: each use fills the
+// words before it reads them and is done before the other starts.
+UINT16 *SampleValueCounts(void);
 
 #endif

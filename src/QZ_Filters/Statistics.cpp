@@ -1,7 +1,10 @@
 // Buffer statistics over the packed buffer without unpacking it: minimum,
 // maximum and sample sum, and the median estimated by repeated eight-bucket
 // histograms that narrow the search range. None of them writes the buffer.
+#include <string.h>
+
 #include "PackedGroup.h"
+#include "PipelineState.h"
 #include "QZ_Filters.h"
 
 namespace {
@@ -17,9 +20,11 @@ constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data need
 template <typename SampleVisitor>
 void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
 {
+    // The length in a local: a visitor's stores could alias the global.
+    const UINT16 length = CalcHeart_BufferLength;
     UINT16 BufferIndex = 0;
     UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < CalcHeart_BufferLength) {
+    while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
         visit(tmpData[0]);
         visit(tmpData[1]);
@@ -115,18 +120,91 @@ void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
     }
 }
 
-// Estimates the median of a buffer whose smallest and largest samples are
-// `min` and `max`: narrows [min, max] to the bucket holding the median until
-// the range is below 8 (or after 21 refinements), then takes the middle of the
-// range, rounded down. The result lies between min and max; an exact tie
-// between two halves goes to the lower value.
-void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median)
+namespace {
+
+// The samples of a buffer as counts per value, turned into running totals:
+// atMost[v] is the number of samples <= v for v from min to max.
+struct SampleTotals {
+    UINT16 *atMost;
+    UINT16 min;  // smallest sample (1023 for an empty buffer, as MinMax starts)
+    UINT16 max;  // largest sample (0 for an empty buffer)
+    UINT16 total;
+    UINT32 sum;
+};
+
+// One pass over the buffer: the count of each sample value (the QZ_SAMPLE_VALUES
+// words of `totals.atMost`, cleared here), the smallest and largest sample and
+// the 32-bit sum, with MinMax's starting values and strict comparisons.
+void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
+{
+    UINT16 *counts = totals.atMost;
+    memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
+    UINT16 smallest = QZ_SAMPLE_MAX;
+    UINT16 largest = 0;
+    UINT32 sum = 0;
+    auto visit = [&](UINT16 sample) {
+        counts[sample] = static_cast<UINT16>(counts[sample] + 1u);
+        sum += sample;
+        largest = (sample > largest) ? sample : largest;
+        smallest = (sample < smallest) ? sample : smallest;
+    };
+    VisitSamples(BufferPtr, visit);
+    totals.min = smallest;
+    totals.max = largest;
+    totals.sum = sum;
+}
+
+// Turns the counts from min to max into running totals; values outside hold
+// no sample. Sets `total`.
+void RunningTotals(SampleTotals &totals)
+{
+    UINT16 total = 0;
+    for (UINT32 value = totals.min; value <= totals.max; ++value) {
+        total = static_cast<UINT16>(total + totals.atMost[value]);
+        totals.atMost[value] = total;
+    }
+    totals.total = total;
+}
+
+// Samples below `value`: none up to min, all above max, else atMost[value - 1].
+UINT16 SamplesBelow(const SampleTotals &totals, UINT16 value)
+{
+    if (value <= totals.min) {
+        return 0u;
+    }
+    return (value > totals.max) ? totals.total : totals.atMost[value - 1u];
+}
+
+// The counts SortBuffer would give for `Threshold` (non-decreasing), taken
+// from the running totals: bucket k holds the samples below Threshold[k] less
+// those below Threshold[k - 1]. Every sample lies in exactly one bucket either
+// way, so the counts are the same numbers.
+void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *Bucket)
+{
+    UINT16 below = 0;
+    for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
+        const UINT16 next = SamplesBelow(totals, Threshold[k]);
+        Bucket[k] = static_cast<UINT16>(next - below);
+        below = next;
+    }
+    Bucket[MEDIAN_LAST_BUCKET] = static_cast<UINT16>(totals.total - below);
+}
+
+// Estimates the median: narrows [min, max] to the bucket holding the median
+// until the range is below 8 (or after 21 refinements), then takes the middle
+// of the range, rounded down. The buckets are those SortBuffer counts over the
+// buffer, so this is the search that counts them pass by pass. The result
+// lies between min and max; an exact tie between two halves goes to the lower
+// value.
+UINT16 MedianOfTotals(const SampleTotals &totals)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
+    UINT16 min = totals.min;
+    UINT16 max = totals.max;
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
-    SortBuffer(BufferPtr, Bucket, Threshold);
+    CountBuckets(totals, Threshold, Bucket);
     UINT16 LoopBreaker = 0;
     for (;;) {
         const BYTE m = FindMedianBucket(Bucket);
@@ -146,17 +224,33 @@ void MedianBetween(const BYTE *BufferPtr, UINT16 min, UINT16 max, UINT16 *median
             break;
         }
         ComputeThresholds(min, range, Threshold);
-        SortBuffer(BufferPtr, Bucket, Threshold);
+        CountBuckets(totals, Threshold, Bucket);
     }
-    *median = static_cast<UINT16>(min + range / 2u);
+    return static_cast<UINT16>(min + range / 2u);
 }
 
-// The median of the buffer as MedianBetween estimates it, after a MinMax of
-// its own (which leaves the sample sum in Tegrun).
+}  // namespace
+
+// One pass over the buffer counts each sample value and finds the smallest
+// and largest sample and the sum (left in Tegrun); the running totals of the
+// counts then give every bucket count of the median search without another
+// pass.
+void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median)
+{
+    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    Tegrun = totals.sum;
+    *min = totals.min;
+    *max = totals.max;
+    *median = MedianOfTotals(totals);
+}
+
+// The median of the buffer as MinMaxMedian estimates it (which leaves the
+// sample sum in Tegrun, as a MinMax would).
 void Median(const BYTE *BufferPtr, UINT16 *median)
 {
     UINT16 min;
     UINT16 max;
-    MinMax(BufferPtr, &min, &max);
-    MedianBetween(BufferPtr, min, max, median);
+    MinMaxMedian(BufferPtr, &min, &max, median);
 }

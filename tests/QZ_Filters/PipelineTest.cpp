@@ -49,6 +49,7 @@ TEST_F(Pipeline, GeometryFollowsTheBufferLength)
 TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
 {
     qztest::PackedBuffer buffer(qztest::RandomSamples(600, 2));
+    qztest::PackedBuffer unnamed = buffer;
     LogLevel = 3;
     testing::internal::CaptureStdout();
     (void)CalculateHeartRate(buffer.data(), 31, "rec");
@@ -60,6 +61,16 @@ TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
               "Writing ADDRESS\t2\t600\trec.square\n"
               "Writing ADDRESS\t2\t600\trec.average\n");
     EXPECT_EQ(qztest::ReadWords(dir / "rec.average"), buffer.unpack());
+
+    // Without a record name: the same stages, no dump and no transfer line.
+    for (const auto &file : fs::directory_iterator(dir.path())) {
+        fs::remove(file.path());
+    }
+    testing::internal::CaptureStdout();
+    (void)CalculateHeartRate(unnamed.data(), 31, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(unnamed.bytes, buffer.bytes);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 TEST_F(Pipeline, PeakThresholdIsAFifthOfTheRangeRoundedDown)

@@ -1,4 +1,4 @@
-// MinMax, SortBuffer and the bucket median on packed buffers.
+// MinMax, SortBuffer, the bucket median and MinMaxMedian on packed buffers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,10 +69,10 @@ TEST_F(Statistics, MinMaxSumAndMedian)
 TEST_F(Statistics, SortBufferCountsPerBucket)
 {
     const UINT16 threshold[7] = {3, 4, 4, 5, 5, 6, 6};
-    qztest::PackedBuffer buffer(Runs({{496, 3}, {1000, 7}, {2, 0}, {2, 5}}));
+    qztest::PackedBuffer buffer(Runs({{496, 3}, {1000, 7}, {2, 0}, {1, 5}, {1, 6}}));
     UINT16 bucket[8];
     SortBuffer(buffer.data(), bucket, threshold);
-    EXPECT_EQ(std::vector<UINT16>(bucket, bucket + 8), (std::vector<UINT16>{2, 496, 0, 0, 0, 2, 0, 1000}));
+    EXPECT_EQ(std::vector<UINT16>(bucket, bucket + 8), (std::vector<UINT16>{2, 496, 0, 0, 0, 1, 0, 1001}));
 }
 
 // The search as documented: eight buckets split by min + (i + 1) * range / 8,
@@ -110,11 +110,11 @@ TEST_F(Statistics, RandomBuffersMatchTheModel)
             const auto samples = qztest::RandomSamples(count, seed, static_cast<UINT16>(60 * seed));
             qztest::PackedBuffer buffer(samples);
             UINT16 min = 0, max = 0, median = 0;
-            MinMax(buffer.data(), &min, &max);
-            Median(buffer.data(), &median);
+            MinMaxMedian(buffer.data(), &min, &max, &median);
             EXPECT_EQ(min, *std::min_element(samples.begin(), samples.end()));
             EXPECT_EQ(max, *std::max_element(samples.begin(), samples.end()));
             EXPECT_EQ(median, ModelMedian(samples)) << count << " samples, seed " << seed;
+            EXPECT_EQ(Tegrun, std::accumulate(samples.begin(), samples.end(), 0u));
         }
     }
 }

@@ -56,7 +56,9 @@ LibraryRun RunLibrary(const ConstantsImage &constants, const run_settings_struct
     (void)QZ_PrepareRun(static_cast<UINT16>(samples.size()), &settings);
     hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
     hlp_convertUnpackedToPacked(samples.data(), buffer);
-    const UINT16 resultWord = CalculateHeartRate(buffer, static_cast<BYTE>(settings.StageMask & 0xFFu), kRunName);
+    // Without a record name the library neither unpacks nor writes the stage dumps.
+    const UINT16 resultWord = CalculateHeartRate(buffer, static_cast<BYTE>(settings.StageMask & 0xFFu),
+                                                 keepStageOutputs ? kRunName : nullptr);
 
     LibraryRun run;
     QZ_AssembleResultRecord(resultWord, run.words.data());
