@@ -273,8 +273,11 @@ std::vector<SignalSamples> WfdbRecord::ReadSpan(const std::vector<std::size_t> &
         out[k].values.assign(count, 0);
         out[k].missing.assign(count, true);
     }
+    // A segment of no frames adds nothing and is never opened, as when the
+    // record was checked.
     for (const Segment &segment : segments_) {
-        if (segment.name != kNullSegment && segment.start < span.to && segment.start + segment.frames > span.from) {
+        if (segment.name != kNullSegment && segment.frames > 0 && segment.start < span.to &&
+            segment.start + segment.frames > span.from) {
             ReadSegment(segment, signals, span, out, warnings);
         }
     }
