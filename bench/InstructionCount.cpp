@@ -136,8 +136,8 @@ UINT16 RealDerivative5point(BYTE *) QZ_REAL("_Z16Derivative5pointPh");
 UINT16 WrapDerivative5point(BYTE *) QZ_WRAP("_Z16Derivative5pointPh");
 void RealSquareScale(BYTE *, UINT16) QZ_REAL("_Z11SquareScalePht");
 void WrapSquareScale(BYTE *, UINT16) QZ_WRAP("_Z11SquareScalePht");
-void RealMovingAverage(BYTE *) QZ_REAL("_Z13MovingAveragePh");
-void WrapMovingAverage(BYTE *) QZ_WRAP("_Z13MovingAveragePh");
+void RealDoubleMovingAverage(BYTE *) QZ_REAL("_Z19DoubleMovingAveragePh");
+void WrapDoubleMovingAverage(BYTE *) QZ_WRAP("_Z19DoubleMovingAveragePh");
 void RealConvertPackedToUnpacked(const BYTE *, UINT16 *) QZ_REAL("_Z27hlp_convertPackedToUnpackedPKhPt");
 void WrapConvertPackedToUnpacked(const BYTE *, UINT16 *) QZ_WRAP("_Z27hlp_convertPackedToUnpackedPKhPt");
 BYTE RealFindPeaks(const BYTE *, const UINT16 *, UINT16 *) QZ_REAL("_Z9FindPeaksPKhPKtPt");
@@ -173,9 +173,9 @@ void WrapSquareScale(BYTE *b, UINT16 m)
 {
     Timed(STAGE_SQUARE, [&] { return (RealSquareScale(b, m), 0); });
 }
-void WrapMovingAverage(BYTE *b)
+void WrapDoubleMovingAverage(BYTE *b)
 {
-    Timed(STAGE_AVERAGE, [&] { return (RealMovingAverage(b), 0); });
+    Timed(STAGE_AVERAGE, [&] { return (RealDoubleMovingAverage(b), 0); });
 }
 void WrapConvertPackedToUnpacked(const BYTE *p, UINT16 *u)
 {

@@ -88,7 +88,7 @@ import re, sys
 stages = {"_Z18CalculateHeartRatePhhPKc": "whole", "_Z12MinMaxMedianPKhPtS1_S1_": "statistics",
           "_Z13LowPassFilterPhPKtPt": "lowpass", "_Z14HighPassFilterPhPKtS1_": "highpass",
           "_Z16Derivative2pointPh": "derivative", "_Z16Derivative5pointPh": "derivative",
-          "_Z11SquareScalePht": "square", "_Z13MovingAveragePh": "average",
+          "_Z11SquareScalePht": "square", "_Z19DoubleMovingAveragePh": "average",
           "_Z27hlp_convertPackedToUnpackedPKhPt": "dumps", "_Z9FindPeaksPKhPKtPt": "peaks",
           "_Z6GetBPMPKhPtS1_S1_Ph": "beatrate"}
 counts = dict.fromkeys(dict.fromkeys(stages.values()), 0)

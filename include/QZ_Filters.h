@@ -161,6 +161,8 @@ void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *media
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);
 void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmplitude);
 void MovingAverage(BYTE *BufferPtr);
+// MovingAverage twice, in one walk over the buffer: the pipeline's smoothing stage.
+void DoubleMovingAverage(BYTE *BufferPtr);
 void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median);
 UINT16 Derivative2point(BYTE *BufferPtr);
 UINT16 Derivative5point(BYTE *BufferPtr);

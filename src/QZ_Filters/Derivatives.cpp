@@ -1,16 +1,17 @@
 // Slope-energy stages: the magnitude of a small integer derivative, and the
-// scaling and squaring that stretch it over the 10-bit range.
+// scaling and squaring that stretch it over the 10-bit range (SquareStage,
+// Derivatives.h, for the walk it shares with the moving averages).
+#include "Derivatives.h"
+
 #include "PackedGroup.h"
 #include "QZ_Filters.h"
 #include "SampleWindow.h"
+#include "StageChain.h"
 
 namespace {
 
 constexpr unsigned DERIVATIVE_HISTORY = 4u;
 constexpr unsigned DERIVATIVE_WINDOW = DERIVATIVE_HISTORY + QZ_GROUP_SAMPLES;
-constexpr float SQUARE_FULL_SCALE = 1023.0f;
-constexpr int SQUARE_DIVISOR = 1024;
-constexpr float SQUARE_SATURATION = 1024.0f;  // a product from here on gives v = 1023
 
 // |x[n] - x[n-1]| / 8, rounded down: 0..127.
 UINT16 TwoPointMagnitude(const UINT16 *x)
@@ -66,18 +67,6 @@ UINT16 ApplyDerivative(BYTE *BufferPtr)
     return (currentMax == 0u) ? static_cast<UINT16>(1u) : currentMax;
 }
 
-// v = trunc(s * factor) in single precision, saturated at 1023; the output
-// is v * v / 1024, rounded down: 0..1022. SquareScale's factor is 0 or lies in
-// (0, 1023], so the product is finite and not negative: the saturation at
-// 1024 and above is the only limit that can apply.
-UINT16 ScaledSquare(UINT16 s, float factor)
-{
-    const float p = static_cast<float>(s) * factor;
-    const INT32 v = (p >= SQUARE_SATURATION) ? static_cast<INT32>(QZ_SAMPLE_MAX) : static_cast<INT32>(p);
-    const INT32 tmpResult = v * v;
-    return static_cast<UINT16>(tmpResult / SQUARE_DIVISOR);
-}
-
 }  // namespace
 
 // Two-point derivative magnitude in place: y[n] = |x[n] - x[n-1]| / 8 (0..127,
@@ -95,22 +84,10 @@ UINT16 Derivative5point(BYTE *BufferPtr)
     return ApplyDerivative<FivePointMagnitude>(BufferPtr);
 }
 
-// Scales every sample so that maxval maps to 1023 (factor 1023 / maxval in
-// float) and squares it back into 0..1022. A sample above maxval saturates at
-// v = 1023. maxval 0 takes the factor 0 instead of an infinite one, so every
-// output is 0.
+// Scales and squares every sample in place (see SquareStage). A sample above
+// maxval saturates at v = 1023.
 void SquareScale(BYTE *BufferPtr, UINT16 maxval)
 {
-    const float factor = (maxval == 0u) ? 0.0f : SQUARE_FULL_SCALE / static_cast<float>(maxval);
-    const UINT16 length = CalcHeart_BufferLength;
-    UINT16 BufferIndex = 0;
-    UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < length) {
-        ReadGroup(BufferPtr, BufferIndex, tmpData);
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
-        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
-            tmpData[i] = ScaledSquare(tmpData[i], factor);
-        }
-        WriteGroupBack(BufferPtr, BufferIndex, tmpData);
-    }
+    SquareStage stage = SquareSetUp(maxval);
+    RunStageChain(BufferPtr, stage);
 }

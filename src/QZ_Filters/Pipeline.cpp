@@ -3,7 +3,9 @@
 // (BPM in bits 0-9, QI in bits 10-15).
 #include <stdio.h>
 
+#include "Derivatives.h"
 #include "LogAddress.h"
+#include "MovingAverage.h"
 #include "PipelineState.h"
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
@@ -82,6 +84,32 @@ BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
     return Peaks;
 }
 
+// Whether the stage dumps are written (see WriteStageDump).
+bool WritesStageDumps(const char *recordName)
+{
+    return QZ_STAGE_DUMPS && recordName != nullptr;
+}
+
+// Squaring scaled by CalcHeart_BufferMax, and the two moving averages.
+// Without dumps, squaring joins the averages' walk.
+void SmoothingStages(BYTE *BufferPtr, BYTE Selector, const char *recordName)
+{
+    const bool square = StageSelected(Selector, QZ_STAGE_SQUARE);
+    const bool average = StageSelected(Selector, QZ_STAGE_AVERAGE);
+    if (average && !WritesStageDumps(recordName)) {
+        SquareAndAverages(BufferPtr, square ? SquareSetUp(CalcHeart_BufferMax) : SquareStage{});
+        return;
+    }
+    if (square) {
+        SquareScale(BufferPtr, CalcHeart_BufferMax);
+        WriteStageDump(BufferPtr, recordName, QZ_SQUARE_EXTENSION);
+    }
+    if (average) {
+        DoubleMovingAverage(BufferPtr);
+        WriteStageDump(BufferPtr, recordName, QZ_AVERAGE_EXTENSION);
+    }
+}
+
 }  // namespace
 
 UINT16 *SampleValueCounts(void)
@@ -126,15 +154,7 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
                                   : Derivative5point(BufferPtr);
         WriteStageDump(BufferPtr, recordName, QZ_DERIVATIVE_EXTENSION);
     }
-    if (StageSelected(Selector, QZ_STAGE_SQUARE)) {
-        SquareScale(BufferPtr, CalcHeart_BufferMax);
-        WriteStageDump(BufferPtr, recordName, QZ_SQUARE_EXTENSION);
-    }
-    if (StageSelected(Selector, QZ_STAGE_AVERAGE)) {
-        MovingAverage(BufferPtr);
-        MovingAverage(BufferPtr);
-        WriteStageDump(BufferPtr, recordName, QZ_AVERAGE_EXTENSION);
-    }
+    SmoothingStages(BufferPtr, Selector, recordName);
     if (StageSelected(Selector, QZ_STAGE_PEAKS)) {
         Peaks = PeakStage(BufferPtr, intervals);
     }

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "QZ_Filters.h"
+#include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 #include "TestBuffers.h"
 #include "ToolRunner.h"
@@ -71,6 +73,37 @@ TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(unnamed.bytes, buffer.bytes);
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// Without dumps, squaring and the two moving averages share one walk over
+// the buffer; a named run walks stage by stage. Bytes, result word and
+// statistics must agree, at the rails, for one group and for both derivatives.
+TEST_F(Pipeline, SharedWalkWithoutDumpsGivesTheBytesOfStageByStageWalks)
+{
+    std::vector<UINT16> rails(600);
+    for (std::size_t n = 0; n < rails.size(); ++n) {
+        rails[n] = (n / 3) % 2 == 0 ? 0 : 1023;
+    }
+    const std::vector<std::vector<UINT16>> signals = {qztest::RandomSamples(1500, 7), Humps(600, 3), rails,
+                                                      {5, 900, 0, 1023}, std::vector<UINT16>(1500, 512)};
+    const std::vector<BYTE> constants = qztest::EcgConstantsImage();
+    auto run = [&](const std::vector<UINT16> &samples, BYTE mask, UINT16 order, const char *name) {
+        qztest::ResetState();
+        hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
+        Filter.set(FilterBits::DerivativeOrder, order);
+        qztest::PackedBuffer buffer(samples);
+        const UINT16 word = CalculateHeartRate(buffer.data(), mask, name);
+        return std::tuple{buffer.bytes, word, CalcHeart_BufferMin, CalcHeart_BufferMax, CalcHeart_BufferMedian,
+                          CalcHeart_BufferAmplitude, GloballyAccessiblePeaks};
+    };
+    for (std::size_t s = 0; s < signals.size(); ++s) {
+        for (const BYTE mask : {BYTE{24}, BYTE{127}}) {
+            for (const UINT16 order : {UINT16{QZ_DERIVATIVE_TWO_POINT}, UINT16{5}}) {
+                EXPECT_EQ(run(signals[s], mask, order, "rec"), run(signals[s], mask, order, nullptr))
+                    << "signal " << s << ", mask " << static_cast<int>(mask) << ", order " << order;
+            }
+        }
+    }
 }
 
 TEST_F(Pipeline, PeakThresholdIsAFifthOfTheRangeRoundedDown)
