@@ -41,15 +41,21 @@ inline void ReadGroup(const BYTE *BufferPtr, UINT16 &BufferIndex, UINT16 *tmpDat
 
 // Writes four samples into the group at byte offset `offset`. Only bits 0-9
 // of each value are kept, so no value can disturb the other three samples.
+// The four values are read before the first byte is stored: a byte store may
+// alias them, and would force them to be read again.
 inline void WriteGroupAt(BYTE *BufferPtr, UINT16 offset, const UINT16 *tmpData)
 {
+    const unsigned s0 = tmpData[0];
+    const unsigned s1 = tmpData[1];
+    const unsigned s2 = tmpData[2];
+    const unsigned s3 = tmpData[3];
     BYTE *group = BufferPtr + offset;
-    group[3] = static_cast<BYTE>(tmpData[0]);
-    group[2] = static_cast<BYTE>(tmpData[1]);
-    group[1] = static_cast<BYTE>(tmpData[2]);
-    group[0] = static_cast<BYTE>(tmpData[3]);
-    group[QZ_HIGH_BYTE] = static_cast<BYTE>(((tmpData[0] & QZ_HIGH_BITS) >> 8) | ((tmpData[1] & QZ_HIGH_BITS) >> 6) |
-                                            ((tmpData[2] & QZ_HIGH_BITS) >> 4) | ((tmpData[3] & QZ_HIGH_BITS) >> 2));
+    group[3] = static_cast<BYTE>(s0);
+    group[2] = static_cast<BYTE>(s1);
+    group[1] = static_cast<BYTE>(s2);
+    group[0] = static_cast<BYTE>(s3);
+    group[QZ_HIGH_BYTE] = static_cast<BYTE>(((s0 & QZ_HIGH_BITS) >> 8) | ((s1 & QZ_HIGH_BITS) >> 6) |
+                                            ((s2 & QZ_HIGH_BITS) >> 4) | ((s3 & QZ_HIGH_BITS) >> 2));
 }
 
 // Writes four samples back into the group the walk has just read
