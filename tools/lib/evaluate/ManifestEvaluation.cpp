@@ -158,6 +158,11 @@ void RunCombination(CombinationResult &run, const ConstantsImage &constants, con
     const run_settings_struct &settings = run.combination.settings;
     const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
     const std::clock_t cpuStart = std::clock();
+    std::size_t windows = 0;
+    for (const RecordInput &record : records) {
+        windows += record.entries.size();
+    }
+    run.results.reserve(windows);
     for (std::size_t r = 0; r < records.size(); ++r) {
         const RecordInput &record = records[r];
         for (std::size_t i = 0; i < record.entries.size(); ++i) {
@@ -170,11 +175,11 @@ void RunCombination(CombinationResult &run, const ConstantsImage &constants, con
         }
     }
     run.summary = Summarize(run.results);
-    for (std::size_t r = 0; r < records.size(); ++r) {
-        std::vector<WindowResult> ofRecord;
-        std::copy_if(run.results.begin(), run.results.end(), std::back_inserter(ofRecord),
-                     [r](const WindowResult &result) { return result.record == r; });
-        run.byRecord.push_back(Summarize(ofRecord));
+    // The results are in record order: each record's are one stretch of them.
+    std::span<const WindowResult> rest(run.results);
+    for (const RecordInput &record : records) {
+        run.byRecord.push_back(Summarize(rest.first(record.entries.size())));
+        rest = rest.subspan(record.entries.size());
     }
     run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
 }

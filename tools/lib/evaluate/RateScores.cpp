@@ -52,7 +52,7 @@ void CountBeats(EvaluationSummary &summary, const WindowResult &result)
 
 }  // namespace
 
-EvaluationSummary Summarize(const std::vector<WindowResult> &results)
+EvaluationSummary Summarize(std::span<const WindowResult> results)
 {
     EvaluationSummary summary;
     summary.windows = results.size();

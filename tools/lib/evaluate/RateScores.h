@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,7 @@ struct EvaluationSummary {
     }
 };
 
-EvaluationSummary Summarize(const std::vector<WindowResult> &results);
+EvaluationSummary Summarize(std::span<const WindowResult> results);
 
 }  // namespace qzkit
 

@@ -159,6 +159,7 @@ WindowReference ReferenceForWindow(const ReferenceBeats &beats, std::size_t star
 std::vector<double> WindowBeatTimes(const ReferenceBeats &beats, const WindowReference &reference)
 {
     std::vector<double> times;
+    times.reserve(reference.beats);
     for (std::size_t i = reference.firstBeat; i < reference.firstBeat + reference.beats; ++i) {
         times.push_back(beats.ticks[i] / beats.ticksPerSecond);
     }

@@ -19,6 +19,7 @@ std::vector<double> FoundBeatTimes(const ResultRecord &estimate, const BeatWindo
 {
     const std::size_t stored = std::min<std::size_t>(estimate.peakCount, estimate.peakLocations.size());
     std::vector<double> times;
+    times.reserve(stored);
     for (std::size_t i = 0; i < stored; ++i) {
         const std::optional<std::size_t> sample = BeatSample(estimate.peakLocations[i], window.peakDelay);
         if (sample && *sample < window.length) {
