@@ -27,13 +27,20 @@ bool StageSelected(BYTE Selector, QZ_StageBit stage)
     return (Selector & stage) != 0u;
 }
 
+// Whether the stage dumps are written: only with stage dumps built in and a
+// record name (not a null pointer).
+bool WritesStageDumps(const char *recordName)
+{
+    return QZ_STAGE_DUMPS && recordName != nullptr;
+}
+
 // Writes the whole buffer, unpacked to 16-bit samples, to recordName + extension.
-// A failed write does not stop the run. Does nothing without stage dumps or
-// without a record name (a null pointer): then nothing is unpacked either.
+// A failed write does not stop the run. Does nothing when no dumps are
+// written: then nothing is unpacked either.
 void WriteStageDump(const BYTE *BufferPtr, const char *recordName, const char *extension)
 {
 #if QZ_STAGE_DUMPS
-    if (recordName == nullptr) {
+    if (!WritesStageDumps(recordName)) {
         return;
     }
     hlp_convertPackedToUnpacked(BufferPtr, convertedBuffer);
@@ -82,12 +89,6 @@ BYTE PeakStage(const BYTE *BufferPtr, UINT16 *intervals)
         printf("Peaks found %d stored at " QZ_ADDRESS_FORMAT "\n", Peaks, LowAddressBits(&Peaks));
     }
     return Peaks;
-}
-
-// Whether the stage dumps are written (see WriteStageDump).
-bool WritesStageDumps(const char *recordName)
-{
-    return QZ_STAGE_DUMPS && recordName != nullptr;
 }
 
 // Squaring scaled by CalcHeart_BufferMax, and the two moving averages.

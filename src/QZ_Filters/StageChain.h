@@ -19,10 +19,6 @@
 #include "PackedGroup.h"
 #include "QZ_Filters.h"
 
-// Groups are taken from byte 0 while the offset is below CalcHeart_BufferLength.
-// Always inlined, and the stages must be the caller's locals: the buffer's
-// byte stores cannot alias them, so their windows and settings can stay in
-// registers.
 // One stage's turn on the group at `offset`.
 template <typename Stage>
 [[gnu::always_inline]] inline void StepStage(Stage &stage, UINT16 *group, UINT16 offset)
@@ -33,6 +29,10 @@ template <typename Stage>
     stage.Step(group, offset);
 }
 
+// Groups are taken from byte 0 while the offset is below CalcHeart_BufferLength.
+// Always inlined, and the stages must be the caller's locals: the buffer's
+// byte stores cannot alias them, so their windows and settings can stay in
+// registers.
 template <typename... Stage>
 [[gnu::always_inline]] inline void RunStageChain(BYTE *BufferPtr, Stage &...stages)
 {
