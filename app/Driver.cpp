@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Command-line driver: usage and version queries, argument echo and settings,
 // reading the constants and the record, the pipeline call, the result line
 // and the result record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command-line driver: one command line, one pipeline run.
 #ifndef QZ_DRIVER_H
 #define QZ_DRIVER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Timing of the heart-rate library on the host: the whole pipeline for the
 // shipped 1500-sample and 600-sample ECG examples and for the worst case of
 // template matching, and every stage on its own with the input the pipeline

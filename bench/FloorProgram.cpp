@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The floor of a whole-process run: reads the constants and the recording
 // and writes the same files a default run of qz_vozozi_DE writes (five stage
 // dumps, the method dump, the result record) through the same file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counts the instructions of one CalculateHeartRate run, stage by stage: the
 // library alone, with file writes that store nothing. The stage functions the
 // pipeline calls are linked with --wrap, so every pipeline call of a stage

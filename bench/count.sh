@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Instruction counts of CalculateHeartRate, whole and per stage, on the
 # desktop (callgrind, Release build) and on the Cortex-M4F and M3 images
 # (QEMU with -icount shift=0: one instruction per virtual nanosecond, read

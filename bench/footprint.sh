@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Host footprint of the heart-rate library (qz_core: the stages, the pipeline
 # and the buffer and constants conversions):
 #   - static RAM: every global and static of the library, from nm;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the optimised benchmark programs and measures:
 #   1. the library in-process (qz_bench, Google Benchmark): the pipeline per
 #      record and every stage on its own;

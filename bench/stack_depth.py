@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Worst-case stack depth of a function from GCC's call-graph files.
 
 Usage: stack_depth.py ROOT_FUNCTION FILE.ci...

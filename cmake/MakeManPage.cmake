@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Writes one gzipped manual page with help2man, run in script mode:
 #   cmake -DPROGRAM=<executable> -DNAME=<program name> -DVERSION=<version>
 #         -DSUMMARY=<one line> -DINCLUDE=<hand-written .h2m> -DOUTPUT=<page.1.gz>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The float flags and the source lists, read from cmake/build-rules.json,
 # which the Python package's build reads too.
 set(QZ_BUILD_RULES_FILE ${PROJECT_SOURCE_DIR}/cmake/build-rules.json)

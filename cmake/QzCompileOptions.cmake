@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Warning set for every target of the project.
 function(qz_warnings target)
   target_compile_options(${target} PRIVATE

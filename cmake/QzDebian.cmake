@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Debian packages (cpack -G DEB in the build folder):
 #   qz-vozozi-de          the tool, qzkit, manual pages, bash completion,
 #                         the shipped examples and the docs

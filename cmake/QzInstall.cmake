@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `cmake --install` puts where (GNUInstallDirs): the libraries and their
 # public headers, the CMake package (qz:: targets and a version file) and a
 # pkg-config file; on the desktop also the tool, qzkit, the shipped constants

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Manual pages qz_vozozi_DE(1) and qzkit(1): the programs' own help through
 # help2man, with the hand-written parts (docs/man/*.h2m: files, exit status,
 # examples); qzkit's page has a section per subcommand. Built with the programs

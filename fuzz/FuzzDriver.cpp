@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the tool's whole path, in-process, over in-memory files.
 //
 // One input is decoded into a command line and two input files:

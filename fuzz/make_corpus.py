@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the fuzzer's seed corpus (fuzz/corpus/driver/) from the shipped constants
 examples and a synthetic ECG, in the input layout of FuzzDriver.cpp.
 

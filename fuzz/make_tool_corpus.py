@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the seeds of the companion program's parser targets
 (fuzz/corpus/<Name>/ for fuzz/tools/<Name>Fuzz.cpp) from the shipped examples:
 their beat tables, constants texts, a manifest of their recordings and an EDF

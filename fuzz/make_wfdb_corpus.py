@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the seeds of the WFDB reader targets (fuzz/corpus/Wfdb*/) from the
 shipped examples: headers of every layout, one example recording stored in
 every signal format (header, NUL, signal file) and its beats as an MIT

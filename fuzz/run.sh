@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets (clang, ASan + UBSan) and fuzzes each for a
 # bounded time: the tool's whole path, then every parser of the companion
 # program (fuzz/tools/<Name>Fuzz.cpp, seeds in fuzz/corpus/<Name>/). Fails on

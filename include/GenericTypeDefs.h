@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fixed-width scalar types used throughout the library and the driver.
 #ifndef GENERIC_TYPE_DEFS_H
 #define GENERIC_TYPE_DEFS_H

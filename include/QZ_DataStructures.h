@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The packed group of four 10-bit samples and the sampling-constants record.
 #ifndef QZ_DATA_STRUCTURES_H
 #define QZ_DATA_STRUCTURES_H

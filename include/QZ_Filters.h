@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The heart-rate library: flag word, peak and statistics records, library
 // globals and every operation of the pipeline. All state is static and the
 // library is not reentrant: one CalculateHeartRate call at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The harness's file operations and conversions (prefix hlp_).
 #ifndef QZ_HELPERS_H
 #define QZ_HELPERS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run configuration shared by the driver, the helpers and the library: the
 // record lengths and their buffer geometry, the settings of a run with their
 // defaults, and the log level.

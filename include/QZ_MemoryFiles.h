@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An in-memory pair of file operations for hosts that run the library many
 // times in one process (batch evaluation, fuzzing): link the library with
 // qz_memfileio instead of qz_fileio, put the input files here, run, and read

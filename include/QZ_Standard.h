@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small value types through which the stages handle one sample or accumulator.
 // Each keeps its value in `Value`; the byte views are accessors so that no
 // code depends on union type punning or on the host's byte order.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Builds the Python package qzkit: the heart-rate library and the companion
 program's library (constants, readers, front end) compiled into one extension
 module with pybind11. Everything it needs comes from Debian packages

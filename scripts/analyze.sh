@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Static analysis of the library, the helpers and the driver (src/, app/):
 # clang-tidy with the checks in .clang-tidy and cppcheck, both over the
 # compile commands of a clang configuration. Any finding fails the script.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the browser workbench: one self-contained HTML file (the tool
 # compiled to WebAssembly, inlined, with the page around it) that opens from
 # disk with no server. Prints the file's path.

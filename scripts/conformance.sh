@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the heart-rate-meter test battery (qzkit conformance) and writes the
 # results docs/conformance.md shows: the ECG families with the shipped
 # ecg250, the pulse family with the shipped ppg250 at stage mask 115, the

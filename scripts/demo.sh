@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the tool and runs it on the shipped example recording with the
 # shipped ECG constants, in a scratch folder (nothing is written into the
 # source tree), then lists the files the run wrote.

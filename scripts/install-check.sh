@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks the project as its users take it into their own builds and machines:
 #  1. `cmake --install` of the optimised build into a scratch prefix;
 #  2. the desktop example (examples/consumer/desktop) configured against that

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages the project needs beyond the preinstalled
 # toolchain. Each concern lists its packages in deps/<concern>.txt; pass
 # concern names to install only those (default: all). Does nothing when

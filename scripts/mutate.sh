@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Mutation check of the test suite: run by hand, not in CI (it takes about
 # half an hour on two cores).
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Make the data sets the shipped constants were tuned on, then run `qzkit constants tune`.
 
 A thin wrapper: the search, the scores, the Pareto set and the chosen set are

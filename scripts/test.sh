@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds and runs every test: the unit and CLI tests in an optimised build, the
 # Python package's tests, the unit and CLI tests again under AddressSanitizer +
 # UndefinedBehaviorSanitizer, then the checks that need more set-up (fuzzing,

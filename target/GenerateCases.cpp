@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the inputs and the case list of the host/target comparison:
 // constants files and recordings into OUTDIR, and OUTDIR/cases.txt with one
 // case per line: a case name, then the tool's arguments (none holds a blank).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The few semihosting requests the start-up code makes on its own, without
 // newlib: write a text to the host console and end the run with a status.
 #ifndef QZ_SEMIHOSTING_H

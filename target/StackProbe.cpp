@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Measures the stack depth of CalculateHeartRate on the target by painting:
 // the free stack below the caller is filled with a pattern before the call
 // and scanned for the deepest overwritten word after it. The unchanged driver

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Start-up code of the Cortex-M images: the vector table, the reset handler
 // (FPU on, initialised data copied from flash) that hands over to newlib's
 // start code, and a fault handler that ends the run with a distinct exit

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The firmware twin check: builds the desktop tool and the Cortex-M images of
 # the same sources, runs every case on both (the target under QEMU with
 # semihosting) and compares exit status, standard output and every written

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs every case of a case list on the desktop tool and on the target image
 # and compares, byte for byte, the exit status, the standard output (storage
 # addresses masked) and every file the run leaves in its working directory.

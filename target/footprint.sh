@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Footprint of a Cortex-M build: code and static RAM of the library, the
 # driver's buffers, the whole image, and the deepest stack use of
 # CalculateHeartRate measured on the target by stack painting.

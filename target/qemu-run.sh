@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs a Cortex-M image under QEMU with semihosting, like a host program:
 # argv[0] is the image's file name, the other arguments are passed on, files
 # are opened relative to the current directory, the console is this process's

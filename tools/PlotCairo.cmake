@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # cairo draws the pictures of qzkit plot (SVG and PNG surfaces), with its text
 # through fontconfig; the Debian packages are listed in scripts/deps/plot.txt.
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET GLOBAL cairo fontconfig)

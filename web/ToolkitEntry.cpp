@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion program's parts in the page, by their very code: conversion
 // (a recording the page has put into its file system is read, mapped to 10
 // bits and cut into windows as `qzkit convert` does, into a folder the page

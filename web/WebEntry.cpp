@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbench page's way into the tool: the page puts the input files into
 // the in-memory file table, runs the command-line driver on an argument list
 // exactly as the desktop tool is started, and reads back what the run printed

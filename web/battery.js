@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test battery run in the page by the companion program's own battery
 // (`qzkit conformance`) on the run's current constants and settings: its
 // summary table and verdicts as the command prints them, and its CSV. A run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recordings in other forms, converted in the page by the companion program's
 // own conversion (`qzkit convert`): a CSV or text column, or a WFDB record
 // (header and signal files chosen together). The page does not resample, so

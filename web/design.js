@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Constants designed in the page from physical choices by the companion
 // program's own design (`qzkit constants design`): every knob change designs
 // a new set, makes it the run's constants and offers it and its text source

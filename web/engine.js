@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool inside the page: one start of the command-line driver over the
 // in-memory file table, with the bytes it printed and every file it left.
 const toolPrinted = [];

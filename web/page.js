@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbench page: a recording, constants and settings in; the tool's run
 // on them out, redrawn on every change.
 const STAGES = [

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stage view: the recording and every stage's buffer one above the other
 // on one time axis, with the stored peak locations (one-based, in the time
 // base of the conditioned buffer) marked through all of them.

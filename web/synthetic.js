@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Synthetic recordings made in the page by the companion program's own
 // synthesis (`qzkit synth`), with their true rate.
 const SYNTH_CONTROLS = ['synth-kind', 'synth-length', 'synth-bpm', 'synth-variability', 'synth-ectopic',

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared part of the bare-metal Cortex-M toolchains. The including file sets
 #   QZ_TARGET_CPU_FLAGS  the -mcpu/-mfpu/-mfloat-abi flags of the core
 #   QZ_QEMU_MACHINE      the QEMU machine that runs the images

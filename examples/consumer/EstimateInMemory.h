@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lines a program writes to estimate from a recording it holds in memory:
 // the 31-byte constants image and the samples (1500 or 600, low 10 bits used)
 // in, the library's result word out (BPM in the low 10 bits, QI above them).

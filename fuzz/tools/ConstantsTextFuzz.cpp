@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the constants text reader. A bad text must be a
 // ToolkitError; a text that reads must format to a text that reads back as
 // the same image, or the run aborts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the delimited-text table reader and its cells as numbers.
 // A bad table or cell must be a ToolkitError; anything else is a finding.
 #include <cstddef>

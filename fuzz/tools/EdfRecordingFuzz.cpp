@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the EDF/BDF reader over a file held in memory (EDFlib
 // reads by path, so the bytes go to an anonymous memory file). A bad file
 // must be a ToolkitError; anything else is a finding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A scratch folder for the fuzz targets that read files: made once, removed
 // when the fuzzer exits, and files written into it whole.
 #ifndef QZ_FUZZ_SCRATCH_H

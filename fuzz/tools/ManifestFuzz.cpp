@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the manifest reader over any text. A bad manifest must be
 // a ToolkitError; anything else is a finding.
 #include <cstddef>

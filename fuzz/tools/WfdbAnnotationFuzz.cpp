@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the MIT annotation reader over any bytes. A bad file must
 // be a ToolkitError; anything else is a finding.
 #include <cstddef>

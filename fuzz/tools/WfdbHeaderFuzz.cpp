@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the WFDB header parser over any text. A bad header must
 // be a ToolkitError; anything else is a finding.
 #include <cstddef>

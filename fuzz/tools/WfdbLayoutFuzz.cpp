@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the multi-segment reader's single verdict. The input is
 // a layout header "r.hea", a NUL byte, a segment header "s.hea" (segment
 // "s" may be named in the layout, once or more), a NUL byte and the bytes of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target: the WFDB signal reader. The input is a header, a NUL byte
 // and the bytes of signal file "d", both written to a scratch folder; every
 // signal is read whole, as frames and as frame means. A bad record must be a

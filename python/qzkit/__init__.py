@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """qzkit: heart rate and quality from one short ECG or pulse recording, in Python.
 
 The same bits as the command-line tool qz_vozozi_DE and the companion program

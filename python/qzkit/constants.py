@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The 31-byte constants file: its fields by name, its text form and its design."""
 import numbers
 import os

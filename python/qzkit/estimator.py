@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The estimator: one recording or a batch, with the result record and the stage outputs."""
 import operator
 from collections.abc import Iterator

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Cutting the front end's samples into the tool's windows."""
 import operator
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parts of the Python module qzkit._core, one per concern.
 #ifndef QZKIT_PYTHON_BINDINGS_H
 #define QZKIT_PYTHON_BINDINGS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The constants file for Python: the image as bytes, its fields by name, the
 // text form, the design and the tool's way of reading the file.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The estimator for Python: a batch of recordings run one after another with
 // the in-process run, under one lock and without the interpreter lock.
 #include <algorithm>

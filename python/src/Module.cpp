@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit._core: the heart-rate library, its constants file and the recording
 // readers, bound for the Python package.
 #include "Bindings.h"

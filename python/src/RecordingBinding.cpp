@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recordings for Python: one channel read as `qzkit convert` reads it, the
 // front end that makes the tool's 10-bit samples, and the window starts.
 #include <optional>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """read_record and qzkit read a record with one reader: the same verdict, the same
 message and the same channel rule, whatever the names in the files hold."""
 import pytest

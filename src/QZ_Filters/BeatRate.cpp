@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Beat-rate estimation: turns the peak locations into intervals, picks the
 // single, the average or a beat-classification interval, and converts it
 // into the result word (BPM in bits 0-9, QI pattern in bits 10-11).

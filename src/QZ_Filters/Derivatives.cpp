@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Slope-energy stages: the magnitude of a small integer derivative, and the
 // scaling and squaring that stretch it over the 10-bit range (SquareStage,
 // Derivatives.h, for the walk it shares with the moving averages).

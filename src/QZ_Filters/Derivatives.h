@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Squaring, the slope-energy stage that shares the moving averages' walk
 // when no dump is written between them. One group at a time, for
 // StageChain.h.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Float-to-integer conversion for the stages that compute in single precision.
 // The float is compared against the limits before it is converted, so the
 // conversion only ever sees a value whose truncation lies inside [low, high].

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // High-pass filter: an integer numerator whose taps sum to zero, followed by
 // a single-precision three-tap feedback. The output is offset by 500 so that
 // zero lands near mid-scale, and saturated to the 10-bit range.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Beat classification from peak heights and buffer statistics alone: the
 // level-based throw-out and the statistical method. Both expect GetBPM to
 // have filled tm2.MaxPeak, MinPeak, Median and Tegur for the same peaks.

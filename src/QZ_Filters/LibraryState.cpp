@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Storage of the library's global state and of the run configuration, and
 // the set-up of a run.
 #include <stdint.h>

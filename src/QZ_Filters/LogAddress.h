@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Diagnostic lines show where a value is stored as the low 32 bits of its
 // address, printed as 16 hexadecimal digits ("%016x" style) on every target.
 #ifndef QZ_LOG_ADDRESS_H

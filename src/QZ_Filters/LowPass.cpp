@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Low-pass filter: a symmetric nine-tap integer FIR over the median-removed
 // input, scaled by the buffer amplitude and re-centred on the median.
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Moving averages over the packed buffer in place: one pass, or the
 // pipeline's two in one walk (AverageStage, MovingAverage.h), and the
 // absolute distance from a median.

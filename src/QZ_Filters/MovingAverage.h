@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Nine-sample moving average stage. One group at a time, for StageChain.h.
 #ifndef QZ_MOVING_AVERAGE_H
 #define QZ_MOVING_AVERAGE_H

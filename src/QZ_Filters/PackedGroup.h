@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one sample access rule of the packed buffer. Every stage and both
 // whole-buffer conversions read and write groups only through these helpers.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Peak finder: one pass over the smoothed, squared signal, recording where
 // each beat's hump tops out and how high it is.
 #include "PackedGroup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CalculateHeartRate: runs the stages selected by the mask over the packed
 // buffer in place, in a fixed order, and returns the result word
 // (BPM in bits 0-9, QI in bits 10-15).

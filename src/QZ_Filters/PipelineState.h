@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Library-internal state that is not part of the public interface.
 #ifndef QZ_PIPELINE_STATE_H
 #define QZ_PIPELINE_STATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The result record of a run, assembled from the result word and the state
 // the pipeline leaves.
 #include "QZ_Filters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Input window of the filters with memory: the History samples before the
 // current group (oldest first), followed by the current group's four samples.
 // Outputs never enter the window; after each group it slides by one group.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Walks the packed buffer once and runs one or more consecutive in-place
 // stages on each group: the group is read, passed through the stages in
 // pipeline order and written back. Squaring and the two moving averages are

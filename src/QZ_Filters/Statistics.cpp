@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Buffer statistics over the packed buffer without unpacking it: minimum,
 // maximum and sample sum, and the median estimated by repeated eight-bucket
 // histograms that narrow the search range. None of them writes the buffer.

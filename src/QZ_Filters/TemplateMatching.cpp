@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Template matching: every interval between two consecutive peaks is a
 // candidate beat spacing. A grid with that spacing, anchored on the
 // candidate's first peak, is laid over the record, and the 31-sample window

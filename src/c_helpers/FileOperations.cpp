@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two file operations: base name + extension, one transfer of whole
 // units, result = number of whole units moved (0 when the open fails).
 #include <stdio.h>

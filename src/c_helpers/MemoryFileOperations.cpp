@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two file operations over an in-memory file table, with the same log
 // line and the same whole-unit counting as the stdio pair.
 #include <algorithm>

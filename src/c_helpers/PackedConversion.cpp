@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole-buffer conversions between 16-bit words and the packed 10-bit layout.
 #include "QZ_Filters/PackedGroup.h"
 #include "QZ_Helpers.h"

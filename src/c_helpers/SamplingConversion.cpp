@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 31-byte constants file image and its 3-byte floats.
 #include <float.h>
 #include <math.h>

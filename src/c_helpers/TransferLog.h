@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one log line of a file transfer, shared by every file-operation pair.
 #ifndef QZ_TRANSFER_LOG_H
 #define QZ_TRANSFER_LOG_H

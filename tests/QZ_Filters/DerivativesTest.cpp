@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Derivative2point, Derivative5point and SquareScale on packed buffers.
 #include <gtest/gtest.h>
 

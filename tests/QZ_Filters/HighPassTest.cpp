@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HighPassFilter: the output clip boundaries, non-finite values and the
 // recurrence on random buffers (the 16-bit numerator wrap included).
 #include <gtest/gtest.h>

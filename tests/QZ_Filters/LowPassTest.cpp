@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // LowPassFilter: the scaling value in single precision and the closed form on
 // random buffers (negative sums, clamping at both ends).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MovingAverage and AbsSubtractMedian on packed buffers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // FindPeaks on made-up signals: where a peak opens and closes with either
 // threshold, what is stored and counted, and the open peak at the end.
 #include <gtest/gtest.h>

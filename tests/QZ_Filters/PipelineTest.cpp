@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CalculateHeartRate: stage order, dump files, geometry, peak publication
 // and the result word when stages are left out.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Setting up a run: the buffer geometry for a record length and the three
 // methods of the settings in the flag word.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MinMax, SortBuffer, the bucket median and MinMaxMedian on packed buffers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool run as a process in a scratch directory: usage, version queries,
 // echo and settings, input checks, output files and log-level gating.
 #include <gtest/gtest.h>

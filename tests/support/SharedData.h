@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the real recordings shared beside the repository are: the
 // QZ_SHARED_DIR environment variable, else ../shared from the source tree.
 // Tests that use them skip when the folder is absent.

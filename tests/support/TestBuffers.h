@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers for tests that drive stages on a packed buffer.
 #ifndef QZ_TEST_BUFFERS_H
 #define QZ_TEST_BUFFERS_H

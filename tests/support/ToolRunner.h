@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the tool as a separate process inside a scratch directory.
 #ifndef QZ_TOOL_RUNNER_H
 #define QZ_TOOL_RUNNER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opens the workbench page in headless Chromium and checks that it computes
 // the desktop tool's very bytes: every case of a case list (the twin check's
 // generated set: every stage mask and setting, both record lengths, odd

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The companion program's parts in the page against `qzkit` on the desktop,
 // driven through the page's own controls: constants designed from knob
 // settings (the 31 bytes and the text source, byte for byte with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A small client of the browser's DevTools protocol over
 // --remote-debugging-pipe: commands go to the browser's descriptor 3 and
 // answers and events come back on descriptor 4, each message a JSON text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page driven through its own controls: a recording opened as an .ecg
 // file, as a WFDB record and as a CSV column gives the desktop tool's BPM and
 // QI (the record and the column hold the example's samples in millivolts at

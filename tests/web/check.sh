@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The workbench check: builds the page (scripts/build-web.sh), the desktop
 # tool and qzkit, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
 # which compares the page in headless Chromium with the desktop tool byte for

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # bash completion for qzkit: the subcommands and their options, read from the
 # program's own --help, so it never lists a subcommand that is not there;
 # file names everywhere else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one exception type of the toolkit: a problem with the user's input or
 // files, reported to the user as one line; and the pieces of such a line.
 #ifndef QZKIT_TOOLKIT_ERROR_H

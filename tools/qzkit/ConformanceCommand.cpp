@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit conformance: the heart-rate-meter test battery run on the estimator
 // with the given constants and settings.
 #include <cstdio>

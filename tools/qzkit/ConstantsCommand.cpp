@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit constants: inspect, make and design the 31-byte constants file.
 #include <cmath>
 #include <cstdio>

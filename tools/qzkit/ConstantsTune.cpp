@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit constants tune: searches the constants (and, when asked, the run
 // settings) against the test battery and annotated manifests, and writes
 // the Pareto set, the chosen set with its text source, a summary and a

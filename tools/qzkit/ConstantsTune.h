@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit constants tune: the options of the search, added to `constants`.
 #ifndef QZKIT_CONSTANTS_TUNE_H
 #define QZKIT_CONSTANTS_TUNE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit convert: a recording into windows of the tool's format.
 #include <cstdio>
 #include <memory>

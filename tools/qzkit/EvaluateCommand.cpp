@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit evaluate: the estimator over every window of one or more manifests,
 // for every combination of constants and settings, scored against reference
 // beats.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit export: a WFDB record's samples as CSV.
 #include <cstdio>
 #include <memory>

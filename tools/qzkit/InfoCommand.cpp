@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit info: what a WFDB record holds, to choose a channel.
 #include <cstdio>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit plot: one picture of a run of the heart-rate tool (every stage, the
 // peaks and beats found, the result), as SVG and PNG.
 #include <cstdio>

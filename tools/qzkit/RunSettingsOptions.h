@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run settings as every subcommand takes them: --mask, --peak,
 // --beat-method and --derivative, each a number 0 to 65535 as the tool's
 // optional arguments 3 to 6, or all four at once with --settings

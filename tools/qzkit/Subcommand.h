@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's subcommands register themselves: each subcommand's source
 // file defines one static SubcommandRegistrar, and main() adds every
 // registered subcommand to the command line. Adding a subcommand is adding

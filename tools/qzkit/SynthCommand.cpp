@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit synth: a synthetic recording with its true beat times.
 #include <cstdio>
 #include <filesystem>

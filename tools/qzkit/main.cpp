@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit: companion program of the heart-rate tool. Each subcommand lives in
 // its own source file and registers itself (Subcommand.h); the outputs of a
 // run are put in place together when it succeeds (io/AtomicFile.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page's stand-ins for the toolkit's readers that need libraries with no
 // WebAssembly build among Debian's packages (the FLAC decoder and the EDF
 // reader): they report the format as unavailable in the page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page's stand-in for the resampling library, which has no WebAssembly
 // build among Debian's packages: the toolkit's resampler compiles against
 // it unchanged, passes equal rates through as always, and reports every real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Firmware image: estimates from the recording compiled into it and prints
 // BPM and QI on the console (semihosting under QEMU). No file system: the
 // library is built without stage dumps, and its two file operations are our

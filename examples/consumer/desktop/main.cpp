@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // estimate CONSTANTS.pvx.filters.v1 RECORD.ecg: reads both files into memory,
 // runs the library there with the stage dumps discarded, prints BPM and QI.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The battery's results: a case's verdict and counts from its runs, the
 // closing line, and the CSV rows with their quoting.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shipped constants sets: made from their text sources, free of warnings,
 // and giving the true rate on synthetic recordings across 40 to 200 BPM.
 #include <gtest/gtest.h>

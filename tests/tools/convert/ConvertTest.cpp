@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // convert end to end: a WFDB record into windows, manifest and reference
 // rates, and the inputs it refuses.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A directory of synthetic windows at 250 Hz with known beats, their
 // manifest and the ECG constants, as the evaluate tests use it.
 #ifndef QZ_EVALUATION_FIXTURE_H

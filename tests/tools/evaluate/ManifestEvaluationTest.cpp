@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scoring, and evaluate from manifest to
 // outputs, on synthetic recordings with known rates and on record 100.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The HTML report opened in headless Chromium: every table and figure is
 // there and nothing is broken; a screenshot is kept for the test log.
 #include <gtest/gtest.h>

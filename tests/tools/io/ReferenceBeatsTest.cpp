@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window rule: which reference beats a window holds and its reference
 // rate; which file an --annotations value names.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shortest decimal text against the C++ library's std::to_chars, which
 // it must match character for character on the desktop: edge values (zeros,
 // subnormals, powers of two where the lower gap halves, the fixed-versus-

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text encoders, on the texts that need escaping.
 #include <gtest/gtest.h>
 

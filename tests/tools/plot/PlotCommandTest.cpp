@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit plot as a user runs it: on the files a run left, or with --run from
 // the recording alone; bad input gives one error line, status 1 and no
 // picture.

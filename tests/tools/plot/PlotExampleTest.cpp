@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The figures of the shipped example ECG recordings (synthetic, with known
 // beat times), run through the heart-rate tool with the shipped ECG
 // constants, and the SVG rendered again by an independent renderer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The figure model of qzkit plot, built from runs made up in memory: which
 // panels appear, where the peaks and beats go, what the title says, and the
 // special cases (no peak, one peak, more than 25, an open peak at the end, a

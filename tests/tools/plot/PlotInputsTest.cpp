@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the files a run left: the result record's layout, the recording
 // read the way the tool reads it, and clear errors for files that do not
 // belong together.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a run answers when it cannot do what it was asked: exit status 2 and
 // one line naming the cause, for lost standard output, runaway requests and
 // options out of range.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // qzkit against hostile files and names: how outputs are written, what inputs
 // are refused, names that would not read back, and quirks of CSV files.
 #include <gtest/gtest.h>

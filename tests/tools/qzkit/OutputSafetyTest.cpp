@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // No output of any subcommand replaces an input, another output of the same
 // run, or a write-protected file; a refused or failed run leaves every file
 // as it was, and an interrupted one leaves no temporary file behind.

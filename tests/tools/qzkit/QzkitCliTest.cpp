@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The qzkit program as a user runs it: help, the synth-evaluate round trip,
 // and one-line errors with no partial output.
 #include <gtest/gtest.h>

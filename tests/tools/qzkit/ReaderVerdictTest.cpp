@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One reader decides what a record is: info, export and convert give the
 // same verdict on a faulty multi-segment record, and choose channels by the
 // same rules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The whole chain, run as the tool on synthetic ECG recordings whose true
 // rate is known, with the shipped ECG constants.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One in-process run gives what one run of the tool leaves: the result
 // record word for word, every stage dump and the method dump.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run settings as text: four numbers 0..65535, read and written back.
 #include <gtest/gtest.h>
 

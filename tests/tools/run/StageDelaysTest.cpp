@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stage shifts that put a detected peak back onto the recording.
 #include <gtest/gtest.h>
 

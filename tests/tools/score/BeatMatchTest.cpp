@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Beat matching and the rate-agreement rule, on hand-counted beat lists.
 #include <gtest/gtest.h>
 

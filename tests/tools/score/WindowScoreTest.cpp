@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Beat-by-beat scores of whole windows: synthetic recordings with known
 // beats, a reference with one beat taken out and one put in, and the edge
 // rule on hand-placed peaks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 10-bit mapping of a device front end, and the cutting into windows.
 #include <gtest/gtest.h>
 

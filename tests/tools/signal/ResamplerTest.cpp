@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The band-limited resampler: amplitude and phase of sinusoids through a rate
 // change.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The constants search: it finds a known optimum, refuses unsound sets
 // before they run, ranks and fronts points by the objectives, never lets
 // the validation manifests choose, and writes what it found when stopped,

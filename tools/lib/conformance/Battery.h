@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the test battery: every chosen case at every record length and
 // phase, mapped to 10 bits, run through the estimator in-process, and graded
 // against the case's truth.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The heart-rate-meter test battery as one table: every case is one row
 // naming its family, its waveform and what a meter must report for it.
 #ifndef QZKIT_CONFORMANCE_CASES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The battery's picture: one panel per family with the reported rate against
 // the expected one inside the tolerance band, failures marked, and a strip
 // of one representative waveform (the first failing case's, or the first).

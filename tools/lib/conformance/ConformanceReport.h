@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The battery's results as files and text: one CSV row per run, and a
 // summary per case (runs, passes, worst error, Se and +P of the found beats)
 // as a Markdown table.

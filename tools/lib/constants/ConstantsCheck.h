@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Warnings about constants that the tool accepts but that will misbehave.
 #ifndef QZKIT_CONSTANTS_CHECK_H
 #define QZKIT_CONSTANTS_CHECK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole constants set from physical choices: the low-pass and high-pass
 // designs, the rate range, and the 31-byte image that holds them.
 #include "constants/ConstantsDesign.h"

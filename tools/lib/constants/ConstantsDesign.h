@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Designing a constants set from physical choices: the sampling rate, the
 // low-pass and high-pass cut-offs, the swing the low-pass gives the signal,
 // and the plausible rate range.

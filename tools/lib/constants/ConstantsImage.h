@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 31-byte constants file of the heart-rate tool: its fields by name, the
 // 3-byte float with round-to-nearest encoding, and whole-file reading and
 // writing. Decoding always goes through the library's own conversion, so a

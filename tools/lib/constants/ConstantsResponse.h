@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a set of constants does to a signal: the frequency responses of the
 // low-pass and high-pass stages, the high-pass poles and stability, and the
 // output range each stage produces.

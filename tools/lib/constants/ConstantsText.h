@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The human-readable form of a constants file: one `Field = value` line per
 // field (arrays as comma-separated values), '#' starts a comment. Floats are
 // written as decimal numbers, "inf" or "-inf"; integers as decimal numbers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text `constants design` prints about a design: taps and postscale,
 // feedback and poles, the responses at a set of frequencies, the output range
 // of each stage and what the rate limits mean in samples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the low-pass and high-pass designs share: the search for a filter's
 // half-power frequency, the response grid they compare filters on, and the
 // check of the sampling rate. Internal to the constants design.

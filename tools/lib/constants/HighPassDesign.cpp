@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The high-pass half of a constants design: a third-order Butterworth or a
 // first-order filter by the bilinear transform, its feedback rounded to
 // 3-byte floats that keep it stable and close to the exact filter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The low-pass half of a constants design: nine symmetric taps from a
 // triangle-windowed sinc, scaled to integers with a byte-sized postscale.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // convert: a recording in WFDB, CSV/text or EDF/BDF form, resampled,
 // mapped to 10 bits and cut into the tool's windows with a manifest.
 #ifndef QZKIT_CONVERT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // evaluate: the estimator over every window of one or more manifests (one
 // per recording), in-process, for every combination of constants and
 // settings, scored against reference beats.

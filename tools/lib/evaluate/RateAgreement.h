@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Agreement between reported and reference rates, as method-comparison
 // studies state it: bias, spread, 95 % limits and the usual error figures.
 #ifndef QZKIT_RATE_AGREEMENT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scoring estimates against reference rates: each window's result and the
 // figures summed up over many windows.
 #ifndef QZKIT_RATE_SCORES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The report's charts as inline SVG text: a Bland-Altman plot, an error
 // histogram and accuracy against coverage.
 #ifndef QZKIT_REPORT_CHARTS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The evaluation as one self-contained HTML page: styles in the page,
 // figures as inline SVG, no scripts and nothing fetched.
 #ifndef QZKIT_REPORT_PAGE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The evaluation's figures as one table, a column per combination of
 // constants and settings; as text, and the per-window CSV.
 #ifndef QZKIT_SUMMARY_TABLE_H

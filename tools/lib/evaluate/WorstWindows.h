@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The windows an evaluation got most wrong, and the picture of each run.
 #ifndef QZKIT_WORST_WINDOWS_H
 #define QZKIT_WORST_WINDOWS_H

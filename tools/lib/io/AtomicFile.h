@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The files one run writes, checked against what it reads and put in place
 // together.
 //

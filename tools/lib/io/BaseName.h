@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Base names: how a file is named from a base name and an extension, the
 // base name a path stands for, and the base names the toolkit writes its files
 // under (window files, manifests, WFDB records, beat lists). Such a name is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Delimited text tables (comma, semicolon, tab or white space), with an
 // optional header row, and the signal columns read from them.
 #ifndef QZKIT_CSV_TABLE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's recording file: little-endian 16-bit samples, no header.
 #ifndef QZKIT_ECG_FILE_H
 #define QZKIT_ECG_FILE_H

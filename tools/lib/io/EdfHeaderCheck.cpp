@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "io/EdfHeaderCheck.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What is wrong with an EDF or BDF file whose header EDFlib refused: the
 // fixed header fields checked one by one, for a message that says more than
 // "not a valid EDF or BDF file".

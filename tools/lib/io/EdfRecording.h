@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EDF and BDF (and their + variants) recordings, read through EDFlib.
 #ifndef QZKIT_EDF_RECORDING_H
 #define QZKIT_EDF_RECORDING_H

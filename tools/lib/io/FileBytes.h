@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading an input file whole. Every input is a regular file: a FIFO, device
 // or socket is refused (it may never end, or never be written); text files are
 // read up to a stated size.

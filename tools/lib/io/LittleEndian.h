@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Little-endian 16-bit values of a byte image, as the tool's files
 // store them.
 #ifndef QZKIT_LITTLE_ENDIAN_H

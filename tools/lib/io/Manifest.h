@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The manifest of a converted recording: one CSV row per window file.
 #ifndef QZKIT_MANIFEST_H
 #define QZKIT_MANIFEST_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One channel of a recording in physical units, as read from any input
 // format, and the choice of that channel.
 #ifndef QZKIT_RECORDING_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reference beat times from an annotation file or a CSV of beat times, and
 // the window rule that turns them into a window's reference rate.
 #ifndef QZKIT_REFERENCE_BEATS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's result record (.out, 43 words) and its statistics block, the
 // image of the beat-rate estimation's statistics record that the method dump
 // (thresholdmethod.info) also holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shortest decimal text of a float or double that reads back as exactly
 // the same value: of the shortest digit strings in the value's rounding
 // interval the one closest to the value (an exact tie to the even digit),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stage dump files a run of the heart-rate tool writes beside the
 // recording: one per conditioning stage that ran, named after the record.
 #ifndef QZKIT_STAGE_DUMPS_H

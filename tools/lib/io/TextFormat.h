@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text encoders: numbers into text (the printf way, a percentage; the
 // shortest text that reads back is in io/ShortestDecimal.h), and text into a
 // CSV field, HTML or a JSON string.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole-field number parsing for the text formats the toolkit reads.
 #ifndef QZKIT_TEXT_PARSING_H
 #define QZKIT_TEXT_PARSING_H

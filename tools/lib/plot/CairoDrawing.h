@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drawing with cairo: one set of drawing calls rendered as SVG (vector) and
 // PNG (raster), and the small text and line helpers the figures share.
 #ifndef QZKIT_CAIRO_DRAWING_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How far the figure moves each detected peak back to place its beat on the
 // recording, and the title line that explains it stage by stage.
 #ifndef QZKIT_DELAY_ACCOUNT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A drawn figure as SVG and PNG bytes, and writing both files together.
 #ifndef QZKIT_FIGURE_FILES_H
 #define QZKIT_FIGURE_FILES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The picture of one run as data: what is shown (panels, peak and beat
 // markers, the threshold, the title block) and where (figure coordinates in
 // pixels, y downwards). The renderer draws exactly this; tests read it.

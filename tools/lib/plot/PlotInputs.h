@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the picture of one run shows: the recording, the stage dumps that
 // exist, the result record (.out), the method dump (thresholdmethod.info) and
 // the constants, either read from the files a run of the heart-rate tool

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drawing the picture of one run, as SVG (vector) and PNG (raster) from the
 // same drawing code.
 #ifndef QZKIT_PLOT_RENDER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The checks that a run's files fit the figure: every signal as long as the
 // recording, every stored peak inside it, and a dump from every stage the
 // mask runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which stages a run ran: the stage mask it was given, or, when that is not
 // known, the stage dump files it left.
 #ifndef QZKIT_RUN_STAGES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text of the figure's title block: the headline (record, BPM, QI,
 // peaks) and the lines under it (beat classification, statistics, method
 // dump, peak list, delay account, recording and settings).

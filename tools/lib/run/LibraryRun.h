@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The heart-rate library run in-process: one call is one run of the tool,
 // from the library's program-start state and configured as the command-line
 // tool configures it, over the in-memory file operations (nothing is written

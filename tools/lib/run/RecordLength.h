@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The record lengths the heart-rate tool reads (QZ_LONG_RECORD_SAMPLES and
 // QZ_SHORT_RECORD_SAMPLES), for the companion program's checks and messages.
 #ifndef QZKIT_RECORD_LENGTH_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run settings written as text, the way the tool takes them as its
 // optional arguments: "MASK PEAK BEAT DERIV", each a number 0 to 65535.
 #ifndef QZKIT_RUN_SETTINGS_TEXT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How far the conditioning stages shift the signal, and where the beat behind
 // a detected peak lies on the recording. The peak finder reports locations on
 // the conditioned signal; every stage that ran moved each feature later by a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scoring rules shared by evaluate and conformance: which QI reports no
 // rate, found beat times matched one-to-one with reference beat times, and
 // the rule that says when a reported rate agrees with a reference rate.

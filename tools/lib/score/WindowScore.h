@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The beat score of one window: the peaks the estimator stored, moved back
 // onto the recording by the stage delays, against the reference beats of the
 // window, with one rule for the beats near the window's edges.

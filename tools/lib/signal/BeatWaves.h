@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the synthetic recordings (signal/Synth.h) and the test waveforms
 // (signal/TestWaveform.h) share: the limits of a generated recording, beats
 // scheduled on the sample grid, the pulse-wave shape, and the loop that draws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random numbers that are the same on every platform, for synthetic signals.
 #ifndef QZKIT_DETERMINISTIC_RANDOM_H
 #define QZKIT_DETERMINISTIC_RANDOM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turning a physical signal into 10-bit samples the way a device front end
 // does, and cutting the result into the tool's windows.
 #ifndef QZKIT_FRONT_END_H

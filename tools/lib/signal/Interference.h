@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a heart-rate meter must read through: baseline wander, mains hum,
 // muscle-like and electrode-motion-like noise, and motion, added to a test
 // waveform in millivolts.

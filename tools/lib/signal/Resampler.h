@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Band-limited sample-rate conversion of a whole signal.
 #ifndef QZKIT_RESAMPLER_H
 #define QZKIT_RESAMPLER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Deterministic synthetic recordings with known beat times: an ECG with
 // P-QRS-T morphology or a pulse (PPG) wave, as 10-bit device counts.
 #ifndef QZKIT_SYNTH_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test waveforms of heart-rate meters, in millivolts, with their true
 // beats: a triangular QRS with a half-ellipse T wave, pacemaker pulses and
 // pulse (PPG) waves, in regular, bigeminal, alternating or stepped rhythms.

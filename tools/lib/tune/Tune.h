@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `qzkit constants tune` as a whole: load what the candidates are scored on,
 // score the starting set, search, take the Pareto set, pick a point, score
 // the front on the validation manifests (never used to choose) and write the

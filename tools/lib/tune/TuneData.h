@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `constants tune` scores candidates on: the battery's runs, made once,
 // and the windows of the training and the validation manifests, read once.
 #ifndef QZKIT_TUNE_DATA_H

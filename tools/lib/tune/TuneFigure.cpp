@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The front's picture: every scored point on the two main objectives (the
 // battery's cases against the training windows within tolerance, or the
 // two best measured of those and the QI 0 answers), the Pareto set joined,

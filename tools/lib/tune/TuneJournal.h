@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The points a search scored, kept beside its results (BASE.points) so that
 // a stopped search can be resumed: the search is deterministic for its
 // options and seed, so fed the kept scores it retraces its steps at once and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `constants tune` writes: the Pareto set as CSV, the chosen set's
 // text source (command, design and scores in its comments), a Markdown
 // summary with the training and validation scores side by side, and a

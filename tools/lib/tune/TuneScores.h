@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What `constants tune` measures for a candidate (the battery's graded cases
 // and the manifests' rate and beat scores), the measures by name, the
 // requirements a chosen set must meet, the rule that picks one, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The search of `constants tune`: a coarse grid over the space, then a local
 // search from its best points (each free knob moved by a step that halves
 // when no neighbour is better), and on request a last local search over the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The space `constants tune` searches: the design knobs, each over a range
 // the user can narrow or fix, the high-pass orders and the run settings to
 // try; the candidates in it, their grid and their neighbours; and the raw

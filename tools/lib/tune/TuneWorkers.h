@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scoring many candidates on the machine's cores. The heart-rate library is
 // one global state, so each worker is a process of its own (forked), sending
 // its scores back through a pipe; the results do not depend on how many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Annotation files read to what the WFDB package's rdann printed for them.
 #include <gtest/gtest.h>
 

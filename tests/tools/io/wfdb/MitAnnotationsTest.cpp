@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIT annotation files written byte by byte: every pseudo-annotation, the
 // reference beats they give, truncation, the writer and the beat codes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CSV export of a multi-segment record: frame means and every sample,
 // channels by name or index, spans, and gaps and invalid samples as empty cells.
 #include <gtest/gtest.h>

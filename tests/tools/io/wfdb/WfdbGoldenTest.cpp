@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every reference record exports to exactly what the WFDB package printed for
 // it (the folder's README says which command made which file).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Records built byte by byte: the header's fields, the value layout of each
 // format, interleaved signals, samples per frame with skew, multi-segment
 // gaps, checksums, channels, and the input refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Signal files in the FLAC formats (508, 516, 524), decoded with libFLAC:
 // one FLAC channel per signal of the file.
 #ifndef QZKIT_WFDB_FLAC_SIGNALS_H

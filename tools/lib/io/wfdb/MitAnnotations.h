@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Annotation files in MIT format: reading (with every pseudo-annotation),
 // writing, and which codes mark a beat.
 #ifndef QZKIT_MIT_ANNOTATIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The signal files of a single-segment record: which signals share a file,
 // how many frames every signal has data for, and reading a span of frames.
 #ifndef QZKIT_WFDB_SIGNAL_FILES_H

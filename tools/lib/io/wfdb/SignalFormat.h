@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The WFDB signal formats: which exist, how their values are packed into
 // bytes, their ADC width and the value each reserves for "no sample".
 #ifndef QZKIT_WFDB_SIGNAL_FORMAT_H

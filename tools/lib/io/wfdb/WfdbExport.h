@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A WFDB record's samples as CSV: chosen signals over a span of time, in
 // physical or ADC units, one row per frame (frame means) or per sample of
 // the most oversampled signal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // WFDB header files: the record line, the signal lines of a single-segment
 // record and the segment lines of a multi-segment record.
 #ifndef QZKIT_WFDB_HEADER_H

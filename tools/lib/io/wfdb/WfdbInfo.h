@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a user needs to choose a channel of a WFDB record: its length, frame
 // rate and segments, each signal's format, rate, gain and ADC, and the gaps;
 // as readable lines or as JSON.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A WFDB record as one list of signals over one run of frames, whether it is
 // stored in one segment or in several (fixed or variable layout, with null
 // segments and signals missing from a segment as gaps).

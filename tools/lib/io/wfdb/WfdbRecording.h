@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One signal of a WFDB record as a recording in physical units, at the
 // signal's own rate (frame rate times its samples per frame).
 #ifndef QZKIT_WFDB_RECORDING_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing a one-signal WFDB record in format 16.
 #ifndef QZKIT_WFDB_WRITER_H
 #define QZKIT_WFDB_WRITER_H
