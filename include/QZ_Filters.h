@@ -144,8 +144,8 @@ extern const BYTE PeakTemplate[QZ_TEMPLATE_LENGTH];
 void QZ_ResetLibraryState(void);
 
 // ---- Pipeline ----
-// The stage dumps go to recordName + extension; a null recordName writes none
-// (the statistics record, with its fixed name, is still written).
+// The stage dumps go to recordName + extension, and the method dump to its
+// fixed name; a null recordName writes no file at all.
 UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
 
 // Fills words 0..42 of `record` from a result word and the library state.

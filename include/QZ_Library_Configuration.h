@@ -59,9 +59,9 @@ UINT16 QZ_ParseSetting(const char *text);
 UINT16 QZ_DerivativeOrder(UINT16 requested);
 
 // Sets SampleCount, BufferSize and CalcHeart_BufferLength for a record of
-// `samples` samples. Returns false, and changes nothing, unless `samples` is a
-// multiple of 4 up to QZ_MAX_SAMPLES (the tool itself reads only
-// QZ_LONG_RECORD_SAMPLES or QZ_SHORT_RECORD_SAMPLES).
+// `samples` samples. Returns false, and changes nothing, unless `samples` is
+// QZ_LONG_RECORD_SAMPLES or QZ_SHORT_RECORD_SAMPLES: the pipeline takes every
+// other buffer length for the short record's.
 bool QZ_SetRecordLength(UINT16 samples);
 
 // Prepares the library's globals for one run over a record of `samples`

@@ -9,9 +9,11 @@
 #include "QZ_Helpers.h"
 #include "QZ_Library_Configuration.h"
 
-// Returns 0 (BPM 0, QI 0) for a length the library does not take. The run
-// hands its statistics record and, in a library built with stage dumps, each
-// stage's buffer (named after `recordName`) to hlp_writeBinaryDataFile.
+// Returns 0 (BPM 0, QI 0) for any length but 1500 or 600, which the library
+// refuses before it runs. With a record name the run hands its statistics
+// record and, in a library built with stage dumps, each stage's buffer (named
+// after `recordName`) to hlp_writeBinaryDataFile; with a null one it writes
+// nothing.
 inline UINT16 EstimateInMemory(const BYTE *constants, const UINT16 *samples, UINT16 sampleCount,
                                const char *recordName)
 {

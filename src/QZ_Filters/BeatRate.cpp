@@ -7,6 +7,7 @@
 
 #include "QZ_Filters.h"
 #include "QZ_Helpers.h"
+#include "PipelineState.h"
 #include "QZ_Library_Configuration.h"
 
 namespace {
@@ -39,6 +40,9 @@ UINT16 SaturatedRate(float rate)
 // is ignored like every dump of the library.
 void WriteMethodDump()
 {
+    if (!MethodDumpEnabled) {
+        return;
+    }
     (void)hlp_writeBinaryDataFile(QZ_METHOD_DUMP_NAME, QZ_METHOD_DUMP_EXTENSION, &tm2, static_cast<int>(QZ_TM_WORDS), sizeof(UINT16));
 }
 

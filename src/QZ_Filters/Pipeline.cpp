@@ -161,7 +161,9 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
         Peaks = PeakStage(BufferPtr, intervals);
     }
     if (StageSelected(Selector, QZ_STAGE_BEATRATE)) {
+        MethodDumpEnabled = recordName != nullptr;
         GetBPM(BufferPtr, intervals, &bpm, &FirstLast, &Peaks);
+        MethodDumpEnabled = true;
     }
     if (LogLevel > 3u) {
         printf("Result is %d stored at " QZ_ADDRESS_FORMAT "\n", bpm, LowAddressBits(&bpm));

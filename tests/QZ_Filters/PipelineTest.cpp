@@ -76,6 +76,18 @@ TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// A run without a record name writes no file at all, not even the method
+// dump; a named run still writes it.
+TEST_F(Pipeline, WithoutARecordNameNoFileIsWritten)
+{
+    qztest::PackedBuffer buffer(Humps(1500, 3));
+    (void)CalculateHeartRate(buffer.data(), QZ_STAGE_ALL, nullptr);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    (void)CalculateHeartRate(buffer.data(), QZ_STAGE_BEATRATE, "rec");
+    EXPECT_TRUE(fs::exists(dir / (QZ_METHOD_DUMP_NAME QZ_METHOD_DUMP_EXTENSION)));
+}
+
 // Without dumps, squaring and the two moving averages share one walk over
 // the buffer; a named run walks stage by stage. Bytes, result word and
 // statistics must agree, at the rails, for one group and for both derivatives.

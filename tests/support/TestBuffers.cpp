@@ -11,9 +11,14 @@ namespace qztest {
 
 PackedBuffer::PackedBuffer(const std::vector<UINT16> &samples) : bytes(QZ_MAX_BUFFER_BYTES, 0)
 {
-    if (samples.size() > QZ_MAX_SAMPLES || !QZ_SetRecordLength(static_cast<UINT16>(samples.size()))) {
+    if (samples.size() > QZ_MAX_SAMPLES || samples.size() % QZ_GROUP_SAMPLES != 0u) {
         throw std::invalid_argument("sample count must be a multiple of 4, at most 1500");
     }
+    // The stages walk any whole number of groups; the library's own run
+    // set-up takes only the two record lengths, so the geometry is set here.
+    SampleCount = static_cast<UINT16>(samples.size());
+    BufferSize = static_cast<UINT16>(QZ_PACKED_BYTES(SampleCount));
+    CalcHeart_BufferLength = BufferSize;
     CalcHeart_SampleCount = SampleCount;
     hlp_convertUnpackedToPacked(samples.data(), bytes.data());
 }
