@@ -5,9 +5,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "PipelineState.h"
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 UINT16 SampleCount = QZ_MAX_SAMPLES;
 UINT16 BufferSize = QZ_MAX_BUFFER_BYTES;
@@ -97,3 +100,5 @@ bool QZ_PrepareRun(UINT16 samples, const run_settings_struct *settings)
     Filter.set(FilterBits::DerivativeOrder, QZ_DerivativeOrder(settings->DerivativeOrder));
     return true;
 }
+
+}  // namespace qz

@@ -4,13 +4,16 @@
 // (BPM in bits 0-9, QI in bits 10-15).
 #include <stdio.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "Derivatives.h"
 #include "LogAddress.h"
 #include "MovingAverage.h"
 #include "PipelineState.h"
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 namespace {
 
@@ -170,3 +173,5 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
     }
     return bpm;
 }
+
+}  // namespace qz

@@ -3,7 +3,9 @@
 #ifndef QZ_PIPELINE_STATE_H
 #define QZ_PIPELINE_STATE_H
 
-#include "GenericTypeDefs.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+
+namespace qz {
 
 // Distinct 10-bit sample values.
 #define QZ_SAMPLE_VALUES 1024u
@@ -20,5 +22,7 @@ extern bool MethodDumpEnabled;
 // With stage dumps they share the dumps' unpacked image: each use fills the
 // words before it reads them and is done before the other starts.
 UINT16 *SampleValueCounts(void);
+
+}  // namespace qz
 
 #endif

@@ -8,11 +8,14 @@
 #include <tuple>
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
 #include "ToolRunner.h"
+
+using namespace qz;
 
 namespace {
 

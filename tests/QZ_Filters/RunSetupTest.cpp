@@ -3,8 +3,11 @@
 // methods of the settings in the flag word.
 #include <gtest/gtest.h>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 

@@ -131,18 +131,18 @@ std::vector<Combination> Combinations(const EvaluateOptions &options)
     if (options.constants.empty()) {
         throw ToolkitError("give the constants");
     }
-    const std::vector<run_settings_struct> settings =
-        options.settings.empty() ? std::vector<run_settings_struct>{run_settings_struct{}} : options.settings;
+    const std::vector<qz::run_settings_struct> settings =
+        options.settings.empty() ? std::vector<qz::run_settings_struct>{qz::run_settings_struct{}} : options.settings;
     std::vector<Combination> combinations;
     for (const std::filesystem::path &constants : options.constants) {
-        for (const run_settings_struct &one : settings) {
+        for (const qz::run_settings_struct &one : settings) {
             combinations.push_back({constants, one});
         }
     }
     return combinations;
 }
 
-ResultRecord RunWindow(const ConstantsImage &constants, const run_settings_struct &settings, const RecordInput &record,
+ResultRecord RunWindow(const ConstantsImage &constants, const qz::run_settings_struct &settings, const RecordInput &record,
                        std::size_t window)
 {
     try {
@@ -156,7 +156,7 @@ ResultRecord RunWindow(const ConstantsImage &constants, const run_settings_struc
 
 void RunCombination(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
 {
-    const run_settings_struct &settings = run.combination.settings;
+    const qz::run_settings_struct &settings = run.combination.settings;
     const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
     const std::clock_t cpuStart = std::clock();
     std::size_t windows = 0;

@@ -218,7 +218,7 @@ std::vector<Candidate> Grid(const TuneSpace &space, std::uint32_t seed)
     }
     std::vector<Candidate> grid;
     for (const int order : space.highPassOrders) {
-        for (const run_settings_struct &settings : space.settings) {
+        for (const qz::run_settings_struct &settings : space.settings) {
             for (Candidate point : points) {
                 point.design.highPassOrder = order;
                 point.settings = settings;
@@ -248,7 +248,7 @@ std::vector<Candidate> Neighbours(const Candidate &candidate, const TuneSpace &s
         next.design.highPassOrder = order;
         AddIfNew(neighbours, std::move(next), candidate);
     }
-    for (const run_settings_struct &settings : space.settings) {
+    for (const qz::run_settings_struct &settings : space.settings) {
         Candidate next = candidate;
         next.settings = settings;
         AddIfNew(neighbours, std::move(next), candidate);
