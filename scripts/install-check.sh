@@ -205,6 +205,14 @@ for page in qz_vozozi_DE qzkit; do
   man -l "$scratch/usr/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^NAME" || fail "no manual page $page(1)"
 done
 [ -f "$scratch/usr/share/doc/qz-vozozi-de/README.md" ] || fail "no README under /usr/share/doc/qz-vozozi-de"
+# The tool's manual page: its examples run as written, and qzkit's page
+# gives the exit statuses the program returns.
+examples_of() { man -l "$scratch/usr/share/man/man1/$1.1.gz" 2>/dev/null | sed -n '/^EXAMPLES/,/^SEE ALSO/p' | sed '1d;$d'; }
+mkdir -p "$work/man-examples"
+(cd "$work/man-examples" && examples_of qz_vozozi_DE | sed "s|/usr/|$scratch/usr/|g" |
+  PATH="$scratch/usr/bin:$PATH" bash -e >/dev/null) || fail "the examples of qz_vozozi_DE(1) fail as written"
+man -l "$scratch/usr/share/man/man1/qzkit.1.gz" 2>/dev/null | sed -n '/^EXIT STATUS/,/^[A-Z]/p' | grep -q ' 2 ' ||
+  fail "qzkit(1) has no EXIT STATUS section with status 2"
 quiet dpkg --root="$scratch" --no-triggers --purge qz-vozozi-de libqz-vozozi-de-dev libqz-vozozi-de0
 left=$(find "$scratch" -path "$scratch/var" -prune -o ! -type d -print)
 [ -z "$left" ] || fail "files left after purging the packages: $left"

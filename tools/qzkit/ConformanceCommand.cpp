@@ -71,7 +71,7 @@ int RunConformance(const ConformanceCommandOptions &options)
     WriteFileAtomically(markdown, [&summary](std::ostream &stream) { stream << summary; });
     WriteFigureFiles(options.output, figure);
     std::fputs(summary.c_str(), stdout);
-    return AllGradedCasesPass(summaries) ? 0 : 1;
+    return AllGradedCasesPass(summaries) ? kExitDone : kExitCaseFailed;
 }
 
 SubcommandAction SetUpConformance(CLI::App &command)

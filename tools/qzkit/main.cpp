@@ -3,8 +3,7 @@
 // its own source file and registers itself (Subcommand.h); the outputs of a
 // run are put in place together when it succeeds (io/AtomicFile.h).
 //
-// Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
-// input error (one line on standard error, no output file touched).
+// Exit status: qzkit::ExitStatus (Subcommand.h).
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -22,7 +21,6 @@ int main(int argc, char **argv)
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
-    constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
     bool replaceProtected = false;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
@@ -33,10 +31,11 @@ int main(int argc, char **argv)
             part->fallthrough();  // `constants make ... --force`
         }
     }
+    app.footer(qzkit::kExitStatusText);  // after the subcommands, which would inherit it
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error) == 0 ? 0 : kUsageOrInputError;
+        return app.exit(error) == 0 ? qzkit::kExitDone : qzkit::kExitError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
@@ -47,9 +46,9 @@ int main(int argc, char **argv)
         return status;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "qzkit %s: error: not enough memory\n", chosen->get_name().c_str());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     }
 }
