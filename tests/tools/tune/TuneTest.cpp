@@ -27,16 +27,12 @@ TuneScores Bowl(const Candidate &candidate)
     return scores;
 }
 
-BatchScorer ScorerOf(TuneScores (*score)(const Candidate &), std::size_t *batches = nullptr)
+BatchScorer ScorerOf(TuneScores (*score)(const Candidate &))
 {
-    return [score, batches](const std::vector<Candidate> &candidates, const std::vector<ConstantsImage> &images,
-                            std::vector<std::optional<TuneScores>> &scores, const BatchInfo &) {
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            EXPECT_TRUE(CheckConstants(images[i]).empty()) << candidates[i].Key();
-            scores[i] = score(candidates[i]);
-        }
-        if (batches != nullptr) {
-            ++*batches;
+    return [score](const Batch &batch, std::vector<std::optional<TuneScores>> &scores) {
+        for (std::size_t i = 0; i < batch.candidates.size(); ++i) {
+            EXPECT_TRUE(CheckConstants(batch.images[i]).empty()) << batch.candidates[i].Key();
+            scores[i] = score(batch.candidates[i]);
         }
         return true;
     };

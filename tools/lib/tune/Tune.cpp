@@ -105,29 +105,29 @@ std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &
 BatchScorer Scorer(const TuneData &data, const KnownScores &known, std::size_t workers, const StopRequest &stop,
                    const TuneProgress &progress)
 {
-    return [&data, &known, workers, &stop, &progress](const std::vector<Candidate> &candidates,
-                                                      const std::vector<ConstantsImage> &images,
-                                                      std::vector<std::optional<TuneScores>> &scores,
-                                                      const BatchInfo &info) {
+    return [&data, &known, workers, &stop, &progress](const Batch &batch,
+                                                      std::vector<std::optional<TuneScores>> &scores) {
         std::vector<std::size_t> unknown;
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const auto kept = known.find(candidates[i].Key());
+        for (std::size_t i = 0; i < batch.candidates.size(); ++i) {
+            const auto kept = known.find(batch.candidates[i].Key());
             if (kept != known.end()) {
                 scores[i] = kept->second;
             } else {
                 unknown.push_back(i);
             }
         }
-        std::size_t arrived = candidates.size() - unknown.size();
+        std::size_t arrived = batch.candidates.size() - unknown.size();
         return ScoreInWorkers(
             unknown.size(), workers,
             [&](std::size_t u) {
-                return ScoreCandidate(data, images[unknown[u]], candidates[unknown[u]].settings, ScoreSet::Training);
+                return ScoreCandidate(data, batch.images[unknown[u]], batch.candidates[unknown[u]].settings,
+                                      ScoreSet::Training);
             },
             [&](std::size_t u, const TuneScores &result) {
                 scores[unknown[u]] = result;
                 ++arrived;
-                progress(info.phase, info.evaluated + arrived, candidates.size() - arrived + info.expectedLater);
+                progress(batch.phase, batch.evaluated + arrived,
+                         batch.candidates.size() - arrived + batch.expectedLater);
             },
             stop);
     };
