@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -51,7 +52,8 @@ bool WriteAll(int fd, const void *data, std::size_t size)
 
 [[noreturn]] void RunWorker(int fd, std::size_t first, std::size_t count, std::size_t stride, const ScoreJob &job)
 {
-    signal(SIGINT, SIG_IGN);  // the parent decides when to stop
+    signal(SIGINT, SIG_IGN);  // the parent decides when to stop, and ends the worker with SIGTERM
+    signal(SIGHUP, SIG_IGN);
     signal(SIGTERM, SIG_DFL);
     int status = 0;
     try {
@@ -111,11 +113,12 @@ bool Drain(Worker &worker, const ScoreDone &done)
     return true;
 }
 
-// Ends the workers still running (when stopped) and collects them; true
-// when every worker ended on its own with success.
-bool Finish(std::vector<Worker> &workers, bool stopped)
+// Ends the workers still running (when stopped) and collects them; what
+// went wrong with the first that failed, or nothing when every worker ended
+// on its own with success.
+std::string Finish(std::vector<Worker> &workers, bool stopped)
 {
-    bool succeeded = true;
+    std::string failure;
     for (Worker &worker : workers) {
         if (stopped) {
             kill(worker.pid, SIGTERM);
@@ -123,12 +126,16 @@ bool Finish(std::vector<Worker> &workers, bool stopped)
         int status = 0;
         while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        succeeded = succeeded && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (failure.empty() && WIFSIGNALED(status)) {
+            failure = "a worker process was killed by signal " + std::to_string(WTERMSIG(status));
+        } else if (failure.empty() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
+            failure = "a worker process failed";
+        }
         if (worker.fd >= 0) {
             close(worker.fd);
         }
     }
-    return succeeded;
+    return failure;
 }
 
 bool ScoreHere(std::size_t count, const ScoreJob &job, const ScoreDone &done, const StopRequest &stop)
@@ -172,8 +179,9 @@ bool ScoreInWorkers(std::size_t count, std::size_t workers, const ScoreJob &job,
         }
         stopped = open > 0 && stop();
     }
-    if (!Finish(running, stopped) && !stopped) {
-        throw ToolkitError("a worker process failed");
+    const std::string failure = Finish(running, stopped);
+    if (!failure.empty() && !stopped) {
+        throw ToolkitError(failure);
     }
     return !stopped;
 }
