@@ -4,7 +4,8 @@
 // run are put in place together when it succeeds (io/AtomicFile.h).
 //
 // Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
-// input error (one line on standard error, no output file touched).
+// input error (one line on standard error, no output file touched), 3 a
+// constants search where no point met the requirements.
 #include <csignal>
 #include <cstdio>
 #include <exception>
