@@ -75,7 +75,7 @@ TuneData Load(const TuneOptions &options)
 void Validate(const TuneData &data, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices,
               std::size_t workers)
 {
-    ScoreInWorkers(
+    RunInWorkers<TuneScores>(
         indices.size(), workers,
         [&](std::size_t i) {
             const Evaluated &point = points[indices[i]];
@@ -119,7 +119,7 @@ BatchScorer Scorer(const TuneData &data, const KnownScores &known, std::size_t w
             }
         }
         std::size_t arrived = candidates.size() - unknown.size();
-        return ScoreInWorkers(
+        return RunInWorkers<TuneScores>(
             unknown.size(), workers,
             [&](std::size_t u) {
                 return ScoreCandidate(data, images[unknown[u]], candidates[unknown[u]].settings, ScoreSet::Training);
