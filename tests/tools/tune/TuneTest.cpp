@@ -221,28 +221,6 @@ TEST(TuneRanking, FrontKeepsUndominatedFeasiblePointsBestFirst)
     EXPECT_THROW(ParseRequirement("speed>=1"), ToolkitError);
 }
 
-TEST(TuneWorkers, EveryJobRunsOnceWhateverTheNumberOfWorkers)
-{
-    for (const std::size_t workers : {1u, 2u, 3u}) {
-        std::vector<int> seen(7, 0);
-        const bool complete = ScoreInWorkers(
-            seen.size(), workers,
-            [](std::size_t i) {
-                TuneScores scores;
-                scores.battery.casesPassed = static_cast<std::uint32_t>(3 * i);
-                return scores;
-            },
-            [&seen](std::size_t i, const TuneScores &scores) { seen[i] += scores.battery.casesPassed == 3 * i; },
-            [] { return false; });
-        EXPECT_TRUE(complete);
-        EXPECT_EQ(seen, std::vector<int>(7, 1)) << workers << " workers";
-    }
-    EXPECT_THROW(ScoreInWorkers(
-                     4, 2, [](std::size_t) -> TuneScores { throw ToolkitError("broken"); },
-                     [](std::size_t, const TuneScores &) {}, [] { return false; }),
-                 ToolkitError);
-}
-
 // A tiny real search: one battery family at one length and phase, one
 // training manifest and, for the validation test, a second one.
 struct TuneFixture {

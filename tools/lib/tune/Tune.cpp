@@ -105,7 +105,7 @@ TuneData Load(const TuneOptions &options)
 bool Validate(const TuneData &data, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices,
               std::size_t workers, const StopRequest &stop)
 {
-    return ScoreInWorkers(
+    return RunInWorkers<TuneScores>(
         indices.size(), workers,
         [&](std::size_t i) {
             const Evaluated &point = points[indices[i]];
@@ -146,7 +146,7 @@ BatchScorer Scorer(const TuneData &data, Journal &journal, std::size_t workers, 
             }
         }
         std::size_t arrived = batch.candidates.size() - unknown.size();
-        return ScoreInWorkers(
+        return RunInWorkers<TuneScores>(
             unknown.size(), workers,
             [&](std::size_t u) {
                 return ScoreCandidate(data, batch.images[unknown[u]], batch.candidates[unknown[u]].settings,
