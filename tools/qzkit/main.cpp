@@ -35,7 +35,14 @@ int main(int argc, char **argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error) == 0 ? qzkit::kExitDone : qzkit::kExitError;
+        const int status = app.exit(error);  // --help, --version or a usage error
+        try {
+            qzkit::FinishStandardOutput();
+        } catch (const std::exception &lost) {
+            std::fprintf(stderr, "qzkit: error: %s\n", lost.what());
+            return qzkit::kExitError;
+        }
+        return status == 0 ? qzkit::kExitDone : qzkit::kExitError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
