@@ -32,10 +32,10 @@ run_settings_struct RunSettings(const qz_settings *settings)
 // The sample count of a packed buffer of `bytes` bytes, or 0 for any other size.
 UINT16 PackedSampleCount(size_t bytes)
 {
-    if (bytes == QZ_PACKED_BYTES(QZ_LONG_RECORD_SAMPLES)) {
+    if (bytes == static_cast<size_t>(QZ_PACKED_BYTES(QZ_LONG_RECORD_SAMPLES))) {
         return QZ_LONG_RECORD_SAMPLES;
     }
-    return bytes == QZ_PACKED_BYTES(QZ_SHORT_RECORD_SAMPLES) ? QZ_SHORT_RECORD_SAMPLES : 0u;
+    return bytes == static_cast<size_t>(QZ_PACKED_BYTES(QZ_SHORT_RECORD_SAMPLES)) ? QZ_SHORT_RECORD_SAMPLES : 0u;
 }
 
 // Resets the library and prepares a run over `samples` samples, with the
@@ -99,8 +99,9 @@ qz_settings qz_default_settings(void)
     return qz_settings{defaults.StageMask, defaults.PeakDetection, defaults.BeatMethod, defaults.DerivativeOrder};
 }
 
-qz_status qz_estimate(const uint8_t *constants, size_t constants_bytes, const uint16_t *samples, size_t sample_count,
-                      const qz_settings *settings, const char *record_name, qz_result *result)
+// Seven parameters: a C interface passes each input as a pointer and its length.
+qz_status qz_estimate(const uint8_t *constants, size_t constants_bytes, const uint16_t *samples,  // NOLINT(readability-function-size)
+                      size_t sample_count, const qz_settings *settings, const char *record_name, qz_result *result)
 {
     if (samples == nullptr || result == nullptr) {
         return QZ_ERROR_ARGUMENT;
@@ -115,8 +116,9 @@ qz_status qz_estimate(const uint8_t *constants, size_t constants_bytes, const ui
     return QZ_OK;
 }
 
-qz_status qz_estimate_packed(const uint8_t *constants, size_t constants_bytes, uint8_t *packed, size_t packed_bytes,
-                             const qz_settings *settings, const char *record_name, qz_result *result)
+qz_status qz_estimate_packed(const uint8_t *constants, size_t constants_bytes, uint8_t *packed,  // NOLINT(readability-function-size)
+                             size_t packed_bytes, const qz_settings *settings, const char *record_name,
+                             qz_result *result)
 {
     if (packed == nullptr || result == nullptr) {
         return QZ_ERROR_ARGUMENT;
