@@ -179,14 +179,14 @@ std::string OutputName(const ConvertOptions &options)
     return name;
 }
 
+}  // namespace
+
 std::string WindowFileName(const std::string &name, std::size_t index)
 {
     char number[32];
     std::snprintf(number, sizeof number, "_%05zu.ecg", index);
     return name + number;
 }
-
-}  // namespace
 
 const std::map<std::string, InputFormat> &InputFormatNames()
 {

@@ -71,6 +71,9 @@ struct ConvertedSignal {
 };
 ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options);
 
+// The file of window `index` of the recording called `name`: NAME_00000.ecg ...
+std::string WindowFileName(const std::string &name, std::size_t index);
+
 // Runs the conversion and writes the window files and the manifest
 // (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory, which it
 // creates when needed. A window that would overlap a gap is not cut. Throws
