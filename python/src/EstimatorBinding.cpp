@@ -27,8 +27,6 @@ using Words = py::array_t<std::uint16_t>;
 
 using Settings = run_settings_struct;
 
-std::mutex libraryLock;
-
 // Where the stage outputs of a batch go: one row of `length` words per run.
 struct StageRows {
     std::array<std::uint16_t *, qzkit::kDumpStageCount> rows{};
@@ -50,7 +48,7 @@ struct StageRows {
 void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
               std::size_t rows, std::size_t length, std::uint16_t *records, const StageRows *stages)
 {
-    const std::lock_guard<std::mutex> hold(libraryLock);
+    const std::lock_guard<std::mutex> hold(LibraryLock());
     for (std::size_t run = 0; run < rows; ++run) {
         const qzkit::LibraryRun done =
             qzkit::RunLibrary(constants, settings, {samples + run * length, length}, stages != nullptr);
@@ -123,6 +121,12 @@ py::dict ParseRecord(const Samples &record)
 }
 
 }  // namespace
+
+std::mutex &LibraryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
 
 void BindEstimator(py::module_ &module)
 {

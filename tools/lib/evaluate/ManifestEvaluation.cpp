@@ -6,16 +6,13 @@
 #include <cmath>
 #include <ctime>
 
-#include "evaluate/ReportPage.h"
-#include "evaluate/SummaryTable.h"
-#include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "io/TextFormat.h"
 #include "run/LibraryRun.h"
-#include "run/WorkerProcesses.h"
 #include "run/RunSettingsText.h"
 #include "run/StageDelays.h"
+#include "run/WorkerProcesses.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -99,7 +96,7 @@ std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const M
     return samples;
 }
 
-RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
+RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record, bool withSamples)
 {
     const std::filesystem::path &manifest = options.manifests[record];
     RecordInput input;
@@ -112,7 +109,9 @@ RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
     input.reference = input.beats ? input.beats->source : "reference columns of " + manifest.string();
     for (const ManifestEntry &entry : input.entries) {
         input.paths.push_back(manifest.parent_path() / entry.file);
-        input.windows.push_back(ReadWindow(input.paths.back(), entry));
+        if (withSamples) {
+            input.windows.push_back(ReadWindow(input.paths.back(), entry));
+        }
         input.references.push_back(input.beats ? ReferenceForWindow(*input.beats, entry.startSample, entry.samples,
                                                                     entry.rate)
                                                : ManifestReference(entry, manifest));
@@ -127,22 +126,6 @@ std::size_t CountCoveredBeats(const RecordInput &record)
         std::fill_n(covered.begin() + static_cast<std::ptrdiff_t>(reference.firstBeat), reference.beats, true);
     }
     return static_cast<std::size_t>(std::count(covered.begin(), covered.end(), true));
-}
-
-std::vector<Combination> Combinations(const EvaluateOptions &options)
-{
-    if (options.constants.empty()) {
-        throw ToolkitError("give the constants");
-    }
-    const std::vector<run_settings_struct> settings =
-        options.settings.empty() ? std::vector<run_settings_struct>{run_settings_struct{}} : options.settings;
-    std::vector<Combination> combinations;
-    for (const std::filesystem::path &constants : options.constants) {
-        for (const run_settings_struct &one : settings) {
-            combinations.push_back({constants, one});
-        }
-    }
-    return combinations;
 }
 
 std::size_t WindowCount(const std::vector<RecordInput> &records)
@@ -255,12 +238,18 @@ void RunCombinations(EvaluateReport &report, const std::vector<ConstantsImage> &
     for (std::size_t c = 0; c < combinations; ++c) {
         FinishCombination(report.combinations[c], records, all.subspan(c * windows.size(), windows.size()));
     }
+    SetSpeed(report, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+             ProcessorSeconds() - cpuStart, jobs);
+}
+
+void SetSpeed(EvaluateReport &report, double seconds, double cpuSeconds, std::size_t jobs)
+{
     report.jobs = jobs;
-    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    report.cpuSeconds = ProcessorSeconds() - cpuStart;
-    const double runs = static_cast<double>(outcomes.size());
-    report.windowsPerSecond = report.cpuSeconds > 0.0 ? runs / report.cpuSeconds : 0.0;
-    report.windowsPerWallSecond = report.seconds > 0.0 ? runs / report.seconds : 0.0;
+    report.seconds = seconds;
+    report.cpuSeconds = cpuSeconds;
+    const double runs = static_cast<double>(report.windows * report.combinations.size());
+    report.windowsPerSecond = cpuSeconds > 0.0 ? runs / cpuSeconds : 0.0;
+    report.windowsPerWallSecond = seconds > 0.0 ? runs / seconds : 0.0;
 }
 
 namespace {
@@ -281,37 +270,6 @@ std::optional<double> MeanOverScoredRecords(const std::vector<EvaluationSummary>
         return std::nullopt;
     }
     return sum / static_cast<double>(scored);
-}
-
-// Every output goes into an existing directory, checked before the first is
-// written so that a bad last output leaves no first one behind.
-void CheckOutputDirectories(const EvaluateOptions &options)
-{
-    for (const std::filesystem::path &path : {options.output, options.summary, options.report}) {
-        const std::filesystem::path directory = path.parent_path().empty() ? "." : path.parent_path();
-        std::error_code error;
-        if (!path.empty() && !std::filesystem::is_directory(directory, error)) {
-            throw ToolkitError(path.string() + ": directory " + directory.string() + " does not exist");
-        }
-    }
-}
-
-void RefuseOutputsOverInputs(const EvaluateOptions &options)
-{
-    std::vector<std::filesystem::path> inputs = options.manifests;
-    inputs.insert(inputs.end(), options.constants.begin(), options.constants.end());
-    inputs.insert(inputs.end(), options.annotations.begin(), options.annotations.end());
-    inputs.insert(inputs.end(), options.beatTimes.begin(), options.beatTimes.end());
-    for (const std::filesystem::path &output : {options.output, options.summary, options.report}) {
-        for (const std::filesystem::path &input : inputs) {
-            RefuseOutputOverInput(output, {input});
-        }
-    }
-}
-
-void WriteText(const std::filesystem::path &path, const std::string &text)
-{
-    WriteFileAtomically(path, [&text](std::ostream &stream) { stream << text; });
 }
 
 }  // namespace
@@ -341,11 +299,11 @@ std::optional<double> CombinationResult::AveragePositivePredictivity() const
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
 }
 
-std::vector<RecordInput> ReadRecords(const EvaluateOptions &options)
+std::vector<RecordInput> ReadRecords(const EvaluateOptions &options, bool withSamples)
 {
     std::vector<RecordInput> records;
     for (std::size_t r = 0; r < options.manifests.size(); ++r) {
-        records.push_back(ReadRecord(options, r));
+        records.push_back(ReadRecord(options, r, withSamples));
     }
     return records;
 }
@@ -358,36 +316,6 @@ void CheckRates(const std::vector<RecordInput> &records, const ConstantsImage &c
             CheckRate(entry, ConstantsRate(constants), name);
         }
     }
-}
-
-EvaluateReport Evaluate(const EvaluateOptions &options)
-{
-    if (options.manifests.empty()) {
-        throw ToolkitError("give at least one manifest");
-    }
-    CheckOutputDirectories(options);
-    RefuseOutputsOverInputs(options);
-    const std::vector<RecordInput> records = ReadRecords(options);
-    const std::vector<Combination> combinations = Combinations(options);
-    std::vector<ConstantsImage> images;
-    for (const Combination &combination : combinations) {
-        images.push_back(ReadConstantsFile(combination.constants));
-        CheckRates(records, images.back(), combination.constants);
-    }
-    EvaluateReport report = StartReport(records, combinations);
-    RunCombinations(report, images, records, options.jobs);
-
-    const std::string page = options.report.empty() ? std::string() : ReportPage(report, options);
-    if (!options.output.empty()) {
-        WritePerWindowCsv(options.output, report);
-    }
-    if (!options.summary.empty()) {
-        WriteText(options.summary, SummaryText(report));
-    }
-    if (!options.report.empty()) {
-        WriteText(options.report, page);
-    }
-    return report;
 }
 
 }  // namespace qzkit

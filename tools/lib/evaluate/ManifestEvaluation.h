@@ -86,9 +86,10 @@ struct RecordInput {
     std::optional<ReferenceBeats> beats;
 };
 
-// Every manifest of `options` with its windows and references.
-// ToolkitError for unreadable or inconsistent input.
-std::vector<RecordInput> ReadRecords(const EvaluateOptions &options);
+// Every manifest of `options` with its windows and references; without the
+// windows' samples when `withSamples` is false (to assemble a report from
+// outcomes run elsewhere). ToolkitError for unreadable or inconsistent input.
+std::vector<RecordInput> ReadRecords(const EvaluateOptions &options, bool withSamples = true);
 
 // ToolkitError when a window is sampled at another rate than `constants`
 // (named `name` in the message) are made for.
@@ -115,6 +116,9 @@ EvaluateReport StartReport(const std::vector<RecordInput> &records, const std::v
 // windows one after the other) and summarises them, pooled and by record.
 void FinishCombination(CombinationResult &run, const std::vector<RecordInput> &records,
                        std::span<const WindowOutcome> outcomes);
+
+// Sets the report's times, the processes that ran it and the rates.
+void SetSpeed(EvaluateReport &report, double seconds, double cpuSeconds, std::size_t jobs);
 
 // Runs `run.combination` with `constants` over every window in this process
 // and fills the rest of `run`.
