@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,15 @@ const std::map<std::string, ResampleQuality> &ResampleQualityNames();
 
 // Reads the chosen channel of the input in physical units.
 Recording ReadRecording(const ConvertOptions &options);
+
+// The same channel to read a piece at a time (text recordings are read whole).
+std::unique_ptr<ChannelReader> OpenChannel(const ConvertOptions &options);
+
+// ToolkitError for options convert refuses before reading anything.
+void ValidateConvertOptions(const ConvertOptions &options);
+
+// The gain in counts per unit of a signal in `units`.
+double CountsPerUnit(const ConvertOptions &options, const std::string &units);
 
 // A channel resampled to the target rate and mapped to 10 bits, the samples
 // the windows are cut from, with the gain used.
