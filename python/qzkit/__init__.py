@@ -19,7 +19,7 @@ from ._core import Error, Recording, __version__, front_end, read_record
 from .constants import Constants
 from .estimator import Batch, Result, Statistics, estimate, estimate_many
 from .evaluation import Evaluation, RecordWindows, evaluate
-from .recordings import windows
+from .recordings import iter_windows, windows
 
 __all__ = [
     "Batch",
@@ -35,6 +35,7 @@ __all__ = [
     "estimate_many",
     "evaluate",
     "front_end",
+    "iter_windows",
     "read_record",
     "windows",
 ]
