@@ -42,12 +42,8 @@ class Evaluation:
     cpu_seconds: float
 
     def table(self):
-        """The per-window CSV as a pandas DataFrame (needs pandas)."""
-        import io
-
-        import pandas
-
-        return pandas.read_csv(io.StringIO(self.csv), keep_default_na=False, na_values={"reference_bpm": [""]})
+        """The per-window CSV as a pandas DataFrame (needs pandas); empty cells are missing values."""
+        return csv_table(self.csv)
 
     def write_csv(self, path):
         """Writes the per-window CSV to `path`: the whole file or nothing."""
@@ -55,6 +51,38 @@ class Evaluation:
         with tempfile.NamedTemporaryFile("wb", dir=folder, delete=False) as part:
             part.write(self.csv.encode())
         os.replace(part.name, path)
+
+
+# The per-window CSV's columns and their types: whole numbers that may be missing are pandas'
+# nullable integers, so that every part of a table has the same types.
+CSV_COLUMNS = {
+    "file": "string",
+    "start_sample": "int64",
+    "start_time_s": "float64",
+    "reference_beats": "int64",
+    "reference_bpm": "float64",
+    "bpm": "int64",
+    "qi": "int64",
+    "error_bpm": "float64",
+    "peaks": "int64",
+    "beat_method": "int64",
+    "record": "string",
+    "constants": "string",
+    "settings": "string",
+    "beat_tp": "Int64",
+    "beat_fn": "Int64",
+    "beat_fp": "Int64",
+    "peaks_truncated": "Int64",
+}
+
+
+def csv_table(text):
+    """A per-window CSV as a pandas DataFrame of CSV_COLUMNS."""
+    import io
+
+    import pandas
+
+    return pandas.read_csv(io.StringIO(text), dtype=CSV_COLUMNS, keep_default_na=False, na_values=[""])
 
 
 def constants_list(constants):

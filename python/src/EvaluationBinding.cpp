@@ -268,6 +268,10 @@ void BindEvaluation(py::module_ &module)
                                    settings.DerivativeOrder);
         },
         py::arg("text"), "\"MASK PEAK BEAT DERIV\" as evaluate --settings reads it.");
+    module.def(
+        "constants_name",
+        [](const std::string &name) { return PythonText(qzkit::Combination{name, {}}.ConstantsName()); },
+        py::arg("name"), "A constants set's name in the outputs: the base name without directories or extension.");
     module.def("evaluate_manifests", &EvaluateManifests, py::arg("manifests"), py::arg("constants"),
                py::arg("settings"), py::arg("annotations"), py::arg("beats"), py::arg("annotation_rate"),
                py::arg("jobs"), "qzkit evaluate over manifests: a dict of csv, summary, figures and times.");
