@@ -61,8 +61,9 @@ py::array_t<Value> ArrayOf(const std::vector<Value> &values)
     return py::array_t<Value>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-RecordingView ReadRecord(const std::filesystem::path &path, const py::object &channel, const std::string &format,
-                         double rate, const std::string &units)
+// convert's options for reading one channel.
+qzkit::ConvertOptions SourceOptions(const std::filesystem::path &path, const py::object &channel,
+                                    const std::string &format, double rate, const std::string &units)
 {
     qzkit::ConvertOptions options;
     options.input = path;
@@ -70,6 +71,25 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
     options.format = Named(qzkit::InputFormatNames(), format, "format");
     options.inputRate = rate;
     options.inputUnits = units;
+    return options;
+}
+
+// And its front end's.
+void SetFrontEnd(qzkit::ConvertOptions &options, double targetRate, const std::string &quality, double acCoupling,
+                 double gain, std::optional<double> gainPerUnit, double centre)
+{
+    options.targetRate = targetRate;
+    options.quality = Named(qzkit::ResampleQualityNames(), quality, "quality");
+    options.acCouplingHz = acCoupling;
+    options.gainPerMillivolt = gain;
+    options.gainPerUnit = gainPerUnit;
+    options.centre = centre;
+}
+
+RecordingView ReadRecord(const std::filesystem::path &path, const py::object &channel, const std::string &format,
+                         double rate, const std::string &units)
+{
+    const qzkit::ConvertOptions options = SourceOptions(path, channel, format, rate, units);
     qzkit::Recording recording;
     {
         const py::gil_scoped_release released;
@@ -97,12 +117,7 @@ py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style
     source.units = units;
     source.samples.assign(signal.data(), signal.data() + signal.size());
     qzkit::ConvertOptions options;
-    options.targetRate = targetRate;
-    options.quality = Named(qzkit::ResampleQualityNames(), quality, "quality");
-    options.acCouplingHz = acCoupling;
-    options.gainPerMillivolt = gain;
-    options.gainPerUnit = gainPerUnit;
-    options.centre = centre;
+    SetFrontEnd(options, targetRate, quality, acCoupling, gain, gainPerUnit, centre);
     qzkit::ConvertedSignal converted;
     {
         const py::gil_scoped_release released;
@@ -117,18 +132,8 @@ std::unique_ptr<qzkit::WindowWalk> StartWalk(const std::filesystem::path &path, 
                                             const std::string &quality, double acCoupling, double gain,
                                             std::optional<double> gainPerUnit, double centre)
 {
-    qzkit::ConvertOptions options;
-    options.input = path;
-    options.channel = channel.is_none() ? std::string() : std::string(py::str(channel));
-    options.format = Named(qzkit::InputFormatNames(), format, "format");
-    options.inputRate = rate;
-    options.inputUnits = units;
-    options.targetRate = targetRate;
-    options.quality = Named(qzkit::ResampleQualityNames(), quality, "quality");
-    options.acCouplingHz = acCoupling;
-    options.gainPerMillivolt = gain;
-    options.gainPerUnit = gainPerUnit;
-    options.centre = centre;
+    qzkit::ConvertOptions options = SourceOptions(path, channel, format, rate, units);
+    SetFrontEnd(options, targetRate, quality, acCoupling, gain, gainPerUnit, centre);
     options.windowLength = length;
     options.step = step;
     const py::gil_scoped_release released;
