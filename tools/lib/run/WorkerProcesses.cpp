@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ToolkitError.h"
@@ -58,7 +59,8 @@ bool WriteAll(int fd, const void *data, std::size_t size)
 [[noreturn]] void RunWorker(int fd, std::size_t first, std::size_t count, std::size_t stride, std::size_t resultSize,
                             const ByteJob &job)
 {
-    signal(SIGINT, SIG_IGN);  // the parent decides when to stop
+    signal(SIGINT, SIG_IGN);  // the parent decides when to stop, and ends the worker with SIGTERM
+    signal(SIGHUP, SIG_IGN);
     signal(SIGTERM, SIG_DFL);
     int status = 0;
     const std::size_t size = MessageSize(resultSize);
@@ -131,11 +133,12 @@ bool Drain(Worker &worker, std::size_t resultSize, const ByteDone &done)
     return true;
 }
 
-// Ends the workers still running (when stopped) and collects them; true
-// when every worker ended on its own with success.
-bool Finish(std::vector<Worker> &workers, bool stopped)
+// Ends the workers still running (when stopped) and collects them; what
+// went wrong with the first that failed, or nothing when every worker ended
+// on its own with success.
+std::string Finish(std::vector<Worker> &workers, bool stopped)
 {
-    bool succeeded = true;
+    std::string failure;
     for (Worker &worker : workers) {
         if (stopped) {
             kill(worker.pid, SIGTERM);
@@ -143,12 +146,16 @@ bool Finish(std::vector<Worker> &workers, bool stopped)
         int status = 0;
         while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        succeeded = succeeded && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (failure.empty() && WIFSIGNALED(status)) {
+            failure = "a worker process was killed by signal " + std::to_string(WTERMSIG(status));
+        } else if (failure.empty() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
+            failure = "a worker process failed";
+        }
         if (worker.fd >= 0) {
             close(worker.fd);
         }
     }
-    return succeeded;
+    return failure;
 }
 
 double Seconds(const timeval &time)
@@ -211,8 +218,9 @@ bool RunBytesInWorkers(std::size_t count, std::size_t workers, std::size_t resul
         }
         stopped = open > 0 && stop();
     }
-    if (!Finish(running, stopped) && !stopped) {
-        throw ToolkitError("a worker process failed");
+    const std::string failure = Finish(running, stopped);
+    if (!failure.empty() && !stopped) {
+        throw ToolkitError(failure);
     }
     return !stopped;
 }
