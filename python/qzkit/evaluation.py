@@ -10,6 +10,7 @@ import numpy as np
 
 from . import _core
 from .constants import Constants
+from .estimator import _samples
 
 
 @dataclass(frozen=True)
@@ -155,7 +156,7 @@ def evaluate(
         records = [
             (
                 record.name,
-                np.ascontiguousarray(record.windows, dtype=np.uint16),
+                _samples(record.windows, 2),
                 [operator.index(start) for start in record.starts],
                 float(record.rate),
                 None if record.beats is None else np.asarray(record.beats, dtype=float),

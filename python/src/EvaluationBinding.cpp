@@ -4,6 +4,7 @@
 // and its two halves for a cluster: the outcomes of one record's windows (on
 // a worker) and the report assembled from every record's outcomes.
 #include <mutex>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include "ToolkitError.h"
 #include "convert/Convert.h"
 #include "evaluate/ManifestEvaluation.h"
+#include "io/BaseName.h"
 #include "evaluate/SummaryTable.h"
 #include "run/RunSettingsText.h"
 
@@ -143,12 +145,20 @@ qzkit::RecordInput WindowRecord(const std::string &name, const Samples &windows,
     if (!(rate > 0.0)) {
         throw qzkit::ToolkitError(name + ": the sampling rate must be positive");
     }
+    qzkit::CheckBaseName(name);
     const auto length = static_cast<std::size_t>(windows.shape(1));
     qzkit::RecordInput record;
     record.name = name;
     if (beats) {
         qzkit::ReferenceBeats reference;
         reference.ticks.assign(beats->data(), beats->data() + beats->size());
+        for (std::size_t i = 0; i < reference.ticks.size(); ++i) {
+            if (!std::isfinite(reference.ticks[i]) || reference.ticks[i] < 0.0 ||
+                (i > 0 && !(reference.ticks[i] > reference.ticks[i - 1]))) {
+                throw qzkit::ToolkitError(name + ": the reference beats must be sample positions of at least 0 in "
+                                                 "ascending order, each once (beat " + std::to_string(i) + ")");
+            }
+        }
         reference.ticksPerSecond = rate;
         reference.source = "beats given for " + name;
         record.beats = std::move(reference);
@@ -164,6 +174,7 @@ qzkit::RecordInput WindowRecord(const std::string &name, const Samples &windows,
         record.paths.emplace_back(entry.file);
         record.windows.emplace_back(windows.data(static_cast<py::ssize_t>(i), 0),
                                     windows.data(static_cast<py::ssize_t>(i), 0) + length);
+        qzkit::CheckTenBitWindow(record.windows.back(), entry.file);
         record.references.push_back(record.beats ? qzkit::ReferenceForWindow(*record.beats, starts[i], length, rate)
                                                  : qzkit::WindowReference{});
     }

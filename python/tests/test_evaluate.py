@@ -78,3 +78,19 @@ def test_refusals(converted, arguments, error, message):
     folder, _ = converted
     with pytest.raises(error, match=message):
         qzkit.evaluate(folder / "s.manifest.csv", **arguments)
+
+
+@pytest.mark.parametrize(
+    "record, message",
+    [
+        (qzkit.RecordWindows("x", np.full((1, 1500), 1024), [0]), "sample 0 is 1024, above the 10-bit range"),
+        (qzkit.RecordWindows("x", np.zeros((1, 1500)), [0]), "samples must be integers"),
+        (qzkit.RecordWindows("x", np.zeros((2, 1500), int), [0]), "one start per window"),
+        (qzkit.RecordWindows("x", np.zeros((1, 1500), int), [0], beats=[30.0, 20.0]), "ascending order"),
+        (qzkit.RecordWindows("x", np.zeros((1, 1500), int), [0], beats=[np.nan]), "ascending order"),
+        (qzkit.RecordWindows("../x", np.zeros((1, 1500), int), [0]), "would not read back"),
+    ],
+)
+def test_windows_in_memory_are_checked_as_the_files_are(record, message):
+    with pytest.raises((qzkit.Error, ValueError), match=message):
+        qzkit.evaluate(constants=EXAMPLES / "ecg250", windows=[record])

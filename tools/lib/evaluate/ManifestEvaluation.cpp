@@ -88,11 +88,7 @@ std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const M
         throw ToolkitError(path.string() + ": " + std::to_string(samples.size()) +
                            " samples where the manifest says " + std::to_string(entry.samples));
     }
-    const auto above = std::find_if(samples.begin(), samples.end(), [](std::uint16_t sample) { return sample > 1023u; });
-    if (above != samples.end()) {
-        throw ToolkitError(path.string() + ": sample " + std::to_string(above - samples.begin()) + " is " +
-                           std::to_string(*above) + ", above the 10-bit range");
-    }
+    CheckTenBitWindow(samples, path.string());
     return samples;
 }
 
@@ -138,6 +134,15 @@ std::size_t WindowCount(const std::vector<RecordInput> &records)
 }
 
 }  // namespace
+
+void CheckTenBitWindow(std::span<const std::uint16_t> samples, const std::string &what)
+{
+    const auto above = std::find_if(samples.begin(), samples.end(), [](std::uint16_t sample) { return sample > 1023u; });
+    if (above != samples.end()) {
+        throw ToolkitError(what + ": sample " + std::to_string(above - samples.begin()) + " is " +
+                           std::to_string(*above) + ", above the 10-bit range");
+    }
+}
 
 WindowOutcome RunWindow(const ConstantsImage &constants, const run_settings_struct &settings,
                         const RecordInput &record, std::size_t window)

@@ -96,6 +96,10 @@ std::vector<RecordInput> ReadRecords(const EvaluateOptions &options, bool withSa
 void CheckRates(const std::vector<RecordInput> &records, const ConstantsImage &constants,
                 const std::filesystem::path &name);
 
+// ToolkitError, naming `what`, when a sample of a window lies above the
+// 10-bit range (evaluate scores the windows convert writes).
+void CheckTenBitWindow(std::span<const std::uint16_t> samples, const std::string &what);
+
 // What the estimator and the scoring give for one window; fixed in size, so
 // that worker processes and cluster tasks send it as bytes.
 struct WindowOutcome {
