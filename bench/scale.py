@@ -9,7 +9,7 @@ load average before each, since other work on the machine moves every figure.
 Usage: bench/scale.py QZKIT RECORD_100_HEA [--repeat N]
   QZKIT            the qzkit program (e.g. build/release/tools/qzkit)
   RECORD_100_HEA   MIT-BIH record 100's header: converted at both window lengths, evaluated
-                   with three settings, each manifest named N times (default 8) so that a
+                   with three settings, each manifest named N times (default 16) so that a
                    run lasts long enough to time
 Runs in the Python that has qzkit, Dask and distributed installed.
 """
@@ -101,7 +101,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("qzkit")
     parser.add_argument("record")
-    parser.add_argument("--repeat", type=int, default=8)
+    parser.add_argument("--repeat", type=int, default=16)
     arguments = parser.parse_args()
     with tempfile.TemporaryDirectory() as scratch:
         folder = pathlib.Path(scratch)
