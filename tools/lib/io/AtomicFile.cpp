@@ -426,6 +426,24 @@ void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<s
     WriteFileAtomically(path, BytesWriter(bytes));
 }
 
+void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write)
+{
+    std::filesystem::path temporary = TemporaryPathFor(path);
+    RegisterTemporary(temporary);
+    try {
+        WriteTemporary(path, temporary, write);
+        std::error_code error;
+        std::filesystem::rename(temporary, path, error);
+        if (error) {
+            throw ToolkitError("cannot rename to " + path.string() + ": " + error.message());
+        }
+    } catch (...) {
+        DropTemporary(temporary);
+        throw;
+    }
+    DropTemporary(temporary);
+}
+
 void RefuseOutputOverInput(const std::filesystem::path &output, std::initializer_list<std::filesystem::path> inputs)
 {
     if (output.empty() || IsStandardOutput(output)) {

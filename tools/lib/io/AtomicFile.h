@@ -67,6 +67,12 @@ ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
 
 void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes);
 
+// Replaces `path` through `write` at once, outside the run's plan: for a file
+// that a long run keeps up to date as it goes, so that it is whole at every
+// moment (the old content or the new). ToolkitError on failure, `path` left
+// as it was.
+void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write);
+
 // ToolkitError when `output` is the same file as one of `inputs` (also
 // through links), checked before the run does its work. Empty paths and "-"
 // are skipped.
