@@ -31,14 +31,15 @@ std::vector<StreamEvent> Decode(qzkit::StreamFormat format, const std::string &c
     return events;
 }
 
-// "s512" for a sample, "bad" for a bad line, "r<end>" for a result.
+// "s512" for a sample, "r<end>" for a result, "end", "bad" for a bad line.
 std::string Summary(const std::vector<StreamEvent> &events)
 {
     std::string text;
     for (const StreamEvent &event : events) {
         text += text.empty() ? "" : " ";
-        text += event.kind == Kind::Sample ? "s" + std::to_string(event.value)
+        text += event.kind == Kind::Sample   ? "s" + std::to_string(event.value)
                 : event.kind == Kind::Result ? "r" + std::to_string(event.result.end)
+                : event.kind == Kind::End    ? std::string("end")
                                              : std::string("bad");
     }
     return text;
@@ -66,7 +67,7 @@ TEST(StreamDecoder, TextStreams)
         {"garbage and an overlong line", "", "5x\n" + std::string(600, '1') + "\n9\n", "bad bad s9"},
         {"CSV by index", "1", "0.004,511,3\n0.008;512;3\n0.012\t513\n0.016\n", "s511 s512 s513 bad"},
         {"CSV by a header's name", "ecg", "1,2\ntime,ecg\n0,500\n", "bad s500"},
-        {"a result line among the samples", "", "1\n" + result + "\n2\n", "s1 r1600 s2"},
+        {"a result line among the samples", "", "1\n" + result + "\n2\nend\n", "s1 r1600 s2 end"},
         {"a broken result line", "", result.substr(0, result.size() - 1) + "\nresult 10 1500\nresult 1500 700 " +
                                          qzkit::ResultWordsText(SomeResult().words) + "\n", "bad bad bad"},
     };

@@ -326,6 +326,9 @@ bool MonitorRun::ReadSource(double now)
     decoder_->Feed(std::span(buffer.data(), static_cast<std::size_t>(count)), events);
     for (const StreamEvent &event : events) {
         Handle(event);
+        if (!ending_.empty()) {
+            return false;
+        }
     }
     lastData_ = now;
     NoteRate(now);
@@ -353,6 +356,9 @@ void MonitorRun::Handle(const StreamEvent &event)
         if (options_.check) {
             Show(session_.CheckDeviceResult(event.result));
         }
+        break;
+    case StreamEvent::Kind::End:
+        ending_ = "end of the firmware's stream";
         break;
     case StreamEvent::Kind::BadLine:
         session_.AddBadLine();

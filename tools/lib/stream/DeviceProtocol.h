@@ -9,6 +9,12 @@
 // sample streamed as 0), LENGTH 1500 or 600, and W0 to W42 the 43 words of
 // the result record it computed, each as four hexadecimal digits. Fields are
 // separated by single spaces.
+//
+//   end
+//
+// says the firmware has sent all it will: the monitor stops there as at the
+// end of a file (a firmware that then stops its UART loses nothing in
+// flight).
 #ifndef QZKIT_DEVICE_PROTOCOL_H
 #define QZKIT_DEVICE_PROTOCOL_H
 
@@ -23,6 +29,7 @@
 namespace qzkit {
 
 inline constexpr std::string_view kResultKeyword = "result";
+inline constexpr std::string_view kEndLine = "end";
 
 struct DeviceResult {
     std::uint64_t end = 0;

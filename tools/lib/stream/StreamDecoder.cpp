@@ -104,6 +104,10 @@ void StreamDecoder::DecodeLine(const std::string &line, std::vector<StreamEvent>
     if (line.find_first_not_of(" \t") == std::string::npos || line.front() == kCommentMark) {
         return;
     }
+    if (line == kEndLine) {
+        events.push_back({StreamEvent::Kind::End, 0, {}, {}});
+        return;
+    }
     if (IsResultLine(line)) {
         if (const std::optional<DeviceResult> result = ParseResultLine(line)) {
             events.push_back({StreamEvent::Kind::Result, 0, *result, {}});

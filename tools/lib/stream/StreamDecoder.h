@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // What a board prints, decoded into samples: one integer per line, CSV
 // lines with the sample in one column, or raw little-endian 16-bit words.
-// Text streams may also carry the firmware's result lines
+// Text streams may also carry the firmware's result and end lines
 // (stream/DeviceProtocol.h); empty lines and lines starting with '#' (a
 // board's banner or comments) are skipped. Anything else that is not a
 // sample is a bad line, and so is a line longer than kLongestLine bytes.
@@ -28,7 +28,7 @@ const std::map<std::string, StreamFormat> &StreamFormatNames();
 inline constexpr std::size_t kLongestLine = 512;
 
 struct StreamEvent {
-    enum class Kind { Sample, Result, BadLine };
+    enum class Kind { Sample, Result, BadLine, End };
     Kind kind = Kind::Sample;
     std::int64_t value = 0;     // Sample
     DeviceResult result;        // Result
