@@ -41,7 +41,8 @@ result_of() { grep -o 'BPM: [0-9]*[[:space:]]*QI: [0-9]*' | tr -s ' \t' ' '; }
 
 echo "== install the optimised build into $work/prefix"
 quiet cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release
-quiet cmake --build "$release" -j2 --target qz_vozozi_DE qzkit qz_core qz_fileio qz_memfileio qz_driver
+quiet cmake --build "$release" -j2 --target qz_vozozi_DE qzkit qz_core qz_fileio qz_memfileio qz_driver \
+  qz_vozozi_DE_man qzkit_man   # the manual pages are installed too
 quiet cmake --install "$release" --prefix "$work/prefix"
 prefix="$work/prefix"
 examples="$prefix/share/qz_vozozi_DE/examples"

@@ -50,11 +50,7 @@ class EndingSignalsHeld {
 public:
     EndingSignalsHeld()
     {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const int signal : kEndingSignals) {
-            sigaddset(&held, signal);
-        }
+        const sigset_t held = EndingSignalSet();
         sigprocmask(SIG_BLOCK, &held, &before_);
     }
     ~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
@@ -377,6 +373,16 @@ void OutputPlan::Commit()
     if (owner_) {
         currentRun->Commit();
     }
+}
+
+sigset_t EndingSignalSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kEndingSignals) {
+        sigaddset(&set, signal);
+    }
+    return set;
 }
 
 void NoteInput(const std::filesystem::path &path)

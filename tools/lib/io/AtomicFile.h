@@ -23,6 +23,7 @@
 #include <functional>
 #include <initializer_list>
 #include <ostream>
+#include <signal.h>
 #include <vector>
 
 namespace qzkit {
@@ -48,6 +49,9 @@ public:
 private:
     bool owner_;
 };
+
+// The signals that end a run: SIGINT, SIGTERM, SIGHUP.
+sigset_t EndingSignalSet();
 
 // Records that the run reads `path`, so that no output of the run replaces it.
 void NoteInput(const std::filesystem::path &path);

@@ -63,10 +63,11 @@ std::vector<std::string> StripChart(std::span<const std::uint16_t> values, const
     if (values.empty() || width == 0 || height == 0) {
         return rows;
     }
-    const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
-    const double span = std::max(1.0, static_cast<double>(*highest) - static_cast<double>(*lowest));
+    const auto extremes = std::minmax_element(values.begin(), values.end());
+    const auto lowest = static_cast<double>(*extremes.first);
+    const double span = std::max(1.0, static_cast<double>(*extremes.second) - lowest);
     auto rowOf = [&](std::uint16_t value) {  // 0 at the top
-        const double up = (static_cast<double>(value) - static_cast<double>(*lowest)) / span;
+        const double up = (static_cast<double>(value) - lowest) / span;
         return height - 1u - std::min(height - 1u, static_cast<std::size_t>(up * static_cast<double>(height - 1u) + 0.5));
     };
     std::vector<bool> marked(width);

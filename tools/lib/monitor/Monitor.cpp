@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "constants/ConstantsImage.h"
+#include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/StageDumps.h"
 #include "io/TextFormat.h"
@@ -39,19 +40,15 @@ using Clock = std::chrono::steady_clock;
 constexpr double kCommitSeconds = 1.0;  // the recording on disk lags the stream by at most this
 constexpr double kRedrawSeconds = 0.1;
 constexpr std::size_t kReadBytes = 4096;
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The ending signals held back for the run and read from a descriptor, so
-// that they end the loop instead of the program.
+// that they end the loop instead of the program (and its temporary files'
+// handler never runs while the run lasts).
 class SignalWatch {
 public:
     SignalWatch()
     {
-        sigset_t mask;
-        sigemptyset(&mask);
-        for (const int signal : kEndingSignals) {
-            sigaddset(&mask, signal);
-        }
+        const sigset_t mask = EndingSignalSet();
         sigprocmask(SIG_BLOCK, &mask, &before_);
         descriptor_ = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
         // Past a file size limit a write fails (a full target) instead of ending the program.
@@ -187,7 +184,9 @@ MonitorRun::MonitorRun(const MonitorOptions &options) : options_(options)
     settings_.rate = options.rate.value_or(ConstantsExpectedRate(settings_.constants));
     CheckOptions(options, settings_.rate);
     settings_.window = options.window;
-    settings_.step = options.check ? 0 : static_cast<std::size_t>(std::max(1.0, std::round(options.every * settings_.rate)));
+    constexpr double kLongestStep = 1e12;  // samples; beyond any stream's length
+    settings_.step =
+        options.check ? 0 : static_cast<std::size_t>(std::clamp(std::round(options.every * settings_.rate), 1.0, kLongestStep));
     live_ = !options.plain && ::isatty(STDOUT_FILENO) != 0;
     view_.stage = StageIndex(options.stage.empty() && live_ ? "average" : options.stage);
     settings_.keepStageOutputs = live_ && view_.stage.has_value();
@@ -378,7 +377,7 @@ void MonitorRun::AddSample(std::int64_t value)
 {
     std::optional<Estimate> estimate = session_.AddSample(value);
     if (recording_) {
-        recording_->AddSample(static_cast<std::uint16_t>(std::clamp<std::int64_t>(value, 0, kLargestSample)));
+        recording_->AddSample(ClippedSample(value));
     }
     dirty_ = true;
     if (estimate) {

@@ -35,7 +35,6 @@ public:
     void AddEstimateRow(const std::string &row);
     // Writes the samples added so far and names them in the header.
     void Commit();
-    std::uint64_t CommittedSamples() const { return record_.CommittedSamples(); }
     std::filesystem::path RecordPath() const { return directory_ / name_; }
 
 private:

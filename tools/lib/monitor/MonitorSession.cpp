@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "monitor/MonitorSession.h"
 
-#include <algorithm>
-
 namespace qzkit {
 namespace {
 
@@ -16,9 +14,9 @@ MonitorSession::MonitorSession(const MonitorSettings &settings) : settings_(sett
 
 std::optional<Estimate> MonitorSession::AddSample(std::int64_t value)
 {
-    const std::int64_t clipped = std::clamp<std::int64_t>(value, 0, kLargestSample);
+    const std::uint16_t clipped = ClippedSample(value);
     clipped_ += clipped != value ? 1u : 0u;
-    latest_.push_back(static_cast<std::uint16_t>(clipped));
+    latest_.push_back(clipped);
     if (latest_.size() > kSamplesKept) {
         latest_.pop_front();
     }

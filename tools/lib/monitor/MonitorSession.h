@@ -24,6 +24,12 @@ namespace qzkit {
 
 inline constexpr std::int64_t kLargestSample = 1023;
 
+// A value as received, clipped into 0..1023.
+inline std::uint16_t ClippedSample(std::int64_t value)
+{
+    return static_cast<std::uint16_t>(value < 0 ? 0 : value > kLargestSample ? kLargestSample : value);
+}
+
 struct MonitorSettings {
     ConstantsImage constants{};
     run_settings_struct settings{};
@@ -62,7 +68,6 @@ public:
     std::uint64_t Samples() const { return received_; }
     std::uint64_t Clipped() const { return clipped_; }
     std::uint64_t BadLines() const { return badLines_; }
-    const MonitorSettings &Settings() const { return settings_; }
 
 private:
     Estimate EstimateOn(std::uint64_t end, std::size_t size);

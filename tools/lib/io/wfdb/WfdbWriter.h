@@ -44,7 +44,6 @@ public:
     // cut back to the samples the header on disk names.
     void Commit();
     std::size_t Samples() const { return data_.Size() / 2u; }
-    std::size_t CommittedSamples() const { return committed_; }
 
 private:
     std::filesystem::path header_;
