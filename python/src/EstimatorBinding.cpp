@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The estimator for Python: a batch of recordings run one after another with
-// the in-process run, under one lock and without the interpreter lock.
+// the in-process run, under one lock and without the interpreter lock,
+// stopped between windows by a signal (Ctrl-C).
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -29,6 +30,20 @@ using Settings = run_settings_struct;
 
 std::mutex libraryLock;
 
+// Rows run between two looks at the interpreter's signals (a few
+// milliseconds), so that Ctrl-C ends a long batch at once.
+constexpr std::size_t kRowsBetweenSignalChecks = 256;
+
+// Raises the exception a pending signal's handler set (KeyboardInterrupt for
+// Ctrl-C); called without the interpreter lock.
+void StopOnPendingSignal()
+{
+    const py::gil_scoped_acquire held;
+    if (PyErr_CheckSignals() != 0) {
+        throw py::error_already_set();
+    }
+}
+
 // Where the stage outputs of a batch go: one row of `length` words per run.
 struct StageRows {
     std::array<std::uint16_t *, qzkit::kDumpStageCount> rows{};
@@ -52,6 +67,9 @@ void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, 
 {
     const std::lock_guard<std::mutex> hold(libraryLock);
     for (std::size_t run = 0; run < rows; ++run) {
+        if (run % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
+            StopOnPendingSignal();
+        }
         const qzkit::LibraryRun done =
             qzkit::RunLibrary(constants, settings, {samples + run * length, length}, stages != nullptr);
         std::copy(done.words.begin(), done.words.end(), records + run * qzkit::kResultRecordWords);

@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
 #include "conformance/ConformanceCases.h"
 #include "evaluate/ManifestEvaluation.h"
+#include "io/TemporaryFiles.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "run/RunSettingsText.h"
@@ -35,12 +35,9 @@ constexpr std::array<std::uint16_t, 3> kSearchBeats{1, 2, 3};
 constexpr std::array<std::uint16_t, 2> kSearchDerivatives{2, 5};
 constexpr double kProgressSeconds = 2.0;
 
-volatile std::sig_atomic_t stopSignal = 0;
-
-void RequestStop(int)
-{
-    stopSignal = 1;
-}
+// Exit status of a search where no point met the requirements (its files
+// are written).
+constexpr int kNoFeasiblePointStatus = 3;
 
 struct TuneCommandOptions {
     TuneOptions tune;
@@ -80,8 +77,16 @@ std::vector<run_settings_struct> SettingsChoices(const TuneCommandOptions &optio
     return choices;
 }
 
-// `text` as one word of a POSIX shell: as it is when every character is
-// plain, else in single quotes (a quote inside as '\'').
+bool IsControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// `text` as one word of a shell: as it is when every character is plain,
+// else in single quotes (a quote inside as '\''), or, when it holds a
+// control character (a line break), as $'...' with escapes, so that the
+// command stays on one line.
 std::string ShellWord(const std::string &text)
 {
     const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -90,6 +95,15 @@ std::string ShellWord(const std::string &text)
     });
     if (plain) {
         return text;
+    }
+    if (std::any_of(text.begin(), text.end(), IsControl)) {
+        std::string escaped = "$'";
+        for (const char c : text) {
+            escaped += c == '\'' || c == '\\' ? std::string("\\") + c
+                       : IsControl(c)         ? Format("\\x%02X", static_cast<unsigned char>(c))
+                                              : std::string(1, c);
+        }
+        return escaped + "'";
     }
     std::string quoted = "'";
     for (const char c : text) {
@@ -199,20 +213,20 @@ int RunTuneCommand(TuneCommandOptions &options)
     Configure(options);
     const auto begin = std::chrono::steady_clock::now();
     const double maxSeconds = options.maxMinutes * 60.0;
-    stopSignal = 0;
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
     const StopRequest stop = [begin, maxSeconds] {
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        return stopSignal != 0 || (maxSeconds > 0.0 && elapsed > maxSeconds);
+        return StopRequested() || (maxSeconds > 0.0 && elapsed > maxSeconds);
     };
     const TuneResult result = RunTune(options.tune, stop, ProgressLine(begin));
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     std::fprintf(stderr, "\n");
     std::fputs(TuneSummary(result).c_str(), stdout);
     std::printf("\nwrote %s.csv, .pvx.filters.v1, .constants.txt, .md, .svg, .png and .points\n",
                 options.tune.output.string().c_str());
+    if (!result.feasible) {
+        std::fprintf(stderr, "qzkit constants tune: no point met the requirements; the best of the others was "
+                             "chosen\n");
+        return kNoFeasiblePointStatus;
+    }
     return 0;
 }
 

@@ -55,9 +55,9 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
                        "Manifests written by convert (or synth --manifest), one per recording")
         ->required();
     command.add_option("--constants", options->constants,
-                       "Filter constants: the file, or its base name without .pvx.filters.v1; repeat to compare sets")
-        ->required()
-        ->allow_extra_args(false);
+                       "Filter constants: the file, or its base name without .pvx.filters.v1; several (after one "
+                       "--constants or repeated) to compare sets")
+        ->required();
     auto *annotations = command.add_option("--annotations", options->annotations,
                                            "WFDB annotation file with the reference beats, one per manifest "
                                            "(default: the beats each manifest names)")

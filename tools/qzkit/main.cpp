@@ -5,7 +5,8 @@
 //
 // Exit status: 0 done, 1 a graded conformance case failed or monitor --check
 // found a differing window, 2 a usage or input error (one line on standard
-// error, no output file touched).
+// error, no output file touched), 3 a constants search where no point met
+// the requirements.
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -38,7 +39,14 @@ int main(int argc, char **argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
-        return app.exit(error) == 0 ? 0 : kUsageOrInputError;
+        const int status = app.exit(error);  // --help, --version or a usage error
+        try {
+            qzkit::FinishStandardOutput();
+        } catch (const std::exception &lost) {
+            std::fprintf(stderr, "qzkit: error: %s\n", lost.what());
+            return kUsageOrInputError;
+        }
+        return status == 0 ? 0 : kUsageOrInputError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {

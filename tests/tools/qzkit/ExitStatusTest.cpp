@@ -49,7 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Answer{"info rec >/dev/full", kLost}, Answer{"info --json rec >/dev/full", kLost},
                       Answer{"export rec >/dev/full", "cannot write"},
                       Answer{"constants show ecg.pvx.filters.v1 >/dev/full", kLost},
-                      Answer{"evaluate rec.manifest.csv --constants ecg >/dev/full", kLost}));
+                      Answer{"evaluate rec.manifest.csv --constants ecg >/dev/full", kLost},
+                      Answer{"--version >/dev/full", kLost}, Answer{"--help >/dev/full", kLost},
+                      Answer{"export --help >/dev/full", kLost}));
 
 INSTANTIATE_TEST_SUITE_P(
     RefusedRequests, ExitStatus,

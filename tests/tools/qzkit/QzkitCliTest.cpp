@@ -32,6 +32,11 @@ TEST(QzkitCli, SynthThenEvaluate)
     EXPECT_EQ(qztest::ListDirectory(dir.path()), (std::vector<std::filesystem::path>{"ecg.pvx.filters.v1", "out.csv", "rec.beats.csv",
                                                                        "rec.ecg", "rec.manifest.csv"}))
         << "no dump files";
+    const auto two = Qzkit(
+        {"evaluate", "rec.manifest.csv", "--constants", "ecg", std::string(QZ_EXAMPLES_DIR) + "/ecg250-original"},
+        dir.path());
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_NE(two.out.find("ecg250-original 127 1 1 2"), std::string::npos) << two.out;
 }
 
 TEST(QzkitCli, ConformanceExitStatusFollowsTheGrades)

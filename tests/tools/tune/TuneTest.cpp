@@ -5,11 +5,16 @@
 // from which a resumed search ends where one never stopped does.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <fstream>
+#include <set>
 
 #include "../evaluate/EvaluationFixture.h"
 #include "constants/ConstantsCheck.h"
 #include "tune/Tune.h"
+#include "tune/TuneJournal.h"
 #include "ToolkitError.h"
 
 namespace {
@@ -27,16 +32,12 @@ TuneScores Bowl(const Candidate &candidate)
     return scores;
 }
 
-BatchScorer ScorerOf(TuneScores (*score)(const Candidate &), std::size_t *batches = nullptr)
+BatchScorer ScorerOf(TuneScores (*score)(const Candidate &))
 {
-    return [score, batches](const std::vector<Candidate> &candidates, const std::vector<ConstantsImage> &images,
-                            std::vector<std::optional<TuneScores>> &scores, const BatchInfo &) {
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            EXPECT_TRUE(CheckConstants(images[i]).empty()) << candidates[i].Key();
-            scores[i] = score(candidates[i]);
-        }
-        if (batches != nullptr) {
-            ++*batches;
+    return [score](const Batch &batch, std::vector<std::optional<TuneScores>> &scores) {
+        for (std::size_t i = 0; i < batch.candidates.size(); ++i) {
+            EXPECT_TRUE(CheckConstants(batch.images[i]).empty()) << batch.candidates[i].Key();
+            scores[i] = score(batch.candidates[i]);
         }
         return true;
     };
@@ -92,6 +93,111 @@ TEST(TuneSearch, StopsAtTheEvaluationLimit)
     EXPECT_EQ(log.evaluated.size(), 5u);
 }
 
+TEST(TuneSearch, AskedAgainBeforeToldGivesTheSameBatchAndAMissingScoreStops)
+{
+    TuneSearch search(SmallSpace(), {});
+    const std::vector<Candidate> first = search.Ask().candidates;
+    ASSERT_GT(first.size(), 1u);
+    EXPECT_EQ(search.Ask().candidates.size(), first.size());
+    std::vector<std::optional<TuneScores>> scores(first.size());
+    scores[0] = Bowl(first[0]);
+    search.Tell(scores);
+    EXPECT_TRUE(search.Log().stopped);
+    EXPECT_EQ(search.Log().evaluated.size(), 1u);
+    EXPECT_TRUE(search.Ask().candidates.empty());
+}
+
+TEST(TuneSpace, TheGridIsSampledWithoutBuildingIt)
+{
+    SearchOptions options;
+    options.space.ranges = {{{16.3, 30.0}, {3.0, 8.0}, {200.0, 500.0}, {30, 60}, {240, 300}, {0, 100}}};
+    options.space.levels = 20;  // 64 million points: 11 GB if built whole
+    options.space.gridLimit = 1000;
+    const std::vector<Candidate> grid = Grid(options.space, 5);
+    ASSERT_EQ(grid.size(), 1000u);
+    std::set<std::string> keys;
+    for (const Candidate &candidate : grid) {
+        keys.insert(candidate.Key());
+    }
+    EXPECT_EQ(keys.size(), grid.size());
+    EXPECT_EQ(Grid(options.space, 5).back().Key(), grid.back().Key());
+    EXPECT_NE(Grid(options.space, 6).back().Key(), grid.back().Key());
+}
+
+// The counts of a point: `passed` of 4 battery cases, one family, one
+// training window.
+std::string Counts(int passed)
+{
+    std::string zeros;
+    for (int i = 1; i < static_cast<int>(kMaxTuneFamilies); ++i) {
+        zeros += " 0";
+    }
+    return std::to_string(passed) + " 4 40 40 " + std::to_string(passed) + zeros + " 4" + zeros +
+           " 1 1 1 1 1 1 1 7 0 0";
+}
+
+void WriteText(const std::filesystem::path &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A journal whose points are `lines`: read with one point kept under the
+// key "k", or refused with `fault` in the message.
+struct JournalCase {
+    std::string lines;
+    std::string fault;
+};
+
+class JournalLines : public ::testing::TestWithParam<JournalCase> {};
+
+TEST_P(JournalLines, AreCheckedOneByOne)
+{
+    const qztest::TempDir dir;
+    WriteText(dir / "j.points", "qzkit constants tune points 1\ndata 00000000000000aa\n" + GetParam().lines);
+    if (GetParam().fault.empty()) {
+        const KeptScores kept = ReadJournal(dir / "j.points", 0xaa);
+        ASSERT_EQ(kept.Size(), 1u);
+        EXPECT_EQ(kept.Points().front().first, "k");
+        EXPECT_EQ(kept.Points().front().second.battery.casesPassed, 4u);
+        return;
+    }
+    try {
+        ReadJournal(dir / "j.points", 0xaa);
+        ADD_FAILURE() << "read";
+    } catch (const ToolkitError &error) {
+        EXPECT_NE(std::string(error.what()).find(GetParam().fault), std::string::npos) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tune, JournalLines,
+    ::testing::Values(JournalCase{Counts(4) + "\tk\n", ""}, JournalCase{Counts(4) + "\tk\r\n", ""},
+                      JournalCase{Counts(999) + "\tk\n", ":3: impossible scores"},
+                      JournalCase{Counts(4) + "\tk\n4 4 40\tm\n", ":4: not a scored point"},
+                      JournalCase{Counts(4) + "\tk\n" + Counts(3) + "\tk\n", ":4: the point is kept twice"},
+                      JournalCase{Counts(4) + "\tk\n4 4 4", ":4: not a scored point (the line is cut short"}));
+
+TEST(TuneJournal, RefusesACutDataLineAFifoAndAnOversizedFileAtOnce)
+{
+    const qztest::TempDir dir;
+    WriteText(dir / "cut.points", "qzkit constants tune points 1\ndata 00000000");
+    EXPECT_THROW(
+        {
+            try {
+                ReadJournal(dir / "cut.points", 0xaa);
+            } catch (const ToolkitError &error) {
+                EXPECT_NE(std::string(error.what()).find(":2: not the data line"), std::string::npos);
+                throw;
+            }
+        },
+        ToolkitError);
+    ASSERT_EQ(mkfifo((dir / "fifo.points").c_str(), 0600), 0);
+    EXPECT_THROW(ReadJournal(dir / "fifo.points", 0xaa), ToolkitError);
+    std::ofstream(dir / "sparse.points").close();
+    std::filesystem::resize_file(dir / "sparse.points", std::uintmax_t{600} << 20);
+    EXPECT_THROW(ReadJournal(dir / "sparse.points", 0xaa), ToolkitError);
+}
+
 TuneScores Point(std::uint32_t cases, std::uint32_t within)
 {
     TuneScores scores;
@@ -113,28 +219,6 @@ TEST(TuneRanking, FrontKeepsUndominatedFeasiblePointsBestFirst)
     EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{0}));
     EXPECT_THROW(ParseRequirement("within>88"), ToolkitError);
     EXPECT_THROW(ParseRequirement("speed>=1"), ToolkitError);
-}
-
-TEST(TuneWorkers, EveryJobRunsOnceWhateverTheNumberOfWorkers)
-{
-    for (const std::size_t workers : {1u, 2u, 3u}) {
-        std::vector<int> seen(7, 0);
-        const bool complete = ScoreInWorkers(
-            seen.size(), workers,
-            [](std::size_t i) {
-                TuneScores scores;
-                scores.battery.casesPassed = static_cast<std::uint32_t>(3 * i);
-                return scores;
-            },
-            [&seen](std::size_t i, const TuneScores &scores) { seen[i] += scores.battery.casesPassed == 3 * i; },
-            [] { return false; });
-        EXPECT_TRUE(complete);
-        EXPECT_EQ(seen, std::vector<int>(7, 1)) << workers << " workers";
-    }
-    EXPECT_THROW(ScoreInWorkers(
-                     4, 2, [](std::size_t) -> TuneScores { throw ToolkitError("broken"); },
-                     [](std::size_t, const TuneScores &) {}, [] { return false; }),
-                 ToolkitError);
 }
 
 // A tiny real search: one battery family at one length and phase, one
@@ -213,6 +297,10 @@ TEST(Tune, StoppedSearchWritesWhatItFoundAndResumesToTheSameEnd)
                   Text(fixture.windows.dir / (std::string("whole") + suffix)))
             << suffix;
     }
+
+    options.search.maxEvaluations = 3;  // a resume never drops what the journal kept
+    RunTune(options, never, quiet);
+    EXPECT_EQ(Text(fixture.windows.dir / "stopped.points"), Text(fixture.windows.dir / "whole.points"));
 
     options.training.pop_back();  // other data: the kept scores no longer hold
     EXPECT_THROW(RunTune(options, never, quiet), ToolkitError);

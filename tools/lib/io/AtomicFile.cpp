@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,134 +12,22 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "io/TemporaryFiles.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
 namespace {
 
 constexpr const char *kStandardOutput = "-";
-constexpr const char *kTemporaryMarker = ".qzkit-tmp-";
 constexpr int kMaxLinks = 40;  // as the kernel's limit on links followed in one path
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 bool IsStandardOutput(const std::filesystem::path &path)
 {
     return path == kStandardOutput;
-}
-
-// ---- Temporary files removed when a signal ends the program -------------
-
-// The temporary files that exist now. Changed only while the ending signals
-// are held back, so the handler never sees it half-changed.
-std::vector<std::string> liveTemporaries;
-
-extern "C" void RemoveTemporariesAndEnd(int signal)
-{
-    for (const std::string &path : liveTemporaries) {
-        ::unlink(path.c_str());
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-class EndingSignalsHeld {
-public:
-    EndingSignalsHeld()
-    {
-        const sigset_t held = EndingSignalSet();
-        sigprocmask(SIG_BLOCK, &held, &before_);
-    }
-    ~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    EndingSignalsHeld(const EndingSignalsHeld &) = delete;
-    EndingSignalsHeld &operator=(const EndingSignalsHeld &) = delete;
-
-private:
-    sigset_t before_{};
-};
-
-// Signals the program was started to ignore stay ignored.
-void InstallSignalHandlersOnce()
-{
-    static bool installed = false;
-    if (installed) {
-        return;
-    }
-    installed = true;
-    for (const int signal : kEndingSignals) {
-        struct sigaction current {};
-        sigaction(signal, nullptr, &current);
-        if (current.sa_handler == SIG_IGN) {
-            continue;
-        }
-        struct sigaction action {};
-        action.sa_handler = RemoveTemporariesAndEnd;
-        sigemptyset(&action.sa_mask);
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-void RegisterTemporary(const std::filesystem::path &path)
-{
-    const EndingSignalsHeld held;
-    InstallSignalHandlersOnce();
-    liveTemporaries.push_back(path.string());
-}
-
-// Removes a temporary file (when `path` is not empty) and forgets it.
-void DropTemporary(std::filesystem::path &path)
-{
-    if (path.empty()) {
-        return;
-    }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    const EndingSignalsHeld held;
-    liveTemporaries.erase(std::remove(liveTemporaries.begin(), liveTemporaries.end(), path.string()),
-                          liveTemporaries.end());
-    path.clear();
-}
-
-// A name beside `target` that no other writer of this or another process uses.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path &target)
-{
-    static unsigned counter = 0;
-    std::filesystem::path temporary = target;
-    temporary += kTemporaryMarker + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    return temporary;
-}
-
-// The process that made a temporary file of ours named `name`, or 0.
-pid_t MakerOf(const std::string &name)
-{
-    const std::size_t marker = name.rfind(kTemporaryMarker);
-    if (marker == std::string::npos) {
-        return 0;
-    }
-    const std::size_t digits = marker + std::char_traits<char>::length(kTemporaryMarker);
-    const std::size_t dash = name.find('-', digits);
-    if (dash == std::string::npos || dash == digits || dash - digits > 9 ||
-        name.find_first_not_of("0123456789", digits) != dash) {
-        return 0;
-    }
-    return static_cast<pid_t>(std::stol(name.substr(digits, dash - digits)));
-}
-
-// Removes the temporary files in `directory` whose maker no longer runs (it
-// was killed before it could remove them).
-void RemoveLeftovers(const std::filesystem::path &directory)
-{
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const pid_t maker = MakerOf(entry->path().filename().string());
-        if (maker > 0 && maker != getpid() && ::kill(maker, 0) != 0 && errno == ESRCH) {
-            std::error_code ignored;
-            std::filesystem::remove(entry->path(), ignored);
-        }
-    }
 }
 
 // ---- Checks on an output -------------------------------------------------
@@ -243,6 +130,7 @@ struct RunFiles {
     bool standardOutputTaken = false;
     std::vector<std::pair<FileIdentity, std::filesystem::path>> inputs;
     std::vector<StagedOutput> outputs;
+    std::vector<StagedOutput> checked;       // ahead of the work, never staged from here
     std::set<std::filesystem::path> tidied;  // directories cleared of leftovers
 
     void RefuseInput(const StagedOutput &output) const
@@ -264,6 +152,29 @@ struct RunFiles {
                                    other.shown.string() + "; nothing written");
             }
         }
+    }
+
+    // What staging `path` would refuse now, and a directory that cannot be
+    // written in.
+    void Check(const std::filesystem::path &path)
+    {
+        StagedOutput output;
+        output.shown = path;
+        output.target = WriteTarget(path, replaceProtected);
+        output.canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(output.target));
+        RefuseInput(output);
+        for (const StagedOutput &other : checked) {
+            if (other.canonical == output.canonical) {
+                throw ToolkitError(output.shown.string() + ": names the same file as the output " +
+                                   other.shown.string() + "; nothing written");
+            }
+        }
+        const std::filesystem::path directory = output.canonical.parent_path();
+        if (::access(directory.c_str(), W_OK) != 0) {
+            throw ToolkitError(path.string() + ": cannot write in " + directory.string() + ": " +
+                               std::strerror(errno));
+        }
+        checked.push_back(std::move(output));
     }
 
     void Stage(const std::filesystem::path &path, const ContentWriter &write)
@@ -375,16 +286,6 @@ void OutputPlan::Commit()
     }
 }
 
-sigset_t EndingSignalSet()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : kEndingSignals) {
-        sigaddset(&set, signal);
-    }
-    return set;
-}
-
 void NoteInput(const std::filesystem::path &path)
 {
     if (!currentRun) {
@@ -410,6 +311,49 @@ void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter 
     plan.Commit();
 }
 
+void CheckOutputAhead(const std::filesystem::path &path)
+{
+    OutputPlan plan;
+    if (!IsStandardOutput(path)) {
+        currentRun->Check(path);
+    }
+}
+
+void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write)
+{
+    OutputPlan plan;
+    const std::filesystem::path target = WriteTarget(path, currentRun->replaceProtected);
+    std::filesystem::path temporary = TemporaryPathFor(target);
+    RegisterTemporary(temporary);
+    try {
+        WriteTemporary(path, temporary, write);
+        const int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        std::error_code error;
+        if (synced) {
+            std::filesystem::rename(temporary, target, error);
+        }
+        if (!synced || error) {
+            throw ToolkitError("cannot write " + path.string() + ": " +
+                               (synced ? error.message() : std::string(std::strerror(errno))));
+        }
+    } catch (...) {
+        DropTemporary(temporary);
+        throw;
+    }
+    DropTemporary(temporary);
+}
+
+void CommitRunOutputs()
+{
+    if (currentRun) {
+        currentRun->Commit();
+    }
+}
+
 void FinishStandardOutput()
 {
     std::cout.flush();
@@ -430,24 +374,6 @@ ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes)
 void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes)
 {
     WriteFileAtomically(path, BytesWriter(bytes));
-}
-
-void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write)
-{
-    std::filesystem::path temporary = TemporaryPathFor(path);
-    RegisterTemporary(temporary);
-    try {
-        WriteTemporary(path, temporary, write);
-        std::error_code error;
-        std::filesystem::rename(temporary, path, error);
-        if (error) {
-            throw ToolkitError("cannot rename to " + path.string() + ": " + error.message());
-        }
-    } catch (...) {
-        DropTemporary(temporary);
-        throw;
-    }
-    DropTemporary(temporary);
 }
 
 void RefuseOutputOverInput(const std::filesystem::path &output, std::initializer_list<std::filesystem::path> inputs)

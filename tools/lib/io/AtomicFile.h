@@ -11,9 +11,8 @@
 // followed to the file it names), named "TARGET.qzkit-tmp-PID-N". The run's
 // plan renames every temporary file over its target only when the whole run
 // succeeded; a run that fails, is interrupted (SIGINT, SIGTERM, SIGHUP) or is
-// refused leaves every target as it was and removes its temporary files. A
-// later run writing into the same directory removes the temporary files of
-// runs that were killed there. The name "-" is standard output, written as a
+// refused leaves every target as it was and removes its temporary files
+// (io/TemporaryFiles.h). The name "-" is standard output, written as a
 // stream at once (one output of a run at most).
 #ifndef QZKIT_ATOMIC_FILE_H
 #define QZKIT_ATOMIC_FILE_H
@@ -61,6 +60,22 @@ void NoteInput(const std::filesystem::path &path);
 // exception from `write`) `path` is left as it was and ToolkitError (or the
 // exception of `write`) is thrown.
 void WriteFileAtomically(const std::filesystem::path &path, const ContentWriter &write);
+
+// Checks now what writing `path` later in the run will check (a file name,
+// no directory or other non-regular file, not write-protected, not an input
+// read so far, not named by another output checked ahead), and that its
+// directory can be written in: a long run refuses its outputs before it
+// works. ToolkitError otherwise.
+void CheckOutputAhead(const std::filesystem::path &path);
+
+// Writes `path` whole and puts it in place at once, synced to disk, outside
+// the run's plan: a file the run keeps even when it fails later (a search's
+// journal). On failure `path` is left as it was and ToolkitError is thrown.
+void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write);
+
+// Puts the outputs written so far in place now, as the end of the run would
+// (for a run whose last step, such as printing a summary, may still fail).
+void CommitRunOutputs();
 
 // Flushes standard output; ToolkitError when anything written to it was lost
 // (a full disk, a closed pipe), so that the run does not end as a success.

@@ -98,9 +98,18 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path &path, std::
     return bytes;
 }
 
+[[noreturn]] void RefuseLargerThan(const std::filesystem::path &path, std::size_t limit)
+{
+    throw ToolkitError(path.string() + ": larger than " + std::to_string(limit >> 20) +
+                       " MiB; not a text file of this kind");
+}
+
 std::string ReadTextFile(const std::filesystem::path &path, std::size_t limit)
 {
     const InputFile file(path);
+    if (file.Size() > limit) {
+        RefuseLargerThan(path, limit);
+    }
     std::string text;
     while (true) {
         const std::size_t before = text.size();
@@ -109,8 +118,7 @@ std::string ReadTextFile(const std::filesystem::path &path, std::size_t limit)
         const std::size_t got = file.Read(text.data() + before, wanted);
         text.resize(before + got);
         if (text.size() > limit) {
-            throw ToolkitError(path.string() + ": larger than " + std::to_string(limit >> 20) +
-                               " MiB; not a text file of this kind");
+            RefuseLargerThan(path, limit);  // it grew while read
         }
         if (got < wanted) {
             break;

@@ -13,13 +13,12 @@
 #include <memory>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "constants/ConstantsImage.h"
-#include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/StageDumps.h"
+#include "io/TemporaryFiles.h"
 #include "io/TextFormat.h"
 #include "monitor/EstimateTable.h"
 #include "monitor/LiveView.h"
@@ -40,33 +39,6 @@ using Clock = std::chrono::steady_clock;
 constexpr double kCommitSeconds = 1.0;  // the recording on disk lags the stream by at most this
 constexpr double kRedrawSeconds = 0.1;
 constexpr std::size_t kReadBytes = 4096;
-
-// The ending signals held back for the run and read from a descriptor, so
-// that they end the loop instead of the program (and its temporary files'
-// handler never runs while the run lasts).
-class SignalWatch {
-public:
-    SignalWatch()
-    {
-        const sigset_t mask = EndingSignalSet();
-        sigprocmask(SIG_BLOCK, &mask, &before_);
-        descriptor_ = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
-        // Past a file size limit a write fails (a full target) instead of ending the program.
-        std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~SignalWatch()
-    {
-        ::close(descriptor_);
-        sigprocmask(SIG_SETMASK, &before_, nullptr);
-    }
-    SignalWatch(const SignalWatch &) = delete;
-    SignalWatch &operator=(const SignalWatch &) = delete;
-    int Descriptor() const { return descriptor_; }
-
-private:
-    sigset_t before_{};
-    int descriptor_ = -1;
-};
 
 std::string DefaultName()
 {
@@ -261,25 +233,25 @@ int MonitorRun::Run()
 
 void MonitorRun::Loop()
 {
-    const SignalWatch signals;
+    const StopOnEndingSignals stop;  // a signal ends the loop (and interrupts its wait), not the program
+    // Past a file size limit a write fails (a full target) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     start_ = Clock::now();
     for (;;) {
         const double now = Seconds();
-        std::array<pollfd, 2> watched{{{signals.Descriptor(), POLLIN, 0}, {-1, POLLIN, 0}}};
+        pollfd watched{-1, POLLIN, 0};
         double wait = kRedrawSeconds;
         if (replay_) {
             wait = std::min(wait, (static_cast<double>(replayed_ + 1) / (replay_->rate * options_.speed)) - now);
         } else {
-            watched[1].fd = device_->Descriptor();
+            watched.fd = device_->Descriptor();
         }
         const int timeout = static_cast<int>(std::clamp(std::ceil(wait * 1000.0), 1.0, 1000.0 * kRedrawSeconds));
-        if (::poll(watched.data(), watched.size(), timeout) < 0 && errno != EINTR) {
+        if (!StopRequested() && ::poll(&watched, 1, timeout) < 0 && errno != EINTR) {
             throw ToolkitError(std::string("cannot wait for the stream: ") + std::strerror(errno));
         }
-        if (watched[0].revents != 0) {
-            signalfd_siginfo info{};
-            const bool read = ::read(signals.Descriptor(), &info, sizeof info) == sizeof info;
-            ending_ = read ? Format("stopped by %s", strsignal(static_cast<int>(info.ssi_signo))) : "stopped";
+        if (StopRequested()) {
+            ending_ = "stopped by a signal";
             return;
         }
         const double after = Seconds();
@@ -289,7 +261,7 @@ void MonitorRun::Loop()
                 ending_ = "end of the replay";
                 return;
             }
-        } else if (watched[1].revents != 0 && !ReadSource(after)) {
+        } else if (watched.revents != 0 && !ReadSource(after)) {
             return;
         }
         if (device_) {

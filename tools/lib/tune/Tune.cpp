@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tune/Tune.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <set>
 
 #include "io/AtomicFile.h"
 #include "io/BaseName.h"
+#include "io/TemporaryFiles.h"
 #include "io/TextFormat.h"
 #include "tune/TuneData.h"
 #include "tune/TuneJournal.h"
@@ -27,6 +30,8 @@ const char *PickText(PickRule rule)
     }
 }
 
+// The requirements in words ("within >= 90, no battery family worse than
+// the start"); empty when there are none.
 std::string RequirementsText(const TuneOptions &options)
 {
     std::string text;
@@ -36,13 +41,21 @@ std::string RequirementsText(const TuneOptions &options)
     if (options.keepFamilies) {
         text += std::string(text.empty() ? "" : ", ") + "no battery family worse than the start";
     }
-    return text.empty() ? text : " among the points with " + text;
+    return text;
 }
 
-// Every output goes into an existing directory and over no input; checked
-// before the search.
+std::filesystem::path JournalPath(const TuneOptions &options)
+{
+    return WithSuffix(options.output, kJournalExtension);
+}
+
+// The base name names a file in an existing directory, and no output is a
+// manifest or the start; checked before anything is read.
 void CheckOutputs(const TuneOptions &options)
 {
+    if (options.output.filename().empty()) {
+        throw ToolkitError("'" + options.output.string() + "': the output base name needs a file name");
+    }
     const std::filesystem::path directory =
         options.output.parent_path().empty() ? "." : options.output.parent_path();
     std::error_code error;
@@ -54,11 +67,27 @@ void CheckOutputs(const TuneOptions &options)
     if (options.start) {
         inputs.push_back(ConstantsFilePath(*options.start));
     }
-    for (const char *suffix :
-         {".csv", kConstantsFileExtension, ".constants.txt", ".md", ".svg", ".png", kJournalExtension}) {
+    for (const std::filesystem::path &output : TuneOutputPaths(options.output)) {
         for (const std::filesystem::path &input : inputs) {
-            RefuseOutputOverInput(options.output.string() + suffix, {input});
+            RefuseOutputOverInput(output, {input});
         }
+    }
+}
+
+// Every requirement can be measured on the data, and the start is there to
+// keep the battery families of.
+void CheckRequirements(const TuneOptions &options, const TuneData &data)
+{
+    for (const Requirement &requirement : options.ranking.requirements) {
+        const auto measure = std::find_if(Measures().begin(), Measures().end(),
+                                          [&requirement](const Measure &one) { return one.name == requirement.measure; });
+        if (measure->fromManifests ? data.training.empty() : data.battery.empty()) {
+            throw ToolkitError("--require " + requirement.measure + ": nothing to measure it on (" +
+                               (measure->fromManifests ? "no training manifest" : "no battery family") + ")");
+        }
+    }
+    if (options.keepFamilies && (!options.start || data.battery.empty())) {
+        throw ToolkitError("keeping the battery families needs --start and battery families");
     }
 }
 
@@ -71,18 +100,19 @@ TuneData Load(const TuneOptions &options)
     return LoadTuneData(options.battery, training, validation);
 }
 
-// Scores the indices into `points` on the validation manifests.
-void Validate(const TuneData &data, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices,
-              std::size_t workers)
+// Scores the indices into `points` on the validation manifests; false when
+// stopped first.
+bool Validate(const TuneData &data, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices,
+              std::size_t workers, const StopRequest &stop)
 {
-    ScoreInWorkers(
+    return RunInWorkers<TuneScores>(
         indices.size(), workers,
         [&](std::size_t i) {
             const Evaluated &point = points[indices[i]];
             return ScoreCandidate(data, point.image, point.candidate.settings, ScoreSet::Validation);
         },
         [&](std::size_t i, const TuneScores &scores) { points[indices[i]].scores.validation = scores.validation; },
-        [] { return false; });
+        stop);
 }
 
 std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &data)
@@ -100,45 +130,45 @@ std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &
     return start;
 }
 
-// Scores a batch on the workers; candidates whose scores an earlier run kept
-// are not run again.
-BatchScorer Scorer(const TuneData &data, const KnownScores &known, std::size_t workers, const StopRequest &stop,
+// Scores a batch on the workers, each new point written to the journal as
+// it arrives; candidates the journal kept are not run again.
+BatchScorer Scorer(const TuneData &data, Journal &journal, std::size_t workers, const StopRequest &stop,
                    const TuneProgress &progress)
 {
-    return [&data, &known, workers, &stop, &progress](const std::vector<Candidate> &candidates,
-                                                      const std::vector<ConstantsImage> &images,
-                                                      std::vector<std::optional<TuneScores>> &scores,
-                                                      const BatchInfo &info) {
+    return [&data, &journal, workers, &stop, &progress](const Batch &batch,
+                                                        std::vector<std::optional<TuneScores>> &scores) {
         std::vector<std::size_t> unknown;
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const auto kept = known.find(candidates[i].Key());
-            if (kept != known.end()) {
-                scores[i] = kept->second;
+        for (std::size_t i = 0; i < batch.candidates.size(); ++i) {
+            if (const TuneScores *kept = journal.Kept().Find(batch.candidates[i].Key())) {
+                scores[i] = *kept;
             } else {
                 unknown.push_back(i);
             }
         }
-        std::size_t arrived = candidates.size() - unknown.size();
-        return ScoreInWorkers(
+        std::size_t arrived = batch.candidates.size() - unknown.size();
+        return RunInWorkers<TuneScores>(
             unknown.size(), workers,
             [&](std::size_t u) {
-                return ScoreCandidate(data, images[unknown[u]], candidates[unknown[u]].settings, ScoreSet::Training);
+                return ScoreCandidate(data, batch.images[unknown[u]], batch.candidates[unknown[u]].settings,
+                                      ScoreSet::Training);
             },
             [&](std::size_t u, const TuneScores &result) {
+                journal.Record(batch.candidates[unknown[u]], result);
                 scores[unknown[u]] = result;
                 ++arrived;
-                progress(info.phase, info.evaluated + arrived, candidates.size() - arrived + info.expectedLater);
+                progress(batch.phase, batch.evaluated + arrived,
+                         batch.candidates.size() - arrived + batch.expectedLater);
             },
             stop);
     };
 }
 
-KnownScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
+KeptScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
 {
     if (!options.resume) {
         return {};
     }
-    const std::filesystem::path journal(options.output.string() + kJournalExtension);
+    const std::filesystem::path journal = JournalPath(options);
     std::error_code error;
     if (!std::filesystem::exists(journal, error)) {
         throw ToolkitError(journal.string() + ": no points to resume from (run once without --resume)");
@@ -146,13 +176,62 @@ KnownScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
     return ReadJournal(journal, fingerprint);
 }
 
-std::size_t CountResumed(const SearchLog &log, const KnownScores &known)
+// The search, run to its end or its stop; a failure (a worker killed, the
+// journal not written) says where the points scored are kept.
+SearchLog SearchKept(const TuneOptions &options, const Ranking &ranking, const TuneData &data, Journal &journal,
+                     const StopRequest &stop, const TuneProgress &progress)
+{
+    try {
+        return Search(options.search, ranking, Scorer(data, journal, options.workers, stop, progress));
+    } catch (const ToolkitError &error) {
+        const std::size_t kept = journal.Kept().Size() + journal.Recorded();
+        if (kept == 0) {
+            throw;
+        }
+        throw ToolkitError(std::string(error.what()) +
+                           Format("; the %zu points scored are kept in %s (--resume goes on from them)", kept,
+                                  JournalPath(options).string().c_str()));
+    }
+}
+
+std::size_t CountResumed(const SearchLog &log, const KeptScores &kept)
 {
     std::size_t count = 0;
     for (const Evaluated &point : log.evaluated) {
-        count += known.count(point.candidate.Key());
+        count += kept.Find(point.candidate.Key()) != nullptr ? 1u : 0u;
     }
     return count;
+}
+
+// The chosen point: the row asked for, or the best by the ranking. A row past
+// the front is known only now: the front and the journal are written and
+// the run ends with an error.
+void Choose(const TuneOptions &options, TuneResult &result)
+{
+    if (options.pickRow) {
+        if (*options.pickRow > result.front.size()) {
+            result.chosen = SIZE_MAX;
+            WriteFileAtomically(WithSuffix(options.output, ".csv"),
+                                [&result](std::ostream &stream) { stream << FrontCsv(result); });
+            CommitRunOutputs();
+            throw ToolkitError(Format("the Pareto set has %zu rows; row %zu was asked for (wrote %s.csv and %s: "
+                                      "--resume with another --pick chooses without scoring again)",
+                                      result.front.size(), *options.pickRow, options.output.string().c_str(),
+                                      JournalPath(options).string().c_str()));
+        }
+        result.chosen = result.front[*options.pickRow - 1];
+        result.feasible = result.ranking.Feasible(result.log.evaluated[result.chosen].scores);
+        result.pick = Format("row %zu of the Pareto set", *options.pickRow);
+        return;
+    }
+    result.chosen = *result.log.Best(result.ranking);
+    result.feasible = result.ranking.Feasible(result.log.evaluated[result.chosen].scores);
+    const std::string requirements = RequirementsText(options);
+    result.pick = PickText(options.ranking.rule);
+    if (!requirements.empty()) {
+        result.pick += result.feasible ? " among the points with " + requirements
+                                       : "; no point has " + requirements + ", so the best of the points without it";
+    }
 }
 
 }  // namespace
@@ -166,11 +245,16 @@ ConstantsImage RateOnlyImage(double rate)
 
 TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const TuneProgress &progress)
 {
+    const OutputPlan plan;
     CheckOutputs(options);
     const auto begin = std::chrono::steady_clock::now();
     TuneOptions configured = options;
     configured.battery.constants = RateOnlyImage(options.search.space.rate);
     const TuneData data = Load(configured);
+    CheckRequirements(options, data);
+    for (const std::filesystem::path &output : TuneOutputPaths(options.output)) {
+        CheckOutputAhead(output);
+    }
 
     TuneResult result;
     result.command = options.command;
@@ -178,17 +262,16 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
     result.validated = !data.validation.empty();
     result.workers = options.workers;
     result.fingerprint = DataFingerprint(data);
-    const KnownScores known = Resumed(options, result.fingerprint);
+    Journal journal(JournalPath(options), result.fingerprint, Resumed(options, result.fingerprint));
+    const StopOnEndingSignals signalsStop;
     result.start = ScoreStart(options, data);
     result.ranking = options.ranking;
     if (options.keepFamilies) {
-        if (!result.start || data.battery.empty()) {
-            throw ToolkitError("keeping the battery families needs --start and battery families");
-        }
         result.ranking.keepFamilies = result.start->scores.battery;
     }
-    result.log = Search(options.search, result.ranking, Scorer(data, known, options.workers, stop, progress));
-    result.resumed = CountResumed(result.log, known);
+    result.log = SearchKept(options, result.ranking, data, journal, stop, progress);
+    result.resumed = CountResumed(result.log, journal.Kept());
+    journal.Checkpoint(result.log.evaluated);
     if (result.log.evaluated.empty()) {
         throw ToolkitError(result.log.refused.empty() ? "stopped before any point was scored"
                                                       : "every candidate was refused (first: " +
@@ -199,26 +282,18 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
         scores.push_back(point.scores);
     }
     result.front = ParetoSet(scores, result.ranking);
-    if (options.pickRow) {
-        if (*options.pickRow == 0 || *options.pickRow > result.front.size()) {
-            throw ToolkitError(Format("the Pareto set has %zu rows; row %zu was asked for", result.front.size(),
-                                      *options.pickRow));
-        }
-        result.chosen = result.front[*options.pickRow - 1];
-        result.pick = Format("row %zu of the Pareto set", *options.pickRow);
-    } else {
-        result.chosen = *result.log.Best(result.ranking);
-        result.pick = PickText(options.ranking.rule) + RequirementsText(options);
-    }
+    Choose(options, result);
     if (result.validated) {
         std::set<std::size_t> shown(result.front.begin(), result.front.end());
         shown.insert(result.chosen);
-        Validate(data, result.log.evaluated, {shown.begin(), shown.end()}, options.workers);
+        result.validationStopped =
+            !Validate(data, result.log.evaluated, {shown.begin(), shown.end()}, options.workers, stop);
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     double load[1] = {0.0};
     result.loadAverage = getloadavg(load, 1) == 1 ? load[0] : 0.0;
     WriteTuneOutputs(options.output, result);
+    CommitRunOutputs();
     return result;
 }
 

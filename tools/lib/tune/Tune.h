@@ -15,7 +15,7 @@
 
 #include "conformance/Battery.h"
 #include "tune/TuneReport.h"
-#include "tune/TuneWorkers.h"
+#include "run/WorkerProcesses.h"
 
 namespace qzkit {
 

@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tune/TuneJournal.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <bit>
-#include <fstream>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <limits>
 #include <sstream>
+#include <set>
 #include <type_traits>
 
+#include "io/AtomicFile.h"
+#include "io/FileBytes.h"
 #include "io/TextFormat.h"
 #include "io/TextParsing.h"
 #include "ToolkitError.h"
@@ -15,6 +23,7 @@ namespace qzkit {
 namespace {
 
 constexpr const char *kJournalTitle = "qzkit constants tune points 1";
+constexpr double kSyncSeconds = 5.0;
 
 // 64-bit FNV-1a over the values fed to it.
 class Fingerprint {
@@ -100,14 +109,40 @@ void ForEachCount(Scores &scores, const Visit &visit)
     }
 }
 
-// One line: the counts, a tab, the candidate's key.
-bool ParsePoint(const std::string &line, KnownScores &known)
+std::vector<std::uint64_t> Counts(const TuneScores &scores)
 {
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos) {
-        return false;
+    std::vector<std::uint64_t> counts;
+    ForEachCount(scores, [&counts](const auto &count) { counts.push_back(count); });
+    return counts;
+}
+
+// No measure above 100 %: nothing passes or agrees more often than it was
+// graded or answered.
+bool Possible(const TuneScores &scores)
+{
+    const BatteryScore &battery = scores.battery;
+    const ManifestScore &training = scores.training;
+    bool possible = battery.casesPassed <= battery.casesGraded && battery.runsPassed <= battery.runsGraded &&
+                    training.answered <= training.withReference && training.agreeing <= training.withReference &&
+                    training.within5 <= training.withReference && training.qi0Right <= training.qi0;
+    for (std::size_t family = 0; family < kMaxTuneFamilies; ++family) {
+        possible = possible && battery.familyPassed[family] <= battery.familyGraded[family];
     }
-    std::istringstream counts(line.substr(0, tab));
+    return possible;
+}
+
+// One line: the counts, a tab, the candidate's key (a line end of CR LF
+// read as LF). What is wrong with it, or nothing.
+std::string ParsePoint(std::string_view line, KeptScores &kept)
+{
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab + 1 == line.size()) {
+        return "not a scored point";
+    }
+    std::istringstream counts{std::string(line.substr(0, tab))};
     TuneScores scores;
     bool valid = true;
     ForEachCount(scores, [&counts, &valid](auto &count) {
@@ -120,10 +155,49 @@ bool ParsePoint(const std::string &line, KnownScores &known)
     });
     std::string extra;
     if (!valid || counts >> extra) {
-        return false;
+        return "not a scored point";
     }
-    known[line.substr(tab + 1)] = scores;
-    return true;
+    if (!Possible(scores)) {
+        return "impossible scores (more passed or agreeing than graded or answered)";
+    }
+    const std::string key(line.substr(tab + 1));
+    const TuneScores *earlier = kept.Find(key);
+    if (earlier != nullptr && Counts(*earlier) != Counts(scores)) {
+        return "the point is kept twice with different scores";
+    }
+    kept.Add(key, scores);
+    return {};
+}
+
+std::string DataLine(std::uint64_t fingerprint)
+{
+    return Format("data %016llx", static_cast<unsigned long long>(fingerprint));
+}
+
+bool IsDataLine(std::string_view line)
+{
+    constexpr std::string_view kPrefix = "data ";
+    return line.size() == kPrefix.size() + 16 && line.substr(0, kPrefix.size()) == kPrefix &&
+           line.find_first_not_of("0123456789abcdef", kPrefix.size()) == std::string_view::npos;
+}
+
+std::string PointLine(const std::string &key, const TuneScores &scores)
+{
+    std::string line;
+    for (const std::uint64_t count : Counts(scores)) {
+        line += Format(line.empty() ? "%llu" : " %llu", static_cast<unsigned long long>(count));
+    }
+    return line + "\t" + key + "\n";
+}
+
+std::string Header(std::uint64_t fingerprint)
+{
+    return std::string(kJournalTitle) + "\n" + DataLine(fingerprint) + "\n";
+}
+
+double Now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -144,45 +218,126 @@ std::uint64_t DataFingerprint(const TuneData &data)
     return fingerprint.Value();
 }
 
-std::string JournalText(std::uint64_t fingerprint, const std::vector<Evaluated> &points)
+const TuneScores *KeptScores::Find(const std::string &key) const
 {
-    std::string text = std::string(kJournalTitle) + Format("\ndata %016llx\n", static_cast<unsigned long long>(fingerprint));
-    for (const Evaluated &point : points) {
-        std::string counts;
-        ForEachCount(point.scores, [&counts](const auto &count) {
-            counts += Format(counts.empty() ? "%llu" : " %llu", static_cast<unsigned long long>(count));
-        });
-        text += counts + "\t" + point.candidate.Key() + "\n";
-    }
-    return text;
+    const auto found = index_.find(key);
+    return found == index_.end() ? nullptr : &points_[found->second].second;
 }
 
-KnownScores ReadJournal(const std::filesystem::path &path, std::uint64_t fingerprint)
+bool KeptScores::Add(const std::string &key, const TuneScores &scores)
 {
-    // Read past the run's record of inputs: the run replaces this file with
-    // the points it scores, these among them.
-    std::ifstream lines(path);
-    if (!lines) {
-        throw ToolkitError(path.string() + ": cannot open");
+    if (!index_.emplace(key, points_.size()).second) {
+        return false;
     }
-    std::string title;
-    std::string data;
-    if (!std::getline(lines, title) || title != kJournalTitle || !std::getline(lines, data)) {
-        throw ToolkitError(path.string() + ": not the points of a constants search");
+    points_.emplace_back(key, scores);
+    return true;
+}
+
+KeptScores ReadJournal(const std::filesystem::path &path, std::uint64_t fingerprint)
+{
+    const std::string text = ReadTextFile(path, kTableTextLimit);
+    const std::string where = path.string() + ":";
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(std::string_view(text).substr(start, end - start));
+        start = end + 1;
     }
-    if (data != Format("data %016llx", static_cast<unsigned long long>(fingerprint))) {
-        throw ToolkitError(path.string() +
-                           ": scored on other data (battery, training manifests or program version); "
-                           "search again without --resume");
+    if (lines.empty() || lines[0] != kJournalTitle) {
+        throw ToolkitError(where + "1: not the points of a constants search");
     }
-    KnownScores known;
-    std::string line;
-    for (std::size_t number = 3; std::getline(lines, line); ++number) {
-        if (!ParsePoint(line, known)) {
-            throw ToolkitError(path.string() + Format(":%zu: not a scored point", number));
+    if (lines.size() < 2 || !IsDataLine(lines[1])) {
+        throw ToolkitError(where + "2: not the data line of a constants search's points");
+    }
+    if (lines[1] != DataLine(fingerprint)) {
+        throw ToolkitError(where + " scored on other data (battery, training manifests or program version); "
+                                   "search again without --resume");
+    }
+    KeptScores kept;
+    for (std::size_t number = 3; number <= lines.size(); ++number) {
+        const std::string fault = ParsePoint(lines[number - 1], kept);
+        if (!fault.empty()) {
+            const bool cut = number == lines.size() && text.back() != '\n';
+            throw ToolkitError(where + Format("%zu: ", number) + fault +
+                               (cut ? " (the line is cut short: remove it to resume)" : ""));
         }
     }
-    return known;
+    return kept;
+}
+
+Journal::Journal(std::filesystem::path path, std::uint64_t fingerprint, KeptScores kept)
+    : path_(std::move(path)), fingerprint_(fingerprint), kept_(std::move(kept))
+{
+}
+
+Journal::~Journal()
+{
+    if (descriptor_ >= 0) {
+        ::fsync(descriptor_);
+        ::close(descriptor_);
+    }
+}
+
+void Journal::Open()
+{
+    ReplaceFileNow(path_, [this](std::ostream &stream) {
+        stream << Header(fingerprint_);
+        for (const auto &[key, scores] : kept_.Points()) {
+            stream << PointLine(key, scores);
+        }
+    });
+    descriptor_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const off_t end = descriptor_ < 0 ? -1 : ::lseek(descriptor_, 0, SEEK_END);
+    if (end < 0) {
+        throw ToolkitError("cannot open " + path_.string() + ": " + std::strerror(errno));
+    }
+    length_ = end;
+    lastSync_ = Now();
+}
+
+void Journal::Record(const Candidate &candidate, const TuneScores &scores)
+{
+    if (descriptor_ < 0) {
+        Open();
+    }
+    const std::string line = PointLine(candidate.Key(), scores);
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t written = ::write(descriptor_, line.data() + done, line.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const std::string reason = std::strerror(errno);
+            static_cast<void>(::ftruncate(descriptor_, length_));  // no line cut short
+            throw ToolkitError("cannot write " + path_.string() + ": " + reason);
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    length_ += static_cast<off_t>(line.size());
+    ++recorded_;
+    if (Now() - lastSync_ >= kSyncSeconds) {
+        ::fsync(descriptor_);
+        lastSync_ = Now();
+    }
+}
+
+void Journal::Checkpoint(const std::vector<Evaluated> &points)
+{
+    ReplaceFileNow(path_, [this, &points](std::ostream &stream) {
+        stream << Header(fingerprint_);
+        std::set<std::string> written;
+        for (const Evaluated &point : points) {
+            const std::string key = point.candidate.Key();
+            written.insert(key);
+            stream << PointLine(key, point.scores);
+        }
+        for (const auto &[key, scores] : kept_.Points()) {
+            if (written.count(key) == 0) {
+                stream << PointLine(key, scores);
+            }
+        }
+    });
 }
 
 }  // namespace qzkit

@@ -99,6 +99,18 @@ std::vector<std::string> ScoreLines(const TuneResult &result, const TuneScores &
     return lines;
 }
 
+// `text` as one comment line: a control character (a line break in a path)
+// is written as an escape, so that it cannot end the comment.
+std::string CommentLine(const std::string &text)
+{
+    std::string line = "# ";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        line += byte < 0x20 || byte == 0x7F ? Format("\\x%02X", byte) : std::string(1, c);
+    }
+    return line + "\n";
+}
+
 const Evaluated &Chosen(const TuneResult &result)
 {
     return result.log.evaluated.at(result.chosen);
@@ -212,12 +224,12 @@ std::string FrontCsv(const TuneResult &result)
 std::string ChosenText(const TuneResult &result, const std::string &name)
 {
     const Evaluated &chosen = Chosen(result);
-    std::string text = "# " + name + kConstantsFileExtension + ": found by\n#   " + result.command + "\n";
-    text += "# chosen by " + result.pick + "\n";
-    text += "# use with the settings " + SettingsText(chosen.candidate.settings) + ": qz_vozozi_DE " + name +
-            " RECORD " + SettingsText(chosen.candidate.settings) + "\n";
+    std::string text = CommentLine(name + kConstantsFileExtension + ": found by") + CommentLine("  " + result.command);
+    text += CommentLine("chosen by " + result.pick);
+    text += CommentLine("use with the settings " + SettingsText(chosen.candidate.settings) + ": qz_vozozi_DE " + name +
+                        " RECORD " + SettingsText(chosen.candidate.settings));
     for (const std::string &line : ScoreLines(result, chosen.scores)) {
-        text += "# " + line + "\n";
+        text += CommentLine(line);
     }
     text += "#\n";
     if (!chosen.candidate.raw) {
@@ -271,6 +283,13 @@ std::string TuneSummary(const TuneResult &result)
                    result.loadAverage,
                    result.log.stopped ? " **Stopped before the search ended**: the results are the best so far "
                                         "(--resume goes on from them)." : "");
+    if (result.validationStopped) {
+        text += "**Stopped before the validation ended**: points shown without validation scores were not "
+                "validated.\n\n";
+    }
+    if (!result.feasible) {
+        text += "**No point met the requirements**: the chosen set is the best of the points that do not.\n\n";
+    }
     text += "## Chosen\n\n" + PointName(chosen.candidate) + ", chosen by " + result.pick + ":\n\n```\n" +
             (chosen.candidate.raw ? DesignCommandLine(chosen.candidate.design) + "   (raw fields refined)"
                                   : DesignCommandLine(chosen.candidate.design)) +
@@ -290,6 +309,16 @@ std::string TuneSummary(const TuneResult &result)
     return text;
 }
 
+std::vector<std::filesystem::path> TuneOutputPaths(const std::filesystem::path &base)
+{
+    std::vector<std::filesystem::path> paths;
+    for (const char *suffix :
+         {".csv", kConstantsFileExtension, ".constants.txt", ".md", ".svg", ".png", kJournalExtension}) {
+        paths.push_back(WithSuffix(base, suffix));
+    }
+    return paths;
+}
+
 void WriteTuneOutputs(const std::filesystem::path &base, const TuneResult &result)
 {
     const std::string name = base.filename().string();
@@ -300,13 +329,11 @@ void WriteTuneOutputs(const std::filesystem::path &base, const TuneResult &resul
     const auto writeText = [](const std::filesystem::path &path, const std::string &text) {
         WriteFileAtomically(path, [&text](std::ostream &stream) { stream << text; });
     };
-    writeText(std::filesystem::path(base.string() + ".csv"), csv);
-    WriteConstantsFile(std::filesystem::path(base.string() + kConstantsFileExtension), Chosen(result).image);
-    writeText(std::filesystem::path(base.string() + ".constants.txt"), source);
-    writeText(std::filesystem::path(base.string() + ".md"), summary);
+    writeText(WithSuffix(base, ".csv"), csv);
+    WriteConstantsFile(WithSuffix(base, kConstantsFileExtension), Chosen(result).image);
+    writeText(WithSuffix(base, ".constants.txt"), source);
+    writeText(WithSuffix(base, ".md"), summary);
     WriteFigureFiles(base, figure);
-    writeText(std::filesystem::path(base.string() + kJournalExtension),
-              JournalText(result.fingerprint, result.log.evaluated));
 }
 
 }  // namespace qzkit

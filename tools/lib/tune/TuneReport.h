@@ -25,9 +25,11 @@ struct TuneResult {
     SearchLog log;                      // validation scores filled in for the front and the chosen point
     std::vector<std::size_t> front;     // indices into log.evaluated, best ranked first
     std::size_t chosen = 0;
+    bool feasible = true;               // the chosen point meets the requirements
     std::optional<Evaluated> start;     // the set the search is compared with
     std::vector<std::string> families;  // of the battery
     bool validated = false;             // validation manifests were given
+    bool validationStopped = false;     // stopped before every point shown was validated
     std::size_t workers = 1;
     std::uint64_t fingerprint = 0;      // of the data the training scores were made on
     std::size_t resumed = 0;            // points whose scores were kept from an earlier run
@@ -50,9 +52,13 @@ std::string TuneSummary(const TuneResult &result);
 
 RenderedFigure RenderFrontFigure(const TuneResult &result);
 
-// BASE.csv, BASE.pvx.filters.v1, BASE.constants.txt, BASE.md, the figure
-// BASE.svg / BASE.png and every point scored in BASE.points, each written
-// whole or not at all.
+// Every file a search writes under `base`: the journal of the points scored
+// (BASE.points, written as they are scored) and the results WriteTuneOutputs
+// writes.
+std::vector<std::filesystem::path> TuneOutputPaths(const std::filesystem::path &base);
+
+// BASE.csv, BASE.pvx.filters.v1, BASE.constants.txt, BASE.md and the figure
+// BASE.svg / BASE.png, each written whole or not at all.
 void WriteTuneOutputs(const std::filesystem::path &base, const TuneResult &result);
 
 }  // namespace qzkit

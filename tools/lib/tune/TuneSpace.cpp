@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 #include "constants/ConstantsCheck.h"
 #include "evaluate/ManifestEvaluation.h"
@@ -53,26 +55,42 @@ std::vector<double> GridValues(const KnobRange &range, std::size_t knob, std::si
     return values;
 }
 
-// `count` of `points` drawn without repetition, kept in their grid order.
-std::vector<Candidate> Sample(std::vector<Candidate> points, std::size_t count, std::uint32_t seed)
+// `count` of the indices below `total` drawn without repetition, in
+// increasing order: the first `count` places of a seeded shuffle, the
+// places a swap moved kept in a map, so memory follows `count`, not `total`.
+std::vector<std::size_t> SampledIndices(std::size_t total, std::size_t count, std::uint32_t seed)
 {
     DeterministicRandom random(seed);
-    std::vector<std::size_t> order(points.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
-    }
+    std::unordered_map<std::size_t, std::size_t> moved;
+    const auto at = [&moved](std::size_t place) {
+        const auto found = moved.find(place);
+        return found == moved.end() ? place : found->second;
+    };
+    std::vector<std::size_t> sample;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto left = static_cast<double>(order.size() - i);
-        const std::size_t pick = i + std::min(static_cast<std::size_t>(random.Uniform() * left), order.size() - i - 1);
-        std::swap(order[i], order[pick]);
+        const auto left = static_cast<double>(total - i);
+        const std::size_t pick = i + std::min(static_cast<std::size_t>(random.Uniform() * left), total - i - 1);
+        const std::size_t drawn = at(pick);
+        moved[pick] = at(i);
+        sample.push_back(drawn);
     }
-    order.resize(count);
-    std::sort(order.begin(), order.end());
-    std::vector<Candidate> sample;
-    for (const std::size_t index : order) {
-        sample.push_back(std::move(points[index]));
-    }
+    std::sort(sample.begin(), sample.end());
     return sample;
+}
+
+// The grid point at `index`: the orders outermost, then the settings, then
+// the knobs in their order (the last changing fastest).
+Candidate GridPoint(const TuneSpace &space, const std::array<std::vector<double>, kKnobs> &values,
+                    std::size_t index)
+{
+    Candidate point{BaseDesign(space), space.settings.front(), std::nullopt};
+    for (std::size_t knob = kKnobs; knob-- > 0;) {
+        SetKnob(point.design, space, knob, values[knob][index % values[knob].size()]);
+        index /= values[knob].size();
+    }
+    point.settings = space.settings[index % space.settings.size()];
+    point.design.highPassOrder = space.highPassOrders[index / space.settings.size()];
+    return point;
 }
 
 void AddIfNew(std::vector<Candidate> &list, Candidate candidate, const Candidate &from)
@@ -205,28 +223,26 @@ DesignRequest BaseDesign(const TuneSpace &space)
 
 std::vector<Candidate> Grid(const TuneSpace &space, std::uint32_t seed)
 {
-    std::vector<Candidate> points{{BaseDesign(space), space.settings.front(), std::nullopt}};
+    std::array<std::vector<double>, kKnobs> values;
+    std::size_t total = space.highPassOrders.size() * space.settings.size();
     for (std::size_t knob = 0; knob < kKnobs; ++knob) {
-        std::vector<Candidate> next;
-        for (const Candidate &point : points) {
-            for (const double value : GridValues(space.ranges[knob], knob, space.levels)) {
-                next.push_back(point);
-                SetKnob(next.back().design, space, knob, value);
-            }
+        values[knob] = GridValues(space.ranges[knob], knob, space.levels);
+        if (total > SIZE_MAX / values[knob].size()) {
+            throw ToolkitError("the grid has too many points to number; use fewer --levels");
         }
-        points = std::move(next);
+        total *= values[knob].size();
     }
     std::vector<Candidate> grid;
-    for (const int order : space.highPassOrders) {
-        for (const run_settings_struct &settings : space.settings) {
-            for (Candidate point : points) {
-                point.design.highPassOrder = order;
-                point.settings = settings;
-                grid.push_back(std::move(point));
-            }
+    if (total > space.gridLimit) {
+        for (const std::size_t index : SampledIndices(total, space.gridLimit, seed)) {
+            grid.push_back(GridPoint(space, values, index));
         }
+        return grid;
     }
-    return grid.size() > space.gridLimit ? Sample(std::move(grid), space.gridLimit, seed) : grid;
+    for (std::size_t index = 0; index < total; ++index) {
+        grid.push_back(GridPoint(space, values, index));
+    }
+    return grid;
 }
 
 std::vector<Candidate> Neighbours(const Candidate &candidate, const TuneSpace &space,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "tune/TuneWorkers.h"
+#include "run/WorkerProcesses.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <type_traits>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "ToolkitError.h"
@@ -17,14 +18,13 @@
 namespace qzkit {
 namespace {
 
-static_assert(std::is_trivially_copyable_v<TuneScores>);
-
 constexpr int kPollMilliseconds = 200;
 
-struct ResultMessage {
-    std::size_t index;
-    TuneScores scores;
-};
+// A message is the job's index followed by its result.
+std::size_t MessageSize(std::size_t resultSize)
+{
+    return sizeof(std::size_t) + resultSize;
+}
 
 struct Worker {
     pid_t pid = -1;
@@ -49,15 +49,19 @@ bool WriteAll(int fd, const void *data, std::size_t size)
     return true;
 }
 
-[[noreturn]] void RunWorker(int fd, std::size_t first, std::size_t count, std::size_t stride, const ScoreJob &job)
+[[noreturn]] void RunWorker(int fd, std::size_t first, std::size_t count, std::size_t stride, std::size_t resultSize,
+                            const ByteJob &job)
 {
-    signal(SIGINT, SIG_IGN);  // the parent decides when to stop
+    signal(SIGINT, SIG_IGN);  // the parent decides when to stop, and ends the worker with SIGTERM
+    signal(SIGHUP, SIG_IGN);
     signal(SIGTERM, SIG_DFL);
     int status = 0;
+    std::vector<unsigned char> message(MessageSize(resultSize));
     try {
         for (std::size_t index = first; index < count && status == 0; index += stride) {
-            const ResultMessage message{index, job(index)};
-            status = WriteAll(fd, &message, sizeof message) ? 0 : 1;
+            std::memcpy(message.data(), &index, sizeof index);
+            job(index, std::span(message).subspan(sizeof index));
+            status = WriteAll(fd, message.data(), message.size()) ? 0 : 1;
         }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "worker: %s\n", error.what());
@@ -66,7 +70,8 @@ bool WriteAll(int fd, const void *data, std::size_t size)
     _exit(status);
 }
 
-Worker StartWorker(std::size_t first, std::size_t count, std::size_t stride, const ScoreJob &job)
+Worker StartWorker(std::size_t first, std::size_t count, std::size_t stride, std::size_t resultSize,
+                   const ByteJob &job)
 {
     int fds[2];
     if (pipe(fds) != 0) {
@@ -81,16 +86,16 @@ Worker StartWorker(std::size_t first, std::size_t count, std::size_t stride, con
     }
     if (pid == 0) {
         close(fds[0]);
-        RunWorker(fds[1], first, count, stride, job);
+        RunWorker(fds[1], first, count, stride, resultSize, job);
     }
     close(fds[1]);
     return {pid, fds[0], {}};
 }
 
 // Reads what is there; false at the end of the worker's output.
-bool Drain(Worker &worker, const ScoreDone &done)
+bool Drain(Worker &worker, std::size_t resultSize, const ByteDone &done)
 {
-    unsigned char buffer[4096];
+    unsigned char buffer[65536];
     const ssize_t got = read(worker.fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) {
         return true;
@@ -99,23 +104,24 @@ bool Drain(Worker &worker, const ScoreDone &done)
         return false;
     }
     worker.pending.insert(worker.pending.end(), buffer, buffer + got);
+    const std::size_t size = MessageSize(resultSize);
     std::size_t used = 0;
-    while (worker.pending.size() - used >= sizeof(ResultMessage)) {
-        ResultMessage message;
-        std::copy_n(worker.pending.begin() + static_cast<std::ptrdiff_t>(used), sizeof message,
-                    reinterpret_cast<unsigned char *>(&message));
-        done(message.index, message.scores);
-        used += sizeof message;
+    for (; worker.pending.size() - used >= size; used += size) {
+        const std::span<const unsigned char> message(worker.pending.data() + used, size);
+        std::size_t index = 0;
+        std::memcpy(&index, message.data(), sizeof index);
+        done(index, message.subspan(sizeof index));
     }
     worker.pending.erase(worker.pending.begin(), worker.pending.begin() + static_cast<std::ptrdiff_t>(used));
     return true;
 }
 
-// Ends the workers still running (when stopped) and collects them; true
-// when every worker ended on its own with success.
-bool Finish(std::vector<Worker> &workers, bool stopped)
+// Ends the workers still running (when stopped) and collects them; what
+// went wrong with the first that failed, or nothing when every worker ended
+// on its own with success.
+std::string Finish(std::vector<Worker> &workers, bool stopped)
 {
-    bool succeeded = true;
+    std::string failure;
     for (Worker &worker : workers) {
         if (stopped) {
             kill(worker.pid, SIGTERM);
@@ -123,36 +129,43 @@ bool Finish(std::vector<Worker> &workers, bool stopped)
         int status = 0;
         while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        succeeded = succeeded && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (failure.empty() && WIFSIGNALED(status)) {
+            failure = "a worker process was killed by signal " + std::to_string(WTERMSIG(status));
+        } else if (failure.empty() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0)) {
+            failure = "a worker process failed";
+        }
         if (worker.fd >= 0) {
             close(worker.fd);
         }
     }
-    return succeeded;
+    return failure;
 }
 
-bool ScoreHere(std::size_t count, const ScoreJob &job, const ScoreDone &done, const StopRequest &stop)
+bool RunHere(std::size_t count, std::size_t resultSize, const ByteJob &job, const ByteDone &done,
+             const StopRequest &stop)
 {
+    std::vector<unsigned char> result(resultSize);
     for (std::size_t index = 0; index < count; ++index) {
         if (stop()) {
             return false;
         }
-        done(index, job(index));
+        job(index, result);
+        done(index, result);
     }
     return true;
 }
 
 }  // namespace
 
-bool ScoreInWorkers(std::size_t count, std::size_t workers, const ScoreJob &job, const ScoreDone &done,
-                    const StopRequest &stop)
+bool RunBytesInWorkers(std::size_t count, std::size_t workers, std::size_t resultSize, const ByteJob &job,
+                       const ByteDone &done, const StopRequest &stop)
 {
     if (workers <= 1 || count <= 1) {
-        return ScoreHere(count, job, done, stop);
+        return RunHere(count, resultSize, job, done, stop);
     }
     std::vector<Worker> running;
     for (std::size_t w = 0; w < workers && w < count; ++w) {
-        running.push_back(StartWorker(w, count, workers, job));
+        running.push_back(StartWorker(w, count, workers, resultSize, job));
     }
     std::size_t open = running.size();
     bool stopped = false;
@@ -164,7 +177,7 @@ bool ScoreInWorkers(std::size_t count, std::size_t workers, const ScoreJob &job,
         const int ready = poll(waiting.data(), waiting.size(), kPollMilliseconds);
         for (std::size_t w = 0; ready > 0 && w < running.size(); ++w) {
             if (running[w].fd >= 0 && (waiting[w].revents & (POLLIN | POLLHUP | POLLERR)) != 0 &&
-                !Drain(running[w], done)) {
+                !Drain(running[w], resultSize, done)) {
                 close(running[w].fd);
                 running[w].fd = -1;
                 --open;
@@ -172,8 +185,9 @@ bool ScoreInWorkers(std::size_t count, std::size_t workers, const ScoreJob &job,
         }
         stopped = open > 0 && stop();
     }
-    if (!Finish(running, stopped) && !stopped) {
-        throw ToolkitError("a worker process failed");
+    const std::string failure = Finish(running, stopped);
+    if (!failure.empty() && !stopped) {
+        throw ToolkitError(failure);
     }
     return !stopped;
 }
