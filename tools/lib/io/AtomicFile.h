@@ -22,7 +22,6 @@
 #include <functional>
 #include <initializer_list>
 #include <ostream>
-#include <signal.h>
 #include <vector>
 
 namespace qzkit {
@@ -48,9 +47,6 @@ public:
 private:
     bool owner_;
 };
-
-// The signals that end a run: SIGINT, SIGTERM, SIGHUP.
-sigset_t EndingSignalSet();
 
 // Records that the run reads `path`, so that no output of the run replaces it.
 void NoteInput(const std::filesystem::path &path);
@@ -85,12 +81,6 @@ void FinishStandardOutput();
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
 
 void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes);
-
-// Replaces `path` through `write` at once, outside the run's plan: for a file
-// that a long run keeps up to date as it goes, so that it is whole at every
-// moment (the old content or the new). ToolkitError on failure, `path` left
-// as it was.
-void ReplaceFileNow(const std::filesystem::path &path, const ContentWriter &write);
 
 // ToolkitError when `output` is the same file as one of `inputs` (also
 // through links), checked before the run does its work. Empty paths and "-"
