@@ -159,7 +159,7 @@ std::string EvaluatePerWindow(const std::vector<std::uint16_t> &samples, std::si
     std::ofstream manifest(dir / "windows.manifest.csv");
     manifest << "file,start_sample,start_time_s,samples,rate_hz,reference_beats,reference_bpm,beats_file\n";
     for (std::size_t start = 0; start + 600 <= samples.size(); start += step) {
-        const std::string file = "w" + std::to_string(start) + ".ecg";
+        const std::string file = std::to_string(start).append(".ecg");
         qzkit::WriteEcgFile(dir / file, {samples.begin() + static_cast<std::ptrdiff_t>(start),
                                          samples.begin() + static_cast<std::ptrdiff_t>(start + 600)});
         manifest << file << ',' << start << ",0,600,250,,,\n";

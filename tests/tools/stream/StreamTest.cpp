@@ -37,10 +37,22 @@ std::string Summary(const std::vector<StreamEvent> &events)
     std::string text;
     for (const StreamEvent &event : events) {
         text += text.empty() ? "" : " ";
-        text += event.kind == Kind::Sample   ? "s" + std::to_string(event.value)
-                : event.kind == Kind::Result ? "r" + std::to_string(event.result.end)
-                : event.kind == Kind::End    ? std::string("end")
-                                             : std::string("bad");
+        switch (event.kind) {
+        case Kind::Sample:
+            text += 's';
+            text += std::to_string(event.value);
+            break;
+        case Kind::Result:
+            text += 'r';
+            text += std::to_string(event.result.end);
+            break;
+        case Kind::End:
+            text += "end";
+            break;
+        case Kind::BadLine:
+            text += "bad";
+            break;
+        }
     }
     return text;
 }
