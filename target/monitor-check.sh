@@ -26,7 +26,7 @@ timeout -k 5 "$limit" qemu-system-arm -M "$machine" -display none -monitor none 
 qemu=$!
 pty=""
 for _ in $(seq 100); do   # QEMU names its end of the pseudo-terminal as it starts
-  pty=$(grep -o '/dev/pts/[0-9]*' "$qemu_log" || true)
+  pty=$(grep -o '/dev/pts/[0-9]*' "$qemu_log" 2>/dev/null || true)
   [ -n "$pty" ] && break
   sleep 0.05
 done
