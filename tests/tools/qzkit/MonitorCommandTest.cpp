@@ -210,6 +210,13 @@ TEST(QzkitMonitor, StreamAtItsRealRateGivesEvaluatesResults)
     ASSERT_EQ(fast.status, 0) << fast.err;
     EXPECT_EQ(ResultsByWindow(fast.out), ResultsByWindow(evaluate)) << "replayed from the record kept";
     EXPECT_LT(std::stod(CsvRows(fast.out).back()["host_time_s"]), 1.0) << "1500 samples at 20 x take 0.3 s";
+
+    const auto again = Qzkit({"monitor", "--replay", "kept/live", "-c", kConstants, "--record", "kept", "--name", "live"},
+                             dir.path());
+    EXPECT_EQ(again.status, 2);
+    EXPECT_NE(again.err.find("kept/live.hea: exists; not replaced"), std::string::npos) << again.err;
+    EXPECT_EQ(ReadText(dir / "kept/live.estimates.csv"), live.out) << "the first recording stays";
+    EXPECT_EQ(qztest::ListDirectory(dir / "kept").size(), 3u);
 }
 
 TEST(QzkitMonitor, BoardAtTheWrongRateIsReported)

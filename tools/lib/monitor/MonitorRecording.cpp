@@ -11,8 +11,18 @@
 namespace qzkit {
 namespace {
 
-std::filesystem::path CreatedDirectory(const std::filesystem::path &directory)
+constexpr const char *kEstimatesSuffix = ".estimates.csv";
+
+// `directory`, made when needed, once none of the recording's files is there
+// (so that a refusal leaves nothing behind).
+std::filesystem::path CheckedDirectory(const std::filesystem::path &directory, const std::string &name)
 {
+    for (const char *suffix : {".hea", ".dat", kEstimatesSuffix}) {
+        const std::filesystem::path path = directory / (name + suffix);
+        if (std::filesystem::exists(std::filesystem::symlink_status(path))) {
+            throw ToolkitError(path.string() + ": exists; not replaced");
+        }
+    }
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error || !std::filesystem::is_directory(directory)) {
@@ -46,8 +56,8 @@ void SaveNew(const std::filesystem::path &path, const std::vector<std::uint8_t> 
 }  // namespace
 
 MonitorRecording::MonitorRecording(const std::filesystem::path &directory, const std::string &name, double rate)
-    : directory_(CreatedDirectory(directory)), name_(name), record_(directory / name, StreamSignal(rate)),
-      estimates_(Named(directory, name, ".estimates.csv"))
+    : directory_(CheckedDirectory(directory, name)), name_(name), record_(directory / name, StreamSignal(rate)),
+      estimates_(Named(directory, name, kEstimatesSuffix))
 {
     const std::string header = EstimateTableHeader();
     estimates_.Append(std::span(reinterpret_cast<const std::uint8_t *>(header.data()), header.size()));
