@@ -17,7 +17,8 @@ int main(int argc, char **argv)
 {
     CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
-                 "test battery, make and check constants files, and draw pictures of a run."};
+                 "test battery, make and check constants files, draw pictures of a run, and watch a live sensor "
+                 "stream or check a firmware's results."};
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
