@@ -5,6 +5,7 @@
 #define QZKIT_RECORDING_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,9 @@ struct Recording {
     std::vector<std::pair<std::size_t, std::size_t>> gaps;  // [first, end) samples with no data (NaN in `samples`)
     std::vector<std::string> warnings;                     // for the user, one line each
 };
+
+// Told now and then while a long recording is read: the share read so far, 0 to 1.
+using ReadProgress = std::function<void(double share)>;
 
 // Picks a channel: by zero-based index when `choice` is all digits (also
 // where a name is a number), else by name (exact, else ignoring case), and
