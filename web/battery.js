@@ -7,7 +7,7 @@
 // stages are redrawn first); until then the shown results are marked as
 // made for other inputs.
 const BATTERY_CSV = '/battery.csv';
-const BATTERY_DELAY_MS = 250;
+const BATTERY_DELAY_MS = 220;
 let batteryTimer = null;
 
 function startBattery() {

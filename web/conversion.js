@@ -20,8 +20,8 @@ function startConversion() {
   startFields(group);
   // A text column is at the tool's rate: the page does not resample.
   element('text-rate').value = TABLES.options.convert['--rate'];
-  element('text-file').addEventListener('change', (event) => takeUpload(event.target.files, 'text'));
-  element('wfdb-files').addEventListener('change', (event) => takeUpload(event.target.files, 'wfdb'));
+  element('text-file').addEventListener('change', (event) => takeUpload(event.target, 'text'));
+  element('wfdb-files').addEventListener('change', (event) => takeUpload(event.target, 'wfdb'));
   element('gain-per-unit').addEventListener('change', (event) => {
     element('gain').dataset.option = event.target.checked ? '--gain-per-unit' : '--gain';
     convertUpload();
@@ -33,8 +33,11 @@ function startConversion() {
   });
 }
 
-function takeUpload(fileList, kind) {
-  const files = [...fileList];
+// The input is emptied once its files are taken, so that choosing them again
+// converts them again.
+function takeUpload(input, kind) {
+  const files = [...input.files];
+  input.value = '';
   if (files.length === 0) return;
   workbench.upload = { kind, files };
   convertUpload();

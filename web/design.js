@@ -144,7 +144,7 @@ function drawResponse(bytes) {
     return;
   }
   const width = 420;
-  const height = 200;
+  const height = 210;
   const left = 34;
   const top = 8;
   const plotWidth = width - left - 8;

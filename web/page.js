@@ -147,7 +147,7 @@ function recordWordsTable(fields) {
 }
 
 // A file name that is not hidden: a name that starts with a dot gets `base`
-// before it (".ecg" becomes "record.ecg").
+// before it (a file named only by its suffix gets the run's own name).
 const unhidden = (name, base) => (name.startsWith('.') ? base + name.replace(/^\.+/, '.') : name);
 
 function showDownloads(run) {
@@ -218,9 +218,12 @@ function fillExamples(id, suffix, choose) {
   pick();
 }
 
+// The file input is emptied once read, so that the same file opened again
+// (after an example, say) is read again.
 function openFileInput(id, choose) {
   element(id).addEventListener('change', async (event) => {
     const file = event.target.files[0];
+    event.target.value = '';
     if (file) choose(file.name, new Uint8Array(await file.arrayBuffer()));
   });
 }
