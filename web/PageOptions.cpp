@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "PageOptions.h"
 
+#include <memory>
+
+#include <CLI/CLI.hpp>
+
 #include "ToolkitError.h"
 
 namespace qzw {
+namespace {
 
+// The options of `command` bound to `choices`.
 std::unique_ptr<CLI::App> CommandApp(const std::string &command, PageChoices &choices)
 {
     auto app = std::make_unique<CLI::App>("", command);
@@ -19,6 +25,8 @@ std::unique_ptr<CLI::App> CommandApp(const std::string &command, PageChoices &ch
     }
     return app;
 }
+
+}  // namespace
 
 void ReadArguments(PageChoices &choices, int argc, const char *const *argv)
 {
@@ -42,6 +50,19 @@ std::string OptionRefusal(const std::string &command, const std::string &option,
     } catch (const CLI::Error &error) {
         return error.what();
     }
+}
+
+std::vector<std::pair<std::string, std::string>> OptionDefaults(const std::string &command)
+{
+    PageChoices choices;
+    const std::unique_ptr<CLI::App> app = CommandApp(command, choices);
+    std::vector<std::pair<std::string, std::string>> defaults;
+    for (const CLI::Option *option : app->get_options()) {
+        if (!option->get_lnames().empty()) {
+            defaults.emplace_back(option->get_name(), option->get_default_str());
+        }
+    }
+    return defaults;
 }
 
 }  // namespace qzw

@@ -5,10 +5,9 @@
 #ifndef QZW_PAGE_OPTIONS_H
 #define QZW_PAGE_OPTIONS_H
 
-#include <memory>
 #include <string>
-
-#include <CLI/CLI.hpp>
+#include <utility>
+#include <vector>
 
 #include "CommandOptions.h"
 
@@ -20,16 +19,16 @@ struct PageChoices {
     qzkit::ConvertChoices convert;
 };
 
-// The options of `command` ("synth", "design" or "convert") bound to `choices`.
-std::unique_ptr<CLI::App> CommandApp(const std::string &command, PageChoices &choices);
-
-// Reads `argv` (argv[0] the command's name) into `choices`; ToolkitError with
-// the command line's message otherwise.
+// Reads `argv` (argv[0] the command: "synth", "design" or "convert") into
+// `choices`; ToolkitError with the command line's message otherwise.
 void ReadArguments(PageChoices &choices, int argc, const char *const *argv);
 
 // The command line's message for `text` as the value of `option` of
 // `command`; empty when it takes it.
 std::string OptionRefusal(const std::string &command, const std::string &option, const std::string &text);
+
+// Every named option of `command` with its default ("" when it has none).
+std::vector<std::pair<std::string, std::string>> OptionDefaults(const std::string &command);
 
 }  // namespace qzw
 

@@ -6,11 +6,9 @@
 // record's fields.
 #include <emscripten/emscripten.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "CommandOptions.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsImage.h"
 #include "io/ResultRecord.h"
@@ -72,13 +70,9 @@ std::string Settings()
 // Every option of `command` with its default ("" when it has none).
 std::string OptionDefaults(const char *command)
 {
-    qzw::PageChoices choices;
-    const std::unique_ptr<CLI::App> app = qzw::CommandApp(command, choices);
     std::vector<std::string> options;
-    for (const CLI::Option *option : app->get_options()) {
-        if (!option->get_lnames().empty()) {
-            options.push_back(Member(option->get_name(), JsonString(option->get_default_str())));
-        }
+    for (const auto &[name, value] : qzw::OptionDefaults(command)) {
+        options.push_back(Member(name, JsonString(value)));
     }
     return Joined(options, '{', '}');
 }

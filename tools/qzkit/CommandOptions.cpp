@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "CommandOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include "QZ_Library_Configuration.h"
 #include "run/RecordLength.h"
 
@@ -24,6 +26,17 @@ CLI::Validator ValueCheck(bool (*accepts)(double), const char *refusal, const ch
 const CLI::Validator kNumberGiven(
     [](std::string &text) { return text.empty() ? std::string("needs a number, not an empty value") : std::string(); },
     "");
+
+namespace {
+
+// An option that takes a number (kNumberGiven checked).
+template <typename Number>
+CLI::Option *AddNumberOption(CLI::App &command, const std::string &name, Number &value, const std::string &description)
+{
+    return command.add_option(name, value, description)->check(kNumberGiven);
+}
+
+}  // namespace
 const CLI::Validator kAboveZero =
     ValueCheck([](double value) { return value > 0.0; }, " is not above 0", "POSITIVE");
 const CLI::Validator kZeroOrMore =

@@ -10,11 +10,14 @@
 #include <optional>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 #include "constants/ConstantsDesign.h"
 #include "convert/Convert.h"
 #include "signal/Synth.h"
+
+namespace CLI {
+class App;
+class Validator;
+}  // namespace CLI
 
 namespace qzkit {
 
@@ -23,13 +26,6 @@ namespace qzkit {
 extern const CLI::Validator kNumberGiven;
 extern const CLI::Validator kAboveZero;
 extern const CLI::Validator kZeroOrMore;
-
-// An option that takes a number (kNumberGiven checked).
-template <typename Number>
-CLI::Option *AddNumberOption(CLI::App &command, const std::string &name, Number &value, const std::string &description)
-{
-    return command.add_option(name, value, description)->check(kNumberGiven);
-}
 
 // synth's wave: --kind and the shape, rate, length and seed options.
 struct SynthChoices {
