@@ -10,7 +10,10 @@
 #     -ffp-contract=off, the same answers;
 #  3. the library cross-built for the Cortex-M4F without stage dumps and
 #     installed into a prefix of its own, the bare-metal example (examples/consumer/cortex-m) built
-#     against it and run under QEMU: the same BPM and QI again;
+#     against it and run under QEMU: the same BPM and QI again; its streaming
+#     image under QEMU on a pseudo-terminal, checked by `qzkit monitor
+#     --check`: every window identical, and with the library built with
+#     -ffp-contract=fast a differing window caught and saved;
 #  4. the Debian packages (cpack): lintian without errors, their dependencies
 #     resolvable (apt's simulation), installed into and purged from a scratch
 #     root with dpkg, the installed programs and manual page run from there;
@@ -38,7 +41,8 @@ result_of() { grep -o 'BPM: [0-9]*[[:space:]]*QI: [0-9]*' | tr -s ' \t' ' '; }
 
 echo "== install the optimised build into $work/prefix"
 quiet cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release
-quiet cmake --build "$release" -j2 --target qz_vozozi_DE qzkit qz_core qz_fileio qz_memfileio qz_driver
+quiet cmake --build "$release" -j2 --target qz_vozozi_DE qzkit qz_core qz_fileio qz_memfileio qz_driver \
+  qz_vozozi_DE_man qzkit_man   # the manual pages are installed too
 quiet cmake --install "$release" --prefix "$work/prefix"
 prefix="$work/prefix"
 examples="$prefix/share/qz_vozozi_DE/examples"
@@ -105,6 +109,42 @@ for record in "${records[@]}"; do
   quiet cmake --build "$work/cortex-m"
   compare "Cortex-M4F example" "$record" "$("$root/target/qemu-run.sh" "$work/cortex-m/estimate.elf")"
 done
+
+echo "== Cortex-M4F streaming image checked by qzkit monitor through a pseudo-terminal"
+# stream_check PREFIX WORK: the streaming example built against the library
+# installed in PREFIX, run under QEMU and checked window by window; the
+# monitor's exit status. The ecg250-original constants on ecg_72bpm give a
+# window whose result record a fused multiply-add changes.
+stream_check() {
+  CXXFLAGS="$warnings" quiet cmake -S "$root/examples/consumer/cortex-m" -B "$2/build" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$1" -DCMAKE_BUILD_TYPE=Release \
+    -DQZ_CONSTANTS=ecg250-original -DQZ_RECORD=ecg_72bpm
+  quiet cmake --build "$2/build" --target stream.elf
+  "$root/target/monitor-check.sh" "$prefix/bin/qzkit" "$2/build/stream.elf" "$examples/ecg250-original" "$2"
+}
+stream_check "$work/m4f-prefix" "$work/stream" || fail "the streaming image's windows differ from the desktop's"
+# The library as a user's build may make it, -ffp-contract=fast added to every
+# compile: the monitor must catch it and save the first differing window,
+# which the tool then runs to the desktop's record.
+fused="$work/fp-contract-fast.sh"
+printf '#!/bin/sh\nexec "$@" -ffp-contract=fast\n' >"$fused"
+chmod +x "$fused"
+quiet cmake -S "$root" -B "$work/m4f-fused-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_TOOLS=OFF -DQZ_STAGE_DUMPS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER="$fused"
+quiet cmake --build "$work/m4f-fused-build" -j2 --target qz_core qz_fileio qz_driver qz_target_startup
+quiet cmake --install "$work/m4f-fused-build" --prefix "$work/m4f-fused-prefix"
+status=0
+stream_check "$work/m4f-fused-prefix" "$work/stream-fused" || status=$?
+[ "$status" -eq 1 ] || fail "the build with -ffp-contract=fast was not caught (monitor status $status)"
+saved=$(ls "$work/stream-fused"/stream-*.ecg | head -n 1)
+[ -n "$saved" ] || fail "no differing window saved"
+window=$(basename "$saved" .ecg)
+cp "$examples/ecg250-original.pvx.filters.v1" "$work/stream-fused/"
+cp "$work/stream-fused/$window.out" "$work/stream-fused/$window.desktop.out"
+(cd "$work/stream-fused" && quiet "$prefix/bin/qz_vozozi_DE" ecg250-original "$window")
+cmp -s "$work/stream-fused/$window.out" "$work/stream-fused/$window.desktop.out" ||
+  fail "the tool's record of the saved window $window is not the monitor's"
+echo "ok: the fused build is caught, window $window saved and replayed by the tool"
 
 echo "== Debian packages"
 (cd "$release" && quiet cpack -G DEB -B "$work/deb")

@@ -28,8 +28,6 @@ using Words = py::array_t<std::uint16_t>;
 
 using Settings = run_settings_struct;
 
-std::mutex libraryLock;
-
 // Rows run between two looks at the interpreter's signals (a few
 // milliseconds), so that Ctrl-C ends a long batch at once.
 constexpr std::size_t kRowsBetweenSignalChecks = 256;
@@ -65,7 +63,7 @@ struct StageRows {
 void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
               std::size_t rows, std::size_t length, std::uint16_t *records, const StageRows *stages)
 {
-    const std::lock_guard<std::mutex> hold(libraryLock);
+    const std::lock_guard<std::mutex> hold(LibraryLock());
     for (std::size_t run = 0; run < rows; ++run) {
         if (run % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
             StopOnPendingSignal();
@@ -141,6 +139,12 @@ py::dict ParseRecord(const Samples &record)
 }
 
 }  // namespace
+
+std::mutex &LibraryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
 
 void BindEstimator(py::module_ &module)
 {

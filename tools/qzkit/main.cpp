@@ -3,9 +3,10 @@
 // its own source file and registers itself (Subcommand.h); the outputs of a
 // run are put in place together when it succeeds (io/AtomicFile.h).
 //
-// Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
-// input error (one line on standard error, no output file touched), 3 a
-// constants search where no point met the requirements.
+// Exit status: 0 done, 1 a graded conformance case failed or monitor --check
+// found a differing window, 2 a usage or input error (one line on standard
+// error, no output file touched), 3 a constants search where no point met
+// the requirements.
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -19,7 +20,8 @@ int main(int argc, char **argv)
 {
     CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
-                 "test battery, make and check constants files, and draw pictures of a run."};
+                 "test battery, make and check constants files, draw pictures of a run, and watch a live sensor "
+                 "stream or check a firmware's results."};
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk

@@ -214,7 +214,9 @@ std::string ReportPage(const EvaluateReport &report, const EvaluateOptions &opti
     body += Element("p", "qzkit evaluate, qz_vozozi_DE version " QZ_VERSION_NUMBER);
     body += DataSection(report, options) + SettingsSection(report) + SummarySection(report) + ChartsSection(report) +
             RecordsSection(report) + WorstSection(report, options);
-    body += Element("p", Format("Speed: %.0f windows per second of processor time.", report.windowsPerSecond));
+    body += Element("p", Format("Speed: %.0f windows per second of wall-clock time, %.0f per second of processor "
+                                "time.",
+                                report.windowsPerWallSecond, report.windowsPerSecond));
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Heart-rate evaluation</title>" +
            Element("style", kStyle) + "</head>" + Element("body", body) + "</html>\n";
 }
