@@ -52,7 +52,9 @@ std::string Stages()
                                  Member("dump", JsonString(stage.extension))},
                                 '{', '}'));
     }
-    for (const auto &[bit, name] : {std::pair{QZ_STAGE_PEAKS, "peak finding"}, std::pair{QZ_STAGE_BEATRATE, "beat rate"}}) {
+    const std::pair<QZ_StageBit, const char *> undumped[] = {{QZ_STAGE_PEAKS, "peak finding"},
+                                                             {QZ_STAGE_BEATRATE, "beat rate"}};
+    for (const auto &[bit, name] : undumped) {
         stages.push_back(Joined({Member("bit", Number(bit)), Member("name", JsonString(name)), Member("dump", "null")},
                                 '{', '}'));
     }
@@ -134,7 +136,8 @@ EMSCRIPTEN_KEEPALIVE const char *qzw_tables()
                                        Member("wfdbHeader", JsonString(qzkit::kWfdbHeaderExtension))},
                                       '{', '}')),
             Member("design", DesignLimits()),
-            Member("options", Joined({Member("synth", OptionDefaults("synth")), Member("design", OptionDefaults("design")),
+            Member("options", Joined({Member("synth", OptionDefaults("synth")),
+                                      Member("design", OptionDefaults("design")),
                                       Member("convert", OptionDefaults("convert"))},
                                      '{', '}')),
         },

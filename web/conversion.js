@@ -47,7 +47,9 @@ function takeUpload(input, kind) {
 function uploadInput({ kind, files }) {
   if (kind === 'text') return files[0].name;
   const header = files.find((file) => file.name.toLowerCase().endsWith(TABLES.suffixes.wfdbHeader));
-  if (!header) throw new Error(`choose the record's header (${TABLES.suffixes.wfdbHeader}) together with its signal files`);
+  if (!header) {
+    throw new Error(`choose the record's header (${TABLES.suffixes.wfdbHeader}) together with its signal files`);
+  }
   return header.name;
 }
 

@@ -13,7 +13,8 @@ const DESIGN_KNOBS = [
   { id: 'design-swing', option: '--swing', label: 'Swing about the median', unit: 'counts', step: 1 },
   { id: 'design-min-bpm', option: '--min-bpm', label: 'Lowest rate', unit: 'BPM', step: null },
   { id: 'design-max-bpm', option: '--max-bpm', label: 'Highest rate', unit: 'BPM', step: null },
-  { id: 'design-one-peak-bpm', option: '--one-peak-bpm', label: 'Rate of a single peak (QI 3)', unit: 'BPM', step: null },
+  { id: 'design-one-peak-bpm', option: '--one-peak-bpm', label: 'Rate of a single peak (QI 3)', unit: 'BPM',
+    step: null },
 ];
 const DESIGNED_BASE = 'designed';
 const RESPONSE_POINTS = 241;

@@ -68,8 +68,8 @@ function rerun() {
   const files = {};
   files[constantsFile()] = workbench.constants.bytes;
   files[recordFile()] = windowBytes();
-  const run = runTool([CONSTANTS_BASE, RECORD_BASE, String(chosen.mask), chosen.peak, chosen.beat, chosen.derivative, '0'],
-    files);
+  const run = runTool(
+    [CONSTANTS_BASE, RECORD_BASE, String(chosen.mask), chosen.peak, chosen.beat, chosen.derivative, '0'], files);
   const ran = performance.now();
   workbench.lastRun = run;
   showRun(run, chosen);

@@ -92,7 +92,9 @@ async function checkOwnFiles(browser, session, chosen, examples) {
   const hidden = await openOwnFile(browser, session, path.join(folder, '.ecg'));
   if (hidden.name !== '.ecg') return [...problems, `.ecg was not opened (the page holds ${hidden.name})`];
   const dotted = hidden.downloads.filter((name) => name.startsWith('.'));
-  if (hidden.downloads.length === 0 || dotted.length > 0) problems.push(`".ecg" downloads ${hidden.downloads.join(', ')}`);
+  if (hidden.downloads.length === 0 || dotted.length > 0) {
+    problems.push(`".ecg" downloads ${hidden.downloads.join(', ')}`);
+  }
   return problems;
 }
 
@@ -144,7 +146,9 @@ async function checkLargeConversion(browser, session, chosen) {
   if (shown.name !== 'large.csv' || shown.windows !== Math.floor(LARGE_CSV_ROWS / shown.window)) {
     problems.push(`the large CSV gave ${shown.windows} windows of ${shown.name}: ${shown.note}`);
   }
-  if (shown.longestPause > 1000) problems.push(`the page stalled ${shown.longestPause.toFixed(0)} ms during a conversion`);
+  if (shown.longestPause > 1000) {
+    problems.push(`the page stalled ${shown.longestPause.toFixed(0)} ms during a conversion`);
+  }
   console.log(`large CSV: ${LARGE_CSV_ROWS} rows converted in ${(shown.ms / 1000).toFixed(1)} s after a cancel, ` +
     `${shown.shares} progress readings, longest pause of the page ${shown.longestPause.toFixed(0)} ms`);
   return problems;

@@ -62,7 +62,8 @@ void AddSynthOptions(CLI::App &command, SynthChoices &choices)
     AddNumberOption(command, "--ectopic", synth.ectopicFraction,
                     "Probability that a beat is premature, followed by a compensatory pause (0 to 1)")
         ->capture_default_str();
-    AddNumberOption(command, "--noise", synth.noise, "Standard deviation of white noise, counts")->capture_default_str();
+    AddNumberOption(command, "--noise", synth.noise, "Standard deviation of white noise, counts")
+        ->capture_default_str();
     AddNumberOption(command, "--wander", synth.wander, "Baseline wander amplitude, counts")->capture_default_str();
     AddNumberOption(command, "--amplitude", synth.amplitude,
                     "Height of the R wave or pulse peak above the baseline, counts")

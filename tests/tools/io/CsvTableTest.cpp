@@ -77,7 +77,8 @@ TEST(CsvTable, WhatTheFieldWriterWritesReadsBack)
 TEST(CsvRecording, OneColumnReadRowByRow)
 {
     qztest::TempDir dir;
-    std::ofstream(dir.path() / "r.csv") << "# made by hand\ntime_s,\"lead \"\"II\"\"\"\n0,1.5\n0.004,-2\n\n0.008,3e-1\n";
+    std::ofstream(dir.path() / "r.csv")
+        << "# made by hand\ntime_s,\"lead \"\"II\"\"\"\n0,1.5\n0.004,-2\n\n0.008,3e-1\n";
     const qzkit::Recording recording = qzkit::ReadCsvRecording(dir.path() / "r.csv", "lead \"II\"", 250.0, "mV");
     EXPECT_EQ(recording.channelName, "lead \"II\"");
     EXPECT_EQ(recording.samples, (std::vector<double>{1.5, -2.0, 0.3}));

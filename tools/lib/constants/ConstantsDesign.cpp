@@ -22,7 +22,8 @@ ConstantsDesign DesignConstants(const DesignRequest &request)
 {
     design::CheckRate(request.rate);
     if (request.minBpm > request.maxBpm || request.maxBpm > kLargestDesignBpm) {
-        throw ToolkitError(Format("the rate range must satisfy min <= max <= %u BPM", static_cast<unsigned>(kLargestDesignBpm)));
+        throw ToolkitError(
+            Format("the rate range must satisfy min <= max <= %u BPM", static_cast<unsigned>(kLargestDesignBpm)));
     }
     if (request.onePeakBpm > kLargestOnePeakBpm) {
         throw ToolkitError(Format("the one-peak rate must be 0 to %u BPM", static_cast<unsigned>(kLargestOnePeakBpm)));
