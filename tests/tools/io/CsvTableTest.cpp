@@ -49,6 +49,7 @@ TEST(CsvTable, MalformedQuotingIsRefusedWithItsLine)
     } cases[] = {
         {"a,b\n\"1,2\n", "t.csv:2: a quoted field does not end on its line"},
         {"a,b\n\"1\"x,2\n", "t.csv:2: text after the closing quote of field 1"},
+        {"a b\n\"1\"x 2\n", "t.csv:2: text after the closing quote of field 1"},
         {"a,b\n# note\n1\n", "t.csv:3: 1 fields where the table has 2"},
     };
     for (const auto &c : cases) {

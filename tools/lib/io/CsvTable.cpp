@@ -67,15 +67,18 @@ public:
             if (blankSeparated && position_ == line_.size()) {
                 return;
             }
-            fields.push_back(Peek() == kQuote ? QuotedField() : PlainField());
+            const bool quoted = Peek() == kQuote;
+            fields.push_back(quoted ? QuotedField() : PlainField());
+            if (quoted && position_ < line_.size() && !IsBlank(line_[position_]) && line_[position_] != delimiter_) {
+                throw TextAfterQuote(fields.size());
+            }
             SkipBlanks();
             if (position_ == line_.size()) {
                 return;
             }
             if (!blankSeparated) {
                 if (line_[position_] != delimiter_) {
-                    throw ToolkitError(Where() + ": text after the closing quote of field " +
-                                       std::to_string(fields.size()));
+                    throw TextAfterQuote(fields.size());
                 }
                 ++position_;
             }
@@ -84,6 +87,11 @@ public:
 
 private:
     std::string Where() const { return AtLine(source_, lineNumber_); }
+
+    ToolkitError TextAfterQuote(std::size_t field) const
+    {
+        return ToolkitError(Where() + ": text after the closing quote of field " + std::to_string(field));
+    }
 
     char Peek() const { return position_ < line_.size() ? line_[position_] : '\0'; }
 
