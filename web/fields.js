@@ -16,11 +16,12 @@ function fieldsOf(group) {
   return [...group.querySelectorAll('[data-option]')].filter((field) => !field.disabled);
 }
 
-// Gives every field of `group` its command's default and a place for its message.
+// Gives every field of `group` its command's default (a list holds it among
+// its choices) and a place for its message.
 function startFields(group) {
   const defaults = TABLES.options[group.dataset.command];
   for (const field of group.querySelectorAll('[data-option]')) {
-    if (field.tagName !== 'SELECT' || field.options.length === 0) field.value = defaults[field.dataset.option];
+    field.value = defaults[field.dataset.option];
     const message = document.createElement('span');
     message.id = `${field.id}-message`;
     message.className = 'field-message error';

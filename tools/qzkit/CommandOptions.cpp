@@ -21,26 +21,31 @@ CLI::Validator ValueCheck(bool (*accepts)(double), const char *refusal, const ch
         description);
 }
 
-}  // namespace
-
-const CLI::Validator kNumberGiven(
-    [](std::string &text) { return text.empty() ? std::string("needs a number, not an empty value") : std::string(); },
-    "");
-
-namespace {
-
-// An option that takes a number (kNumberGiven checked).
+// An option that takes a number (NumberGiven checked).
 template <typename Number>
 CLI::Option *AddNumberOption(CLI::App &command, const std::string &name, Number &value, const std::string &description)
 {
-    return command.add_option(name, value, description)->check(kNumberGiven);
+    return command.add_option(name, value, description)->check(NumberGiven());
 }
 
 }  // namespace
-const CLI::Validator kAboveZero =
-    ValueCheck([](double value) { return value > 0.0; }, " is not above 0", "POSITIVE");
-const CLI::Validator kZeroOrMore =
-    ValueCheck([](double value) { return value >= 0.0; }, " is not 0 or above", "NONNEGATIVE");
+
+CLI::Validator NumberGiven()
+{
+    return CLI::Validator(
+        [](std::string &text) { return text.empty() ? std::string("needs a number, not an empty value") : std::string(); },
+        "");
+}
+
+CLI::Validator AboveZero()
+{
+    return ValueCheck([](double value) { return value > 0.0; }, " is not above 0", "POSITIVE");
+}
+
+CLI::Validator ZeroOrMore()
+{
+    return ValueCheck([](double value) { return value >= 0.0; }, " is not 0 or above", "NONNEGATIVE");
+}
 
 SynthOptions SynthChoices::Chosen() const
 {
@@ -125,18 +130,18 @@ void AddConvertOptions(CLI::App &command, ConvertChoices &choices)
                        "Channel (WFDB description, EDF label, CSV column) or index (a number is always an index; "
                        "default: the first that is not a time column)");
     AddNumberOption(command, "--input-rate", convert.inputRate, "Sampling rate of a text recording, Hz")
-        ->check(kAboveZero);
+        ->check(AboveZero());
     command.add_option("--input-units", convert.inputUnits, "Units of a text recording (mV, uV, V, ...)")
         ->capture_default_str();
     AddNumberOption(command, "--rate", convert.targetRate, "Target sampling rate, Hz")
-        ->check(kAboveZero)
+        ->check(AboveZero())
         ->capture_default_str();
     command.add_option("--quality", choices.quality, "Resampler quality")
         ->check(CLI::IsMember(ResampleQualityNames()))
         ->capture_default_str();
     AddNumberOption(command, "--ac-coupling", convert.acCouplingHz,
                     "Corner of a first-order AC-coupling high-pass, Hz (0: DC-coupled)")
-        ->check(kZeroOrMore)
+        ->check(ZeroOrMore())
         ->capture_default_str();
     auto *perMillivolt =
         AddNumberOption(command, "--gain", convert.gainPerMillivolt, "Gain, counts per mV")->capture_default_str();
@@ -149,7 +154,7 @@ void AddConvertOptions(CLI::App &command, ConvertChoices &choices)
         ->capture_default_str();
     AddNumberOption(command, "--step", convert.step,
                     "Step between window starts, samples (default: the window length)")
-        ->check(kAboveZero);
+        ->check(AboveZero());
     command.add_option("--output-dir", choices.outputDirectory,
                        "Directory for the windows and the manifest (created when missing)")
         ->capture_default_str();
@@ -159,7 +164,7 @@ void AddConvertOptions(CLI::App &command, ConvertChoices &choices)
                                            "annotator name such as atr for the record's own file");
     AddNumberOption(command, "--annotation-rate", convert.annotationRate,
                     "Sampling rate of the annotations, Hz (default: from the record's header)")
-        ->check(kAboveZero);
+        ->check(AboveZero());
     command.add_option("--beats", choices.beatTimes, "CSV of reference beat times in seconds (column time_s)")
         ->excludes(annotations);
 }

@@ -23,9 +23,9 @@ namespace qzkit {
 
 // A number option's checks, with readable messages: not empty; and above 0,
 // or at least 0.
-extern const CLI::Validator kNumberGiven;
-extern const CLI::Validator kAboveZero;
-extern const CLI::Validator kZeroOrMore;
+CLI::Validator NumberGiven();
+CLI::Validator AboveZero();
+CLI::Validator ZeroOrMore();
 
 // synth's wave: --kind and the shape, rate, length and seed options.
 struct SynthChoices {
