@@ -5,6 +5,9 @@
 // every option of the commands the page runs with its default, and a result
 // record's fields.
 #include <emscripten/emscripten.h>
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 #include <string>
 #include <vector>
@@ -16,8 +19,6 @@
 #include "io/TextFormat.h"
 #include "io/wfdb/WfdbRecord.h"
 #include "PageOptions.h"
-#include "QZ_Filters/PackedGroup.h"
-#include "QZ_Library_Configuration.h"
 #include "ToolkitError.h"
 
 namespace {

@@ -6,6 +6,9 @@
 #include <qz_vozozi_DE/GenericTypeDefs.h>
 #include <qz_vozozi_DE/qz_heart_rate.h>
 
+// The largest sample: samples are 10-bit values, 0 to 1023.
+#define QZ_SAMPLE_MAX 1023u
+
 namespace qz {
 
 // Five bytes holding four consecutive samples k = 0..3 (time order):

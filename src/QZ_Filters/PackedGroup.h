@@ -15,8 +15,6 @@
 
 namespace qz {
 
-#define QZ_SAMPLE_MAX 1023u
-
 // The stages' loops over the QZ_GROUP_SAMPLES samples of a group are unrolled
 // ("#pragma GCC unroll 4", which GCC and Clang both read): the window then
 // stays in registers instead of memory, on every optimisation level.

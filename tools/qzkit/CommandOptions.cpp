@@ -2,8 +2,8 @@
 #include "CommandOptions.h"
 
 #include <CLI/CLI.hpp>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
-#include "QZ_Library_Configuration.h"
 #include "run/RecordLength.h"
 
 namespace qzkit {

@@ -352,7 +352,7 @@ TEST(QzkitMonitor, LiveViewOnATerminal)
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         screen = qztest::RunProcess("/bin/sh", {"-c", server + " capture-pane -p"}, dir.path()).out;
     }
-    std::system((server + " kill-server").c_str());
+    qztest::RunProcess("/bin/sh", {"-c", server + " kill-server"}, dir.path());
     EXPECT_NE(screen.find("BPM 72  QI 0  peaks "), std::string::npos) << screen;
     EXPECT_NE(screen.find("\u2588\u2588\u2588  BPM"), std::string::npos) << "large digits\n" << screen;
     EXPECT_NE(screen.find(" QI\n"), std::string::npos) << screen;

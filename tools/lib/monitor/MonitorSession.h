@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include <qz_vozozi_DE/QZ_DataStructures.h>
 #include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 #include "constants/ConstantsImage.h"
@@ -23,7 +24,7 @@
 
 namespace qzkit {
 
-inline constexpr std::int64_t kLargestSample = 1023;
+inline constexpr std::int64_t kLargestSample = QZ_SAMPLE_MAX;
 
 // A value as received, clipped into 0..1023.
 inline std::uint16_t ClippedSample(std::int64_t value)

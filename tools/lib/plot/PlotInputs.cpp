@@ -20,7 +20,7 @@ namespace qzkit {
 namespace {
 
 constexpr std::uint16_t kSampleMask = 0x3FF;
-constexpr std::uint16_t kLargestSample = 1023;
+constexpr std::uint16_t kLargestSample = QZ_SAMPLE_MAX;
 
 bool IsFile(const std::filesystem::path &path)
 {
