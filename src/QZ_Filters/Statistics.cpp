@@ -37,23 +37,6 @@ void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
     }
 }
 
-// Bucket of `sample`: the first k with sample < threshold[k], 7 when there is
-// none. The thresholds do not decrease, so "sample < threshold[k]" is false up
-// to some k and true from there on, and three comparisons find that k.
-BYTE BucketOf(UINT16 sample, const UINT16 *threshold)
-{
-    if (sample < threshold[3]) {
-        if (sample < threshold[1]) {
-            return (sample < threshold[0]) ? 0u : 1u;
-        }
-        return (sample < threshold[2]) ? 2u : 3u;
-    }
-    if (sample < threshold[5]) {
-        return (sample < threshold[4]) ? 4u : 5u;
-    }
-    return (sample < threshold[6]) ? 6u : 7u;
-}
-
 // Splits [min, min + range] into eight nearly equal buckets:
 // Threshold[i] = min + (i + 1) * range / 8, rounded down, sum truncated to 16 bits.
 void ComputeThresholds(UINT16 min, UINT16 range, UINT16 *Threshold)
@@ -84,78 +67,42 @@ BYTE FindMedianBucket(const UINT16 *Bucket)
     return b;
 }
 
-}  // namespace
-
-// Stores the smallest and largest sample (starting from 1023 and 0, strict
-// comparisons) and leaves the 32-bit sum of all samples in Tegrun.
-void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
-{
-    UINT16 smallest = QZ_SAMPLE_MAX;
-    UINT16 largest = 0;
+// The smallest and largest sample and the 32-bit sum of all samples, from
+// 1023, 0 and 0 with strict comparisons (an empty buffer leaves them so).
+struct SampleRange {
+    UINT16 min = QZ_SAMPLE_MAX;
+    UINT16 max = 0;
     UINT32 sum = 0;
-    auto visit = [&](UINT16 sample) {
+
+    void Add(UINT16 sample)
+    {
         sum += sample;
-        largest = (sample > largest) ? sample : largest;
-        smallest = (sample < smallest) ? sample : smallest;
-    };
-    VisitSamples(BufferPtr, visit);
-    *min = smallest;
-    *max = largest;
-    Tegrun = sum;
-}
-
-// Counts the samples per bucket: bucket k (0..6) takes a sample below
-// threshold[k] and not below any earlier threshold, bucket 7 the rest.
-// The thresholds must not decrease. Counts are 16-bit.
-void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
-{
-    UINT16 limits[MEDIAN_THRESHOLDS];
-    UINT16 counts[MEDIAN_BUCKETS] = {0};
-    for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
-        limits[k] = threshold[k];
+        max = (sample > max) ? sample : max;
+        min = (sample < min) ? sample : min;
     }
-    auto visit = [&](UINT16 sample) {
-        const BYTE k = BucketOf(sample, limits);
-        counts[k] = static_cast<UINT16>(counts[k] + 1u);
-    };
-    VisitSamples(BufferPtr, visit);
-    for (BYTE k = 0; k < MEDIAN_BUCKETS; ++k) {
-        bucket[k] = counts[k];
-    }
-}
-
-namespace {
-
-// The samples of a buffer as counts per value, turned into running totals:
-// atMost[v] is the number of samples <= v for v from min to max.
-struct SampleTotals {
-    UINT16 *atMost;
-    UINT16 min;  // smallest sample (1023 for an empty buffer, as MinMax starts)
-    UINT16 max;  // largest sample (0 for an empty buffer)
-    UINT16 total;
-    UINT32 sum;
 };
 
-// One pass over the buffer: the count of each sample value (the QZ_SAMPLE_VALUES
-// words of `totals.atMost`, cleared here), the smallest and largest sample and
-// the 32-bit sum, with MinMax's starting values and strict comparisons.
-void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
+// The samples of a buffer as counts per value, turned into running totals:
+// atMost[v] is the number of samples <= v for v from range.min to range.max.
+struct SampleTotals {
+    UINT16 *atMost;
+    SampleRange range;
+    UINT16 total;
+};
+
+// One pass over the buffer: the count of each sample value (the
+// QZ_SAMPLE_VALUES words of `totals.atMost`, cleared here) and the range.
+[[gnu::always_inline]] inline void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 {
     UINT16 *counts = totals.atMost;
     memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
-    UINT16 smallest = QZ_SAMPLE_MAX;
-    UINT16 largest = 0;
-    UINT32 sum = 0;
+    SampleRange range;
     auto visit = [&](UINT16 sample) {
         counts[sample] = static_cast<UINT16>(counts[sample] + 1u);
-        sum += sample;
-        largest = (sample > largest) ? sample : largest;
-        smallest = (sample < smallest) ? sample : smallest;
+        range.Add(sample);
     };
     VisitSamples(BufferPtr, visit);
-    totals.min = smallest;
-    totals.max = largest;
-    totals.sum = sum;
+    totals.range = range;
 }
 
 // Turns the counts from min to max into running totals; values outside hold
@@ -163,7 +110,7 @@ void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 void RunningTotals(SampleTotals &totals)
 {
     UINT16 total = 0;
-    for (UINT32 value = totals.min; value <= totals.max; ++value) {
+    for (UINT32 value = totals.range.min; value <= totals.range.max; ++value) {
         total = static_cast<UINT16>(total + totals.atMost[value]);
         totals.atMost[value] = total;
     }
@@ -173,16 +120,16 @@ void RunningTotals(SampleTotals &totals)
 // Samples below `value`: none up to min, all above max, else atMost[value - 1].
 UINT16 SamplesBelow(const SampleTotals &totals, UINT16 value)
 {
-    if (value <= totals.min) {
+    if (value <= totals.range.min) {
         return 0u;
     }
-    return (value > totals.max) ? totals.total : totals.atMost[value - 1u];
+    return (value > totals.range.max) ? totals.total : totals.atMost[value - 1u];
 }
 
-// The counts SortBuffer would give for `Threshold` (non-decreasing), taken
-// from the running totals: bucket k holds the samples below Threshold[k] less
-// those below Threshold[k - 1]. Every sample lies in exactly one bucket either
-// way, so the counts are the same numbers.
+// The bucket counts for `Threshold` (non-decreasing), from the running
+// totals: bucket k (0..6) holds the samples below Threshold[k] and not below
+// Threshold[k - 1], bucket 7 the rest. Counts are 16-bit. The one bucket rule
+// of the median search and of SortBuffer.
 void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *Bucket)
 {
     UINT16 below = 0;
@@ -196,16 +143,15 @@ void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *B
 
 // Estimates the median: narrows [min, max] to the bucket holding the median
 // until the range is below 8 (or after 21 refinements), then takes the middle
-// of the range, rounded down. The buckets are those SortBuffer counts over the
-// buffer, so this is the search that counts them pass by pass. The result
-// lies between min and max; an exact tie between two halves goes to the lower
-// value.
+// of the range, rounded down. Every pass counts the buckets afresh from the
+// totals, as if it read the buffer again. The result lies between min and
+// max; an exact tie between two halves goes to the lower value.
 UINT16 MedianOfTotals(const SampleTotals &totals)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
-    UINT16 min = totals.min;
-    UINT16 max = totals.max;
+    UINT16 min = totals.range.min;
+    UINT16 max = totals.range.max;
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
     CountBuckets(totals, Threshold, Bucket);
@@ -233,6 +179,16 @@ UINT16 MedianOfTotals(const SampleTotals &totals)
     return static_cast<UINT16>(min + range / 2u);
 }
 
+// The running totals of the buffer's samples, counted in the pipeline's
+// table of counts per sample value.
+SampleTotals TotalsOf(const BYTE *BufferPtr)
+{
+    SampleTotals totals{SampleValueCounts(), SampleRange{}, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    return totals;
+}
+
 }  // namespace
 
 // One pass over the buffer counts each sample value and finds the smallest
@@ -241,13 +197,31 @@ UINT16 MedianOfTotals(const SampleTotals &totals)
 // pass.
 void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median)
 {
-    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
-    CountSamples(BufferPtr, totals);
-    RunningTotals(totals);
-    Tegrun = totals.sum;
-    *min = totals.min;
-    *max = totals.max;
+    const SampleTotals totals = TotalsOf(BufferPtr);
+    Tegrun = totals.range.sum;
+    *min = totals.range.min;
+    *max = totals.range.max;
     *median = MedianOfTotals(totals);
+}
+
+// Stores the smallest and largest sample (starting from 1023 and 0, strict
+// comparisons) and leaves the 32-bit sum of all samples in Tegrun.
+void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
+{
+    SampleRange range;
+    auto visit = [&](UINT16 sample) { range.Add(sample); };
+    VisitSamples(BufferPtr, visit);
+    *min = range.min;
+    *max = range.max;
+    Tegrun = range.sum;
+}
+
+// Counts the samples per bucket of `threshold` (seven non-decreasing
+// boundaries) as one pass of the median search does (CountBuckets). Uses the
+// pipeline's table of counts per sample value; writes no other global.
+void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
+{
+    CountBuckets(TotalsOf(BufferPtr), threshold, bucket);
 }
 
 // The median of the buffer as MinMaxMedian estimates it (which leaves the
