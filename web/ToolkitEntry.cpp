@@ -7,11 +7,13 @@
 // the filters' frequency responses, and the test battery with its summary
 // (`qzkit conformance`).
 #include <emscripten/emscripten.h>
+#include <emscripten/heap.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "conformance/Battery.h"
@@ -19,9 +21,16 @@
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsResponse.h"
 #include "convert/Convert.h"
+#include "io/TextFormat.h"
+#include "PageOptions.h"
 #include "run/RunSettingsText.h"
 #include "signal/Synth.h"
 #include "ToolkitError.h"
+
+// Tells the page the share of a text recording read so far.
+EM_JS(void, qzw_conversion_progress, (double share), {
+    if (Module['onConversionProgress']) Module['onConversionProgress'](share);
+});
 
 namespace {
 
@@ -43,6 +52,14 @@ qzkit::ConstantsImage &Designed()
     return image;
 }
 
+// A conversion that ran out of memory: the page's limit and what to do.
+std::string OutOfMemory()
+{
+    return qzkit::Format("not enough memory: the page can use at most %zu MB, and this recording needs more. "
+                         "Convert it with qzkit convert on the desktop, or cut it into shorter parts.",
+                         emscripten_get_heap_max() >> 20);
+}
+
 qzkit::ConstantsImage ImageAt(const std::uint8_t *bytes)
 {
     qzkit::ConstantsImage image{};
@@ -54,55 +71,46 @@ qzkit::ConstantsImage ImageAt(const std::uint8_t *bytes)
 
 extern "C" {
 
-// Converts `input` (a WFDB header, or a CSV/text file) into OUTPUT/window_NNNNN.ecg
-// windows and OUTPUT/window.manifest.csv. `inputRate` and `units` apply to
-// text input; gain in counts per mV, or per unit of the signal when
-// `gainPerUnit` is set (for units that are not a voltage); AC coupling corner
-// in Hz (0: none). Returns 0 with convert's
-// report as the message, or 1 with the error as the message.
-EMSCRIPTEN_KEEPALIVE int qzw_convert(const char *input, const char *channel, double inputRate, const char *units,
-                                     double gain, int gainPerUnit, double acCouplingHz, int windowLength, const char *output)
+// The command line's message for `text` as the value of `option` of
+// `command` ("synth", "design", "convert"); returns 1 with it as the
+// message, or 0 when the command takes the value.
+EMSCRIPTEN_KEEPALIVE int qzw_option_refusal(const char *command, const char *option, const char *text)
+{
+    Message() = qzw::OptionRefusal(command, option, text);
+    return Message().empty() ? 0 : 1;
+}
+
+// Runs `convert ARGS...` (argv[0] "convert"): the recording into windows and a
+// manifest in the output directory, telling the page how far the reading of
+// a text recording has got. Returns 0 with convert's report as the message,
+// or 1 with the error as the message.
+EMSCRIPTEN_KEEPALIVE int qzw_convert(int argc, const char *const *argv)
 {
     try {
-        qzkit::ConvertOptions options;
-        options.input = input;
-        options.channel = channel;
-        options.inputRate = inputRate;
-        options.inputUnits = units;
-        options.gainPerMillivolt = gain;
-        if (gainPerUnit != 0) {
-            options.gainPerUnit = gain;
-        }
-        options.acCouplingHz = acCouplingHz;
-        options.windowLength = static_cast<std::size_t>(windowLength);
-        options.outputDirectory = output;
-        options.name = "window";
+        qzw::PageChoices choices;
+        qzw::ReadArguments(choices, argc, argv);
+        qzkit::ConvertOptions options = choices.convert.Chosen();
+        options.progress = [](double share) { qzw_conversion_progress(share); };
         Message() = qzkit::ConvertReportText(qzkit::Convert(options));
         return 0;
+    } catch (const std::bad_alloc &) {
+        Message() = OutOfMemory();
+        return 1;
     } catch (const std::exception &error) {
         Message() = error.what();
         return 1;
     }
 }
 
-// Makes a synthetic recording (`pulse` 0: ECG, else a pulse wave at 250 Hz).
-// Returns its sample count, with the true rate as the message, or -1 with the
-// error as the message.
-EMSCRIPTEN_KEEPALIVE int qzw_synthesize(int pulse, double bpm, double variability, double ectopicFraction,
-                                        double noise, double wander, double amplitude, int length, int seed)
+// Runs `synth --kind ... ARGS...` (argv[0] "synth") into memory. Returns its
+// sample count, with the true rate as the message, or -1 with the error as
+// the message.
+EMSCRIPTEN_KEEPALIVE int qzw_synthesize(int argc, const char *const *argv)
 {
     try {
-        qzkit::SynthOptions options;
-        options.kind = pulse != 0 ? qzkit::WaveKind::Pulse : qzkit::WaveKind::Ecg;
-        options.bpm = bpm;
-        options.variability = variability;
-        options.ectopicFraction = ectopicFraction;
-        options.noise = noise;
-        options.wander = wander;
-        options.amplitude = amplitude;
-        options.length = static_cast<std::size_t>(length > 0 ? length : 0);
-        options.seed = static_cast<std::uint32_t>(seed);
-        Synthesized() = qzkit::Synthesize(options);
+        qzw::PageChoices choices;
+        qzw::ReadArguments(choices, argc, argv);
+        Synthesized() = qzkit::Synthesize(choices.synth.Chosen());
         Message() = std::to_string(qzkit::TrueBpm(Synthesized()));
         return static_cast<int>(Synthesized().samples.size());
     } catch (const std::exception &error) {
@@ -117,29 +125,15 @@ EMSCRIPTEN_KEEPALIVE const std::uint16_t *qzw_synthesized_samples()
     return Synthesized().samples.data();
 }
 
-// Designs a constants set (`highPassOrder` 3 or 1). Returns 0 with the text
+// Runs `constants design ARGS...` (argv[0] "design"). Returns 0 with the text
 // source `constants design --text` writes as the message and the 31 bytes in
 // qzw_designed_image, or 1 with the error as the message.
-EMSCRIPTEN_KEEPALIVE int qzw_design(double rate, double lowPassCutoff, double highPassCutoff, int highPassOrder,
-                                    double swing, int minBpm, int maxBpm, int onePeakBpm)
+EMSCRIPTEN_KEEPALIVE int qzw_design(int argc, const char *const *argv)
 {
     try {
-        const auto bpm = [](int value, const char *what) {
-            if (value < 0 || value > 65535) {
-                throw qzkit::ToolkitError(std::string(what) + " must be 0 to 65535 BPM");
-            }
-            return static_cast<std::uint16_t>(value);
-        };
-        qzkit::DesignRequest request;
-        request.rate = rate;
-        request.lowPassCutoff = lowPassCutoff;
-        request.highPassCutoff = highPassCutoff;
-        request.highPassOrder = highPassOrder;
-        request.swing = swing;
-        request.minBpm = bpm(minBpm, "the lowest rate");
-        request.maxBpm = bpm(maxBpm, "the highest rate");
-        request.onePeakBpm = bpm(onePeakBpm, "the one-peak rate");
-        const qzkit::ConstantsDesign design = qzkit::DesignConstants(request);
+        qzw::PageChoices choices;
+        qzw::ReadArguments(choices, argc, argv);
+        const qzkit::ConstantsDesign design = qzkit::DesignConstants(choices.design);
         Designed() = design.image;
         Message() = qzkit::DesignText(design);
         return 0;

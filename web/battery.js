@@ -7,7 +7,7 @@
 // stages are redrawn first); until then the shown results are marked as
 // made for other inputs.
 const BATTERY_CSV = '/battery.csv';
-const BATTERY_DELAY_MS = 250;
+const BATTERY_DELAY_MS = 220;
 let batteryTimer = null;
 
 function startBattery() {
@@ -42,10 +42,10 @@ function markBatteryStale() {
 
 function runBattery() {
   clearTimeout(batteryTimer);
-  if (!workbench.constants || workbench.constants.bytes.length < CONSTANTS_BYTES) return;
+  if (!workbench.constants || workbench.constants.bytes.length < TABLES.constantsBytes) return;
   const started = performance.now();
-  const image = _malloc(CONSTANTS_BYTES);
-  HEAPU8.set(workbench.constants.bytes.subarray(0, CONSTANTS_BYTES), image);
+  const image = _malloc(TABLES.constantsBytes);
+  HEAPU8.set(workbench.constants.bytes.subarray(0, TABLES.constantsBytes), image);
   if (FS.analyzePath(BATTERY_CSV).exists) FS.unlink(BATTERY_CSV);
   const status = ccall('qzw_battery', 'number', ['number', 'string', 'number', 'number', 'string'],
     [image, settingsText(settings()), Number(element('battery-kind').value), Number(element('battery-length').value),

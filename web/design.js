@@ -5,91 +5,109 @@
 // for download; and the frequency responses of whatever constants the run
 // uses, computed from their stored taps and coefficients.
 const DESIGN_KNOBS = [
-  // id, `constants design` option, default (its own), label, unit, slider range (or none)
-  { id: 'design-rate', option: '--rate', value: 250, label: 'Sampling rate', unit: 'Hz', range: null },
-  { id: 'design-lowpass', option: '--lowpass', value: 20, label: 'Low-pass cut-off (−3 dB)', unit: 'Hz', range: [16, 75, 0.1] },
-  { id: 'design-highpass', option: '--highpass', value: 5, label: 'High-pass cut-off (−3 dB)', unit: 'Hz', range: [0.05, 20, 0.05] },
-  { id: 'design-swing', option: '--swing', value: 375, label: 'Swing about the median', unit: 'counts', range: [25, 500, 5] },
-  { id: 'design-min-bpm', option: '--min-bpm', value: 30, label: 'Lowest rate', unit: 'BPM', range: null },
-  { id: 'design-max-bpm', option: '--max-bpm', value: 240, label: 'Highest rate', unit: 'BPM', range: null },
-  { id: 'design-one-peak-bpm', option: '--one-peak-bpm', value: 0, label: 'Rate of a single peak (QI 3)', unit: 'BPM', range: null },
+  // id, `constants design` option, label, unit, slider step (null: a field);
+  // the defaults and the sliders' ranges are the design code's
+  { id: 'design-rate', option: '--rate', label: 'Sampling rate', unit: 'Hz', step: null },
+  { id: 'design-lowpass', option: '--lowpass', label: 'Low-pass cut-off (−3 dB)', unit: 'Hz', step: 0.1 },
+  { id: 'design-highpass', option: '--highpass', label: 'High-pass cut-off (−3 dB)', unit: 'Hz', step: 0.05 },
+  { id: 'design-swing', option: '--swing', label: 'Swing about the median', unit: 'counts', step: 1 },
+  { id: 'design-min-bpm', option: '--min-bpm', label: 'Lowest rate', unit: 'BPM', step: null },
+  { id: 'design-max-bpm', option: '--max-bpm', label: 'Highest rate', unit: 'BPM', step: null },
+  { id: 'design-one-peak-bpm', option: '--one-peak-bpm', label: 'Rate of a single peak (QI 3)', unit: 'BPM',
+    step: null },
 ];
-const DESIGNED_NAME = 'designed.pvx.filters.v1';
+const DESIGNED_BASE = 'designed';
 const RESPONSE_POINTS = 241;
 const RESPONSE_FLOOR_DB = -60;
 const RESPONSE_CEILING_DB = 6;
+let designReachRate = null;
 
 function startDesign() {
   const holder = element('design-knobs');
   for (const knob of DESIGN_KNOBS) {
     const label = document.createElement('label');
     const input = document.createElement('input');
-    input.type = knob.range ? 'range' : 'number';
     input.id = knob.id;
-    // The range before the value: a slider clamps and snaps to its range.
-    if (knob.range) {
-      input.min = String(knob.range[0]);
-      input.max = String(knob.range[1]);
-      input.step = String(knob.range[2]);
+    input.dataset.option = knob.option;
+    if (knob.step) {
+      input.type = 'range';
+      input.step = String(knob.step);
     } else {
-      input.step = 'any';
+      input.type = 'text';
+      input.inputMode = 'decimal';
+      input.size = 8;
     }
-    input.value = String(knob.value);
     const shown = document.createElement('output');
     shown.id = `${knob.id}-value`;
     shown.htmlFor = knob.id;
     label.append(`${knob.label} (${knob.unit}) `, input, ' ', shown);
     holder.append(label);
-    input.addEventListener(knob.range ? 'input' : 'change', designConstants);
+    input.addEventListener(knob.step ? 'input' : 'change', designConstants);
   }
+  // The ranges before the values: a slider clamps and snaps to its range.
+  const swing = element('design-swing');
+  swing.min = String(TABLES.design.smallestSwing);
+  swing.max = String(TABLES.design.largestSwing);
+  setCutoffRanges(Number(TABLES.options.design['--rate']));
+  startFields(element('design'));
   element('design-order').addEventListener('change', designConstants);
   element('design-use').addEventListener('click', designConstants);
   showKnobValues();
 }
 
+// `value` on the grid of `step`, rounded by `round`.
+const onGrid = (value, step, round) => Number((round(value / step) * step).toPrecision(12));
+
+// The cut-off sliders' ranges: what the design reaches at `rate`; left as
+// they are at a rate it refuses (the design says why).
+function setCutoffRanges(rate) {
+  designReachRate = rate;
+  const reach = moduleJson(_qzw_design_reach(rate));
+  if (reach.error) return;
+  const ranges = [['design-lowpass', reach.lowPass[0], reach.lowPass[1]], ['design-highpass', 0, reach.highPass]];
+  ranges.forEach(([id, lowest, highest]) => {
+    const slider = element(id);
+    const step = Number(slider.step);
+    slider.min = String(Math.max(onGrid(lowest, step, Math.ceil), step));
+    slider.max = String(onGrid(highest, step, Math.floor));
+  });
+}
+
 function showKnobValues() {
   for (const knob of DESIGN_KNOBS) {
-    if (knob.range) element(`${knob.id}-value`).textContent = element(knob.id).value;
+    if (knob.step) element(`${knob.id}-value`).textContent = element(knob.id).value;
   }
 }
 
-// The knobs as `constants design` options, in the order it takes them.
-function designArguments() {
-  const value = (id) => Number(element(id).value);
-  return {
-    rate: value('design-rate'), lowpass: value('design-lowpass'), highpass: value('design-highpass'),
-    order: value('design-order'), swing: value('design-swing'), minBpm: value('design-min-bpm'),
-    maxBpm: value('design-max-bpm'), onePeakBpm: value('design-one-peak-bpm'),
-  };
-}
-
 function designConstants() {
+  const rate = Number(element('design-rate').value);
+  if (rate !== designReachRate) setCutoffRanges(rate);
   showKnobValues();
-  const knobs = designArguments();
-  const status = _qzw_design(knobs.rate, knobs.lowpass, knobs.highpass, knobs.order, knobs.swing, knobs.minBpm,
-    knobs.maxBpm, knobs.onePeakBpm);
-  const message = UTF8ToString(_qzw_toolkit_message());
+  const group = element('design');
   const note = element('design-note');
+  const valid = checkFields(group);
+  const status = valid ? withArguments(['design', ...fieldArguments(group)], _qzw_design) : 1;
+  const message = valid ? UTF8ToString(_qzw_toolkit_message()) : 'a field is refused (see its message)';
   note.classList.toggle('error', status !== 0);
   if (status !== 0) {
     note.textContent = `Not designed: ${message}`;
     return;
   }
   const pointer = _qzw_designed_image();
-  const bytes = HEAPU8.slice(pointer, pointer + CONSTANTS_BYTES);
+  const bytes = HEAPU8.slice(pointer, pointer + TABLES.constantsBytes);
   workbench.design = { text: message, bytes };
   note.textContent = 'Designed; the run uses it.';
   element('design-text').textContent = message;
   showDesignDownloads();
-  chooseConstants(DESIGNED_NAME, bytes);
+  chooseConstants(DESIGNED_BASE + TABLES.suffixes.constants, bytes);
 }
 
 function showDesignDownloads() {
   const holder = element('design-downloads');
   for (const link of holder.querySelectorAll('a')) URL.revokeObjectURL(link.href);
   holder.replaceChildren(
-    downloadLink(DESIGNED_NAME, workbench.design.bytes),
-    downloadLink('designed.txt', new TextEncoder().encode(workbench.design.text)));
+    downloadLink(DESIGNED_BASE + TABLES.suffixes.constants, workbench.design.bytes),
+    downloadLink(`${DESIGNED_BASE}.txt`, new TextEncoder().encode(workbench.design.text)));
 }
 
 function downloadLink(name, bytes) {
@@ -102,9 +120,9 @@ function downloadLink(name, bytes) {
 
 // [{frequency, lowPass, highPass}] of the constants, or the reason there is none.
 function constantsResponse(bytes) {
-  const image = _malloc(CONSTANTS_BYTES);
+  const image = _malloc(TABLES.constantsBytes);
   const out = _malloc(8 * 3 * RESPONSE_POINTS);
-  HEAPU8.set(bytes.subarray(0, CONSTANTS_BYTES), image);
+  HEAPU8.set(bytes.subarray(0, TABLES.constantsBytes), image);
   const status = _qzw_response(image, RESPONSE_POINTS, out);
   const values = HEAPF64.slice(out >> 3, (out >> 3) + 3 * RESPONSE_POINTS);
   _free(image);
@@ -121,13 +139,13 @@ const decibels = (gain) => Math.min(RESPONSE_CEILING_DB, Math.max(RESPONSE_FLOOR
 
 function drawResponse(bytes) {
   const holder = element('response-view');
-  const points = bytes.length >= CONSTANTS_BYTES ? constantsResponse(bytes) : 'the file is shorter than 31 bytes';
+  const points = bytes.length >= TABLES.constantsBytes ? constantsResponse(bytes) : `the file is shorter than ${TABLES.constantsBytes} bytes`;
   if (typeof points === 'string') {
     holder.replaceChildren(`No frequency response: ${points}.`);
     return;
   }
   const width = 420;
-  const height = 200;
+  const height = 210;
   const left = 34;
   const top = 8;
   const plotWidth = width - left - 8;

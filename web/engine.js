@@ -6,15 +6,46 @@ Module.stdout = (byte) => {
   if (byte !== null && byte !== undefined) toolPrinted.push(byte & 0xff);
 };
 
-function withCString(text, use) {
+// A copy of `text` in the module's memory, to be freed.
+function newCString(text) {
   const size = lengthBytesUTF8(text) + 1;
   const pointer = _malloc(size);
   stringToUTF8(text, pointer, size);
+  return pointer;
+}
+
+function withCString(text, use) {
+  const pointer = newCString(text);
   try {
     return use(pointer);
   } finally {
     _free(pointer);
   }
+}
+
+// Calls `use(argc, argv)` with `args` as C strings.
+function withArguments(args, use) {
+  const pointers = args.map(newCString);
+  const argv = _malloc(4 * (pointers.length + 1));
+  pointers.forEach((pointer, index) => { HEAPU32[(argv >> 2) + index] = pointer; });
+  HEAPU32[(argv >> 2) + pointers.length] = 0;
+  try {
+    return use(pointers.length, argv);
+  } finally {
+    pointers.forEach((pointer) => _free(pointer));
+    _free(argv);
+  }
+}
+
+// What the page shows or checks, from the code that defines it (the module's
+// tables): stage bits, record lengths, suffixes, design limits, option defaults.
+let TABLES = null;
+
+// The JSON the module left at `pointer`.
+const moduleJson = (pointer) => JSON.parse(UTF8ToString(pointer));
+
+function loadTables() {
+  TABLES = moduleJson(_qzw_tables());
 }
 
 function putToolFile(name, bytes) {
@@ -38,21 +69,9 @@ function toolFile(name) {
 function runTool(args, files) {
   _qzw_clear_files();
   Object.entries(files).forEach(([name, bytes]) => putToolFile(name, bytes));
-  const argv = ['qz_vozozi_DE', ...args];
-  const pointers = argv.map((text) => {
-    const size = lengthBytesUTF8(text) + 1;
-    const pointer = _malloc(size);
-    stringToUTF8(text, pointer, size);
-    return pointer;
-  });
-  const argvPointer = _malloc(4 * (pointers.length + 1));
-  pointers.forEach((pointer, index) => { HEAPU32[(argvPointer >> 2) + index] = pointer; });
-  HEAPU32[(argvPointer >> 2) + pointers.length] = 0;
   toolPrinted.length = 0;
-  const status = _qzw_run_tool(pointers.length, argvPointer);
+  const status = withArguments(['qz_vozozi_DE', ...args], _qzw_run_tool);
   const printed = Uint8Array.from(toolPrinted);
-  pointers.forEach((pointer) => _free(pointer));
-  _free(argvPointer);
   const left = {};
   const count = _qzw_list_files();
   for (let index = 0; index < count; index++) {
@@ -81,7 +100,7 @@ function base64ToBytes(text) {
 // runs cases ({args, inputs: [names]}) in batches; every byte comes back in
 // base64 so it can be compared with the desktop tool's.
 const toolTestInputs = {};
-window.qzToolTest = {
+const toolTest = {
   addInputs(files) {
     Object.entries(files).forEach(([name, text]) => { toolTestInputs[name] = base64ToBytes(text); });
     return Object.keys(toolTestInputs).length;
@@ -97,3 +116,4 @@ window.qzToolTest = {
     });
   },
 };
+if (typeof window !== 'undefined') window.qzToolTest = toolTest;

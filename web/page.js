@@ -1,26 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The workbench page: a recording, constants and settings in; the tool's run
 // on them out, redrawn on every change.
-const STAGES = [
-  { bit: 1, name: 'low-pass', dump: 'lowpass' },
-  { bit: 2, name: 'high-pass', dump: 'highpass' },
-  { bit: 4, name: 'derivative', dump: 'derivative' },
-  { bit: 8, name: 'squaring', dump: 'square' },
-  { bit: 16, name: 'double moving average', dump: 'average' },
-  { bit: 32, name: 'peak finding', dump: null },
-  { bit: 64, name: 'beat rate', dump: null },
-];
-const RECORD_WORDS = 43;
-const STORED_PEAKS = 25;
-const STATISTICS_FIELDS = [
-  ['QI pattern', 1], ['MaxPeak', 1], ['MinPeak', 1], ['HighPeakThreshold', 1], ['LowPeakThreshold', 1],
-  ['Median', 1], ['HighBucket', 2], ['LowBucket', 2], ['MiddleBucket', 2], ['Tegur', 2],
-];
-const CONSTANTS_FILE = 'constants.pvx.filters.v1';
-const CONSTANTS_BYTES = 31;
-const RECORD_FILE = 'record.ecg';
-const LONG_WINDOW = 1500;
-const SHORT_WINDOW = 600;
+
+// The page's names of the run's files.
+const CONSTANTS_BASE = 'constants';
+const RECORD_BASE = 'record';
+const constantsFile = () => CONSTANTS_BASE + TABLES.suffixes.constants;
+const recordFile = () => RECORD_BASE + TABLES.suffixes.record;
 
 const workbench = {
   ready: false,
@@ -32,7 +18,7 @@ const workbench = {
   battery: null,  // {status, summary, csv, inputs, ms} of the last battery run
   lastRedrawMs: 0,
 };
-window.qzWorkbench = workbench;
+if (typeof window !== 'undefined') window.qzWorkbench = workbench;
 
 const element = (id) => document.getElementById(id);
 
@@ -55,16 +41,17 @@ function settings() {
   return { mask, peak: element('peak').value, beat: element('beat').value, derivative: element('derivative').value };
 }
 
-// An .ecg file's windows: a file of exactly 600 samples, or of fewer than
-// 1500, goes to the tool as it is (the tool answers for its length); longer
-// files are cut into consecutive 1500-sample windows, as the tool reads the
-// first 1500 samples of a file.
+// An .ecg file's windows: a file of exactly the short length, or shorter
+// than the long one, goes to the tool as it is (the tool answers for its
+// length); longer files are cut into consecutive windows of the long length,
+// as the tool reads the first window of a file.
 function ecgWindows(bytes) {
+  const [long, short] = TABLES.lengths;
   const samples = bytes.length >> 1;
-  if (samples === SHORT_WINDOW || samples < LONG_WINDOW) return [bytes];
+  if (samples === short || samples < long) return [bytes];
   const windows = [];
-  for (let start = 0; start + LONG_WINDOW <= samples; start += LONG_WINDOW) {
-    windows.push(bytes.subarray(2 * start, 2 * (start + LONG_WINDOW)));
+  for (let start = 0; start + long <= samples; start += long) {
+    windows.push(bytes.subarray(2 * start, 2 * (start + long)));
   }
   return windows;
 }
@@ -79,10 +66,10 @@ function rerun() {
   const chosen = settings();
   element('mask-value').textContent = String(chosen.mask);
   const files = {};
-  files[CONSTANTS_FILE] = workbench.constants.bytes;
-  files[RECORD_FILE] = windowBytes();
-  const run = runTool(['constants', 'record', String(chosen.mask), chosen.peak, chosen.beat, chosen.derivative, '0'],
-    files);
+  files[constantsFile()] = workbench.constants.bytes;
+  files[recordFile()] = windowBytes();
+  const run = runTool(
+    [CONSTANTS_BASE, RECORD_BASE, String(chosen.mask), chosen.peak, chosen.beat, chosen.derivative, '0'], files);
   const ran = performance.now();
   workbench.lastRun = run;
   showRun(run, chosen);
@@ -92,36 +79,40 @@ function rerun() {
     `Run ${(ran - started).toFixed(2)} ms, run and redraw ${workbench.lastRedrawMs.toFixed(1)} ms.`;
 }
 
+// The fields of the run's result record, or null when it left none.
+function resultRecord(run) {
+  const bytes = run.files[RECORD_BASE + TABLES.suffixes.result];
+  if (!bytes) return null;
+  const pointer = _malloc(Math.max(bytes.length, 1));
+  HEAPU8.set(bytes, pointer);
+  const record = moduleJson(_qzw_result_record(pointer, bytes.length));
+  _free(pointer);
+  return record.error ? null : Object.assign(record, { words: words(bytes) });
+}
+
 function showRun(run, chosen) {
   element('printed').textContent = latin1(run.printed);
-  const record = run.files['record.out'];
-  const fields = record && record.length === 2 * RECORD_WORDS ? words(record) : null;
-  element('bpm').textContent = fields ? String(fields[0]) : '–';
-  element('qi').textContent = fields ? String(fields[1]) : '–';
-  element('peak-count').textContent = fields ? String(fields[3]) : '–';
-  drawStages(run, fields, chosen);
-  showTables(fields);
+  const record = resultRecord(run);
+  element('bpm').textContent = record ? String(record.bpm) : '–';
+  element('qi').textContent = record ? String(record.qi) : '–';
+  element('peak-count').textContent = record ? String(record.peakCount) : '–';
+  drawStages(run, record, chosen);
+  showTables(record);
   showDownloads(run);
 }
 
-function showTables(fields) {
+function showTables(record) {
   const holder = element('record-tables');
   holder.replaceChildren();
-  if (!fields) {
+  if (!record) {
     holder.textContent = 'No result record: the run ended with an error (see what the tool printed).';
     return;
   }
-  const head = [['BPM', fields[0]], ['QI', fields[1]], ['Beat classification used', fields[2]], ['Peak count', fields[3]]];
-  const peaks = [];
-  for (let index = 0; index < STORED_PEAKS; index++) peaks.push([`Peak ${index + 1}`, fields[4 + index]]);
-  const statistics = [];
-  let word = 4 + STORED_PEAKS;
-  STATISTICS_FIELDS.forEach(([name, size]) => {
-    statistics.push([name, size === 1 ? fields[word] : fields[word] + 65536 * fields[word + 1]]);
-    word += size;
-  });
+  const head = [['BPM', record.bpm], ['QI', record.qi], ['Beat classification used', record.classified],
+    ['Peak count', record.peakCount]];
+  const peaks = record.peaks.map((location, index) => [`Peak ${index + 1}`, location]);
   holder.append(table('Result', head), table('Peak locations', peaks.filter(([, value]) => value !== 0)),
-    table('Statistics (thresholdmethod.info)', statistics), recordWordsTable(fields));
+    table('Statistics (thresholdmethod.info)', record.statistics), recordWordsTable(record.words));
 }
 
 function table(caption, rows) {
@@ -141,53 +132,64 @@ function table(caption, rows) {
 
 function recordWordsTable(fields) {
   const result = document.createElement('table');
-  result.createCaption().textContent = 'The 43 words of record.out';
-  for (let start = 0; start < RECORD_WORDS; start += 10) {
+  result.createCaption().textContent = `The ${fields.length} words of ${RECORD_BASE}${TABLES.suffixes.result}`;
+  for (let start = 0; start < fields.length; start += 10) {
     const row = result.insertRow();
     const label = document.createElement('th');
     label.scope = 'row';
     label.textContent = String(start);
     row.append(label);
-    for (let index = start; index < Math.min(start + 10, RECORD_WORDS); index++) {
+    for (let index = start; index < Math.min(start + 10, fields.length); index++) {
       row.insertCell().textContent = String(fields[index]);
     }
   }
   return result;
 }
 
+// A file name that is not hidden: a name that starts with a dot gets `base`
+// before it (a file named only by its suffix gets the run's own name).
+const unhidden = (name, base) => (name.startsWith('.') ? base + name.replace(/^\.+/, '.') : name);
+
 function showDownloads(run) {
   const holder = element('downloads');
   for (const link of holder.querySelectorAll('a')) URL.revokeObjectURL(link.href);
   holder.replaceChildren();
-  const base = workbench.recording.name.replace(/\.[^.]*$/, '') +
+  const base = unhidden(workbench.recording.name, RECORD_BASE).replace(/\.[^.]*$/, '') +
     (workbench.recording.windows.length > 1 ? `_${String(workbench.window).padStart(5, '0')}` : '');
   Object.entries(run.files).forEach(([name, bytes]) => {
-    const link = document.createElement('a');
-    const fileName = name === CONSTANTS_FILE ? workbench.constants.name
-      : name.startsWith('record.') ? base + name.slice('record'.length) : name;
-    link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
-    link.download = fileName;
-    link.textContent = fileName;
-    holder.append(link);
+    const fileName = name === constantsFile() ? unhidden(workbench.constants.name, CONSTANTS_BASE)
+      : name.startsWith(`${RECORD_BASE}.`) ? base + name.slice(RECORD_BASE.length) : name;
+    holder.append(downloadLink(fileName, bytes));
   });
 }
 
 function startControls() {
   const bits = element('mask-bits');
-  for (const stage of STAGES) {
+  for (const stage of TABLES.stages) {
     const label = document.createElement('label');
     label.className = 'inline';
     const box = document.createElement('input');
     box.type = 'checkbox';
     box.value = String(stage.bit);
-    box.checked = true;
+    box.checked = (TABLES.settings.mask & stage.bit) !== 0;
     label.append(box, ` ${stage.bit} ${stage.name}`);
     bits.append(label);
   }
-  for (const id of ['peak', 'beat', 'derivative']) element(id).addEventListener('change', rerun);
+  for (const id of ['peak', 'beat', 'derivative']) {
+    element(id).value = String(TABLES.settings[id]);
+    element(id).addEventListener('change', rerun);
+  }
   bits.addEventListener('change', rerun);
-  fillExamples('example-record', '.ecg', (name, bytes) => chooseRecording(name, bytes));
-  fillExamples('example-constants', '.pvx.filters.v1', (name, bytes) => chooseConstants(name, bytes));
+  for (const id of ['synth-length', 'window-length']) {
+    for (const length of TABLES.lengths) element(id).add(new Option(String(length)));
+  }
+  for (const length of TABLES.lengths) element('battery-length').add(new Option(String(length)));
+  const constantsSuffix = TABLES.suffixes.constants;
+  element('ecg-file').accept = TABLES.suffixes.record;
+  element('constants-file').accept = constantsSuffix.slice(constantsSuffix.lastIndexOf('.'));
+  element('synth-rate').textContent = TABLES.options.synth['--rate'];
+  fillExamples('example-record', TABLES.suffixes.record, chooseRecording);
+  fillExamples('example-constants', TABLES.suffixes.constants, chooseConstants);
   openFileInput('ecg-file', chooseRecording);
   openFileInput('constants-file', chooseConstants);
   startConversion();
@@ -201,6 +203,8 @@ function startControls() {
   });
 }
 
+// Fills the list `id` with the shipped examples ending in `suffix`; choosing
+// one calls `choose(name, bytes, name)`.
 function fillExamples(id, suffix, choose) {
   const select = element(id);
   const names = FS.readdir('/examples').filter((name) => name.endsWith(suffix)).sort();
@@ -209,31 +213,29 @@ function fillExamples(id, suffix, choose) {
   select.add(other);
   for (const name of names) select.add(new Option(name, name));
   select.value = names[0];
-  const pick = () => choose(select.value, FS.readFile(`/examples/${select.value}`));
+  const pick = () => choose(select.value, FS.readFile(`/examples/${select.value}`), select.value);
   select.addEventListener('change', pick);
   pick();
 }
 
+// The file input is emptied once read, so that the same file opened again
+// (after an example, say) is read again.
 function openFileInput(id, choose) {
   element(id).addEventListener('change', async (event) => {
     const file = event.target.files[0];
+    event.target.value = '';
     if (file) choose(file.name, new Uint8Array(await file.arrayBuffer()));
   });
 }
 
-function chooseRecording(name, bytes) {
-  useRecording(name, ecgWindows(bytes), `${bytes.length >> 1} samples`);
+// `example`: the shipped example's name, or none for a file opened or made here.
+function chooseRecording(name, bytes, example = '') {
+  useRecording(name, ecgWindows(bytes), `${bytes.length >> 1} samples`, example);
 }
 
-// Shows in `id`'s list of examples whether `name` is one of them.
-function markExample(id, name) {
-  const select = element(id);
-  select.value = [...select.options].some((option) => option.value === name) ? name : '';
-}
-
-function useRecording(name, windows, source) {
+function useRecording(name, windows, source, example = '') {
   workbench.recording = { name, windows, source };
-  markExample('example-record', name);
+  element('example-record').value = example;
   workbench.window = 0;
   const slider = element('window');
   slider.max = String(windows.length - 1);
@@ -251,19 +253,21 @@ function showWindow() {
       `–${(workbench.window + 1) * length - 1} of the converted signal)` : '');
 }
 
-function chooseConstants(name, bytes) {
+function chooseConstants(name, bytes, example = '') {
   workbench.constants = { name, bytes };
-  markExample('example-constants', name);
+  element('example-constants').value = example;
   element('constants-note').textContent = `${name}: ${bytes.length} bytes`;
   drawResponse(bytes);
   rerun();
 }
 
 function startPage() {
+  loadTables();
   element('version').textContent = latin1(runTool(['-v'], {}).printed);
   startControls();
   workbench.ready = true;
 }
 
-if (runtimeInitialized) startPage();
+if (typeof document === 'undefined') startConversionWorker();
+else if (runtimeInitialized) startPage();
 else Module.onRuntimeInitialized = startPage;

@@ -15,11 +15,11 @@ function svgElement(name, attributes) {
 }
 
 function stagePanels(run) {
-  const input = words(windowBytes()).map((sample) => sample & 0x3ff);
-  const panels = [{ title: 'recording (low 10 bits)', samples: input }];
-  for (const stage of STAGES) {
-    const dump = stage.dump && run.files[`record.${stage.dump}`];
-    if (dump) panels.push({ title: `after ${stage.name} (record.${stage.dump})`, samples: words(dump) });
+  const input = words(windowBytes()).map((sample) => sample & TABLES.sampleMax);
+  const panels = [{ title: `recording (as the tool reads it: 0 to ${TABLES.sampleMax})`, samples: input }];
+  for (const stage of TABLES.stages) {
+    const dump = stage.dump && run.files[RECORD_BASE + stage.dump];
+    if (dump) panels.push({ title: `after ${stage.name} (${RECORD_BASE}${stage.dump})`, samples: words(dump) });
   }
   return panels;
 }
@@ -42,7 +42,7 @@ function tracePath(samples, top, width) {
   return { path, low, high };
 }
 
-function drawStages(run, fields) {
+function drawStages(run, record) {
   const holder = element('stage-view');
   const panels = stagePanels(run);
   const height = panels.length * (PANEL_HEIGHT + PANEL_GAP) + 24;
@@ -64,11 +64,10 @@ function drawStages(run, fields) {
     });
     svg.append(svgElement('path', { d: trace.path, fill: 'none', stroke: '#0b5cad', 'stroke-width': 1 }));
   });
-  if (fields) {
+  if (record) {
     const step = width / Math.max(length - 1, 1);
     const bottom = height - 24 + 4;
-    for (let index = 0; index < STORED_PEAKS; index++) {
-      const location = fields[4 + index];
+    for (const location of record.peaks) {
       if (location === 0) continue;
       const x = LEFT_MARGIN + (location - 1) * step;
       svg.append(svgElement('line', { x1: x, x2: x, y1: 12, y2: bottom, stroke: '#a3262a', 'stroke-dasharray': '3 3', 'stroke-width': 1 }));

@@ -1,25 +1,24 @@
 // SPDX-License-Identifier: Apache-2.0
 // Synthetic recordings made in the page by the companion program's own
-// synthesis (`qzkit synth`), with their true rate.
-const SYNTH_CONTROLS = ['synth-kind', 'synth-length', 'synth-bpm', 'synth-variability', 'synth-ectopic',
-  'synth-noise', 'synth-wander', 'synth-amplitude', 'synth-seed'];
-
+// synthesis (`qzkit synth`, its options read from the fields), with their
+// true rate.
 function startSynthesis() {
+  const group = element('synthetic-controls');
+  startFields(group);
   element('synth-make').addEventListener('click', synthesize);
-  for (const id of SYNTH_CONTROLS) {
-    element(id).addEventListener('change', () => {
+  for (const field of group.querySelectorAll('[data-option]')) {
+    field.addEventListener('change', () => {
       if (workbench.recording && workbench.recording.synthetic) synthesize();
     });
   }
 }
 
 function synthesize() {
-  const value = (id) => Number(element(id).value);
-  const count = _qzw_synthesize(value('synth-kind'), value('synth-bpm'), value('synth-variability'),
-    value('synth-ectopic'), value('synth-noise'), value('synth-wander'), value('synth-amplitude'),
-    value('synth-length'), value('synth-seed'));
-  const message = UTF8ToString(_qzw_toolkit_message());
+  const group = element('synthetic-controls');
   const note = element('synth-note');
+  const valid = checkFields(group);
+  const count = valid ? withArguments(['synth', ...fieldArguments(group)], _qzw_synthesize) : -1;
+  const message = valid ? UTF8ToString(_qzw_toolkit_message()) : 'Not made: a field is refused (see its message).';
   note.classList.toggle('error', count < 0);
   if (count < 0) {
     note.textContent = message;
@@ -27,8 +26,9 @@ function synthesize() {
   }
   const pointer = _qzw_synthesized_samples();
   const bytes = HEAPU8.slice(pointer, pointer + 2 * count);
-  const kind = value('synth-kind') === 0 ? 'ecg' : 'pulse';
+  const kind = element('synth-kind').value;
   note.textContent = `True rate ${Number(message).toFixed(1)} BPM.`;
-  useRecording(`synthetic-${kind}.ecg`, [bytes], `${count} samples, true rate ${Number(message).toFixed(1)} BPM`);
+  useRecording(`synthetic-${kind}${TABLES.suffixes.record}`, [bytes],
+    `${count} samples, true rate ${Number(message).toFixed(1)} BPM`);
   workbench.recording.synthetic = true;
 }

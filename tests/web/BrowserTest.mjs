@@ -7,7 +7,8 @@
 // left are compared byte for byte. Then drives the page's own controls and
 // keeps a screenshot. The page must load nothing from the network and log no
 // console error. The companion program's parts in the page (constants
-// design, the test battery) are compared with QZKIT's.
+// design, the test battery) are compared with QZKIT's, and its guards
+// against bad input (refused fields, own files, large conversions) tried.
 //
 // Usage: node BrowserTest.mjs --page HTML --tool TOOL --qzkit QZKIT --inputs DIR --cases FILE --work DIR
 //                             [--chromium PATH] [--batch N]
@@ -20,6 +21,7 @@ import { pathToFileURL } from 'node:url';
 import { Browser, evaluate } from './DevTools.mjs';
 import { checkCompanionParts } from './CompanionParts.mjs';
 import { checkControls } from './PageControls.mjs';
+import { checkGuards } from './PageGuards.mjs';
 
 function options(argv) {
   const chosen = { chromium: 'chromium', batch: '100' };
@@ -155,7 +157,7 @@ async function main() {
     counts = await compareCases(browser, session, chosen, cases);
     const examples = path.join(path.dirname(new URL(import.meta.url).pathname), '../../examples');
     const pageProblems = [...await checkCompanionParts(browser, session, chosen, examples),
-      ...await checkControls(browser, session, chosen, examples)];
+      ...await checkControls(browser, session, chosen, examples), ...await checkGuards(browser, session, chosen, examples)];
     for (const problem of pageProblems) console.log(`FAIL page: ${problem}`);
     counts.failed += pageProblems.length;
   } catch (error) {

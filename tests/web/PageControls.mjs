@@ -10,7 +10,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { evaluate } from './DevTools.mjs';
 
-async function setInputFiles(browser, session, selector, files) {
+export async function setInputFiles(browser, session, selector, files) {
   const { root } = await browser.send('DOM.getDocument', {}, session);
   const { nodeId } = await browser.send('DOM.querySelector', { nodeId: root.nodeId, selector }, session);
   await browser.send('DOM.setFileInputFiles', { nodeId, files: files.map((file) => path.resolve(file)) }, session);

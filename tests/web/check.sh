@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# The workbench check: builds the page (scripts/build-web.sh), the desktop
+# The workbench check: checks that the page's scripts retype none of the
+# library's constants, builds the page (scripts/build-web.sh), the desktop
 # tool and qzkit, generates the twin check's cases, and runs tests/web/BrowserTest.mjs,
 # which compares the page in headless Chromium with the desktop tool byte for
 # byte on every case, compares the page's constants design and test battery
@@ -14,6 +15,20 @@ build_root=${1:-${QZ_BUILD_ROOT:-$root/build}}
 mkdir -p "$build_root"
 base="$(realpath "$build_root")/web-check"
 mkdir -p "$base"
+
+echo "== no library constant retyped in the page"
+# The numbers and suffixes the library, the tool and the design code define
+# (record lengths, sample range, stage mask, record words, stored peaks,
+# constants bytes, rates, gains, design defaults and limits; file and dump
+# suffixes) reach the page through the module's tables, never as literals.
+numbers='(^|[^0-9.])(1500|600|1023|65535|65536|511|500|255|300|512|250|375|240|200|127|43|25|31)([^0-9.]|$)|0x3ff'
+suffixes="[\"'\`][^\"'\`]*\.(ecg|out|hea|pvx\.filters\.v1|lowpass|highpass|derivative|square|average)[\"'\`]"
+suffixes+="|[\"'\`](lowpass|highpass|square|average)[\"'\`]"
+markup='(value="|<option>|>|\()(1500|600|250|200|127)\b'
+if grep -nEi "$numbers|$suffixes" "$root"/web/*.js || grep -nE "$markup" "$root/web/shell.html"; then
+  echo "FAIL: the page retypes a constant of the module's tables (above)"
+  exit 1
+fi
 
 echo "== page build"
 page=$("$root/scripts/build-web.sh" "$base/page" | tail -n 1)

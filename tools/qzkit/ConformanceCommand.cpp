@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandOptions.h"
 #include "conformance/Battery.h"
 #include "conformance/ConformanceFigure.h"
 #include "conformance/ConformanceReport.h"
@@ -87,7 +88,7 @@ SubcommandAction SetUpConformance(CLI::App &command)
         ->check(CLI::IsMember({longRecord, shortRecord, std::string("both")}))
         ->capture_default_str();
     command.add_option("--gain", options->battery.gainPerMillivolt, "Front-end gain, counts per mV, around count 512")
-        ->check(CLI::PositiveNumber)
+        ->check(AboveZero())
         ->capture_default_str();
     command.add_option("--ac-coupling", options->battery.acCouplingHz,
                        "Front-end high-pass corner, Hz (0: DC-coupled)")

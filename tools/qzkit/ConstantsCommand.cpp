@@ -12,6 +12,7 @@
 #include "constants/ConstantsCheck.h"
 #include "constants/ConstantsDesign.h"
 #include "constants/ConstantsText.h"
+#include "CommandOptions.h"
 #include "ConstantsTune.h"
 #include "Subcommand.h"
 #include "ToolkitError.h"
@@ -108,23 +109,7 @@ int RunDesign(const ConstantsCommandOptions &options)
 
 void SetUpDesignOptions(CLI::App &design, ConstantsCommandOptions &options)
 {
-    DesignRequest &request = options.design;
-    design.add_option("--rate", request.rate, "Sampling rate, Hz")->capture_default_str();
-    design.add_option("--lowpass", request.lowPassCutoff,
-                      "Low-pass cut-off (-3 dB), Hz; nine taps reach 0.065 to 0.3 times the rate")
-        ->capture_default_str();
-    design.add_option("--highpass", request.highPassCutoff, "High-pass cut-off (-3 dB), Hz")->capture_default_str();
-    design.add_option("--highpass-order", request.highPassOrder,
-                      "3: Butterworth over (1 - z^-1)^3; 1: one pole over (1 - z^-1)(1 + z^-2), for slow waves")
-        ->check(CLI::IsMember({1, 3}))
-        ->capture_default_str();
-    design.add_option("--swing", request.swing,
-                      "Counts from the median the low-pass gives the largest excursion of a buffer (32 to 511)")
-        ->capture_default_str();
-    design.add_option("--min-bpm", request.minBpm, "Lowest plausible rate, BPM")->capture_default_str();
-    design.add_option("--max-bpm", request.maxBpm, "Highest plausible rate, BPM (at most 1023)")->capture_default_str();
-    design.add_option("--one-peak-bpm", request.onePeakBpm, "Rate reported (with QI 3) when only one peak is found")
-        ->capture_default_str();
+    AddDesignOptions(design, options.design);
     design.add_option("--out", options.designOut, "Write the 31-byte constants file here");
     design.add_option("--text", options.designText, "Write the text form (with the description) here");
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "CommandOptions.h"
 #include "evaluate/ManifestEvaluation.h"
 #include "evaluate/SummaryTable.h"
 #include "RunSettingsOptions.h"
@@ -66,7 +67,7 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
                             ->allow_extra_args(false);
     command.add_option("--annotation-rate", options->evaluate.annotationRate,
                        "Sampling rate of the annotations, Hz (default: from the record's header)")
-        ->check(CLI::PositiveNumber);
+        ->check(AboveZero());
     command.add_option("--beats", options->beatTimes,
                        "CSV of reference beat times in seconds (column time_s), one per manifest")
         ->allow_extra_args(false)

@@ -117,4 +117,27 @@ TEST(QzkitCli, BadInputGivesOneLineAndNoOutput)
     }
 }
 
+TEST(QzkitCli, NumberOptionsRefuseWhatTheyCannotHold)
+{
+    qztest::TempDir dir;
+    std::ofstream(dir / "data.csv") << "1\n2\n";
+    const struct {
+        std::vector<std::string> command;
+        std::string message;
+    } cases[] = {
+        {{"synth", "rec", "--amplitude", ""}, "--amplitude: needs a number, not an empty value"},
+        {{"synth", "rec", "--seed", "4294967297"}, "Could not convert: --seed = 4294967297"},
+        {{"constants", "design", "--min-bpm", "30.5"}, "Could not convert: --min-bpm = 30.5"},
+        {{"convert", "data.csv", "--input-rate", "-1"}, "--input-rate: -1 is not above 0"},
+        {{"convert", "data.csv", "--ac-coupling", "nan"}, "--ac-coupling: nan is not 0 or above"},
+    };
+    for (const auto &c : cases) {
+        const auto before = qztest::ListDirectory(dir.path());
+        const auto result = Qzkit(c.command, dir.path());
+        EXPECT_EQ(result.status, 2) << c.message;
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.message);
+        EXPECT_EQ(qztest::ListDirectory(dir.path()), before) << c.message;
+    }
+}
+
 }  // namespace

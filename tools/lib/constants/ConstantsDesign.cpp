@@ -7,32 +7,26 @@
 
 #include "constants/ConstantsText.h"
 #include "constants/DesignSearch.h"
+#include "io/TextFormat.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
-namespace {
-
-constexpr double kLargestRate = 65535.0;
-constexpr std::uint16_t kLargestBpm = 1023;
-constexpr std::uint16_t kLargestOnePeakBpm = 255;
-
-}  // namespace
-
 void design::CheckRate(double rate)
 {
-    if (!(rate > 0.0 && rate <= kLargestRate)) {
-        throw ToolkitError("the sampling rate must be above 0 and at most 65535 Hz");
+    if (!(rate > 0.0 && rate <= kLargestDesignRate)) {
+        throw ToolkitError(Format("the sampling rate must be above 0 and at most %g Hz", kLargestDesignRate));
     }
 }
 
 ConstantsDesign DesignConstants(const DesignRequest &request)
 {
     design::CheckRate(request.rate);
-    if (request.minBpm > request.maxBpm || request.maxBpm > kLargestBpm) {
-        throw ToolkitError("the rate range must satisfy min <= max <= 1023 BPM");
+    if (request.minBpm > request.maxBpm || request.maxBpm > kLargestDesignBpm) {
+        throw ToolkitError(
+            Format("the rate range must satisfy min <= max <= %u BPM", static_cast<unsigned>(kLargestDesignBpm)));
     }
     if (request.onePeakBpm > kLargestOnePeakBpm) {
-        throw ToolkitError("the one-peak rate must be 0 to 255 BPM");
+        throw ToolkitError(Format("the one-peak rate must be 0 to %u BPM", static_cast<unsigned>(kLargestOnePeakBpm)));
     }
     ConstantsDesign design;
     design.request = request;

@@ -62,10 +62,20 @@ struct ConstantsDesign {
     ConstantsImage image{};
 };
 
+// The limits of a design's choices: the rate, the swing, the rate range
+// and the one-peak rate.
+inline constexpr double kLargestDesignRate = 65535.0;
+inline constexpr double kSmallestSwing = 32.0;
+inline constexpr double kLargestSwing = 511.0;
+inline constexpr std::uint16_t kLargestDesignBpm = 1023;
+inline constexpr std::uint16_t kLargestOnePeakBpm = 255;
+
 // The reachable low-pass cut-offs at a rate (-3 dB of the triangle up to
-// three tenths of the rate).
+// three tenths of the rate), and the highest high-pass cut-off (a quarter of
+// the rate).
 double LowestLowPassCutoff(double rate);
 double HighestLowPassCutoff(double rate);
+double HighestHighPassCutoff(double rate);
 
 // Throws ToolkitError when a choice is out of reach (a cut-off the nine taps
 // cannot make, a high-pass that no rounding keeps stable, a swing or rate

@@ -113,12 +113,17 @@ HighPassDesign FirstOrderHighPass(double cutoff, double rate)
 
 }  // namespace
 
-HighPassDesign DesignHighPass(double cutoff, double rate, int order)
+double HighestHighPassCutoff(double rate)
 {
     CheckRate(rate);
-    if (!(cutoff > 0.0 && cutoff <= kHighestHighPassFraction * rate)) {
-        throw ToolkitError(
-            Format("the high-pass cut-off must be above 0 and at most %g Hz", kHighestHighPassFraction * rate));
+    return kHighestHighPassFraction * rate;
+}
+
+HighPassDesign DesignHighPass(double cutoff, double rate, int order)
+{
+    const double highest = HighestHighPassCutoff(rate);
+    if (!(cutoff > 0.0 && cutoff <= highest)) {
+        throw ToolkitError(Format("the high-pass cut-off must be above 0 and at most %g Hz", highest));
     }
     if (order == 1) {
         return FirstOrderHighPass(cutoff, rate);

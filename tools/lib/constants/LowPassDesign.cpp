@@ -20,8 +20,6 @@ constexpr double kHighestLowPassFraction = 0.3;
 constexpr double kScalingDivisor = 450.0;
 constexpr double kLargestPostscale = 255.0;
 constexpr double kLargestTap = 127.0;
-constexpr double kSmallestSwing = 32.0;
-constexpr double kLargestSwing = 511.0;
 
 double Sinc(double x)
 {
@@ -135,7 +133,7 @@ LowPassTaps DesignLowPassTaps(double cutoff, double rate, double swing, std::uin
                                   lowest, highest, cutoff));
     }
     if (!(swing >= kSmallestSwing && swing <= kLargestSwing)) {
-        throw ToolkitError("the swing must be 32 to 511 counts");
+        throw ToolkitError(Format("the swing must be %g to %g counts", kSmallestSwing, kLargestSwing));
     }
     return RoundedTaps(WindowedSinc(SincCutoffFor(cutoff, rate), rate), cutoff, rate, swing, postscale);
 }

@@ -227,7 +227,7 @@ Recording ReadRecording(const ConvertOptions &options)
     case InputFormat::Auto:
         break;
     }
-    return ReadCsvRecording(options.input, options.channel, options.inputRate, options.inputUnits);
+    return ReadCsvRecording(options.input, options.channel, options.inputRate, options.inputUnits, options.progress);
 }
 
 ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options)

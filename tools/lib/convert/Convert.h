@@ -42,6 +42,7 @@ struct ConvertOptions {
     std::filesystem::path annotations;  // WFDB annotation file with reference beats
     double annotationRate = 0.0;        // 0: from the annotation file or its record's header
     std::filesystem::path beatTimes;    // or a CSV of reference beat times, seconds
+    ReadProgress progress;              // told the share of a text recording read, now and then
 };
 
 struct ConvertReport {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -130,6 +131,7 @@ struct RunFiles {
     bool standardOutputTaken = false;
     std::vector<std::pair<FileIdentity, std::filesystem::path>> inputs;
     std::vector<StagedOutput> outputs;
+    std::map<std::filesystem::path, std::filesystem::path> outputNames;  // canonical name -> shown, of `outputs`
     std::vector<StagedOutput> checked;       // ahead of the work, never staged from here
     std::set<std::filesystem::path> tidied;  // directories cleared of leftovers
 
@@ -146,11 +148,10 @@ struct RunFiles {
 
     void RefuseOtherOutput(const StagedOutput &output) const
     {
-        for (const StagedOutput &other : outputs) {
-            if (other.canonical == output.canonical) {
-                throw ToolkitError(output.shown.string() + ": names the same file as the output " +
-                                   other.shown.string() + "; nothing written");
-            }
+        const auto other = outputNames.find(output.canonical);
+        if (other != outputNames.end()) {
+            throw ToolkitError(output.shown.string() + ": names the same file as the output " +
+                               other->second.string() + "; nothing written");
         }
     }
 
@@ -197,6 +198,7 @@ struct RunFiles {
             DropTemporary(output.temporary);
             throw;
         }
+        outputNames.emplace(output.canonical, output.shown);
         outputs.push_back(std::move(output));
     }
 
@@ -256,6 +258,7 @@ struct RunFiles {
             DropTemporary(output.backup);
         }
         outputs.clear();
+        outputNames.clear();
     }
 };
 

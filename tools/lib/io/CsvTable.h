@@ -28,16 +28,20 @@ struct CsvTable {
 };
 
 // Lines that are blank or start with '#' are skipped. The first remaining
-// line is a header when any of its fields is not a number. Throws
-// ToolkitError, naming `source`, when rows differ in width.
+// line is a header when any of its fields is not a number. A field in double
+// quotes may hold the delimiter, and "" inside it stands for one quote; a
+// quoted field ends on its line. Throws ToolkitError, naming `source` and the
+// line, when rows differ in width or a quoted field is malformed.
 CsvTable ParseCsvTable(std::string_view text, const std::string &source);
 
 // ParseCsvTable of a text file of at most kTableTextLimit bytes.
 CsvTable ReadCsvTable(const std::filesystem::path &path);
 
-// One column as a recording at `rate` samples per second in `units`.
+// One column as a recording at `rate` samples per second in `units`, read
+// row by row (only that column is kept); `progress`, when set, is told the
+// share of the file read now and then.
 Recording ReadCsvRecording(const std::filesystem::path &path, const std::string &column, double rate,
-                           const std::string &units);
+                           const std::string &units, const ReadProgress &progress = {});
 
 }  // namespace qzkit
 

@@ -5,6 +5,7 @@
 #define QZKIT_RECORDING_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,6 +23,9 @@ struct Recording {
     std::vector<std::pair<std::size_t, std::size_t>> gaps;  // [first, end) samples with no data (NaN in `samples`)
     std::vector<std::string> warnings;                     // for the user, one line each
 };
+
+// Told now and then while a long recording is read: the share read so far, 0 to 1.
+using ReadProgress = std::function<void(double share)>;
 
 // One channel read a piece at a time, for records too long to hold whole.
 class ChannelReader {

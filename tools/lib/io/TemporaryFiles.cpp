@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "io/TemporaryFiles.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <set>
 #include <string>
 #include <system_error>
 #include <unistd.h>
-#include <vector>
 
 namespace qzkit {
 namespace {
@@ -15,9 +14,10 @@ namespace {
 constexpr const char *kTemporaryMarker = ".qzkit-tmp-";
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The temporary files that exist now. Changed only while the ending signals
-// are held back, so the handler never sees it half-changed.
-std::vector<std::string> liveTemporaries;
+// The temporary files that exist now (a set: a conversion stages tens of
+// thousands). Changed only while the ending signals are held back, so the
+// handler never sees it half-changed.
+std::set<std::string> liveTemporaries;
 
 volatile std::sig_atomic_t stopMode = 0;  // StopOnEndingSignals objects alive
 volatile std::sig_atomic_t stopRequested = 0;
@@ -106,7 +106,7 @@ void RegisterTemporary(const std::filesystem::path &path)
 {
     const EndingSignalsHeld held;
     InstallSignalHandlersOnce();
-    liveTemporaries.push_back(path.string());
+    liveTemporaries.insert(path.string());
 }
 
 void DropTemporary(std::filesystem::path &path)
@@ -117,8 +117,7 @@ void DropTemporary(std::filesystem::path &path)
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     const EndingSignalsHeld held;
-    liveTemporaries.erase(std::remove(liveTemporaries.begin(), liveTemporaries.end(), path.string()),
-                          liveTemporaries.end());
+    liveTemporaries.erase(path.string());
     path.clear();
 }
 

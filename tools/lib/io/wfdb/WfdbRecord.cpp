@@ -65,11 +65,11 @@ bool IsPlainName(const std::string &name)
 
 std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record)
 {
-    if (record.extension() == ".hea") {
+    if (record.extension() == kWfdbHeaderExtension) {
         return record;
     }
     std::filesystem::path header = record;
-    header += ".hea";
+    header += kWfdbHeaderExtension;
     return header;
 }
 

@@ -91,6 +91,7 @@ private:
 };
 
 // The header of a record given as its .hea file or its name.
+inline constexpr const char *kWfdbHeaderExtension = ".hea";
 std::filesystem::path WfdbHeaderPath(const std::filesystem::path &record);
 
 // The signals' descriptions, for choosing one by name.
