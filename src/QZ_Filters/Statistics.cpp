@@ -22,7 +22,7 @@ constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data need
 // Calls visit(sample) for every sample of the buffer in time order, walking
 // the groups from byte 0 while the offset is below CalcHeart_BufferLength.
 template <typename SampleVisitor>
-void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
+[[gnu::always_inline]] inline void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
 {
     // The length in a local: a visitor's stores could alias the global.
     const UINT16 length = CalcHeart_BufferLength;
@@ -67,50 +67,68 @@ BYTE FindMedianBucket(const UINT16 *Bucket)
     return b;
 }
 
-// The smallest and largest sample and the 32-bit sum of all samples, from
-// 1023, 0 and 0 with strict comparisons (an empty buffer leaves them so).
-struct SampleRange {
-    UINT16 min = QZ_SAMPLE_MAX;
-    UINT16 max = 0;
-    UINT32 sum = 0;
+}  // namespace
 
-    void Add(UINT16 sample)
-    {
+// Stores the smallest and largest sample (starting from 1023 and 0, strict
+// comparisons) and leaves the 32-bit sum of all samples in Tegrun.
+void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
+{
+    UINT16 smallest = QZ_SAMPLE_MAX;
+    UINT16 largest = 0;
+    UINT32 sum = 0;
+    auto visit = [&](UINT16 sample) {
         sum += sample;
-        max = (sample > max) ? sample : max;
-        min = (sample < min) ? sample : min;
-    }
-};
+        largest = (sample > largest) ? sample : largest;
+        smallest = (sample < smallest) ? sample : smallest;
+    };
+    VisitSamples(BufferPtr, visit);
+    *min = smallest;
+    *max = largest;
+    Tegrun = sum;
+}
+
+namespace {
 
 // The samples of a buffer as counts per value, turned into running totals:
-// atMost[v] is the number of samples <= v for v from range.min to range.max.
+// atMost[v] is the number of samples <= v for v from min to max.
 struct SampleTotals {
     UINT16 *atMost;
-    SampleRange range;
+    UINT16 min;  // smallest sample (1023 for an empty buffer, as MinMax starts)
+    UINT16 max;  // largest sample (0 for an empty buffer)
     UINT16 total;
+    UINT32 sum;
 };
 
-// One pass over the buffer: the count of each sample value (the
-// QZ_SAMPLE_VALUES words of `totals.atMost`, cleared here) and the range.
+// One pass over the buffer: the count of each sample value (the QZ_SAMPLE_VALUES
+// words of `totals.atMost`, cleared here), the smallest and largest sample and
+// the 32-bit sum, with MinMax's starting values and strict comparisons.
+// Always inlined, as are the walk and the running totals: the pipeline's
+// statistics keep the code they had with no other caller.
 [[gnu::always_inline]] inline void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 {
     UINT16 *counts = totals.atMost;
     memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
-    SampleRange range;
+    UINT16 smallest = QZ_SAMPLE_MAX;
+    UINT16 largest = 0;
+    UINT32 sum = 0;
     auto visit = [&](UINT16 sample) {
         counts[sample] = static_cast<UINT16>(counts[sample] + 1u);
-        range.Add(sample);
+        sum += sample;
+        largest = (sample > largest) ? sample : largest;
+        smallest = (sample < smallest) ? sample : smallest;
     };
     VisitSamples(BufferPtr, visit);
-    totals.range = range;
+    totals.min = smallest;
+    totals.max = largest;
+    totals.sum = sum;
 }
 
 // Turns the counts from min to max into running totals; values outside hold
 // no sample. Sets `total`.
-void RunningTotals(SampleTotals &totals)
+[[gnu::always_inline]] inline void RunningTotals(SampleTotals &totals)
 {
     UINT16 total = 0;
-    for (UINT32 value = totals.range.min; value <= totals.range.max; ++value) {
+    for (UINT32 value = totals.min; value <= totals.max; ++value) {
         total = static_cast<UINT16>(total + totals.atMost[value]);
         totals.atMost[value] = total;
     }
@@ -120,16 +138,16 @@ void RunningTotals(SampleTotals &totals)
 // Samples below `value`: none up to min, all above max, else atMost[value - 1].
 UINT16 SamplesBelow(const SampleTotals &totals, UINT16 value)
 {
-    if (value <= totals.range.min) {
+    if (value <= totals.min) {
         return 0u;
     }
-    return (value > totals.range.max) ? totals.total : totals.atMost[value - 1u];
+    return (value > totals.max) ? totals.total : totals.atMost[value - 1u];
 }
 
 // The bucket counts for `Threshold` (non-decreasing), from the running
 // totals: bucket k (0..6) holds the samples below Threshold[k] and not below
-// Threshold[k - 1], bucket 7 the rest. Counts are 16-bit. The one bucket rule
-// of the median search and of SortBuffer.
+// Threshold[k - 1], bucket 7 the rest. Counts are 16-bit. The one bucket rule,
+// of the median search and of SortBuffer alike.
 void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *Bucket)
 {
     UINT16 below = 0;
@@ -150,8 +168,8 @@ UINT16 MedianOfTotals(const SampleTotals &totals)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
     UINT16 Threshold[MEDIAN_THRESHOLDS];
-    UINT16 min = totals.range.min;
-    UINT16 max = totals.range.max;
+    UINT16 min = totals.min;
+    UINT16 max = totals.max;
     UINT16 range = static_cast<UINT16>(max - min);
     ComputeThresholds(min, range, Threshold);
     CountBuckets(totals, Threshold, Bucket);
@@ -179,16 +197,6 @@ UINT16 MedianOfTotals(const SampleTotals &totals)
     return static_cast<UINT16>(min + range / 2u);
 }
 
-// The running totals of the buffer's samples, counted in the pipeline's
-// table of counts per sample value.
-SampleTotals TotalsOf(const BYTE *BufferPtr)
-{
-    SampleTotals totals{SampleValueCounts(), SampleRange{}, 0};
-    CountSamples(BufferPtr, totals);
-    RunningTotals(totals);
-    return totals;
-}
-
 }  // namespace
 
 // One pass over the buffer counts each sample value and finds the smallest
@@ -197,31 +205,24 @@ SampleTotals TotalsOf(const BYTE *BufferPtr)
 // pass.
 void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median)
 {
-    const SampleTotals totals = TotalsOf(BufferPtr);
-    Tegrun = totals.range.sum;
-    *min = totals.range.min;
-    *max = totals.range.max;
+    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    Tegrun = totals.sum;
+    *min = totals.min;
+    *max = totals.max;
     *median = MedianOfTotals(totals);
 }
 
-// Stores the smallest and largest sample (starting from 1023 and 0, strict
-// comparisons) and leaves the 32-bit sum of all samples in Tegrun.
-void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
-{
-    SampleRange range;
-    auto visit = [&](UINT16 sample) { range.Add(sample); };
-    VisitSamples(BufferPtr, visit);
-    *min = range.min;
-    *max = range.max;
-    Tegrun = range.sum;
-}
-
 // Counts the samples per bucket of `threshold` (seven non-decreasing
-// boundaries) as one pass of the median search does (CountBuckets). Uses the
-// pipeline's table of counts per sample value; writes no other global.
+// boundaries) as one pass of the median search does. Uses the pipeline's
+// table of counts per sample value; writes no other global.
 void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
 {
-    CountBuckets(TotalsOf(BufferPtr), threshold, bucket);
+    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    CountBuckets(totals, threshold, bucket);
 }
 
 // The median of the buffer as MinMaxMedian estimates it (which leaves the
