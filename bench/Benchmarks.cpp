@@ -14,7 +14,7 @@
 #include <qz_vozozi_DE/QZ_Filters.h>
 #include <qz_vozozi_DE/QZ_Helpers.h>
 #include <qz_vozozi_DE/QZ_Library_Configuration.h>
-#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+#include <qz_vozozi_DE/host/QZ_MemoryFiles.h>
 
 namespace {
 

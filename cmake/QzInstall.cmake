@@ -25,7 +25,9 @@ if(TARGET qz_target_startup)
 endif()
 if(NOT CMAKE_CROSSCOMPILING)
   list(APPEND QZ_INSTALLED_LIBRARIES qz_memfileio qz_shared)
-  list(APPEND QZ_INSTALLED_HEADERS QZ_MemoryFiles.h)
+  # The host-only headers, apart from the firmware's.
+  install(FILES ${PROJECT_SOURCE_DIR}/include/qz_vozozi_DE/host/QZ_MemoryFiles.h
+    DESTINATION ${QZ_INSTALL_INCLUDE_DIR}/host COMPONENT dev)
 endif()
 
 install(TARGETS ${QZ_INSTALLED_LIBRARIES} EXPORT qz_vozozi_DETargets

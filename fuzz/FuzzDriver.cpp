@@ -40,7 +40,9 @@
 #include <vector>
 
 #include <qz_vozozi_DE/Driver.h>
-#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+#include <qz_vozozi_DE/host/QZ_MemoryFiles.h>
 
 namespace {
 
@@ -55,9 +57,23 @@ constexpr double kMaxSecondsPerRun = 1.0;
 
 const char *const kConstantsBase = "c";
 const char *const kRecordBase = "r";
-const char *const kOutputNames[] = {"r.out",    "r.lowpass", "r.highpass", "r.derivative",
-                                    "r.square", "r.average", "thresholdmethod.info"};
-const char *const kStageDumpNames[] = {"r.lowpass", "r.highpass", "r.derivative", "r.square", "r.average"};
+
+// The name of the file a run writes for the record with this extension.
+std::string RecordFile(const char *extension)
+{
+    return std::string(kRecordBase) + extension;
+}
+
+// Every file a run may write: the result record, the stage dumps, the method dump.
+std::vector<std::string> OutputNames()
+{
+    std::vector<std::string> names{RecordFile(QZ_RESULT_EXTENSION)};
+    for (const qz::StageDump &dump : qz::StageDumps) {
+        names.push_back(RecordFile(dump.extension));
+    }
+    names.emplace_back(QZ_METHOD_DUMP_NAME QZ_METHOD_DUMP_EXTENSION);
+    return names;
+}
 
 // Numeric texts at the edges of strtol and of the 16-bit truncation.
 const char *const kOddTexts[] = {"", "-1", "+7", " 42", "0x1F", "abc", "12abc", "2147483647", "2147483648",
@@ -179,7 +195,7 @@ std::size_t SamplesUsed(const Run &run)
 std::map<std::string, std::vector<std::uint8_t>> Outputs()
 {
     std::map<std::string, std::vector<std::uint8_t>> outputs;
-    for (const char *name : kOutputNames) {
+    for (const std::string &name : OutputNames()) {
         if (const auto *file = qz::memfiles::GetFile(name)) outputs[name] = *file;
     }
     return outputs;
@@ -189,8 +205,8 @@ std::map<std::string, std::vector<std::uint8_t>> Outputs()
 std::map<std::string, std::vector<std::uint8_t>> RunOnce(const Run &run, int &status)
 {
     qz::memfiles::Clear();
-    qz::memfiles::SetFile(std::string(kConstantsBase) + ".pvx.filters.v1", run.constants);
-    qz::memfiles::SetFile(std::string(kRecordBase) + ".ecg", run.record);
+    qz::memfiles::SetFile(std::string(kConstantsBase) + QZ_CONSTANTS_EXTENSION, run.constants);
+    qz::memfiles::SetFile(RecordFile(QZ_RECORD_EXTENSION), run.record);
     std::vector<std::string> storage = run.arguments;
     std::vector<char *> argv;
     for (auto &argument : storage) {
@@ -214,10 +230,10 @@ void CheckOutputs(const Run &run, int status, const std::map<std::string, std::v
         if (!outputs.empty()) Fail("a run without a pipeline wrote files");
         return;
     }
-    const auto result = outputs.find("r.out");
+    const auto result = outputs.find(RecordFile(QZ_RESULT_EXTENSION));
     if (result == outputs.end() || result->second.size() != kResultRecordBytes) Fail("result record missing or short");
-    for (const char *name : kStageDumpNames) {
-        const auto dump = outputs.find(name);
+    for (const qz::StageDump &stage : qz::StageDumps) {
+        const auto dump = outputs.find(RecordFile(stage.extension));
         if (dump != outputs.end() && dump->second.size() != 2 * SamplesUsed(run)) Fail("stage dump of wrong length");
     }
 }

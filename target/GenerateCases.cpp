@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <qz_vozozi_DE/QZ_DataStructures.h>
+#include <qz_vozozi_DE/QZ_Filters.h>
 #include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace {
@@ -502,7 +503,7 @@ void WriteInputs(Random &random, const std::vector<NamedRecord> &records,
                  const std::vector<NamedConstants> &constants)
 {
     for (const NamedConstants &set : constants) {
-        WriteFile(set.name + ".pvx.filters.v1", set.bytes);
+        WriteFile(set.name + QZ_CONSTANTS_EXTENSION, set.bytes);
     }
     WriteFile("k-empty.pvx.filters.v1", {});
     WriteFile("k-30-bytes.pvx.filters.v1", Constants(TypicalConstants.begin(), TypicalConstants.end() - 1));
@@ -511,7 +512,7 @@ void WriteInputs(Random &random, const std::vector<NamedRecord> &records,
     WriteFile("k-32-bytes.pvx.filters.v1", longer);
 
     for (const NamedRecord &record : records) {
-        WriteFile(record.name + ".ecg", Bytes(record.samples));
+        WriteFile(record.name + QZ_RECORD_EXTENSION, Bytes(record.samples));
     }
     const Samples ecg = Ecg(2000, RegularBeats(2000, 60, 200), BeatShape{}, random);
     auto firstBytes = [&ecg](size_t count) {
@@ -532,8 +533,8 @@ void WriteInputs(Random &random, const std::vector<NamedRecord> &records,
     WriteFile("blocked.ecg", firstBytes(3000));
     MakeDirectory("blocked.out");
     WriteFile("dumps-blocked.ecg", firstBytes(3000));
-    for (const char *extension : {".lowpass", ".highpass", ".derivative", ".square", ".average"}) {
-        MakeDirectory(std::string("dumps-blocked") + extension);
+    for (const qz::StageDump &dump : qz::StageDumps) {
+        MakeDirectory(std::string("dumps-blocked") + dump.extension);
     }
 }
 

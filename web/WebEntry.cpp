@@ -11,7 +11,7 @@
 #include <vector>
 
 #include <qz_vozozi_DE/Driver.h>
-#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+#include <qz_vozozi_DE/host/QZ_MemoryFiles.h>
 
 namespace {
 

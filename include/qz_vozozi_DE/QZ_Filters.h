@@ -56,6 +56,20 @@ enum QZ_StageBit : qz::BYTE {
 namespace qz {
 #pragma GCC visibility push(default)  // exported; everything else is built hidden
 
+// One stage dump file: the stage's mask bit and the extension its file adds
+// to the record's base name.
+struct StageDump {
+    QZ_StageBit stage;
+    const char *extension;
+};
+
+// The stage dumps in the order a run writes them.
+inline constexpr StageDump StageDumps[] = {
+    {QZ_STAGE_LOWPASS, QZ_LOWPASS_EXTENSION},       {QZ_STAGE_HIGHPASS, QZ_HIGHPASS_EXTENSION},
+    {QZ_STAGE_DERIVATIVE, QZ_DERIVATIVE_EXTENSION}, {QZ_STAGE_SQUARE, QZ_SQUARE_EXTENSION},
+    {QZ_STAGE_AVERAGE, QZ_AVERAGE_EXTENSION},
+};
+
 // One field of the flag word: its lowest bit and its width in bits.
 struct FilterField {
     unsigned shift;
@@ -156,19 +170,15 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
 void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record);
 
 // ---- Buffer statistics ----
-void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
-void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
-void Median(const BYTE *BufferPtr, UINT16 *median);
-// MinMax and Median in one: the same three values and Tegrun, one pass over the buffer.
+// The smallest and largest sample, the sum of all samples (left in Tegrun)
+// and the median, from one pass over the buffer.
 void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *median);
 
 // ---- Conditioning filters ----
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude);
 void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmplitude);
-void MovingAverage(BYTE *BufferPtr);
-// MovingAverage twice, in one walk over the buffer: the pipeline's smoothing stage.
+// Two nine-sample moving averages in one walk over the buffer: the pipeline's smoothing stage.
 void DoubleMovingAverage(BYTE *BufferPtr);
-void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median);
 UINT16 Derivative2point(BYTE *BufferPtr);
 UINT16 Derivative5point(BYTE *BufferPtr);
 void SquareScale(BYTE *BufferPtr, UINT16 maxval);
@@ -182,6 +192,21 @@ void IntervalToBPM(const UINT16 *interval, UINT16 *bpm, UINT16 quality);
 UINT16 BPM_Method_TemplateMatching(const BYTE *BufferPtr, const UINT16 *locations, const BYTE *Peaks);
 UINT16 BPM_Method_LevelBasedThrowout(const UINT16 *locations, BYTE *Peaks);
 UINT16 BPM_Method_Statistical(const UINT16 *locations, const BYTE *Peaks);
+
+// ---- Firmware API: building blocks the pipeline does not call ----
+// For firmware that runs stages of its own. The pipeline runs their one-walk
+// forms instead (MinMaxMedian, DoubleMovingAverage), with the same results.
+// The smallest and largest sample, and the sum of all samples in Tegrun.
+void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max);
+// The counts of the eight buckets that seven non-decreasing thresholds make,
+// as one pass of the median search counts them.
+void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold);
+// The median as MinMaxMedian finds it (Tegrun too).
+void Median(const BYTE *BufferPtr, UINT16 *median);
+// One nine-sample moving average in place.
+void MovingAverage(BYTE *BufferPtr);
+// Each sample v becomes |v - *median|.
+void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median);
 
 #pragma GCC visibility pop
 }  // namespace qz

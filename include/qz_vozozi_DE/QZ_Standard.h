@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// Small value types through which the stages handle one sample or accumulator.
-// Each keeps its value in `Value`; the byte views are accessors so that no
-// code depends on union type punning or on the host's byte order.
+// The value types of the sample data model, for firmware code that handles a
+// sample, a difference or an accumulator through them: each keeps its value
+// in `Value`, and the byte views are accessors so that no code depends on
+// union type punning or on the host's byte order. The library's own stages
+// decode samples straight into UINT16 and INT16 and use none of them.
 #ifndef QZ_STANDARD_H
 #define QZ_STANDARD_H
 

@@ -7,20 +7,19 @@
 #include "FloatTruncation.h"
 #include "PackedGroup.h"
 #include "SampleWindow.h"
+#include "StageWalk.h"
 
 namespace qz {
 
 namespace {
 
 constexpr unsigned HPF_HISTORY = 3u;
-constexpr unsigned HPF_WINDOW = HPF_HISTORY + QZ_GROUP_SAMPLES;
 constexpr unsigned HPF_FEEDBACK = 3u;
 constexpr int HPF_OFFSET = 500;
 constexpr int HPF_LOWEST = -HPF_OFFSET;                                  // filter value mapped to 0
 constexpr INT32 HPF_HIGHEST = static_cast<INT32>(QZ_SAMPLE_MAX) - HPF_OFFSET;  // mapped to 1023
 
-// The filter's coefficients, copied out of HeartSampling once per run: the
-// buffer's byte stores could otherwise alias them and force a reload per sample.
+// The filter's coefficients.
 struct HighPassCoefficients {
     INT32 B0;
     INT32 B1;
@@ -55,41 +54,53 @@ UINT16 HighPassOutput(float Result)
     return static_cast<UINT16>(TruncateSaturated(Result, HPF_LOWEST, HPF_HIGHEST, 0) + HPF_OFFSET);
 }
 
+// The high-pass filter's turn on one group, inputs 0..1023 to outputs
+// 0..1023. Keeps the three raw input samples before the group (the first
+// sample stands in for those before the buffer) and the last three unclipped
+// filter values, which start at 0; outputs never enter the input window. The
+// numerator wraps to 16 bits (Numerator), the feedback is single precision
+// (FeedbackValue) and the output saturates (HighPassOutput): the first output
+// is always 500.
+struct HighPassStage {
+    HighPassCoefficients k;
+    SampleWindow<UINT16, HPF_HISTORY> window;
+    float feedbackResult[HPF_FEEDBACK];  // [2] is the most recent value
+
+    void Start(const UINT16 *group)
+    {
+        window.Start(group[0]);
+    }
+
+    void Step(UINT16 *group, UINT16)
+    {
+        #pragma GCC unroll 4  // see PackedGroup.h
+        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
+            const float Result = FeedbackValue(Numerator(window.Take(j, group[j]), k), feedbackResult, k);
+            feedbackResult[0] = feedbackResult[1];
+            feedbackResult[1] = feedbackResult[2];
+            feedbackResult[2] = Result;
+            group[j] = HighPassOutput(Result);
+        }
+        window.Slide();
+    }
+};
+
 }  // namespace
 
-// Filters the buffer in place, group by group. The window holds the three raw
-// input samples before the current group (the first sample stands in for those
-// before the buffer); the recursion runs only through the three unclipped
-// filter values, which start at 0. Output n = HighPassOutput(y[n]); the first
-// output is always 500. `median` and `MaxAmplitude` are not used.
+// Filters the buffer in place (HighPassStage). `median` and `MaxAmplitude`
+// are not used.
 void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmplitude)
 {
     (void)median;
     (void)MaxAmplitude;
-    UINT16 tmpData[HPF_WINDOW];
-    ReadGroupAt(BufferPtr, 0, &tmpData[HPF_HISTORY]);
-    FillWindowStart(tmpData, HPF_HISTORY, tmpData[HPF_HISTORY]);
-    float feedbackResult[HPF_FEEDBACK] = {0.0f, 0.0f, 0.0f};
-    const HighPassCoefficients k{HeartSampling.HPFConstantsB[0], HeartSampling.HPFConstantsB[1],
-                                 {HeartSampling.HPFConstantsA[0], HeartSampling.HPFConstantsA[1],
-                                  HeartSampling.HPFConstantsA[2]}};
-    const UINT16 length = CalcHeart_BufferLength;
-
-    UINT16 BufferIndex = 0;
-    while (BufferIndex < length) {
-        ReadGroup(BufferPtr, BufferIndex, &tmpData[HPF_HISTORY]);
-        UINT16 output[QZ_GROUP_SAMPLES];
-        #pragma GCC unroll 4  // see PackedGroup.h
-        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
-            const float Result = FeedbackValue(Numerator(&tmpData[j], k), feedbackResult, k);
-            feedbackResult[0] = feedbackResult[1];
-            feedbackResult[1] = feedbackResult[2];
-            feedbackResult[2] = Result;
-            output[j] = HighPassOutput(Result);
-        }
-        WriteGroupBack(BufferPtr, BufferIndex, output);
-        SlideWindow(tmpData);
-    }
+    // The coefficients are copied into the stage once: the buffer's byte
+    // stores could otherwise alias them and force a reload per sample.
+    const sampling_frequency_struct &constants = HeartSampling;
+    HighPassStage stage{{constants.HPFConstantsB[0], constants.HPFConstantsB[1],
+                         {constants.HPFConstantsA[0], constants.HPFConstantsA[1], constants.HPFConstantsA[2]}},
+                        {},
+                        {0.0f, 0.0f, 0.0f}};
+    WalkStages(BufferPtr, stage);
 }
 
 }  // namespace qz

@@ -9,6 +9,7 @@
 #include "FloatTruncation.h"
 #include "PackedGroup.h"
 #include "SampleWindow.h"
+#include "StageWalk.h"
 
 namespace qz {
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr unsigned LPF_TAPS = 5u;
 constexpr unsigned LPF_HISTORY = 8u;
-constexpr unsigned LPF_WINDOW = LPF_HISTORY + QZ_GROUP_SAMPLES;
 constexpr float LPF_SCALE_DENOMINATOR = 450.0f;
 constexpr int LPF_SCALE_MAX = 65535;
 
@@ -65,14 +65,39 @@ UINT16 FilteredSample(const INT16 *w, const INT32 *c, INT32 median, INT32 S)
     return (value < 0) ? static_cast<UINT16>(0u) : static_cast<UINT16>(value);
 }
 
+// The low-pass filter's turn on one group, inputs 0..1023 to outputs
+// 0..1023. Keeps the eight input samples before the group minus the median
+// as signed 16-bit values (a modular cast, exact for a median of 0..1023; the
+// first sample stands in for those before the buffer); outputs never enter
+// the window. Output n = clamp(trunc(FIR(n) / S) + median, 0, 1023): the
+// 32-bit sum cannot overflow, the division truncates toward zero, and the
+// clamp is the only saturation. Centred on input n - 4.
+struct LowPassStage {
+    INT32 taps[LPF_TAPS];  // c0 (outer) .. c4 (centre), sign-extended
+    UINT16 centre;         // the median
+    UINT16 S;              // the scaling value, at least 1
+    SampleWindow<INT16, LPF_HISTORY> window;
+
+    void Start(const UINT16 *group)
+    {
+        window.Start(SubtractMedian(group[0], centre));
+    }
+
+    void Step(UINT16 *group, UINT16)
+    {
+        #pragma GCC unroll 4  // see PackedGroup.h
+        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
+            group[j] = FilteredSample(window.Take(j, SubtractMedian(group[j], centre)), taps, centre, S);
+        }
+        window.Slide();
+    }
+};
+
 }  // namespace
 
-// Filters the buffer in place, group by group. *MaxAmplitude (the amplitude
-// about the median) is replaced by the scaling value S >= 1 it yields. The
-// window holds the eight input samples before the current group (the first
-// sample stands in for those before the buffer) minus *median as signed
-// 16-bit values; outputs never enter it. Output n = clamp(trunc(FIR(n) / S)
-// + median, 0, 1023), centred on input n - 4. Prints two lines when LogLevel > 3.
+// Filters the buffer in place (LowPassStage). *MaxAmplitude (the amplitude
+// about the median) is replaced by the scaling value S >= 1 it yields.
+// Prints two lines when LogLevel > 3.
 void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
 {
     const UINT16 S = ScalingValue(*MaxAmplitude);
@@ -81,33 +106,16 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
         PrintFilterSettings(*median, S);
     }
 
-    // The taps and settings are copied into locals once: the buffer's byte
+    // The taps and settings are copied into the stage once: the buffer's byte
     // stores could otherwise alias them and force a reload per sample.
+    LowPassStage stage;
+    stage.centre = *median;
+    stage.S = S;
     // The taps are signed coefficients: widening keeps their sign on purpose.
-    INT32 taps[LPF_TAPS];
     for (BYTE t = 0; t < LPF_TAPS; ++t) {
-        taps[t] = static_cast<INT32>(HeartSampling.LPFConstants[t]);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
+        stage.taps[t] = static_cast<INT32>(HeartSampling.LPFConstants[t]);  // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
     }
-    const UINT16 centre = *median;
-    const UINT16 length = CalcHeart_BufferLength;
-
-    UINT16 group[QZ_GROUP_SAMPLES];
-    ReadGroupAt(BufferPtr, 0, group);
-    INT16 tmpData[LPF_WINDOW];
-    FillWindowStart(tmpData, LPF_HISTORY, SubtractMedian(group[0], centre));
-
-    UINT16 BufferIndex = 0;
-    while (BufferIndex < length) {
-        ReadGroup(BufferPtr, BufferIndex, group);
-        UINT16 tmpResult[QZ_GROUP_SAMPLES];
-        #pragma GCC unroll 4  // see PackedGroup.h
-        for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
-            tmpData[LPF_HISTORY + j] = SubtractMedian(group[j], centre);
-            tmpResult[j] = FilteredSample(&tmpData[j], taps, centre, S);
-        }
-        WriteGroupBack(BufferPtr, BufferIndex, tmpResult);
-        SlideWindow(tmpData);
-    }
+    WalkStages(BufferPtr, stage);
 }
 
 }  // namespace qz

@@ -6,8 +6,8 @@
 
 #include <qz_vozozi_DE/QZ_Filters.h>
 
-#include "Derivatives.h"
-#include "StageChain.h"
+#include "Squaring.h"
+#include "StageWalk.h"
 
 namespace qz {
 
@@ -21,6 +21,27 @@ AverageStage AverageSetUp(void)
     return stage;
 }
 
+// The distance from a median's turn on one group, inputs 0..1023 to outputs
+// 0..1023; keeps nothing between groups. Each sample v becomes |v - median|,
+// saturated at 1023 (reached only for a median above 1023).
+struct MedianDistanceStage {
+    UINT16 median;
+
+    void Start(const UINT16 *) {}
+
+    void Step(UINT16 *group, UINT16) const
+    {
+        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
+            INT32 distance = static_cast<INT32>(group[i]) - static_cast<INT32>(median);
+            if (distance < 0) {
+                distance = -distance;
+            }
+            group[i] = (distance > static_cast<INT32>(QZ_SAMPLE_MAX)) ? static_cast<UINT16>(QZ_SAMPLE_MAX)
+                                                                       : static_cast<UINT16>(distance);
+        }
+    }
+};
+
 }  // namespace
 
 // One nine-sample moving average in place (see AverageStage). Away from both
@@ -28,7 +49,7 @@ AverageStage AverageSetUp(void)
 void MovingAverage(BYTE *BufferPtr)
 {
     AverageStage stage = AverageSetUp();
-    RunStageChain(BufferPtr, stage);
+    WalkStages(BufferPtr, stage);
 }
 
 void SquareAndAverages(BYTE *BufferPtr, const SquareStage &square)
@@ -36,7 +57,7 @@ void SquareAndAverages(BYTE *BufferPtr, const SquareStage &square)
     SquareStage squaring = square;
     AverageStage firstPass = AverageSetUp();
     AverageStage secondPass = AverageSetUp();
-    RunStageChain(BufferPtr, squaring, firstPass, secondPass);
+    WalkStages(BufferPtr, squaring, firstPass, secondPass);
 }
 
 // MovingAverage twice, in one walk over the buffer.
@@ -45,24 +66,11 @@ void DoubleMovingAverage(BYTE *BufferPtr)
     SquareAndAverages(BufferPtr, SquareStage{});
 }
 
-// Replaces each sample v by |v - *median|, saturated at 1023 (reached only
-// for a median above 1023); samples are handled independently.
+// Replaces each sample v by |v - *median| (see MedianDistanceStage).
 void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median)
 {
-    UINT16 BufferIndex = 0;
-    UINT16 tmpData[QZ_GROUP_SAMPLES];
-    while (BufferIndex < CalcHeart_BufferLength) {
-        ReadGroup(BufferPtr, BufferIndex, tmpData);
-        for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
-            INT32 tmpResult = static_cast<INT32>(tmpData[i]) - static_cast<INT32>(*median);
-            if (tmpResult < 0) {
-                tmpResult = -tmpResult;
-            }
-            tmpData[i] = (tmpResult > static_cast<INT32>(QZ_SAMPLE_MAX)) ? static_cast<UINT16>(QZ_SAMPLE_MAX)
-                                                                         : static_cast<UINT16>(tmpResult);
-        }
-        WriteGroupBack(BufferPtr, BufferIndex, tmpData);
-    }
+    MedianDistanceStage stage{*median};
+    WalkStages(BufferPtr, stage);
 }
 
 }  // namespace qz

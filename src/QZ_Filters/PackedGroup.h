@@ -4,9 +4,9 @@
 //
 // A group is five bytes holding four 10-bit samples: bytes 0..3 are the low
 // bytes of samples 3, 2, 1, 0; byte 4 holds bits 8-9 of sample k at bits 2k,
-// 2k+1. Stages walk the buffer from byte 0 while the byte offset is below
-// CalcHeart_BufferLength, reading a group (offset += 5) and writing the new
-// values back into the group just passed.
+// 2k+1. Readers walk the buffer from byte 0 while the byte offset is below
+// CalcHeart_BufferLength (ReadGroup); the stages that rewrite it walk it the
+// same way through StageWalk.h, writing each group back where they read it.
 #ifndef QZ_PACKED_GROUP_H
 #define QZ_PACKED_GROUP_H
 
@@ -61,13 +61,6 @@ inline void WriteGroupAt(BYTE *BufferPtr, UINT16 offset, const UINT16 *tmpData)
     group[0] = static_cast<BYTE>(s3);
     group[QZ_HIGH_BYTE] = static_cast<BYTE>(((s0 & QZ_HIGH_BITS) >> 8) | ((s1 & QZ_HIGH_BITS) >> 6) |
                                             ((s2 & QZ_HIGH_BITS) >> 4) | ((s3 & QZ_HIGH_BITS) >> 2));
-}
-
-// Writes four samples back into the group the walk has just read
-// (BufferIndex already points past it); BufferIndex is unchanged.
-inline void WriteGroupBack(BYTE *BufferPtr, UINT16 BufferIndex, const UINT16 *tmpData)
-{
-    WriteGroupAt(BufferPtr, static_cast<UINT16>(BufferIndex - QZ_GROUP_BYTES), tmpData);
 }
 
 }  // namespace qz

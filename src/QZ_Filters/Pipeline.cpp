@@ -8,7 +8,7 @@
 #include <qz_vozozi_DE/QZ_Helpers.h>
 #include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
-#include "Derivatives.h"
+#include "Squaring.h"
 #include "LogAddress.h"
 #include "MovingAverage.h"
 #include "PipelineState.h"

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// Input window of the filters with memory: the History samples before the
-// current group (oldest first), followed by the current group's four samples.
-// Outputs never enter the window; after each group it slides by one group.
+// The input window of a stage with memory: the History samples before the
+// current group (oldest first), followed by the current group's four samples
+// as they are taken in. Outputs never enter the window; after each group it
+// slides by one group.
 #ifndef QZ_SAMPLE_WINDOW_H
 #define QZ_SAMPLE_WINDOW_H
 
@@ -13,31 +14,44 @@
 
 namespace qz {
 
-// Fills the first `count` positions with `value` (the history before the
-// start of the buffer is taken as copies of its first sample).
-template <typename T, size_t N>
-inline void FillWindowStart(T (&tmpData)[N], size_t count, T value)
-{
-    for (size_t i = 0; i < count; ++i) {
-        tmpData[i] = value;
+template <typename T, size_t History>
+struct SampleWindow {
+    static_assert(History > 0, "a stage with memory keeps at least one earlier sample");
+
+    T values[History + QZ_GROUP_SAMPLES];
+
+    // The history before the start of the buffer: copies of its first sample.
+    void Start(T first)
+    {
+        for (size_t i = 0; i < History; ++i) {
+            values[i] = first;
+        }
     }
-}
 
-// Drops the oldest group: positions 0..N-5 take the values of 4..N-1. One
-// assignment per position, written out, so that the compiler emits plain
-// moves instead of a library call for such a short copy.
-template <typename T, size_t N, size_t... Position>
-inline void SlidePositions(T (&tmpData)[N], std::index_sequence<Position...>)
-{
-    ((tmpData[Position] = tmpData[Position + QZ_GROUP_SAMPLES]), ...);
-}
+    // Takes in sample j of the current group and returns the window of output
+    // j: positions j .. j + History, the sample just taken in last.
+    const T *Take(size_t j, T sample)
+    {
+        values[History + j] = sample;
+        return &values[j];
+    }
 
-template <typename T, size_t N>
-inline void SlideWindow(T (&tmpData)[N])
-{
-    static_assert(N > QZ_GROUP_SAMPLES, "window must hold history before the current group");
-    SlidePositions(tmpData, std::make_index_sequence<N - QZ_GROUP_SAMPLES>{});
-}
+    // Drops the oldest group once the current group's outputs are formed.
+    void Slide()
+    {
+        SlidePositions(std::make_index_sequence<History>{});
+    }
+
+private:
+    // Positions 0..History-1 take the values of 4..History+3: one assignment
+    // per position, written out, so that the compiler emits plain moves
+    // instead of a library call for such a short copy.
+    template <size_t... Position>
+    void SlidePositions(std::index_sequence<Position...>)
+    {
+        ((values[Position] = values[Position + QZ_GROUP_SAMPLES]), ...);
+    }
+};
 
 }  // namespace qz
 

@@ -22,7 +22,7 @@ constexpr unsigned MEDIAN_MAX_REFINEMENTS = 20u;  // safeguard; 10-bit data need
 // Calls visit(sample) for every sample of the buffer in time order, walking
 // the groups from byte 0 while the offset is below CalcHeart_BufferLength.
 template <typename SampleVisitor>
-void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
+[[gnu::always_inline]] inline void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
 {
     // The length in a local: a visitor's stores could alias the global.
     const UINT16 length = CalcHeart_BufferLength;
@@ -35,23 +35,6 @@ void VisitSamples(const BYTE *BufferPtr, SampleVisitor &visit)
         visit(tmpData[2]);
         visit(tmpData[3]);
     }
-}
-
-// Bucket of `sample`: the first k with sample < threshold[k], 7 when there is
-// none. The thresholds do not decrease, so "sample < threshold[k]" is false up
-// to some k and true from there on, and three comparisons find that k.
-BYTE BucketOf(UINT16 sample, const UINT16 *threshold)
-{
-    if (sample < threshold[3]) {
-        if (sample < threshold[1]) {
-            return (sample < threshold[0]) ? 0u : 1u;
-        }
-        return (sample < threshold[2]) ? 2u : 3u;
-    }
-    if (sample < threshold[5]) {
-        return (sample < threshold[4]) ? 4u : 5u;
-    }
-    return (sample < threshold[6]) ? 6u : 7u;
 }
 
 // Splits [min, min + range] into eight nearly equal buckets:
@@ -104,26 +87,6 @@ void MinMax(const BYTE *BufferPtr, UINT16 *min, UINT16 *max)
     Tegrun = sum;
 }
 
-// Counts the samples per bucket: bucket k (0..6) takes a sample below
-// threshold[k] and not below any earlier threshold, bucket 7 the rest.
-// The thresholds must not decrease. Counts are 16-bit.
-void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
-{
-    UINT16 limits[MEDIAN_THRESHOLDS];
-    UINT16 counts[MEDIAN_BUCKETS] = {0};
-    for (BYTE k = 0; k < MEDIAN_THRESHOLDS; ++k) {
-        limits[k] = threshold[k];
-    }
-    auto visit = [&](UINT16 sample) {
-        const BYTE k = BucketOf(sample, limits);
-        counts[k] = static_cast<UINT16>(counts[k] + 1u);
-    };
-    VisitSamples(BufferPtr, visit);
-    for (BYTE k = 0; k < MEDIAN_BUCKETS; ++k) {
-        bucket[k] = counts[k];
-    }
-}
-
 namespace {
 
 // The samples of a buffer as counts per value, turned into running totals:
@@ -139,7 +102,9 @@ struct SampleTotals {
 // One pass over the buffer: the count of each sample value (the QZ_SAMPLE_VALUES
 // words of `totals.atMost`, cleared here), the smallest and largest sample and
 // the 32-bit sum, with MinMax's starting values and strict comparisons.
-void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
+// Always inlined, as are the walk and the running totals: the pipeline's
+// statistics keep the code they had with no other caller.
+[[gnu::always_inline]] inline void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 {
     UINT16 *counts = totals.atMost;
     memset(counts, 0, QZ_SAMPLE_VALUES * sizeof(UINT16));
@@ -160,7 +125,7 @@ void CountSamples(const BYTE *BufferPtr, SampleTotals &totals)
 
 // Turns the counts from min to max into running totals; values outside hold
 // no sample. Sets `total`.
-void RunningTotals(SampleTotals &totals)
+[[gnu::always_inline]] inline void RunningTotals(SampleTotals &totals)
 {
     UINT16 total = 0;
     for (UINT32 value = totals.min; value <= totals.max; ++value) {
@@ -179,10 +144,10 @@ UINT16 SamplesBelow(const SampleTotals &totals, UINT16 value)
     return (value > totals.max) ? totals.total : totals.atMost[value - 1u];
 }
 
-// The counts SortBuffer would give for `Threshold` (non-decreasing), taken
-// from the running totals: bucket k holds the samples below Threshold[k] less
-// those below Threshold[k - 1]. Every sample lies in exactly one bucket either
-// way, so the counts are the same numbers.
+// The bucket counts for `Threshold` (non-decreasing), from the running
+// totals: bucket k (0..6) holds the samples below Threshold[k] and not below
+// Threshold[k - 1], bucket 7 the rest. Counts are 16-bit. The one bucket rule,
+// of the median search and of SortBuffer alike.
 void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *Bucket)
 {
     UINT16 below = 0;
@@ -196,10 +161,9 @@ void CountBuckets(const SampleTotals &totals, const UINT16 *Threshold, UINT16 *B
 
 // Estimates the median: narrows [min, max] to the bucket holding the median
 // until the range is below 8 (or after 21 refinements), then takes the middle
-// of the range, rounded down. The buckets are those SortBuffer counts over the
-// buffer, so this is the search that counts them pass by pass. The result
-// lies between min and max; an exact tie between two halves goes to the lower
-// value.
+// of the range, rounded down. Every pass counts the buckets afresh from the
+// totals, as if it read the buffer again. The result lies between min and
+// max; an exact tie between two halves goes to the lower value.
 UINT16 MedianOfTotals(const SampleTotals &totals)
 {
     UINT16 Bucket[MEDIAN_BUCKETS];
@@ -248,6 +212,17 @@ void MinMaxMedian(const BYTE *BufferPtr, UINT16 *min, UINT16 *max, UINT16 *media
     *min = totals.min;
     *max = totals.max;
     *median = MedianOfTotals(totals);
+}
+
+// Counts the samples per bucket of `threshold` (seven non-decreasing
+// boundaries) as one pass of the median search does. Uses the pipeline's
+// table of counts per sample value; writes no other global.
+void SortBuffer(const BYTE *BufferPtr, UINT16 *bucket, const UINT16 *threshold)
+{
+    SampleTotals totals{SampleValueCounts(), 0, 0, 0, 0};
+    CountSamples(BufferPtr, totals);
+    RunningTotals(totals);
+    CountBuckets(totals, threshold, bucket);
 }
 
 // The median of the buffer as MinMaxMedian estimates it (which leaves the

@@ -7,7 +7,7 @@
 #include <map>
 
 #include <qz_vozozi_DE/QZ_Helpers.h>
-#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+#include <qz_vozozi_DE/host/QZ_MemoryFiles.h>
 
 #include "TransferLog.h"
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// Squaring, the slope-energy stage that shares the moving averages' walk
-// when no dump is written between them. One group at a time, for
-// StageChain.h.
-#ifndef QZ_DERIVATIVES_H
-#define QZ_DERIVATIVES_H
+// Squaring: stretches the derivative over the 10-bit range and squares it,
+// completing the slope energy. A stage of its own (SquareScale), or the first
+// of the moving averages' walk when no dump is written between them.
+#ifndef QZ_SQUARING_H
+#define QZ_SQUARING_H
 
 #include "PackedGroup.h"
 
@@ -13,11 +13,13 @@ constexpr float SQUARE_FULL_SCALE = 1023.0f;
 constexpr int SQUARE_DIVISOR = 1024;
 constexpr float SQUARE_SATURATION = 1024.0f;  // a product from here on gives v = 1023
 
-// Scales every sample so that maxval maps to 1023 (factor 1023 / maxval in
-// float) and squares it back into 0..1022: v = trunc(s * factor) in single
-// precision, saturated at 1023, output v * v / 1024 rounded down. The factor
-// is 0 (maxval 0, every output 0) or lies in (0, 1023], so the product is
-// finite and not negative: the saturation is the only limit that can apply.
+// Squaring's turn on one group, inputs 0..1023 to outputs 0..1023; keeps
+// nothing between groups. Scales every sample so that maxval maps to 1023
+// (factor 1023 / maxval in float) and squares it back into 0..1022:
+// v = trunc(s * factor) in single precision, saturated at 1023 (reached only
+// by a sample above maxval), output v * v / 1024 rounded down. The factor is
+// 0 (maxval 0, every output 0) or lies in (0, 1023], so the product is finite
+// and not negative: the saturation is the only limit that can apply.
 // A default SquareStage leaves its input alone, so that the moving averages
 // run in the same walk with or without it (see SquareAndAverages).
 struct SquareStage {

@@ -2,7 +2,8 @@
 // An in-memory pair of file operations for hosts that run the library many
 // times in one process (batch evaluation, fuzzing): link the library with
 // qz_memfileio instead of qz_fileio, put the input files here, run, and read
-// back what the run wrote. Not for the device build.
+// back what the run wrote. Host only (it keeps files in standard containers),
+// hence apart from the firmware's headers.
 #ifndef QZ_MEMORY_FILES_H
 #define QZ_MEMORY_FILES_H
 
