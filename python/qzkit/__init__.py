@@ -4,7 +4,8 @@
 The same bits as the command-line tool qz_vozozi_DE and the companion program
 qzkit: the estimator with every stage output (estimate, estimate_many), the
 31-byte constants file (Constants), and the recording readers and front end of
-`qzkit convert` (read_record, front_end, windows).
+`qzkit convert` (read_record, front_end, windows), and the scoring of `qzkit evaluate`
+(evaluate).
 
 The library keeps its state in fixed global storage. The package serialises
 every call into it with one lock (calls from several threads run one after
@@ -17,19 +18,24 @@ a missing constants file is a FileNotFoundError.
 from ._core import Error, Recording, __version__, front_end, read_record
 from .constants import Constants
 from .estimator import Batch, Result, Statistics, estimate, estimate_many
-from .recordings import windows
+from .evaluation import Evaluation, RecordWindows, evaluate
+from .recordings import iter_windows, windows
 
 __all__ = [
     "Batch",
     "Constants",
     "Error",
+    "Evaluation",
     "Recording",
+    "RecordWindows",
     "Result",
     "Statistics",
     "__version__",
     "estimate",
     "estimate_many",
+    "evaluate",
     "front_end",
+    "iter_windows",
     "read_record",
     "windows",
 ]

@@ -3,6 +3,7 @@
 #ifndef QZKIT_PYTHON_BINDINGS_H
 #define QZKIT_PYTHON_BINDINGS_H
 
+#include <mutex>
 #include <string>
 
 #include <pybind11/pybind11.h>
@@ -12,6 +13,10 @@
 void BindEstimator(pybind11::module_ &module);
 void BindConstants(pybind11::module_ &module);
 void BindRecordings(pybind11::module_ &module);
+void BindEvaluation(pybind11::module_ &module);
+
+// Held by every call into the library, which keeps its state in global storage.
+std::mutex &LibraryLock();
 
 // Text from the toolkit (names and messages from the user's files) as a
 // Python str: bytes that are not UTF-8 are shown as \xNN escapes, NULs kept.

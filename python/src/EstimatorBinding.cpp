@@ -11,8 +11,9 @@
 
 #include <pybind11/numpy.h>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "Bindings.h"
-#include "QZ_Library_Configuration.h"
 #include "ToolkitError.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
@@ -26,9 +27,7 @@ namespace {
 using Samples = py::array_t<std::uint16_t, py::array::c_style>;
 using Words = py::array_t<std::uint16_t>;
 
-using Settings = run_settings_struct;
-
-std::mutex libraryLock;
+using Settings = qz::run_settings_struct;
 
 // Rows run between two looks at the interpreter's signals (a few
 // milliseconds), so that Ctrl-C ends a long batch at once.
@@ -65,7 +64,7 @@ struct StageRows {
 void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
               std::size_t rows, std::size_t length, std::uint16_t *records, const StageRows *stages)
 {
-    const std::lock_guard<std::mutex> hold(libraryLock);
+    const std::lock_guard<std::mutex> hold(LibraryLock());
     for (std::size_t run = 0; run < rows; ++run) {
         if (run % kRowsBetweenSignalChecks == kRowsBetweenSignalChecks - 1) {
             StopOnPendingSignal();
@@ -142,6 +141,12 @@ py::dict ParseRecord(const Samples &record)
 
 }  // namespace
 
+std::mutex &LibraryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 void BindEstimator(py::module_ &module)
 {
     const Settings defaults;
@@ -152,8 +157,8 @@ void BindEstimator(py::module_ &module)
     module.attr("RECORD_LENGTHS") = py::make_tuple(QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES);
     module.def(
         "run",
-        [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,
-           UINT16 derivative, bool stages) { return Run(samples, constants, {mask, peak, beat, derivative}, stages); },
+        [](const Samples &samples, const py::bytes &constants, qz::UINT16 mask, qz::UINT16 peak, qz::UINT16 beat,
+           qz::UINT16 derivative, bool stages) { return Run(samples, constants, {mask, peak, beat, derivative}, stages); },
         py::arg("samples"), py::arg("constants"), py::arg("mask"), py::arg("peak"), py::arg("beat"),
         py::arg("derivative"), py::arg("stages"),
         "Runs each row of a 2-D uint16 array; returns the result records (rows x 43) and a dict of the "
@@ -161,6 +166,6 @@ void BindEstimator(py::module_ &module)
     module.def("parse_record", &ParseRecord, py::arg("record"),
                "The fields of a 43-word result record.");
     module.def(
-        "setting", [](const std::string &text) { return QZ_ParseSetting(text.c_str()); }, py::arg("text"),
+        "setting", [](const std::string &text) { return qz::QZ_ParseSetting(text.c_str()); }, py::arg("text"),
         "A numeric setting read as the tool reads its arguments (base 10, saturated to 32 bits, low 16 bits).");
 }

@@ -33,4 +33,5 @@ PYBIND11_MODULE(_core, module)
     BindEstimator(module);
     BindConstants(module);
     BindRecordings(module);
+    BindEvaluation(module);
 }

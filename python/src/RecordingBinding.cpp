@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Recordings for Python: one channel read as `qzkit convert` reads it, the
 // front end that makes the tool's 10-bit samples, and the window starts.
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "Bindings.h"
 #include "ToolkitError.h"
 #include "convert/Convert.h"
+#include "convert/WindowWalk.h"
 
 namespace py = pybind11;
 
@@ -59,8 +61,9 @@ py::array_t<Value> ArrayOf(const std::vector<Value> &values)
     return py::array_t<Value>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-RecordingView ReadRecord(const std::filesystem::path &path, const py::object &channel, const std::string &format,
-                         double rate, const std::string &units)
+// convert's options for reading one channel.
+qzkit::ConvertOptions SourceOptions(const std::filesystem::path &path, const py::object &channel,
+                                    const std::string &format, double rate, const std::string &units)
 {
     qzkit::ConvertOptions options;
     options.input = path;
@@ -68,6 +71,25 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
     options.format = Named(qzkit::InputFormatNames(), format, "format");
     options.inputRate = rate;
     options.inputUnits = units;
+    return options;
+}
+
+// And its front end's.
+void SetFrontEnd(qzkit::ConvertOptions &options, double targetRate, const std::string &quality, double acCoupling,
+                 double gain, std::optional<double> gainPerUnit, double centre)
+{
+    options.targetRate = targetRate;
+    options.quality = Named(qzkit::ResampleQualityNames(), quality, "quality");
+    options.acCouplingHz = acCoupling;
+    options.gainPerMillivolt = gain;
+    options.gainPerUnit = gainPerUnit;
+    options.centre = centre;
+}
+
+RecordingView ReadRecord(const std::filesystem::path &path, const py::object &channel, const std::string &format,
+                         double rate, const std::string &units)
+{
+    const qzkit::ConvertOptions options = SourceOptions(path, channel, format, rate, units);
     qzkit::Recording recording;
     {
         const py::gil_scoped_release released;
@@ -95,18 +117,40 @@ py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style
     source.units = units;
     source.samples.assign(signal.data(), signal.data() + signal.size());
     qzkit::ConvertOptions options;
-    options.targetRate = targetRate;
-    options.quality = Named(qzkit::ResampleQualityNames(), quality, "quality");
-    options.acCouplingHz = acCoupling;
-    options.gainPerMillivolt = gain;
-    options.gainPerUnit = gainPerUnit;
-    options.centre = centre;
+    SetFrontEnd(options, targetRate, quality, acCoupling, gain, gainPerUnit, centre);
     qzkit::ConvertedSignal converted;
     {
         const py::gil_scoped_release released;
         converted = qzkit::ConvertSignal(source, options);
     }
     return ArrayOf(converted.mapped.samples);
+}
+
+std::unique_ptr<qzkit::WindowWalk> StartWalk(const std::filesystem::path &path, const py::object &channel,
+                                            std::size_t length, std::size_t step, const std::string &format,
+                                            double rate, const std::string &units, double targetRate,
+                                            const std::string &quality, double acCoupling, double gain,
+                                            std::optional<double> gainPerUnit, double centre)
+{
+    qzkit::ConvertOptions options = SourceOptions(path, channel, format, rate, units);
+    SetFrontEnd(options, targetRate, quality, acCoupling, gain, gainPerUnit, centre);
+    options.windowLength = length;
+    options.step = step;
+    const py::gil_scoped_release released;
+    return std::make_unique<qzkit::WindowWalk>(options);
+}
+
+py::tuple NextWindow(qzkit::WindowWalk &walk)
+{
+    std::optional<qzkit::WalkedWindow> window;
+    {
+        const py::gil_scoped_release released;
+        window = walk.Next();
+    }
+    if (!window) {
+        throw py::stop_iteration();
+    }
+    return py::make_tuple(window->start, ArrayOf(window->samples));
 }
 
 std::vector<std::size_t> WindowStarts(std::size_t total, std::size_t length, std::size_t step)
@@ -165,4 +209,14 @@ counts per unit of the signal.)");
     module.def("window_starts", &WindowStarts, py::arg("total"), py::arg("length"), py::arg("step"),
                "Starts of the windows of `length` samples, `step` apart, inside `total` samples.");
     module.attr("WINDOW_LENGTH") = defaults.windowLength;
+    py::class_<qzkit::WindowWalk>(module, "WindowWalk", "The windows of a record, cut as it is read.")
+        .def("__iter__", [](qzkit::WindowWalk &walk) -> qzkit::WindowWalk & { return walk; })
+        .def("__next__", &NextWindow)
+        .def_property_readonly("rate", [](const qzkit::WindowWalk &walk) { return walk.Source().rate; })
+        .def_property_readonly("channel",
+                               [](const qzkit::WindowWalk &walk) { return PythonText(walk.Source().channelName); });
+    module.def("walk_windows", &StartWalk, py::arg("path"), py::arg("channel"), py::arg("length"), py::arg("step"),
+               py::arg("format"), py::arg("rate"), py::arg("units"), py::arg("target_rate"), py::arg("quality"),
+               py::arg("ac_coupling"), py::arg("gain"), py::arg("gain_per_unit"), py::arg("centre"),
+               "A WindowWalk over the record with convert's options.");
 }

@@ -2,9 +2,11 @@
 // qzkit evaluate: the estimator over every window of one or more manifests,
 // for every combination of constants and settings, scored against reference
 // beats.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "evaluate/ManifestEvaluation.h"
@@ -74,6 +76,12 @@ SubcommandAction SetUpEvaluate(CLI::App &command)
     command.add_option("--summary", options->summary, "Summary text file to write");
     command.add_option("--report", options->report,
                        "HTML report to write: one self-contained page with tables, charts and the worst windows");
+    options->evaluate.jobs = std::max(1u, std::thread::hardware_concurrency());
+    command.add_option("--jobs", options->evaluate.jobs,
+                       "Worker processes running the windows (default: the machine's cores); the outputs do not "
+                       "depend on it")
+        ->check(CLI::Range(1, 64))
+        ->capture_default_str();
     command.add_option("--worst", options->evaluate.worst, "Worst windows pictured in the report")
         ->check(CLI::Range(std::size_t{0}, kMostWorstWindows))
         ->capture_default_str();

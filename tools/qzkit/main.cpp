@@ -3,9 +3,7 @@
 // its own source file and registers itself (Subcommand.h); the outputs of a
 // run are put in place together when it succeeds (io/AtomicFile.h).
 //
-// Exit status: 0 done, 1 a graded conformance case failed, 2 a usage or
-// input error (one line on standard error, no output file touched), 3 a
-// constants search where no point met the requirements.
+// Exit status: qzkit::ExitStatus (Subcommand.h).
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -19,11 +17,11 @@ int main(int argc, char **argv)
 {
     CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "
-                 "test battery, make and check constants files, and draw pictures of a run."};
+                 "test battery, make and check constants files, draw pictures of a run, and watch a live sensor "
+                 "stream or check a firmware's results."};
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
-    constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
     bool replaceProtected = false;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
@@ -34,6 +32,7 @@ int main(int argc, char **argv)
             part->fallthrough();  // `constants make ... --force`
         }
     }
+    app.footer(qzkit::kExitStatusText);  // after the subcommands, which would inherit it
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
@@ -42,9 +41,9 @@ int main(int argc, char **argv)
             qzkit::FinishStandardOutput();
         } catch (const std::exception &lost) {
             std::fprintf(stderr, "qzkit: error: %s\n", lost.what());
-            return kUsageOrInputError;
+            return qzkit::kExitError;
         }
-        return status == 0 ? 0 : kUsageOrInputError;
+        return status == 0 ? qzkit::kExitDone : qzkit::kExitError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
@@ -55,9 +54,9 @@ int main(int argc, char **argv)
         return status;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "qzkit %s: error: not enough memory\n", chosen->get_name().c_str());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     }
 }

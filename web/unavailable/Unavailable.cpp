@@ -27,9 +27,23 @@ std::vector<std::vector<std::int32_t>> FlacSignals::Next(std::uint64_t)
     return {};
 }
 
-Recording ReadEdfRecording(const std::filesystem::path &, const std::string &)
+namespace {
+
+[[noreturn]] void RefuseEdf()
 {
     throw ToolkitError("the page cannot read EDF or BDF files; convert them with qzkit convert");
+}
+
+}  // namespace
+
+Recording ReadEdfRecording(const std::filesystem::path &, const std::string &)
+{
+    RefuseEdf();
+}
+
+std::unique_ptr<ChannelReader> OpenEdfChannel(const std::filesystem::path &, const std::string &)
+{
+    RefuseEdf();
 }
 
 }  // namespace qzkit

@@ -25,9 +25,22 @@ inline int src_is_valid_ratio(double ratio)
     return ratio >= 1.0 / 256.0 && ratio <= 256.0;
 }
 
-inline int src_simple(SRC_DATA *, int, int)
+struct SRC_STATE;
+
+inline SRC_STATE *src_new(int, int, int *error)
+{
+    *error = 1;
+    return nullptr;
+}
+
+inline int src_process(SRC_STATE *, SRC_DATA *)
 {
     return 1;
+}
+
+inline SRC_STATE *src_delete(SRC_STATE *)
+{
+    return nullptr;
 }
 
 inline const char *src_strerror(int)

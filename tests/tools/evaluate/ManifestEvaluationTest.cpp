@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "convert/Convert.h"
@@ -156,6 +157,61 @@ TEST(Evaluate, RecordHundredBeatByBeat)
     const auto summary = qzkit::Evaluate(options).combinations.at(0).summary;
     EXPECT_EQ(summary.beatScoredWindows, 600u);
     EXPECT_EQ(summary.beats, (qzkit::BeatCounts{4480, 0, 0}));
+}
+
+// An output without its speed line, the one line that differs between any
+// two runs, and with the pictures' surface numbers, which count the surfaces
+// drawn in the process so far, as 0.
+std::string Comparable(const std::filesystem::path &file)
+{
+    std::ifstream in(file);
+    std::string text;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("peed: ") == std::string::npos) {
+            text += std::regex_replace(line, std::regex("surface[0-9]+"), "surface0") + '\n';
+        }
+    }
+    return text;
+}
+
+// Record 100 at both window lengths with three settings: every output the
+// same whatever the number of worker processes (and however the windows
+// divide among them).
+TEST(Evaluate, WorkerProcessesChangeNoOutput)
+{
+    const std::filesystem::path record = qztest::SharedDataDir() / "ecg" / "mitdb-100";
+    if (!std::filesystem::exists(record / "100.hea")) {
+        GTEST_SKIP() << "record 100 not found in " << record.string() << " (set QZ_SHARED_DIR)";
+    }
+    qztest::TempDir dir;
+    qzkit::EvaluateOptions options;
+    for (const std::size_t length : {1500u, 600u}) {
+        qzkit::ConvertOptions convert;
+        convert.input = record / "100.hea";
+        convert.windowLength = length;
+        convert.outputDirectory = dir.path();
+        convert.name = "r" + std::to_string(length);
+        convert.annotations = record / "100.atr";
+        options.manifests.push_back(qzkit::Convert(convert).manifest);
+    }
+    options.constants = {std::filesystem::path(QZ_EXAMPLES_DIR) / "ecg250"};
+    for (const char *settings : {"127 1 1 2", "127 1 2 2", "127 0 3 5"}) {
+        options.settings.push_back(qzkit::ParseSettings(settings));
+    }
+    options.worst = 2;
+    std::vector<std::string> outputs;
+    for (const std::size_t jobs : {1u, 2u, 3u}) {
+        options.jobs = jobs;
+        const std::string run = "jobs" + std::to_string(jobs);
+        options.output = dir / (run + ".csv");
+        options.summary = dir / (run + ".txt");
+        options.report = dir / (run + ".html");
+        EXPECT_EQ(qzkit::Evaluate(options).jobs, jobs);
+        outputs.push_back(Comparable(options.output) + Comparable(options.summary) + Comparable(options.report));
+        EXPECT_EQ(qztest::ReadBytes(options.output), qztest::ReadBytes(dir / "jobs1.csv")) << jobs << " jobs";
+    }
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_EQ(outputs[2], outputs[0]);
 }
 
 struct BadInput {

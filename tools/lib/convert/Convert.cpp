@@ -55,40 +55,9 @@ InputFormat DetectFormat(const std::filesystem::path &input)
     throw ToolkitError(input.string() + ": cannot tell the format; use --format");
 }
 
-double CountsPerUnit(const ConvertOptions &options, const std::string &units)
-{
-    if (options.gainPerUnit) {
-        return *options.gainPerUnit;
-    }
-    const double perMillivolt = UnitsPerMillivolt(units);
-    if (perMillivolt == 0.0) {
-        throw ToolkitError("the signal's units " + Quoted(units) + " are not a voltage; give --gain-per-unit");
-    }
-    return options.gainPerMillivolt / perMillivolt;
-}
-
 InputFormat FormatOf(const ConvertOptions &options)
 {
     return options.format == InputFormat::Auto ? DetectFormat(options.input) : options.format;
-}
-
-void Validate(const ConvertOptions &options)
-{
-    if (!IsRecordLength(options.windowLength)) {
-        throw ToolkitError("window length must be " + RecordLengthsText() + " samples");
-    }
-    if (!(options.targetRate > 0.0)) {
-        throw ToolkitError("target rate must be positive");
-    }
-    // Before reading the input: the gain in counts per unit has the sign of the gain given.
-    ValidateFrontEnd(options.targetRate, {options.acCouplingHz, options.gainPerUnit.value_or(options.gainPerMillivolt),
-                                          options.centre});
-    if (!options.annotations.empty() && !options.beatTimes.empty()) {
-        throw ToolkitError("give reference annotations or beat times, not both");
-    }
-    if (std::filesystem::exists(options.outputDirectory) && !std::filesystem::is_directory(options.outputDirectory)) {
-        throw ToolkitError("output directory " + options.outputDirectory.string() + " is not a directory");
-    }
 }
 
 // The recording on the target rate's grid. Each run of samples between gaps
@@ -179,14 +148,45 @@ std::string OutputName(const ConvertOptions &options)
     return name;
 }
 
+}  // namespace
+
+double CountsPerUnit(const ConvertOptions &options, const std::string &units)
+{
+    if (options.gainPerUnit) {
+        return *options.gainPerUnit;
+    }
+    const double perMillivolt = UnitsPerMillivolt(units);
+    if (perMillivolt == 0.0) {
+        throw ToolkitError("the signal's units " + Quoted(units) + " are not a voltage; give --gain-per-unit");
+    }
+    return options.gainPerMillivolt / perMillivolt;
+}
+
+void ValidateConvertOptions(const ConvertOptions &options)
+{
+    if (!IsRecordLength(options.windowLength)) {
+        throw ToolkitError("window length must be " + RecordLengthsText() + " samples");
+    }
+    if (!(options.targetRate > 0.0)) {
+        throw ToolkitError("target rate must be positive");
+    }
+    // Before reading the input: the gain in counts per unit has the sign of the gain given.
+    ValidateFrontEnd(options.targetRate, {options.acCouplingHz, options.gainPerUnit.value_or(options.gainPerMillivolt),
+                                          options.centre});
+    if (!options.annotations.empty() && !options.beatTimes.empty()) {
+        throw ToolkitError("give reference annotations or beat times, not both");
+    }
+    if (std::filesystem::exists(options.outputDirectory) && !std::filesystem::is_directory(options.outputDirectory)) {
+        throw ToolkitError("output directory " + options.outputDirectory.string() + " is not a directory");
+    }
+}
+
 std::string WindowFileName(const std::string &name, std::size_t index)
 {
     char number[32];
     std::snprintf(number, sizeof number, "_%05zu.ecg", index);
     return name + number;
 }
-
-}  // namespace
 
 const std::map<std::string, InputFormat> &InputFormatNames()
 {
@@ -200,6 +200,20 @@ const std::map<std::string, ResampleQuality> &ResampleQualityNames()
     static const std::map<std::string, ResampleQuality> names{
         {"best", ResampleQuality::Best}, {"medium", ResampleQuality::Medium}, {"fast", ResampleQuality::Fast}};
     return names;
+}
+
+std::unique_ptr<ChannelReader> OpenChannel(const ConvertOptions &options)
+{
+    switch (FormatOf(options)) {
+    case InputFormat::Wfdb:
+        return OpenWfdbChannel(WfdbHeaderPath(options.input), options.channel);
+    case InputFormat::Edf:
+        return OpenEdfChannel(options.input, options.channel);
+    case InputFormat::Csv:
+    case InputFormat::Auto:
+        break;
+    }
+    return HeldChannel(ReadCsvRecording(options.input, options.channel, options.inputRate, options.inputUnits));
 }
 
 Recording ReadRecording(const ConvertOptions &options)
@@ -228,7 +242,7 @@ ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &opt
 
 ConvertReport Convert(const ConvertOptions &options)
 {
-    Validate(options);
+    ValidateConvertOptions(options);
     const std::string name = OutputName(options);
     const std::optional<ReferenceBeats> reference = ReadReference(options);
     ConvertReport report;

@@ -7,11 +7,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "signal/FrontEnd.h"
 #include "io/Manifest.h"
 #include "io/Recording.h"
@@ -63,6 +65,15 @@ const std::map<std::string, ResampleQuality> &ResampleQualityNames();
 // Reads the chosen channel of the input in physical units.
 Recording ReadRecording(const ConvertOptions &options);
 
+// The same channel to read a piece at a time (text recordings are read whole).
+std::unique_ptr<ChannelReader> OpenChannel(const ConvertOptions &options);
+
+// ToolkitError for options convert refuses before reading anything.
+void ValidateConvertOptions(const ConvertOptions &options);
+
+// The gain in counts per unit of a signal in `units`.
+double CountsPerUnit(const ConvertOptions &options, const std::string &units);
+
 // A channel resampled to the target rate and mapped to 10 bits, the samples
 // the windows are cut from, with the gain used.
 struct ConvertedSignal {
@@ -70,6 +81,9 @@ struct ConvertedSignal {
     double countsPerUnit = 0.0;
 };
 ConvertedSignal ConvertSignal(const Recording &source, const ConvertOptions &options);
+
+// The file of window `index` of the recording called `name`: NAME_00000.ecg ...
+std::string WindowFileName(const std::string &name, std::size_t index);
 
 // Runs the conversion and writes the window files and the manifest
 // (NAME_00000.ecg ..., NAME.manifest.csv) into the output directory, which it

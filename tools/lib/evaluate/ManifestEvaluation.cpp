@@ -6,15 +6,13 @@
 #include <cmath>
 #include <ctime>
 
-#include "evaluate/ReportPage.h"
-#include "evaluate/SummaryTable.h"
-#include "io/AtomicFile.h"
 #include "io/BaseName.h"
 #include "io/EcgFile.h"
 #include "io/TextFormat.h"
 #include "run/LibraryRun.h"
 #include "run/RunSettingsText.h"
 #include "run/StageDelays.h"
+#include "run/WorkerProcesses.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -90,15 +88,11 @@ std::vector<std::uint16_t> ReadWindow(const std::filesystem::path &path, const M
         throw ToolkitError(path.string() + ": " + std::to_string(samples.size()) +
                            " samples where the manifest says " + std::to_string(entry.samples));
     }
-    const auto above = std::find_if(samples.begin(), samples.end(), [](std::uint16_t sample) { return sample > 1023u; });
-    if (above != samples.end()) {
-        throw ToolkitError(path.string() + ": sample " + std::to_string(above - samples.begin()) + " is " +
-                           std::to_string(*above) + ", above the 10-bit range");
-    }
+    CheckTenBitWindow(samples, path.string());
     return samples;
 }
 
-RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
+RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record, bool withSamples)
 {
     const std::filesystem::path &manifest = options.manifests[record];
     RecordInput input;
@@ -106,10 +100,14 @@ RecordInput ReadRecord(const EvaluateOptions &options, std::size_t record)
     if (input.entries.empty()) {
         throw ToolkitError(manifest.string() + ": no windows");
     }
+    input.name = manifest.stem().stem().string();
     input.beats = ReadReference(options, record, input.entries);
+    input.reference = input.beats ? input.beats->source : "reference columns of " + manifest.string();
     for (const ManifestEntry &entry : input.entries) {
         input.paths.push_back(manifest.parent_path() / entry.file);
-        input.windows.push_back(ReadWindow(input.paths.back(), entry));
+        if (withSamples) {
+            input.windows.push_back(ReadWindow(input.paths.back(), entry));
+        }
         input.references.push_back(input.beats ? ReferenceForWindow(*input.beats, entry.startSample, entry.samples,
                                                                     entry.rate)
                                                : ManifestReference(entry, manifest));
@@ -126,53 +124,73 @@ std::size_t CountCoveredBeats(const RecordInput &record)
     return static_cast<std::size_t>(std::count(covered.begin(), covered.end(), true));
 }
 
-std::vector<Combination> Combinations(const EvaluateOptions &options)
+std::size_t WindowCount(const std::vector<RecordInput> &records)
 {
-    if (options.constants.empty()) {
-        throw ToolkitError("give the constants");
-    }
-    const std::vector<run_settings_struct> settings =
-        options.settings.empty() ? std::vector<run_settings_struct>{run_settings_struct{}} : options.settings;
-    std::vector<Combination> combinations;
-    for (const std::filesystem::path &constants : options.constants) {
-        for (const run_settings_struct &one : settings) {
-            combinations.push_back({constants, one});
-        }
-    }
-    return combinations;
-}
-
-ResultRecord RunWindow(const ConstantsImage &constants, const run_settings_struct &settings, const RecordInput &record,
-                       std::size_t window)
-{
-    try {
-        return RunLibrary(constants, settings, record.windows[window]).result;
-    } catch (const ToolkitError &error) {
-        throw ToolkitError(record.paths[window].string() + ": " + error.what());
-    }
-}
-
-}  // namespace
-
-void RunCombination(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
-{
-    const run_settings_struct &settings = run.combination.settings;
-    const std::size_t peakDelay = PeakDelay(settings.StageMask, settings.DerivativeOrder);
-    const std::clock_t cpuStart = std::clock();
     std::size_t windows = 0;
     for (const RecordInput &record : records) {
         windows += record.entries.size();
     }
-    run.results.reserve(windows);
+    return windows;
+}
+
+}  // namespace
+
+void CheckTenBitWindow(std::span<const std::uint16_t> samples, const std::string &what)
+{
+    const auto above = std::find_if(samples.begin(), samples.end(), [](std::uint16_t sample) { return sample > 1023u; });
+    if (above != samples.end()) {
+        throw ToolkitError(what + ": sample " + std::to_string(above - samples.begin()) + " is " +
+                           std::to_string(*above) + ", above the 10-bit range");
+    }
+}
+
+WindowOutcome RunWindow(const ConstantsImage &constants, const qz::run_settings_struct &settings,
+                        const RecordInput &record, std::size_t window)
+{
+    WindowOutcome outcome;
+    try {
+        outcome.estimate = RunLibrary(constants, settings, record.windows[window]).result;
+    } catch (const ToolkitError &error) {
+        throw ToolkitError(record.paths[window].string() + ": " + error.what());
+    }
+    if (record.beats) {
+        const ManifestEntry &entry = record.entries[window];
+        const BeatWindow span{entry.startSample, entry.samples, entry.rate,
+                              PeakDelay(settings.StageMask, settings.DerivativeOrder)};
+        outcome.beats =
+            ScoreWindowBeats(outcome.estimate, span, WindowBeatTimes(*record.beats, record.references[window]));
+    }
+    return outcome;
+}
+
+EvaluateReport StartReport(const std::vector<RecordInput> &records, const std::vector<Combination> &combinations)
+{
+    EvaluateReport report;
+    for (const RecordInput &record : records) {
+        report.records.push_back(record.name);
+        report.references.push_back(record.reference);
+        report.windows += record.entries.size();
+        if (record.beats) {
+            report.referenceBeats += record.beats->ticks.size();
+            report.beatsInWindows += CountCoveredBeats(record);
+        }
+    }
+    for (const Combination &combination : combinations) {
+        report.combinations.push_back({combination, {}, {}, {}, 0.0});
+    }
+    return report;
+}
+
+void FinishCombination(CombinationResult &run, const std::vector<RecordInput> &records,
+                       std::span<const WindowOutcome> outcomes)
+{
+    run.results.reserve(outcomes.size());
+    std::size_t next = 0;
     for (std::size_t r = 0; r < records.size(); ++r) {
         const RecordInput &record = records[r];
-        for (std::size_t i = 0; i < record.entries.size(); ++i) {
-            WindowResult result{record.entries[i], r, record.references[i], RunWindow(constants, settings, record, i), {}};
-            if (record.beats) {
-                const BeatWindow window{result.window.startSample, result.window.samples, result.window.rate, peakDelay};
-                result.beats = ScoreWindowBeats(result.estimate, window, WindowBeatTimes(*record.beats, result.reference));
-            }
-            run.results.push_back(std::move(result));
+        for (std::size_t i = 0; i < record.entries.size(); ++i, ++next) {
+            run.results.push_back(
+                {record.entries[i], r, record.references[i], outcomes[next].estimate, outcomes[next].beats});
         }
     }
     run.summary = Summarize(run.results);
@@ -182,7 +200,61 @@ void RunCombination(CombinationResult &run, const ConstantsImage &constants, con
         run.byRecord.push_back(Summarize(rest.first(record.entries.size())));
         rest = rest.subspan(record.entries.size());
     }
+}
+
+void RunCombination(CombinationResult &run, const ConstantsImage &constants, const std::vector<RecordInput> &records)
+{
+    const std::clock_t cpuStart = std::clock();
+    std::vector<WindowOutcome> outcomes;
+    outcomes.reserve(WindowCount(records));
+    for (const RecordInput &record : records) {
+        for (std::size_t i = 0; i < record.entries.size(); ++i) {
+            outcomes.push_back(RunWindow(constants, run.combination.settings, record, i));
+        }
+    }
+    FinishCombination(run, records, outcomes);
     run.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+}
+
+void RunCombinations(EvaluateReport &report, const std::vector<ConstantsImage> &images,
+                     const std::vector<RecordInput> &records, std::size_t jobs)
+{
+    // Job j runs window j % windows of combination j / windows.
+    std::vector<std::pair<std::size_t, std::size_t>> windows;  // (record, window in it)
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        for (std::size_t i = 0; i < records[r].entries.size(); ++i) {
+            windows.emplace_back(r, i);
+        }
+    }
+    const std::size_t combinations = report.combinations.size();
+    std::vector<WindowOutcome> outcomes(windows.size() * combinations);
+    const double cpuStart = ProcessorSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    RunInWorkers<WindowOutcome>(
+        outcomes.size(), jobs,
+        [&](std::size_t job) {
+            const auto [record, window] = windows[job % windows.size()];
+            const std::size_t c = job / windows.size();
+            return RunWindow(images[c], report.combinations[c].combination.settings, records[record], window);
+        },
+        [&outcomes](std::size_t job, const WindowOutcome &outcome) { outcomes[job] = outcome; },
+        [] { return false; });
+    const std::span<const WindowOutcome> all(outcomes);
+    for (std::size_t c = 0; c < combinations; ++c) {
+        FinishCombination(report.combinations[c], records, all.subspan(c * windows.size(), windows.size()));
+    }
+    SetSpeed(report, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+             ProcessorSeconds() - cpuStart, jobs);
+}
+
+void SetSpeed(EvaluateReport &report, double seconds, double cpuSeconds, std::size_t jobs)
+{
+    report.jobs = jobs;
+    report.seconds = seconds;
+    report.cpuSeconds = cpuSeconds;
+    const double runs = static_cast<double>(report.windows * report.combinations.size());
+    report.windowsPerSecond = cpuSeconds > 0.0 ? runs / cpuSeconds : 0.0;
+    report.windowsPerWallSecond = seconds > 0.0 ? runs / seconds : 0.0;
 }
 
 namespace {
@@ -203,37 +275,6 @@ std::optional<double> MeanOverScoredRecords(const std::vector<EvaluationSummary>
         return std::nullopt;
     }
     return sum / static_cast<double>(scored);
-}
-
-// Every output goes into an existing directory, checked before the first is
-// written so that a bad last output leaves no first one behind.
-void CheckOutputDirectories(const EvaluateOptions &options)
-{
-    for (const std::filesystem::path &path : {options.output, options.summary, options.report}) {
-        const std::filesystem::path directory = path.parent_path().empty() ? "." : path.parent_path();
-        std::error_code error;
-        if (!path.empty() && !std::filesystem::is_directory(directory, error)) {
-            throw ToolkitError(path.string() + ": directory " + directory.string() + " does not exist");
-        }
-    }
-}
-
-void RefuseOutputsOverInputs(const EvaluateOptions &options)
-{
-    std::vector<std::filesystem::path> inputs = options.manifests;
-    inputs.insert(inputs.end(), options.constants.begin(), options.constants.end());
-    inputs.insert(inputs.end(), options.annotations.begin(), options.annotations.end());
-    inputs.insert(inputs.end(), options.beatTimes.begin(), options.beatTimes.end());
-    for (const std::filesystem::path &output : {options.output, options.summary, options.report}) {
-        for (const std::filesystem::path &input : inputs) {
-            RefuseOutputOverInput(output, {input});
-        }
-    }
-}
-
-void WriteText(const std::filesystem::path &path, const std::string &text)
-{
-    WriteFileAtomically(path, [&text](std::ostream &stream) { stream << text; });
 }
 
 }  // namespace
@@ -263,11 +304,11 @@ std::optional<double> CombinationResult::AveragePositivePredictivity() const
     return MeanOverScoredRecords(byRecord, [](const BeatCounts &counts) { return counts.PositivePredictivity(); });
 }
 
-std::vector<RecordInput> ReadRecords(const EvaluateOptions &options)
+std::vector<RecordInput> ReadRecords(const EvaluateOptions &options, bool withSamples)
 {
     std::vector<RecordInput> records;
     for (std::size_t r = 0; r < options.manifests.size(); ++r) {
-        records.push_back(ReadRecord(options, r));
+        records.push_back(ReadRecord(options, r, withSamples));
     }
     return records;
 }
@@ -280,54 +321,6 @@ void CheckRates(const std::vector<RecordInput> &records, const ConstantsImage &c
             CheckRate(entry, ConstantsRate(constants), name);
         }
     }
-}
-
-EvaluateReport Evaluate(const EvaluateOptions &options)
-{
-    if (options.manifests.empty()) {
-        throw ToolkitError("give at least one manifest");
-    }
-    CheckOutputDirectories(options);
-    RefuseOutputsOverInputs(options);
-    EvaluateReport report;
-    const std::vector<RecordInput> records = ReadRecords(options);
-    for (std::size_t r = 0; r < options.manifests.size(); ++r) {
-        report.records.push_back(options.manifests[r].stem().stem().string());
-        report.references.push_back(records[r].beats ? records[r].beats->source
-                                                      : "reference columns of " + options.manifests[r].string());
-        report.windows += records[r].entries.size();
-        if (records[r].beats) {
-            report.referenceBeats += records[r].beats->ticks.size();
-            report.beatsInWindows += CountCoveredBeats(records[r]);
-        }
-    }
-    std::vector<ConstantsImage> images;
-    for (const Combination &combination : Combinations(options)) {
-        images.push_back(ReadConstantsFile(combination.constants));
-        CheckRates(records, images.back(), combination.constants);
-        report.combinations.push_back({combination, {}, {}, {}, 0.0});
-    }
-
-    const auto start = std::chrono::steady_clock::now();
-    for (std::size_t c = 0; c < report.combinations.size(); ++c) {
-        RunCombination(report.combinations[c], images[c], records);
-        report.cpuSeconds += report.combinations[c].cpuSeconds;
-    }
-    report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double runs = static_cast<double>(report.windows * report.combinations.size());
-    report.windowsPerSecond = report.cpuSeconds > 0.0 ? runs / report.cpuSeconds : 0.0;
-
-    const std::string page = options.report.empty() ? std::string() : ReportPage(report, options);
-    if (!options.output.empty()) {
-        WritePerWindowCsv(options.output, report);
-    }
-    if (!options.summary.empty()) {
-        WriteText(options.summary, SummaryText(report));
-    }
-    if (!options.report.empty()) {
-        WriteText(options.report, page);
-    }
-    return report;
 }
 
 }  // namespace qzkit

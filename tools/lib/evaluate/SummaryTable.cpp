@@ -162,15 +162,20 @@ std::string SummaryText(const EvaluateReport &report)
         qi.insert(qi.end(), rows.begin(), rows.end());
         text += TableText(qi);
     }
-    return text + Format("speed: %.0f windows per second of processor time (%zu windows x %zu combinations in %.3f s, "
-                         "wall clock %.3f s)\n",
-                         report.windowsPerSecond, report.windows, report.combinations.size(), report.cpuSeconds,
-                         report.seconds);
+    return text + SpeedText(report) + '\n';
 }
 
-void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &report)
+std::string SpeedText(const EvaluateReport &report)
 {
-    WriteFileAtomically(path, [&report](std::ostream &stream) {
+    return Format("speed: %.0f windows per second of wall-clock time, %.0f per second of processor time (%zu "
+                  "windows x %zu combinations on %zu %s: wall clock %.3f s, processor %.3f s)",
+                  report.windowsPerWallSecond, report.windowsPerSecond, report.windows, report.combinations.size(),
+                  report.jobs, report.jobs == 1 ? "process" : "processes", report.seconds, report.cpuSeconds);
+}
+
+ContentWriter PerWindowCsv(const EvaluateReport &report)
+{
+    return [&report](std::ostream &stream) {
         stream << "file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,qi,error_bpm,peaks,beat_method,"
                   "record,constants,settings,beat_tp,beat_fn,beat_fp,peaks_truncated\n";
         for (const CombinationResult &combination : report.combinations) {
@@ -194,7 +199,12 @@ void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &
                 stream << '\n';
             }
         }
-    });
+    };
+}
+
+void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &report)
+{
+    WriteFileAtomically(path, PerWindowCsv(report));
 }
 
 }  // namespace qzkit

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "evaluate/ManifestEvaluation.h"
+#include "io/AtomicFile.h"
 
 namespace qzkit {
 
@@ -29,10 +30,15 @@ std::vector<std::vector<std::string>> QiTable(const EvaluationSummary &summary);
 // The references, the summary table, each combination's QI table and the speed.
 std::string SummaryText(const EvaluateReport &report);
 
-// Columns file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,
+// "speed: N windows per second of wall-clock time, M per second of processor
+// time (...)": the rates, the counts and the times they come from.
+std::string SpeedText(const EvaluateReport &report);
+
+// The per-window CSV: columns file,start_sample,start_time_s,reference_beats,reference_bpm,bpm,
 // qi,error_bpm,peaks,beat_method,record,constants,settings,beat_tp,beat_fn,
 // beat_fp,peaks_truncated; one row per window and combination; unknown
 // values empty. Written atomically.
+ContentWriter PerWindowCsv(const EvaluateReport &report);
 void WritePerWindowCsv(const std::filesystem::path &path, const EvaluateReport &report);
 
 // What a beat score shows when there were no beats to score it on.

@@ -42,15 +42,36 @@ std::string OpenError(int code)
     }
 }
 
-// Closes the file when reading ends, also on an exception.
-struct EdfHandle {
-    int handle;
-    ~EdfHandle() { edfclose_file(handle); }
+class EdfChannel : public ChannelReader {
+public:
+    EdfChannel(const std::filesystem::path &path, const std::string &channel);
+
+    long long Samples() const { return samples_; }
+    std::size_t Read(std::span<double> samples) override;
+
+private:
+    // Closes the file when reading ends, also when opening fails half-way.
+    struct Handle {
+        int id = -1;
+        Handle() = default;
+        Handle(const Handle &) = delete;
+        Handle &operator=(const Handle &) = delete;
+        ~Handle()
+        {
+            if (id >= 0) {
+                edfclose_file(id);
+            }
+        }
+    };
+
+    std::filesystem::path path_;
+    Handle handle_;
+    int signal_ = 0;
+    long long samples_ = 0;
+    long long done_ = 0;
 };
 
-}  // namespace
-
-Recording ReadEdfRecording(const std::filesystem::path &path, const std::string &channel)
+EdfChannel::EdfChannel(const std::filesystem::path &path, const std::string &channel) : path_(path)
 {
     // Read first: a size must be known, and the header tells what EDFlib may refuse.
     const std::vector<std::uint8_t> head = ReadFileBytes(path, kEdfLargestHeader);
@@ -63,7 +84,7 @@ Recording ReadEdfRecording(const std::filesystem::path &path, const std::string 
                            (formatError ? DescribeEdfProblem(head, std::filesystem::file_size(path))
                                         : OpenError(header->filetype)));
     }
-    const EdfHandle file{header->handle};
+    handle_.id = header->handle;
     std::vector<std::string> labels;
     for (int i = 0; i < header->edfsignals; ++i) {
         labels.push_back(Trimmed(header->signalparam[i].label));
@@ -73,22 +94,43 @@ Recording ReadEdfRecording(const std::filesystem::path &path, const std::string 
     if (header->datarecord_duration <= 0 || signal.smp_in_datarecord <= 0) {
         throw ToolkitError(path.string() + ": signal '" + labels[chosen] + "' has no sampling rate");
     }
+    description_.rate =
+        signal.smp_in_datarecord / (static_cast<double>(header->datarecord_duration) / kTicksPerSecond);
+    description_.units = Trimmed(signal.physdimension);
+    description_.channelName = labels[chosen];
+    signal_ = static_cast<int>(chosen);
+    samples_ = signal.smp_in_file;
+}
 
-    Recording recording;
-    recording.rate = signal.smp_in_datarecord / (static_cast<double>(header->datarecord_duration) / kTicksPerSecond);
-    recording.units = Trimmed(signal.physdimension);
-    recording.channelName = labels[chosen];
-    recording.samples.resize(static_cast<std::size_t>(signal.smp_in_file));
-    const int edfSignal = static_cast<int>(chosen);
-    for (long long done = 0; done < signal.smp_in_file;) {
-        const int wanted = static_cast<int>(std::min(kChunk, signal.smp_in_file - done));
-        const int got = edfread_physical_samples(file.handle, edfSignal, wanted,
-                                                 recording.samples.data() + static_cast<std::size_t>(done));
+std::size_t EdfChannel::Read(std::span<double> samples)
+{
+    std::size_t filled = 0;
+    while (filled < samples.size() && done_ < samples_) {
+        const auto room = static_cast<long long>(samples.size() - filled);
+        const int wanted = static_cast<int>(std::min({kChunk, samples_ - done_, room}));
+        const int got = edfread_physical_samples(handle_.id, signal_, wanted, samples.data() + filled);
         if (got != wanted) {
-            throw ToolkitError(path.string() + ": read error in signal '" + labels[chosen] + "'");
+            throw ToolkitError(path_.string() + ": read error in signal '" + description_.channelName + "'");
         }
-        done += got;
+        done_ += got;
+        filled += static_cast<std::size_t>(got);
     }
+    return filled;
+}
+
+}  // namespace
+
+std::unique_ptr<ChannelReader> OpenEdfChannel(const std::filesystem::path &path, const std::string &channel)
+{
+    return std::make_unique<EdfChannel>(path, channel);
+}
+
+Recording ReadEdfRecording(const std::filesystem::path &path, const std::string &channel)
+{
+    EdfChannel reader(path, channel);
+    Recording recording = reader.Description();
+    recording.samples.resize(static_cast<std::size_t>(reader.Samples()));
+    reader.Read(recording.samples);
     return recording;
 }
 

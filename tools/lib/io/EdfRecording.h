@@ -4,6 +4,7 @@
 #define QZKIT_EDF_RECORDING_H
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "io/Recording.h"
@@ -14,6 +15,9 @@ namespace qzkit {
 // chosen by label or index. ToolkitError when the file cannot be opened or
 // the signal is absent.
 Recording ReadEdfRecording(const std::filesystem::path &path, const std::string &channel);
+
+// The same signal read a piece at a time.
+std::unique_ptr<ChannelReader> OpenEdfChannel(const std::filesystem::path &path, const std::string &channel);
 
 }  // namespace qzkit
 

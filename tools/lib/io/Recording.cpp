@@ -93,4 +93,35 @@ double UnitsPerMillivolt(const std::string &units)
     return 0.0;
 }
 
+namespace {
+
+class HeldReader : public ChannelReader {
+public:
+    explicit HeldReader(Recording recording) : samples_(std::move(recording.samples))
+    {
+        description_ = std::move(recording);
+        description_.samples.clear();
+        description_.gaps.clear();
+    }
+
+    std::size_t Read(std::span<double> samples) override
+    {
+        const std::size_t count = std::min(samples.size(), samples_.size() - next_);
+        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(next_), count, samples.begin());
+        next_ += count;
+        return count;
+    }
+
+private:
+    std::vector<double> samples_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ChannelReader> HeldChannel(Recording recording)
+{
+    return std::make_unique<HeldReader>(std::move(recording));
+}
+
 }  // namespace qzkit

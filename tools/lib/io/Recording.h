@@ -5,6 +5,8 @@
 #define QZKIT_RECORDING_H
 
 #include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +22,27 @@ struct Recording {
     std::vector<std::pair<std::size_t, std::size_t>> gaps;  // [first, end) samples with no data (NaN in `samples`)
     std::vector<std::string> warnings;                     // for the user, one line each
 };
+
+// One channel read a piece at a time, for records too long to hold whole.
+class ChannelReader {
+public:
+    virtual ~ChannelReader() = default;
+
+    // The channel's rate, units and name; the samples read so far as
+    // invalid, and the reader's warnings (the samples and gaps stay empty).
+    const Recording &Description() const { return description_; }
+
+    // Fills the start of `samples` with the next samples (as ReadRecording
+    // gives them: NaN where there is no data) and returns how many; fewer
+    // than asked only at the end.
+    virtual std::size_t Read(std::span<double> samples) = 0;
+
+protected:
+    Recording description_;
+};
+
+// A reader over a recording held whole (for formats read only whole).
+std::unique_ptr<ChannelReader> HeldChannel(Recording recording);
 
 // Picks a channel: by zero-based index when `choice` is all digits (also
 // where a name is a number), else by name (exact, else ignoring case), and

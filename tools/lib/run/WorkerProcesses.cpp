@@ -2,12 +2,14 @@
 #include "run/WorkerProcesses.h"
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +21,11 @@ namespace qzkit {
 namespace {
 
 constexpr int kPollMilliseconds = 200;
+// A worker sends its results in batches of this many bytes, or whatever it
+// has after this long, so that quick jobs cost few writes and slow ones are
+// still reported as they end.
+constexpr std::size_t kBatchBytes = 32768;
+constexpr auto kBatchTime = std::chrono::milliseconds(20);
 
 // A message is the job's index followed by its result.
 std::size_t MessageSize(std::size_t resultSize)
@@ -56,12 +63,22 @@ bool WriteAll(int fd, const void *data, std::size_t size)
     signal(SIGHUP, SIG_IGN);
     signal(SIGTERM, SIG_DFL);
     int status = 0;
-    std::vector<unsigned char> message(MessageSize(resultSize));
+    const std::size_t size = MessageSize(resultSize);
+    std::vector<unsigned char> batch;
+    batch.reserve(kBatchBytes + size);
+    auto sent = std::chrono::steady_clock::now();
     try {
         for (std::size_t index = first; index < count && status == 0; index += stride) {
+            batch.resize(batch.size() + size);
+            const std::span<unsigned char> message = std::span(batch).last(size);
             std::memcpy(message.data(), &index, sizeof index);
-            job(index, std::span(message).subspan(sizeof index));
-            status = WriteAll(fd, message.data(), message.size()) ? 0 : 1;
+            job(index, message.subspan(sizeof index));
+            const auto now = std::chrono::steady_clock::now();
+            if (batch.size() >= kBatchBytes || now - sent >= kBatchTime || index + stride >= count) {
+                status = WriteAll(fd, batch.data(), batch.size()) ? 0 : 1;
+                batch.clear();
+                sent = now;
+            }
         }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "worker: %s\n", error.what());
@@ -141,6 +158,11 @@ std::string Finish(std::vector<Worker> &workers, bool stopped)
     return failure;
 }
 
+double Seconds(const timeval &time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
+
 bool RunHere(std::size_t count, std::size_t resultSize, const ByteJob &job, const ByteDone &done,
              const StopRequest &stop)
 {
@@ -156,6 +178,17 @@ bool RunHere(std::size_t count, std::size_t resultSize, const ByteJob &job, cons
 }
 
 }  // namespace
+
+double ProcessorSeconds()
+{
+    double seconds = 0.0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        seconds += Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    }
+    return seconds;
+}
 
 bool RunBytesInWorkers(std::size_t count, std::size_t workers, std::size_t resultSize, const ByteJob &job,
                        const ByteDone &done, const StopRequest &stop)

@@ -29,6 +29,10 @@ using ByteDone = std::function<void(std::size_t index, std::span<const unsigned 
 bool RunBytesInWorkers(std::size_t count, std::size_t workers, std::size_t resultSize, const ByteJob &job,
                        const ByteDone &done, const StopRequest &stop);
 
+// Processor time, in seconds, of this process and of its worker processes
+// that have ended.
+double ProcessorSeconds();
+
 // The same for jobs whose result is a trivially copyable `Result`:
 // `job(index)` returns it, `done(index, result)` takes it.
 template <typename Result, typename Job, typename Done>

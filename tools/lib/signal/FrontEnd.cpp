@@ -10,23 +10,6 @@
 namespace qzkit {
 namespace {
 
-// y[n] = a (y[n-1] + x[n] - x[n-1]), a = RC / (RC + dt), with x[-1] = x[0]
-// and y[-1] = 0.
-std::vector<double> AcCouple(const std::vector<double> &signal, double rate, double cornerHz)
-{
-    const double rc = 1.0 / (2.0 * std::numbers::pi * cornerHz);
-    const double a = rc / (rc + 1.0 / rate);
-    std::vector<double> coupled(signal.size());
-    double previousInput = signal.empty() ? 0.0 : signal.front();
-    double previousOutput = 0.0;
-    for (std::size_t i = 0; i < signal.size(); ++i) {
-        previousOutput = a * (previousOutput + signal[i] - previousInput);
-        previousInput = signal[i];
-        coupled[i] = previousOutput;
-    }
-    return coupled;
-}
-
 constexpr double kLargestCount = 1023.0;
 
 }  // namespace
@@ -49,23 +32,45 @@ void ValidateFrontEnd(double rate, const FrontEndOptions &options)
     }
 }
 
-FrontEndResult MapToTenBits(const std::vector<double> &signal, double rate, const FrontEndOptions &options)
+// The high-pass is y[n] = a (y[n-1] + x[n] - x[n-1]), a = RC / (RC + dt),
+// with x[-1] = x[0] and y[-1] = 0.
+TenBitMapper::TenBitMapper(double rate, const FrontEndOptions &options) : options_(options)
 {
     ValidateFrontEnd(rate, options);
-    const std::vector<double> input = options.acCouplingHz > 0.0 ? AcCouple(signal, rate, options.acCouplingHz)
-                                                                  : signal;
-    FrontEndResult result;
-    result.samples.reserve(input.size());
-    for (const double value : input) {
-        const double counts = std::round(options.centre + options.countsPerUnit * value);
+    if (options.acCouplingHz > 0.0) {
+        const double rc = 1.0 / (2.0 * std::numbers::pi * options.acCouplingHz);
+        coupling_ = rc / (rc + 1.0 / rate);
+    }
+}
+
+void TenBitMapper::Map(std::span<const double> signal, FrontEndResult &result)
+{
+    result.samples.reserve(result.samples.size() + signal.size());
+    for (double value : signal) {
+        if (coupling_ > 0.0) {
+            if (!started_) {
+                previousInput_ = value;
+                started_ = true;
+            }
+            previousOutput_ = coupling_ * (previousOutput_ + value - previousInput_);
+            previousInput_ = value;
+            value = previousOutput_;
+        }
+        const double counts = std::round(options_.centre + options_.countsPerUnit * value);
         if (counts < 0.0 || std::isnan(counts)) {
             ++result.clippedLow;
         } else if (counts > 1023.0) {
             ++result.clippedHigh;
         }
-        const double clipped = std::isnan(counts) ? 0.0 : std::clamp(counts, 0.0, 1023.0);
+        const double clipped = std::isnan(counts) ? 0.0 : std::clamp(counts, 0.0, kLargestCount);
         result.samples.push_back(static_cast<std::uint16_t>(clipped));
     }
+}
+
+FrontEndResult MapToTenBits(const std::vector<double> &signal, double rate, const FrontEndOptions &options)
+{
+    FrontEndResult result;
+    TenBitMapper(rate, options).Map(signal, result);
     return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace qzkit {
@@ -38,6 +39,24 @@ void ValidateFrontEnd(double rate, const FrontEndOptions &options);
 // counts = round(centre + countsPerUnit * value), clipped to 0..1023.
 // Throws ToolkitError as ValidateFrontEnd.
 FrontEndResult MapToTenBits(const std::vector<double> &signal, double rate, const FrontEndOptions &options);
+
+// MapToTenBits a piece at a time: the pieces mapped one after the other give
+// the samples MapToTenBits gives for them joined.
+class TenBitMapper {
+public:
+    // Throws ToolkitError as ValidateFrontEnd.
+    TenBitMapper(double rate, const FrontEndOptions &options);
+
+    // Appends the mapped `signal` to `result`, counting the clipped samples.
+    void Map(std::span<const double> signal, FrontEndResult &result);
+
+private:
+    FrontEndOptions options_;
+    double coupling_ = 0.0;  // the high-pass's a = RC / (RC + dt); 0 when off
+    bool started_ = false;
+    double previousInput_ = 0.0;
+    double previousOutput_ = 0.0;
+};
 
 struct WindowSpan {
     std::size_t start;

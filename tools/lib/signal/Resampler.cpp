@@ -48,67 +48,115 @@ std::uint64_t WholePadding(double fromRate, double toRate)
     return padding <= kMaximumPadding ? padding : 0;
 }
 
-// The input as floats with `padding` copies of its first and last values
-// around it.
-std::vector<float> PaddedInput(const std::vector<double> &input, std::size_t padding)
-{
-    std::vector<float> padded;
-    padded.reserve(input.size() + 2u * padding);
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        if (!(std::abs(input[i]) <= static_cast<double>(FLT_MAX))) {
-            throw ToolkitError("sample " + std::to_string(i) + " is out of range for resampling");
-        }
-    }
-    padded.insert(padded.end(), padding, static_cast<float>(input.front()));
-    for (const double value : input) {
-        padded.push_back(static_cast<float>(value));
-    }
-    padded.insert(padded.end(), padding, static_cast<float>(input.back()));
-    return padded;
-}
-
 }  // namespace
 
-std::vector<double> Resample(const std::vector<double> &input, double fromRate, double toRate,
-                             ResampleQuality quality)
+struct StreamResampler::Converter {
+    SRC_STATE *state;
+    explicit Converter(SRC_STATE *made) : state(made) {}
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+    ~Converter() { src_delete(state); }
+};
+
+StreamResampler::StreamResampler(double fromRate, double toRate, ResampleQuality quality)
 {
     if (!(fromRate > 0.0) || !(toRate > 0.0)) {
         throw ToolkitError("sampling rates must be positive");
     }
-    if (fromRate == toRate || input.empty()) {
-        return input;
+    if (fromRate == toRate) {
+        return;
     }
-    const double ratio = toRate / fromRate;
-    if (src_is_valid_ratio(ratio) == 0) {
+    ratio_ = toRate / fromRate;
+    if (src_is_valid_ratio(ratio_) == 0) {
         throw ToolkitError("cannot resample from " + Readable(fromRate) + " Hz to " + Readable(toRate) +
                            " Hz: ratio beyond 1/256 to 256");
     }
+    padding_ = static_cast<std::size_t>(WholePadding(fromRate, toRate));
+    toSkip_ = static_cast<std::size_t>(std::llround(static_cast<double>(padding_) * ratio_));
+    int error = 0;
+    SRC_STATE *state = src_new(ConverterType(quality), 1, &error);
+    if (state == nullptr) {
+        throw ToolkitError(std::string("resampling failed: ") + src_strerror(error));
+    }
+    converter_ = std::make_unique<Converter>(state);
+}
+
+StreamResampler::~StreamResampler() = default;
+
+void StreamResampler::Push(std::span<const double> input, bool last, std::vector<double> &output)
+{
+    if (!converter_) {
+        output.insert(output.end(), input.begin(), input.end());
+        return;
+    }
     // The output buffer holds up to 256 times the input, counted in a long.
-    const auto padding = static_cast<std::size_t>(WholePadding(fromRate, toRate));
-    if (input.size() > static_cast<std::size_t>(LONG_MAX / 512) - 2u * padding) {
+    if (input.size() > static_cast<std::size_t>(LONG_MAX / 512) - 2u * padding_) {
         throw ToolkitError("recording too long to resample");
     }
     // The converter works in single precision, ample for a 10-bit target.
-    std::vector<float> in = PaddedInput(input, padding);
-    const auto skipped = static_cast<std::size_t>(std::llround(static_cast<double>(padding) * ratio));
-    // Output sample k lies at k / toRate, inside the input while k < size * ratio.
-    const auto wanted = static_cast<std::size_t>(std::ceil(static_cast<double>(input.size()) * ratio));
-    std::vector<float> out(static_cast<std::size_t>(std::ceil(static_cast<double>(in.size()) * ratio)) + 16u);
-    SRC_DATA data{};
-    data.data_in = in.data();
-    data.data_out = out.data();
-    data.input_frames = static_cast<long>(in.size());
-    data.output_frames = static_cast<long>(out.size());
-    data.src_ratio = ratio;
-    data.end_of_input = 1;
-    const int error = src_simple(&data, ConverterType(quality), 1);
-    if (error != 0) {
-        throw ToolkitError(std::string("resampling failed: ") + src_strerror(error));
+    std::vector<float> in;
+    in.reserve(input.size() + 2u * padding_);
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (!(std::abs(input[i]) <= static_cast<double>(FLT_MAX))) {
+            throw ToolkitError("sample " + std::to_string(inputs_ + i) + " is out of range for resampling");
+        }
     }
-    const auto generated = static_cast<std::size_t>(data.output_frames_gen);
-    const std::size_t end = std::max(skipped, std::min(generated, skipped + wanted));
-    return std::vector<double>(out.begin() + static_cast<std::ptrdiff_t>(skipped),
-                               out.begin() + static_cast<std::ptrdiff_t>(end));
+    if (inputs_ == 0 && !input.empty()) {
+        in.insert(in.end(), padding_, static_cast<float>(input.front()));
+    }
+    for (const double value : input) {
+        in.push_back(static_cast<float>(value));
+    }
+    inputs_ += input.size();
+    if (!input.empty()) {
+        last_ = in.back();
+    }
+    if (last && inputs_ > 0) {
+        in.insert(in.end(), padding_, last_);
+    }
+    Feed(in, last && inputs_ > 0, output);
+}
+
+void StreamResampler::Feed(std::span<const float> input, bool last, std::vector<double> &output)
+{
+    // Output sample k lies at k / toRate, inside the input while k < inputs * ratio.
+    const auto wanted = static_cast<std::size_t>(std::ceil(static_cast<double>(inputs_) * ratio_));
+    std::vector<float> out(static_cast<std::size_t>(std::ceil(static_cast<double>(input.size()) * ratio_)) + 16u);
+    for (;;) {
+        SRC_DATA data{};
+        data.data_in = input.data();
+        data.data_out = out.data();
+        data.input_frames = static_cast<long>(input.size());
+        data.output_frames = static_cast<long>(out.size());
+        data.src_ratio = ratio_;
+        data.end_of_input = last ? 1 : 0;
+        const int error = src_process(converter_->state, &data);
+        if (error != 0) {
+            throw ToolkitError(std::string("resampling failed: ") + src_strerror(error));
+        }
+        const auto generated = static_cast<std::size_t>(data.output_frames_gen);
+        for (std::size_t k = 0; k < generated; ++k) {
+            if (toSkip_ > 0) {
+                --toSkip_;
+            } else if (outputs_ < wanted) {
+                output.push_back(static_cast<double>(out[k]));
+                ++outputs_;
+            }
+        }
+        input = input.subspan(static_cast<std::size_t>(data.input_frames_used));
+        if (input.empty() && (!last || generated == 0)) {
+            return;
+        }
+    }
+}
+
+std::vector<double> Resample(const std::vector<double> &input, double fromRate, double toRate,
+                             ResampleQuality quality)
+{
+    StreamResampler resampler(fromRate, toRate, quality);
+    std::vector<double> output;
+    resampler.Push(input, true, output);
+    return output;
 }
 
 }  // namespace qzkit

@@ -199,7 +199,7 @@ ReferenceBeats SynthReference(const SynthRecording &recording)
 void WriteSynthWfdb(const std::filesystem::path &base, const SynthRecording &recording)
 {
     const std::vector<int> samples(recording.samples.begin(), recording.samples.end());
-    WriteWfdbRecord16(base, recording.rate, samples, kWfdbGain, kWfdbBaseline, "mV", "synthetic");
+    WriteWfdbRecord16(base, {recording.rate, kWfdbGain, kWfdbBaseline, "mV", "synthetic"}, samples);
     std::vector<Annotation> annotations;
     for (const SynthBeat &beat : recording.beats) {
         Annotation annotation;

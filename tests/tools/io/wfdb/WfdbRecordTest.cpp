@@ -264,7 +264,7 @@ TEST(WfdbRecord, WrittenRecordReadsBackWithItsChecksum)
 {
     qztest::TempDir dir;
     const std::vector<int> written{32767, 32767, -5, 1000, -32768};  // the sum wraps past 16 bits
-    qzkit::WriteWfdbRecord16(dir / "w", 250.0, written, 200.0, 0, "mV", "w");
+    qzkit::WriteWfdbRecord16(dir / "w", {250.0, 200.0, 0, "mV", "w"}, written);
     std::vector<std::string> warnings;
     const auto samples = ReadAll(WfdbRecord(dir / "w"), warnings);
     EXPECT_EQ(samples.at(0).values, std::vector<std::int32_t>(written.begin(), written.end()));

@@ -5,6 +5,7 @@
 #define QZKIT_WFDB_RECORDING_H
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "io/Recording.h"
@@ -15,6 +16,9 @@ namespace qzkit {
 // index (ChooseChannel). Invalid samples repeat the previous valid value;
 // gaps of a multi-segment record are listed, never filled.
 Recording ReadWfdbRecording(const std::filesystem::path &record, const std::string &channel);
+
+// The same signal read a piece at a time (a whole number of frames each).
+std::unique_ptr<ChannelReader> OpenWfdbChannel(const std::filesystem::path &record, const std::string &channel);
 
 }  // namespace qzkit
 
