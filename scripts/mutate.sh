@@ -10,11 +10,14 @@
 # (survived). A sanitizer report or a hang (timeout) counts as killed. The
 # source file is restored after every mutant, also on error or interruption.
 #
-# Usage: scripts/mutate.sh [-l LIST] [-b BUILD_DIR] [-t SECONDS] [-m REGEX] [-x PATTERN]
+# Usage: scripts/mutate.sh [-l LIST] [-b BUILD_DIR] [-t SECONDS] [-m REGEX] [-f PATTERN] [-x PATTERN]
 #   -l  mutant list (default scripts/mutants.txt)
 #   -b  sanitizer build folder (default build/sanitize; configured if missing)
 #   -t  timeout per test program in seconds (default 300)
 #   -m  only the mutants whose list line matches REGEX
+#   -f  run only the tests matching a gtest filter PATTERN (e.g. '*Tune*'
+#       for mutants of tune): a mutant killed so is killed by the whole
+#       suite; one that survives is worth a run without -f
 #   -x  leave out the tests matching a gtest filter PATTERN (e.g.
 #       'LowPassDesign.*', slow tests of the companion program that never
 #       reach the mutated code)
@@ -33,13 +36,15 @@ list="$root/scripts/mutants.txt"
 build="$root/build/sanitize"
 timeout=300
 only=""
+tests="*"
 exclude=""
-while getopts "l:b:t:m:x:" option; do
+while getopts "l:b:t:m:f:x:" option; do
     case $option in
     l) list=$OPTARG ;;
     b) build=$OPTARG ;;
     t) timeout=$OPTARG ;;
     m) only=$OPTARG ;;
+    f) tests=$OPTARG ;;
     x) exclude=$OPTARG ;;
     *) exit 2 ;;
     esac
@@ -67,7 +72,7 @@ run_tests() {
     local target
     for target in "${targets[@]}"; do
         (cd "$build/tests" && timeout "$timeout" "./$target" --gtest_fail_fast --gtest_brief=1 \
-            ${exclude:+"--gtest_filter=-$exclude"}) </dev/null >"$build/mutate-test.log" 2>&1 || return 1
+            "--gtest_filter=$tests${exclude:+-$exclude}") </dev/null >"$build/mutate-test.log" 2>&1 || return 1
     done
 }
 
@@ -140,6 +145,8 @@ run_mutant() {
     else
         verdict="killed"
         killed=$((killed + 1))
+        label+=" by $(grep -m1 -o '^\[  FAILED  \] [^ ]*' "$build/mutate-test.log" | cut -c14- | sed 's/,$//' | grep . ||
+            echo 'a crash or a timeout')"
     fi
     restore
     printf '%-12s %s [%ds]\n' "$verdict" "$label" $((SECONDS - start))

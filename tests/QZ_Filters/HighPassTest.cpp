@@ -71,10 +71,6 @@ TEST_F(HighPass, FilterValuesAreTruncatedOffsetAndSaturated)
         EXPECT_EQ(out[1], 501);
         EXPECT_EQ(out[2], expected) << "A0 " << A0;
     }
-    // A0 = 1e30: y = 0, 1, 1 - 1e30, +inf, -inf, then 0 * inf through the zero tap A1 gives NaN.
-    const auto diverging = Filter(samples, {1, 0, 1e30f, 0.0f, 0.0f});
-    EXPECT_EQ(std::vector<UINT16>(diverging.begin(), diverging.begin() + 6),
-              (std::vector<UINT16>{500, 501, 0, 1023, 0, 500}));
     // An infinite tap times the zero start-up history is NaN, and NaN stays in the feedback.
     EXPECT_EQ(Filter(samples, {1, 0, kInfinity, 0.0f, 0.0f}), std::vector<UINT16>(600, 500));
 }

@@ -115,6 +115,10 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"VariableMeasuresTheNextRiseFromTheClose",
                  Signal({500, 500, 600, 700, 650, 600, 550, 520, 600, 500, 610}, 0, kRecord, 610), 100, true, 1,
                  {4, 11}, {700, 610}},
+        // The variable threshold closes a peak on a fall of the threshold below
+        // its top, not on a shallower dip: the peak goes on to its higher top.
+        PeakCase{"VariableKeepsAPeakOpenThroughAShallowDip", Signal({100, 300, 250, 400, 100}, 10), 100, true, 1, {14},
+                 {400}},
         PeakCase{"BeyondTheTwentyFifthOnlyCounted", Spikes(30, 10, 40, 100, true), 20, false, 30, Every(25, 11, 40),
                  Every(25, 100, 1)},
         PeakCase{"CountSaturatesAt255", Spikes(750, 1, 2, 50, false), 20, false, 255, Every(25, 2, 2),

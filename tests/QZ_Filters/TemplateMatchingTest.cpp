@@ -41,6 +41,24 @@ Spikes SpikeTrain(int twoUnits, int oneUnit)
     return spikes;
 }
 
+// `count` spikes of `height` every 20 samples from `first` on.
+struct Train {
+    UINT16 first;
+    int count;
+    UINT16 height;
+};
+
+Spikes Trains(std::initializer_list<Train> trains)
+{
+    Spikes spikes;
+    for (const Train &train : trains) {
+        for (int k = 0; k < train.count; ++k) {
+            spikes.emplace_back(static_cast<UINT16>(train.first + 20 * k), train.height);
+        }
+    }
+    return spikes;
+}
+
 class TemplateMatchingTest : public ::testing::Test {
 protected:
     void SetUp() override { qztest::ResetState(); }
@@ -214,7 +232,17 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"CloseInterval51", {100, 500, 800}, {{1400, kOneUnit}}, 300, 2, QZ_QI_PATTERN_1},
         SelectionCase{"CloseInterval42", {100, 500, 750}, {{1250, kOneUnit}}, 250, 1, QZ_QI_PATTERN_2},
         SelectionCase{"TwiceInterval51", {150, 750, 1050}, {{1050, kOneUnit}, {1350, 100}}, 300, 2, QZ_QI_PATTERN_2},
-        SelectionCase{"TwiceInterval42", {100, 600, 850}, {{1350, kOneUnit}}, 250, 1, QZ_QI_PATTERN_3}),
+        SelectionCase{"TwiceInterval42", {100, 600, 850}, {{1350, kOneUnit}}, 250, 1, QZ_QI_PATTERN_3},
+        // The close score: the previous leader (interval 10 through 0, step 1)
+        // sees the spikes on multiples of 20 and between them, the winner
+        // (interval 20 through 10, step 3) only those between, scoring 150.
+        // At 2 x (150 / 3) = 100 the QI is the confidence's, one below it
+        // is one step worse.
+        SelectionCase{"CloseScoreAtTwoThirds", {0, 10, 30}, Trains({{500, 25, kTwoUnits}, {1010, 25, kTwoUnits}}),
+                      20, 3, QZ_QI_PATTERN_0},
+        SelectionCase{"CloseScoreBelowTwoThirds", {0, 10, 30},
+                      Trains({{500, 1, kOneUnit}, {520, 24, kTwoUnits}, {1010, 25, kTwoUnits}}), 20, 3,
+                      QZ_QI_PATTERN_2}),
     [](const ::testing::TestParamInfo<SelectionCase> &param) { return std::string(param.param.name); });
 
 TEST_F(TemplateMatchingTest, AnchorBeyondTheRecordIsClampedToItsLastSample)

@@ -44,9 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
                       GradeCase{Rate, std::nullopt, 80, 0, kPass},  // ... or the right one
                       GradeCase{Rate, std::nullopt, 120, 0, kFail}, GradeCase{NoRate, std::nullopt, 80, 0, kFail},
                       GradeCase{NoRate, std::nullopt, 80, 3, kPass},
-                      GradeCase{NoHalvingOrDoubling, 80.0, 110, 0, kPass},
-                      GradeCase{NoHalvingOrDoubling, 80.0, 160, 0, kFail},
-                      GradeCase{NoHalvingOrDoubling, 80.0, 40, 2, kFail},
+                      // Halving or doubling: below 80 / sqrt 2 = 56.6 or above 80 x sqrt 2 = 113.1.
+                      GradeCase{NoHalvingOrDoubling, 80.0, 113, 0, kPass},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 114, 0, kFail},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 57, 2, kPass},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 56, 2, kFail},
+                      GradeCase{NoHalvingOrDoubling, 80.0, 40, 3, kPass},
                       GradeCase{NotConfidentlyWrong, 80.0, 160, 1, kPass},
                       GradeCase{NotConfidentlyWrong, 80.0, 160, 0, kFail}, GradeCase{PulseRate, 80.0, 83, 0, kPass},
                       GradeCase{PulseRate, 80.0, 84, 0, kFail}, GradeCase{RateOrDoubtful, 80.0, 120, 2, kPass},
@@ -79,6 +82,15 @@ TEST(BatteryGrade, PrecedenceOfTheRules)
         EXPECT_EQ(Grade(testCase, c.expected, right, c.beats), c.verdict)
             << static_cast<int>(c.expectation) << " FN " << c.beats.falseNegatives << " FP " << c.beats.falsePositives;
     }
+}
+
+// A rate is expected when the window holds two intervals of it: 30 BPM
+// needs 4 s.
+TEST(BatteryWindow, HoldsTwoIntervalsFromTwiceTheInterval)
+{
+    EXPECT_TRUE(WindowHoldsTwoIntervals(30.0, 4.0));
+    EXPECT_FALSE(WindowHoldsTwoIntervals(30.0, 3.99));
+    EXPECT_FALSE(WindowHoldsTwoIntervals(0.0, 100.0));
 }
 
 TEST(Battery, ABrokenSettingFailsWhatTheShippedSettingsPass)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The battery's results: a case's verdict and counts from its runs, the
-// closing line, and the CSV rows with their quoting.
+// clipping notes, the closing line, and the CSV rows with their quoting.
 #include <gtest/gtest.h>
 
 #include "conformance/ConformanceReport.h"
@@ -29,13 +29,16 @@ TEST(ConformanceSummary, AnyFailingRunFailsItsCaseAndDisclosedCasesAreNotCounted
     const ConformanceCase graded{"family", "graded", wave, Expectation::Rate};
     const ConformanceCase passing{"family", "passing", wave, Expectation::Rate};
     const ConformanceCase disclosed{"family", "step", wave, Expectation::Disclosed};
-    const std::vector<CaseSummary> summaries = SummarizeCases({
+    std::vector<BatteryRun> runs{
         MakeRun(graded, Verdict::Pass, 80, 80.0),
         MakeRun(graded, Verdict::Fail, 95, 80.0),
         MakeRun(graded, Verdict::Pass, 77, std::nullopt),
         MakeRun(passing, Verdict::Pass, 81, 80.0),
         MakeRun(disclosed, Verdict::Disclosed, 90, 85.0),
-    });
+    };
+    runs[0].clippedFraction = 0.02;  // the worst of its case's runs
+    runs[1].clippedFraction = 0.005;
+    const std::vector<CaseSummary> summaries = SummarizeCases(runs);
     ASSERT_EQ(summaries.size(), 3u);
     const CaseSummary &first = summaries[0];
     EXPECT_EQ(first.verdict, Verdict::Fail) << "a later pass does not undo a failure";
@@ -52,7 +55,11 @@ TEST(ConformanceSummary, AnyFailingRunFailsItsCaseAndDisclosedCasesAreNotCounted
     EXPECT_NE(markdown.find("| family | graded | 80 / no rate | 77-95 | 2/3 | 15 | 66.7 % | 100.0 % | **FAIL** |\n"),
               std::string::npos)
         << markdown;
+    EXPECT_NE(markdown.find("\n\nClipping at 200 counts per mV:\n- family graded: up to 2.0 % of samples clipped\n\n"),
+              std::string::npos)
+        << markdown;
     EXPECT_EQ(markdown.substr(markdown.rfind("\n\n")), "\n\n1 of 2 graded cases pass\n");
+    EXPECT_EQ(SummaryMarkdown({summaries[1], summaries[2]}, 200.0).find("Clipping"), std::string::npos);
 }
 
 TEST(ConformanceCsv, QuotesNamesWithCommasAndQuotesAndLeavesAbsentRatesEmpty)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The constants search: it finds a known optimum, refuses unsound sets
-// before they run, ranks and fronts points by the objectives, never lets
-// the validation manifests choose, and writes what it found when stopped,
-// from which a resumed search ends where one never stopped does.
+// before they run, never lets the validation manifests choose, and writes
+// what it found when stopped, from which a resumed search ends where one
+// never stopped does, on any number of workers.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -198,29 +198,6 @@ TEST(TuneJournal, RefusesACutDataLineAFifoAndAnOversizedFileAtOnce)
     EXPECT_THROW(ReadJournal(dir / "sparse.points", 0xaa), ToolkitError);
 }
 
-TuneScores Point(std::uint32_t cases, std::uint32_t within)
-{
-    TuneScores scores;
-    scores.battery.casesGraded = 66;
-    scores.battery.casesPassed = cases;
-    scores.training.withReference = 100;
-    scores.training.agreeing = within;
-    return scores;
-}
-
-TEST(TuneRanking, FrontKeepsUndominatedFeasiblePointsBestFirst)
-{
-    const std::vector<TuneScores> points{Point(50, 90), Point(55, 85), Point(50, 85), Point(50, 90), Point(56, 70)};
-    Ranking ranking;
-    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{1, 0, 4}));  // best mean first
-    ranking.rule = PickRule::Battery;
-    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{4, 1, 0}));
-    ranking.requirements.push_back(ParseRequirement("within>=88"));
-    EXPECT_EQ(ParetoSet(points, ranking), (std::vector<std::size_t>{0}));
-    EXPECT_THROW(ParseRequirement("within>88"), ToolkitError);
-    EXPECT_THROW(ParseRequirement("speed>=1"), ToolkitError);
-}
-
 // A tiny real search: one battery family at one length and phase, one
 // training manifest and, for the validation test, a second one.
 struct TuneFixture {
@@ -287,16 +264,30 @@ TEST(Tune, StoppedSearchWritesWhatItFoundAndResumesToTheSameEnd)
     EXPECT_NE(Text(fixture.windows.dir / "stopped.md").find("Stopped before the search ended"),
               std::string::npos);
 
+    // Resumed, it scores only what the journal did not keep, and ends with
+    // the files of a search never stopped, run on one worker in this process.
     options.resume = true;
-    const TuneResult resumed = RunTune(options, never, quiet);
-    const TuneResult whole = RunTune(fixture.Options("whole"), never, quiet);
+    std::size_t scored = 0;
+    const auto counting = [&scored](auto, auto, auto) { ++scored; };
+    const TuneResult resumed = RunTune(options, never, counting);
+    TuneOptions wholeOptions = fixture.Options("whole");
+    wholeOptions.workers = 1;
+    const TuneResult whole = RunTune(wholeOptions, never, quiet);
     EXPECT_FALSE(resumed.log.stopped);
     EXPECT_EQ(resumed.resumed, stopped.log.evaluated.size());
+    EXPECT_EQ(scored, resumed.log.evaluated.size() - resumed.resumed);
     for (const char *suffix : {".csv", ".points"}) {
         EXPECT_EQ(Text(fixture.windows.dir / (std::string("stopped") + suffix)),
                   Text(fixture.windows.dir / (std::string("whole") + suffix)))
             << suffix;
     }
+
+    // The last row of the Pareto set picked from the journal, nothing scored again.
+    wholeOptions.resume = true;
+    wholeOptions.pickRow = whole.front.size();
+    scored = 0;
+    EXPECT_EQ(RunTune(wholeOptions, never, counting).chosen, whole.front.back());
+    EXPECT_EQ(scored, 0u);
 
     options.search.maxEvaluations = 3;  // a resume never drops what the journal kept
     RunTune(options, never, quiet);

@@ -2,13 +2,14 @@
 // The files one run writes, checked against what it reads and put in place
 // together.
 //
-// Every output is checked before a byte of it is written: it may not be one
-// of the run's inputs (the readers note each file they open), another output
-// of the same run, an existing thing that is not a regular file (a
-// directory, a device, a FIFO), or a file the user may not write (mode 444,
-// another owner) unless the run was told to replace write-protected files.
-// Its content goes to a temporary file beside the target (a symbolic link is
-// followed to the file it names), named "TARGET.qzkit-tmp-PID-N". The run's
+// Every output is checked before a byte of it is written (io/OutputTarget.h):
+// it may not be one of the run's inputs (the readers note each file they
+// open), another output of the same run, an existing thing that is not a
+// regular file (a directory, a device, a FIFO), or a file the user may not
+// write (mode 444, another owner) unless the run was told to replace
+// write-protected files. Its content goes to a temporary file beside the
+// target (a symbolic link is followed to the file it names), named
+// "TARGET.qzkit-tmp-PID-N". The run's
 // plan renames every temporary file over its target only when the whole run
 // succeeded; a run that fails, is interrupted (SIGINT, SIGTERM, SIGHUP) or is
 // refused leaves every target as it was and removes its temporary files
@@ -19,14 +20,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <initializer_list>
-#include <ostream>
 #include <vector>
 
-namespace qzkit {
+#include "io/OutputTarget.h"
 
-using ContentWriter = std::function<void(std::ostream &)>;
+namespace qzkit {
 
 // The outputs of one run. The first plan made is the run's; a plan made
 // while another lives joins it (its Commit() does nothing), so a library
@@ -81,11 +79,6 @@ void FinishStandardOutput();
 ContentWriter BytesWriter(const std::vector<std::uint8_t> &bytes);
 
 void WriteBytesAtomically(const std::filesystem::path &path, const std::vector<std::uint8_t> &bytes);
-
-// ToolkitError when `output` is the same file as one of `inputs` (also
-// through links), checked before the run does its work. Empty paths and "-"
-// are skipped.
-void RefuseOutputOverInput(const std::filesystem::path &output, std::initializer_list<std::filesystem::path> inputs);
 
 }  // namespace qzkit
 

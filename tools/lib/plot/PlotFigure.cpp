@@ -10,6 +10,7 @@
 #include "plot/DelayAccount.h"
 #include "plot/RunFileChecks.h"
 #include "plot/RunStages.h"
+#include "plot/ScaleTicks.h"
 #include "plot/TitleText.h"
 #include "run/StageDelays.h"
 
@@ -32,19 +33,6 @@ constexpr std::size_t kMaxTicks = 12;
 // Room above the highest value of the peak panel for the peak numbers.
 constexpr double kPeakLabelHeadroom = 0.22;
 constexpr double kValuePadding = 0.06;
-
-// 1, 2 or 5 times a power of ten, so that `span` holds at most kMaxTicks steps.
-double NiceStep(double span)
-{
-    const double raw = span / static_cast<double>(kMaxTicks);
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * magnitude >= raw) {
-            return factor * magnitude;
-        }
-    }
-    return 10.0 * magnitude;
-}
 
 void FitValueRange(Panel &panel, double headroom)
 {
@@ -205,7 +193,7 @@ void BuildAxis(Figure &figure, float period)
     const double lastSample = static_cast<double>(figure.sampleCount - 1u);
     const bool timeKnown = PeriodUsable(period);
     const double samplesPerUnit = timeKnown ? 1.0 / static_cast<double>(period) : 1.0;
-    const double step = NiceStep(lastSample / samplesPerUnit);
+    const double step = NiceStep(lastSample / samplesPerUnit, kMaxTicks);
     for (std::size_t k = 0; k <= kMaxTicks; ++k) {
         const double value = static_cast<double>(k) * step;
         const double sample = value * samplesPerUnit;

@@ -8,6 +8,7 @@
 
 #include "io/TextFormat.h"
 #include "plot/CairoDrawing.h"
+#include "plot/ScaleTicks.h"
 #include "tune/TuneReport.h"
 
 namespace qzkit {
@@ -21,7 +22,7 @@ constexpr double kTop = 70.0;
 constexpr double kBottom = 60.0;
 constexpr double kDot = 3.0;
 constexpr double kMark = 7.0;
-constexpr int kTicks = 5;
+constexpr std::size_t kTicks = 5;
 constexpr Colour kPoint{0.72, 0.72, 0.72};
 
 struct Axes {
@@ -38,14 +39,10 @@ Axes ChooseAxes(const TuneScores &scores)
     return {objectives.empty() ? "runs" : objectives[0], "runs"};
 }
 
-std::string TitleOf(std::string_view name)
+const Measure &MeasureOf(std::string_view name)
 {
-    for (const Measure &measure : Measures()) {
-        if (measure.name == name) {
-            return std::string(measure.title);
-        }
-    }
-    return std::string(name);
+    return *std::find_if(Measures().begin(), Measures().end(),
+                         [name](const Measure &measure) { return measure.name == name; });
 }
 
 struct Scale {
@@ -74,24 +71,27 @@ Scale ScaleOf(const TuneResult &result, std::string_view name)
 void DrawAxes(cairo_t *cr, const Scale &x, const Scale &y, const Axes &axes)
 {
     SetFont(cr, kSmallSize);
-    for (int tick = 0; tick <= kTicks; ++tick) {
-        const double fraction = tick / static_cast<double>(kTicks);
-        const double px = kLeft + fraction * (kWidth - kLeft - kRight);
-        const double py = kHeight - kBottom - fraction * (kHeight - kTop - kBottom);
+    for (const ScaleTick &tick : ScaleTicks(x.low, x.high, kTicks, MeasureOf(axes.x).count)) {
+        const double px = x.At(tick.value, kLeft, kWidth - kRight);
         SetColour(cr, kGrid);
         Line(cr, px, kTop, px, kHeight - kBottom);
+        SetColour(cr, kMuted);
+        DrawText(cr, tick.label, px, kHeight - kBottom + 16.0, Align::Centre);
+    }
+    for (const ScaleTick &tick : ScaleTicks(y.low, y.high, kTicks, MeasureOf(axes.y).count)) {
+        const double py = y.At(tick.value, kHeight - kBottom, kTop);
+        SetColour(cr, kGrid);
         Line(cr, kLeft, py, kWidth - kRight, py);
         SetColour(cr, kMuted);
-        DrawText(cr, Format("%.1f", x.low + fraction * (x.high - x.low)), px, kHeight - kBottom + 16.0, Align::Centre);
-        DrawText(cr, Format("%.1f", y.low + fraction * (y.high - y.low)), kLeft - 6.0, py + 4.0, Align::Right);
+        DrawText(cr, tick.label, kLeft - 6.0, py + 4.0, Align::Right);
     }
     SetColour(cr, kInk);
     SetFont(cr, kTextSize);
-    DrawText(cr, TitleOf(axes.x), (kLeft + kWidth - kRight) / 2.0, kHeight - 18.0, Align::Centre);
+    DrawText(cr, MeasureOf(axes.x).title, (kLeft + kWidth - kRight) / 2.0, kHeight - 18.0, Align::Centre);
     cairo_save(cr);
     cairo_translate(cr, 22.0, (kTop + kHeight - kBottom) / 2.0);
     cairo_rotate(cr, -M_PI / 2.0);
-    DrawText(cr, TitleOf(axes.y), 0.0, 0.0, Align::Centre);
+    DrawText(cr, MeasureOf(axes.y).title, 0.0, 0.0, Align::Centre);
     cairo_restore(cr);
 }
 

@@ -125,14 +125,14 @@ ManifestScore ScoreManifests(const EvaluationSummary &summary)
 const std::vector<Measure> &Measures()
 {
     static const std::vector<Measure> measures{
-        {"cases", "battery cases passed", true, false},
-        {"runs", "battery runs passed, %", false, false},
-        {"within", "windows within " + RateToleranceText() + ", %", true, true},
-        {"within5", "windows within " + ToleranceBpmText() + ", %", false, true},
-        {"qi0_right", "QI 0 answers within " + ToleranceBpmText() + ", %", true, true},
-        {"coverage", "windows answered (" + AnswerQiText() + "), %", false, true},
-        {"se", "beat sensitivity, %", true, true},
-        {"ppv", "beat positive predictivity, %", true, true},
+        {"cases", "battery cases passed", true, false, true},
+        {"runs", "battery runs passed, %", false, false, false},
+        {"within", "windows within " + RateToleranceText() + ", %", true, true, false},
+        {"within5", "windows within " + ToleranceBpmText() + ", %", false, true, false},
+        {"qi0_right", "QI 0 answers within " + ToleranceBpmText() + ", %", true, true, false},
+        {"coverage", "windows answered (" + AnswerQiText() + "), %", false, true, false},
+        {"se", "beat sensitivity, %", true, true, false},
+        {"ppv", "beat positive predictivity, %", true, true, false},
     };
     return measures;
 }

@@ -60,6 +60,7 @@ struct Measure {
     std::string title;
     bool objective;  // one of the objectives of the Pareto set
     bool fromManifests;
+    bool count;  // a count of cases, not a percent
 };
 const std::vector<Measure> &Measures();
 std::optional<double> MeasureValue(const TuneScores &scores, std::string_view name,
