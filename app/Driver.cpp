@@ -2,13 +2,15 @@
 // Command-line driver: usage and version queries, argument echo and settings,
 // reading the constants and the record, the pipeline call, the result line
 // and the result record.
-#include "Driver.h"
+#include <qz_vozozi_DE/Driver.h>
 
 #include <stdio.h>
 #include <string.h>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+
+namespace qz {
 
 UINT16 ECGrecord[QZ_MAX_SAMPLES];
 BYTE LargeHeartBuffer[QZ_MAX_BUFFER_BYTES];
@@ -155,8 +157,10 @@ int QZ_RunDriver(int argc, char **argv)
 
     const BYTE Selector = static_cast<BYTE>(settings.StageMask & 0xFFu);
     const UINT16 result = CalculateHeartRate(LargeHeartBuffer, Selector, recordName);
-    printf("BPM: %d \t\t QI: %d \n", static_cast<int>(result & RESULT_BPM_MASK), static_cast<int>(result >> RESULT_QI_SHIFT));
+    printf("BPM: %d \t\t QI: %d \n", static_cast<int>(result & QZ_RESULT_BPM_MASK), static_cast<int>(result >> QZ_RESULT_QI_SHIFT));
 
     QZ_AssembleResultRecord(result, ECGrecord);
     return WriteResultRecord(recordName) ? EXIT_OK : EXIT_ERROR;
 }
+
+}  // namespace qz

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "Driver.h"
+#include <qz_vozozi_DE/Driver.h>
 
 int main(int argc, char **argv)
 {
-    return QZ_RunDriver(argc, argv);
+    return qz::QZ_RunDriver(argc, argv);
 }

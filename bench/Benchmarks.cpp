@@ -11,35 +11,35 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+#include <qz_vozozi_DE/QZ_MemoryFiles.h>
 
 namespace {
 
 const char *const kRecordName = "bench";
 
 // The bytes of a file in the examples folder; empty when it cannot be read.
-std::vector<BYTE> ReadExample(const std::string &name)
+std::vector<qz::BYTE> ReadExample(const std::string &name)
 {
-    std::vector<BYTE> bytes;
+    std::vector<qz::BYTE> bytes;
     FILE *file = std::fopen((std::string(QZ_EXAMPLES_DIR) + "/" + name).c_str(), "rb");
     if (file == nullptr) return bytes;
     int c = 0;
     while ((c = std::fgetc(file)) != EOF) {
-        bytes.push_back(static_cast<BYTE>(c));
+        bytes.push_back(static_cast<qz::BYTE>(c));
     }
     (void)std::fclose(file);
     return bytes;
 }
 
-std::vector<UINT16> ExampleRecording(const std::string &name)
+std::vector<qz::UINT16> ExampleRecording(const std::string &name)
 {
-    const std::vector<BYTE> bytes = ReadExample(name);
-    std::vector<UINT16> samples(bytes.size() / 2);
+    const std::vector<qz::BYTE> bytes = ReadExample(name);
+    std::vector<qz::UINT16> samples(bytes.size() / 2);
     for (std::size_t n = 0; n < samples.size(); ++n) {
-        samples[n] = static_cast<UINT16>(bytes[2 * n] | (bytes[2 * n + 1] << 8));
+        samples[n] = static_cast<qz::UINT16>(bytes[2 * n] | (bytes[2 * n + 1] << 8));
     }
     return samples;
 }
@@ -52,9 +52,9 @@ const char *const kConstantsFile = "ecg250-original.pvx.filters.v1";
 // Tops every second sample, with one gap of three after the tenth: 25 stored
 // peaks, 24 candidate intervals (23 of 2, one of 3), irregular enough for
 // beat classification, and the most grid positions any peak list can give.
-std::vector<UINT16> TemplateWorstCase()
+std::vector<qz::UINT16> TemplateWorstCase()
 {
-    std::vector<UINT16> out;
+    std::vector<qz::UINT16> out;
     for (std::size_t n = 0; out.size() < QZ_MAX_SAMPLES; ++n) {
         if (n == 10) out.push_back(0);
         out.push_back(0);
@@ -66,20 +66,20 @@ std::vector<UINT16> TemplateWorstCase()
 
 // The library as the driver leaves it just before CalculateHeartRate.
 struct PackedRecord {
-    std::vector<BYTE> bytes = std::vector<BYTE>(QZ_MAX_BUFFER_BYTES, 0);
+    std::vector<qz::BYTE> bytes = std::vector<qz::BYTE>(QZ_MAX_BUFFER_BYTES, 0);
 
-    explicit PackedRecord(const std::vector<UINT16> &samples)
+    explicit PackedRecord(const std::vector<qz::UINT16> &samples)
     {
-        QZ_ResetLibraryState();
-        qzmem::Clear();
-        qzmem::SetDiscardWrites(true);
-        const run_settings_struct defaults;
-        (void)QZ_PrepareRun(static_cast<UINT16>(samples.size()), &defaults);
-        const std::vector<BYTE> constants = ReadExample(kConstantsFile);
+        qz::QZ_ResetLibraryState();
+        qz::memfiles::Clear();
+        qz::memfiles::SetDiscardWrites(true);
+        const qz::run_settings_struct defaults;
+        (void)qz::QZ_PrepareRun(static_cast<qz::UINT16>(samples.size()), &defaults);
+        const std::vector<qz::BYTE> constants = ReadExample(kConstantsFile);
         if (constants.size() == QZ_CONSTANTS_FILE_BYTES) {
-            hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
+            qz::hlp_convertSamplingTo64bitFloat(constants.data(), &qz::HeartSampling);
         }
-        hlp_convertUnpackedToPacked(samples.data(), bytes.data());
+        qz::hlp_convertUnpackedToPacked(samples.data(), bytes.data());
     }
 };
 
@@ -87,16 +87,16 @@ struct PackedRecord {
 // leave for the next stage.
 struct StageInput {
     PackedRecord record;
-    std::vector<BYTE> working;
+    std::vector<qz::BYTE> working;
 
-    StageInput(const std::vector<UINT16> &samples, BYTE maskBefore) : record(samples)
+    StageInput(const std::vector<qz::UINT16> &samples, qz::BYTE maskBefore) : record(samples)
     {
-        (void)CalculateHeartRate(record.bytes.data(), maskBefore, kRecordName);
+        (void)qz::CalculateHeartRate(record.bytes.data(), maskBefore, kRecordName);
         working = record.bytes;
     }
 
     // Puts the stage's input back; every iteration starts from it.
-    BYTE *Fresh()
+    qz::BYTE *Fresh()
     {
         std::memcpy(working.data(), record.bytes.data(), record.bytes.size());
         return working.data();
@@ -108,16 +108,16 @@ void SetPerRecordCounters(benchmark::State &state, std::size_t samples)
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(samples));
 }
 
-void RunPipeline(benchmark::State &state, const std::vector<UINT16> &samples, BYTE mask)
+void RunPipeline(benchmark::State &state, const std::vector<qz::UINT16> &samples, qz::BYTE mask)
 {
     StageInput input(samples, 0);
-    UINT16 result = 0;
+    qz::UINT16 result = 0;
     for (auto _ : state) {
-        result = CalculateHeartRate(input.Fresh(), mask, kRecordName);
+        result = qz::CalculateHeartRate(input.Fresh(), mask, kRecordName);
         benchmark::DoNotOptimize(result);
     }
-    state.counters["bpm"] = static_cast<double>(result & RESULT_BPM_MASK);
-    state.counters["qi"] = static_cast<double>(result >> RESULT_QI_SHIFT);
+    state.counters["bpm"] = static_cast<double>(result & QZ_RESULT_BPM_MASK);
+    state.counters["qi"] = static_cast<double>(result >> QZ_RESULT_QI_SHIFT);
     SetPerRecordCounters(state, samples.size());
 }
 
@@ -149,20 +149,20 @@ void BM_RestoreBuffer(benchmark::State &state)
 // One stage of the pipeline (one mask bit) on the typical record as the
 // stages before it left it: its statistics, its filter and, for the five
 // conditioning stages, its dump file (unpacked, write discarded).
-void RunStage(benchmark::State &state, BYTE stage, UINT16 derivativeOrder)
+void RunStage(benchmark::State &state, qz::BYTE stage, qz::UINT16 derivativeOrder)
 {
-    StageInput input(ExampleRecording(kTypicalLong), static_cast<BYTE>(stage - 1u));
-    Filter.set(FilterBits::DerivativeOrder, derivativeOrder);
+    StageInput input(ExampleRecording(kTypicalLong), static_cast<qz::BYTE>(stage - 1u));
+    qz::Filter.set(qz::FilterBits::DerivativeOrder, derivativeOrder);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(CalculateHeartRate(input.Fresh(), stage, kRecordName));
+        benchmark::DoNotOptimize(qz::CalculateHeartRate(input.Fresh(), stage, kRecordName));
     }
     SetPerRecordCounters(state, QZ_MAX_SAMPLES);
 }
 
 struct StageCase {
     const char *name;
-    BYTE stage;
-    UINT16 derivativeOrder;
+    qz::BYTE stage;
+    qz::UINT16 derivativeOrder;
 };
 
 const StageCase kStageCases[] = {
@@ -179,15 +179,15 @@ const StageCase kStageCases[] = {
 void BM_GetBPM(benchmark::State &state)
 {
     StageInput input(ExampleRecording(kTypicalLong), QZ_STAGE_ALL & ~QZ_STAGE_BEATRATE);
-    std::vector<UINT16> locations(GloballyAccessibleIntervals, GloballyAccessibleIntervals + QZ_MAX_PEAKS);
-    UINT16 bpm = 0;
-    UINT16 scratch = 0;
+    std::vector<qz::UINT16> locations(qz::GloballyAccessibleIntervals, qz::GloballyAccessibleIntervals + QZ_MAX_PEAKS);
+    qz::UINT16 bpm = 0;
+    qz::UINT16 scratch = 0;
     for (auto _ : state) {
-        BYTE peaks = GloballyAccessiblePeaks;
-        GetBPM(input.working.data(), locations.data(), &bpm, &scratch, &peaks);
+        qz::BYTE peaks = qz::GloballyAccessiblePeaks;
+        qz::GetBPM(input.working.data(), locations.data(), &bpm, &scratch, &peaks);
         benchmark::DoNotOptimize(bpm);
     }
-    state.counters["bpm"] = static_cast<double>(bpm & RESULT_BPM_MASK);
+    state.counters["bpm"] = static_cast<double>(bpm & QZ_RESULT_BPM_MASK);
 }
 
 // Template matching alone on the worst-case trace: 24 candidates, most of
@@ -195,11 +195,11 @@ void BM_GetBPM(benchmark::State &state)
 void BM_TemplateMatchingWorstCase(benchmark::State &state)
 {
     StageInput input(TemplateWorstCase(), QZ_STAGE_PEAKS | QZ_STAGE_BEATRATE);
-    const BYTE peaks = GloballyAccessiblePeaks > QZ_MAX_PEAKS ? static_cast<BYTE>(QZ_MAX_PEAKS)
-                                                               : GloballyAccessiblePeaks;
-    UINT16 interval = 0;
+    const qz::BYTE peaks = qz::GloballyAccessiblePeaks > QZ_MAX_PEAKS ? static_cast<qz::BYTE>(QZ_MAX_PEAKS)
+                                                               : qz::GloballyAccessiblePeaks;
+    qz::UINT16 interval = 0;
     for (auto _ : state) {
-        interval = BPM_Method_TemplateMatching(input.working.data(), GloballyAccessibleIntervals, &peaks);
+        interval = qz::BPM_Method_TemplateMatching(input.working.data(), qz::GloballyAccessibleIntervals, &peaks);
         benchmark::DoNotOptimize(interval);
     }
     state.counters["candidates"] = peaks - 1;
@@ -210,9 +210,9 @@ void BM_TemplateMatchingWorstCase(benchmark::State &state)
 void BM_UnpackForDump(benchmark::State &state)
 {
     StageInput input(ExampleRecording(kTypicalLong), 0);
-    std::vector<UINT16> unpacked(QZ_MAX_SAMPLES);
+    std::vector<qz::UINT16> unpacked(QZ_MAX_SAMPLES);
     for (auto _ : state) {
-        hlp_convertPackedToUnpacked(input.working.data(), unpacked.data());
+        qz::hlp_convertPackedToUnpacked(input.working.data(), unpacked.data());
         benchmark::DoNotOptimize(unpacked.data());
     }
     SetPerRecordCounters(state, QZ_MAX_SAMPLES);

@@ -5,14 +5,14 @@
 // operations, with no signal processing. Same command line as the tool.
 #include <stdio.h>
 
-#include "Driver.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/Driver.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace {
 
-UINT16 record[QZ_MAX_SAMPLES];
-BYTE constants[QZ_CONSTANTS_FILE_BYTES];
+qz::UINT16 record[QZ_MAX_SAMPLES];
+qz::BYTE constants[QZ_CONSTANTS_FILE_BYTES];
 
 const char *const kStageDumps[] = {".lowpass", ".highpass", ".derivative", ".square", ".average"};
 
@@ -24,18 +24,18 @@ int main(int argc, char **argv)
         printf("usage: qz_floor CONSTANTS RECORD\n");
         return 1;
     }
-    if (hlp_readBinaryDataFile(argv[1], ".pvx.filters.v1", constants, QZ_CONSTANTS_FILE_BYTES, sizeof(BYTE)) != QZ_CONSTANTS_FILE_BYTES ||
-        hlp_readBinaryDataFile(argv[2], ".ecg", record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16)) !=
+    if (qz::hlp_readBinaryDataFile(argv[1], ".pvx.filters.v1", constants, QZ_CONSTANTS_FILE_BYTES, sizeof(qz::BYTE)) != QZ_CONSTANTS_FILE_BYTES ||
+        qz::hlp_readBinaryDataFile(argv[2], ".ecg", record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(qz::UINT16)) !=
             static_cast<int>(QZ_MAX_SAMPLES)) {
         printf("Error in reading input\n");
         return 1;
     }
     for (const char *extension : kStageDumps) {
-        (void)hlp_writeBinaryDataFile(argv[2], extension, record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(UINT16));
+        (void)qz::hlp_writeBinaryDataFile(argv[2], extension, record, static_cast<int>(QZ_MAX_SAMPLES), sizeof(qz::UINT16));
     }
-    (void)hlp_writeBinaryDataFile("thresholdmethod", ".info", record, QZ_TM_WORDS, sizeof(UINT16));
+    (void)qz::hlp_writeBinaryDataFile("thresholdmethod", ".info", record, QZ_TM_WORDS, sizeof(qz::UINT16));
     const bool written =
-        hlp_writeBinaryDataFile(argv[2], ".out", record, QZ_RESULT_RECORD_WORDS, sizeof(UINT16)) == QZ_RESULT_RECORD_WORDS;
+        qz::hlp_writeBinaryDataFile(argv[2], ".out", record, QZ_RESULT_RECORD_WORDS, sizeof(qz::UINT16)) == QZ_RESULT_RECORD_WORDS;
     printf("BPM: %d \t\t QI: %d \n", 0, 0);
     return written ? 0 : 1;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // Counts the instructions of one CalculateHeartRate run, stage by stage: the
 // library alone, with file writes that store nothing. The stage functions the
-// pipeline calls are linked with --wrap, so every pipeline call of a stage
-// passes through a wrapper here (calls inside a stage's own source file do
-// not). bench/count.sh runs this program:
+// pipeline calls (CountedFunctions.h) are linked with --wrap, so every
+// pipeline call of a stage passes through a wrapper here (calls inside a
+// stage's own source file do not). bench/count.sh runs this program:
 //   - on a Cortex-M image under QEMU with -icount shift=0 (one instruction
 //     per virtual nanosecond), where each wrapper reads SysTick, clocked by
 //     the board's processor clock, before and after the call and prints the
@@ -16,15 +16,18 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
+#include "CountedFunctions.h"
+#include "qz_library_symbols.h"
 
 namespace {
 
-UINT16 record[QZ_MAX_SAMPLES];
-BYTE packed[QZ_MAX_BUFFER_BYTES];
-BYTE constants[QZ_CONSTANTS_FILE_BYTES];
+qz::UINT16 record[QZ_MAX_SAMPLES];
+qz::BYTE packed[QZ_MAX_BUFFER_BYTES];
+qz::BYTE constants[QZ_CONSTANTS_FILE_BYTES];
 
 // Reads a whole file of at most `capacity` bytes; returns the bytes read or -1.
 long ReadFile(const char *name, void *buffer, size_t capacity)
@@ -88,16 +91,16 @@ uint32_t Elapsed(uint32_t)
 #endif
 
 enum Stage : unsigned {
-    STAGE_WHOLE,
-    STAGE_STATISTICS,
-    STAGE_LOWPASS,
-    STAGE_HIGHPASS,
-    STAGE_DERIVATIVE,
-    STAGE_SQUARE,
-    STAGE_AVERAGE,
-    STAGE_DUMPS,
-    STAGE_PEAKS,
-    STAGE_BEATRATE,
+    STAGE_whole,
+    STAGE_statistics,
+    STAGE_lowpass,
+    STAGE_highpass,
+    STAGE_derivative,
+    STAGE_square,
+    STAGE_average,
+    STAGE_dumps,
+    STAGE_peaks,
+    STAGE_beatrate,
     STAGE_COUNT,
 };
 
@@ -119,80 +122,60 @@ auto Timed(Stage stage, Call call)
 
 }  // namespace
 
-// ---- The wrapped stage functions (linker --wrap on their mangled names) ----
-#define QZ_REAL(mangled) __asm__("__real_" mangled)
-#define QZ_WRAP(mangled) __asm__("__wrap_" mangled)
+// ---- The wrapped stage functions (linker --wrap on their symbols) ----
+#define QZ_DECLARE_WRAPPED(function, stage)                                                  \
+    decltype(qz::function) Real##function __asm__("__real_" QZ_SYMBOL_##function);          \
+    decltype(qz::function) Wrap##function __asm__("__wrap_" QZ_SYMBOL_##function);          \
+    constexpr Stage StageOf##function = STAGE_##stage;
+QZ_COUNTED_FUNCTIONS(QZ_DECLARE_WRAPPED)
 
-UINT16 RealCalculateHeartRate(BYTE *, BYTE, const char *) QZ_REAL("_Z18CalculateHeartRatePhhPKc");
-UINT16 WrapCalculateHeartRate(BYTE *, BYTE, const char *) QZ_WRAP("_Z18CalculateHeartRatePhhPKc");
-void RealMinMaxMedian(const BYTE *, UINT16 *, UINT16 *, UINT16 *) QZ_REAL("_Z12MinMaxMedianPKhPtS1_S1_");
-void WrapMinMaxMedian(const BYTE *, UINT16 *, UINT16 *, UINT16 *) QZ_WRAP("_Z12MinMaxMedianPKhPtS1_S1_");
-void RealLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_REAL("_Z13LowPassFilterPhPKtPt");
-void WrapLowPassFilter(BYTE *, const UINT16 *, UINT16 *) QZ_WRAP("_Z13LowPassFilterPhPKtPt");
-void RealHighPassFilter(BYTE *, const UINT16 *, const UINT16 *) QZ_REAL("_Z14HighPassFilterPhPKtS1_");
-void WrapHighPassFilter(BYTE *, const UINT16 *, const UINT16 *) QZ_WRAP("_Z14HighPassFilterPhPKtS1_");
-UINT16 RealDerivative2point(BYTE *) QZ_REAL("_Z16Derivative2pointPh");
-UINT16 WrapDerivative2point(BYTE *) QZ_WRAP("_Z16Derivative2pointPh");
-UINT16 RealDerivative5point(BYTE *) QZ_REAL("_Z16Derivative5pointPh");
-UINT16 WrapDerivative5point(BYTE *) QZ_WRAP("_Z16Derivative5pointPh");
-void RealSquareScale(BYTE *, UINT16) QZ_REAL("_Z11SquareScalePht");
-void WrapSquareScale(BYTE *, UINT16) QZ_WRAP("_Z11SquareScalePht");
-void RealDoubleMovingAverage(BYTE *) QZ_REAL("_Z19DoubleMovingAveragePh");
-void WrapDoubleMovingAverage(BYTE *) QZ_WRAP("_Z19DoubleMovingAveragePh");
-void RealConvertPackedToUnpacked(const BYTE *, UINT16 *) QZ_REAL("_Z27hlp_convertPackedToUnpackedPKhPt");
-void WrapConvertPackedToUnpacked(const BYTE *, UINT16 *) QZ_WRAP("_Z27hlp_convertPackedToUnpackedPKhPt");
-BYTE RealFindPeaks(const BYTE *, const UINT16 *, UINT16 *) QZ_REAL("_Z9FindPeaksPKhPKtPt");
-BYTE WrapFindPeaks(const BYTE *, const UINT16 *, UINT16 *) QZ_WRAP("_Z9FindPeaksPKhPKtPt");
-void RealGetBPM(const BYTE *, UINT16 *, UINT16 *, UINT16 *, BYTE *) QZ_REAL("_Z6GetBPMPKhPtS1_S1_Ph");
-void WrapGetBPM(const BYTE *, UINT16 *, UINT16 *, UINT16 *, BYTE *) QZ_WRAP("_Z6GetBPMPKhPtS1_S1_Ph");
-
-UINT16 WrapCalculateHeartRate(BYTE *b, BYTE s, const char *n)
+qz::UINT16 WrapCalculateHeartRate(qz::BYTE *b, qz::BYTE s, const char *n)
 {
-    return Timed(STAGE_WHOLE, [&] { return RealCalculateHeartRate(b, s, n); });
+    return Timed(StageOfCalculateHeartRate, [&] { return RealCalculateHeartRate(b, s, n); });
 }
-void WrapMinMaxMedian(const BYTE *b, UINT16 *lo, UINT16 *hi, UINT16 *m)
+void WrapMinMaxMedian(const qz::BYTE *b, qz::UINT16 *lo, qz::UINT16 *hi, qz::UINT16 *m)
 {
-    Timed(STAGE_STATISTICS, [&] { return (RealMinMaxMedian(b, lo, hi, m), 0); });
+    Timed(StageOfMinMaxMedian, [&] { return (RealMinMaxMedian(b, lo, hi, m), 0); });
 }
-void WrapLowPassFilter(BYTE *b, const UINT16 *m, UINT16 *a)
+void WrapLowPassFilter(qz::BYTE *b, const qz::UINT16 *m, qz::UINT16 *a)
 {
-    Timed(STAGE_LOWPASS, [&] { return (RealLowPassFilter(b, m, a), 0); });
+    Timed(StageOfLowPassFilter, [&] { return (RealLowPassFilter(b, m, a), 0); });
 }
-void WrapHighPassFilter(BYTE *b, const UINT16 *m, const UINT16 *a)
+void WrapHighPassFilter(qz::BYTE *b, const qz::UINT16 *m, const qz::UINT16 *a)
 {
-    Timed(STAGE_HIGHPASS, [&] { return (RealHighPassFilter(b, m, a), 0); });
+    Timed(StageOfHighPassFilter, [&] { return (RealHighPassFilter(b, m, a), 0); });
 }
-UINT16 WrapDerivative2point(BYTE *b)
+qz::UINT16 WrapDerivative2point(qz::BYTE *b)
 {
-    return Timed(STAGE_DERIVATIVE, [&] { return RealDerivative2point(b); });
+    return Timed(StageOfDerivative2point, [&] { return RealDerivative2point(b); });
 }
-UINT16 WrapDerivative5point(BYTE *b)
+qz::UINT16 WrapDerivative5point(qz::BYTE *b)
 {
-    return Timed(STAGE_DERIVATIVE, [&] { return RealDerivative5point(b); });
+    return Timed(StageOfDerivative5point, [&] { return RealDerivative5point(b); });
 }
-void WrapSquareScale(BYTE *b, UINT16 m)
+void WrapSquareScale(qz::BYTE *b, qz::UINT16 m)
 {
-    Timed(STAGE_SQUARE, [&] { return (RealSquareScale(b, m), 0); });
+    Timed(StageOfSquareScale, [&] { return (RealSquareScale(b, m), 0); });
 }
-void WrapDoubleMovingAverage(BYTE *b)
+void WrapDoubleMovingAverage(qz::BYTE *b)
 {
-    Timed(STAGE_AVERAGE, [&] { return (RealDoubleMovingAverage(b), 0); });
+    Timed(StageOfDoubleMovingAverage, [&] { return (RealDoubleMovingAverage(b), 0); });
 }
-void WrapConvertPackedToUnpacked(const BYTE *p, UINT16 *u)
+void Wraphlp_convertPackedToUnpacked(const qz::BYTE *p, qz::UINT16 *u)
 {
-    Timed(STAGE_DUMPS, [&] { return (RealConvertPackedToUnpacked(p, u), 0); });
+    Timed(StageOfhlp_convertPackedToUnpacked, [&] { return (Realhlp_convertPackedToUnpacked(p, u), 0); });
 }
-BYTE WrapFindPeaks(const BYTE *b, const UINT16 *r, UINT16 *l)
+qz::BYTE WrapFindPeaks(const qz::BYTE *b, const qz::UINT16 *r, qz::UINT16 *l)
 {
-    return Timed(STAGE_PEAKS, [&] { return RealFindPeaks(b, r, l); });
+    return Timed(StageOfFindPeaks, [&] { return RealFindPeaks(b, r, l); });
 }
-void WrapGetBPM(const BYTE *b, UINT16 *l, UINT16 *m, UINT16 *n, BYTE *p)
+void WrapGetBPM(const qz::BYTE *b, qz::UINT16 *l, qz::UINT16 *m, qz::UINT16 *n, qz::BYTE *p)
 {
-    Timed(STAGE_BEATRATE, [&] { return (RealGetBPM(b, l, m, n, p), 0); });
+    Timed(StageOfGetBPM, [&] { return (RealGetBPM(b, l, m, n, p), 0); });
 }
 
 // The library alone: dump and statistics writes store nothing.
-int hlp_writeBinaryDataFile(const char *, const char *, const void *, int length, size_t)
+int qz::hlp_writeBinaryDataFile(const char *, const char *, const void *, int length, size_t)
 {
     return length;
 }
@@ -205,21 +188,21 @@ int main(int argc, char **argv)
     }
     const long recordBytes = ReadFile(argv[2], record, sizeof record);
     if (ReadFile(argv[1], constants, sizeof constants) != static_cast<long>(sizeof constants) || recordBytes < 0 ||
-        !QZ_SetRecordLength(static_cast<UINT16>(recordBytes / 2))) {
+        !qz::QZ_SetRecordLength(static_cast<qz::UINT16>(recordBytes / 2))) {
         printf("qz_count: cannot read the constants or the record\n");
         return 2;
     }
-    run_settings_struct settings;
-    settings.StageMask = static_cast<UINT16>(atoi(argv[3]));
-    settings.PeakDetection = static_cast<UINT16>(atoi(argv[4]));
-    settings.BeatMethod = static_cast<UINT16>(atoi(argv[5]));
-    settings.DerivativeOrder = static_cast<UINT16>(atoi(argv[6]));
-    (void)QZ_PrepareRun(static_cast<UINT16>(recordBytes / 2), &settings);
-    hlp_convertSamplingTo64bitFloat(constants, &HeartSampling);
-    hlp_convertUnpackedToPacked(record, packed);
+    qz::run_settings_struct settings;
+    settings.StageMask = static_cast<qz::UINT16>(atoi(argv[3]));
+    settings.PeakDetection = static_cast<qz::UINT16>(atoi(argv[4]));
+    settings.BeatMethod = static_cast<qz::UINT16>(atoi(argv[5]));
+    settings.DerivativeOrder = static_cast<qz::UINT16>(atoi(argv[6]));
+    (void)qz::QZ_PrepareRun(static_cast<qz::UINT16>(recordBytes / 2), &settings);
+    qz::hlp_convertSamplingTo64bitFloat(constants, &qz::HeartSampling);
+    qz::hlp_convertUnpackedToPacked(record, packed);
 
     StartTimer();
-    const UINT16 result = CalculateHeartRate(packed, static_cast<BYTE>(settings.StageMask), "count");
+    const qz::UINT16 result = qz::CalculateHeartRate(packed, static_cast<qz::BYTE>(settings.StageMask), "count");
     printf("result %u\n", static_cast<unsigned>(result));
 #if defined(__arm__)
     const uint32_t perTick = InstructionsPerTick();

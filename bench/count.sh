@@ -84,22 +84,20 @@ count_host() {
   local profile="$out/callgrind.out"
   (cd "$run" && valgrind --tool=callgrind --callgrind-out-file="$profile" \
     "$build_root/count-host/qz_count" "$constants.pvx.filters.v1" "$record.ecg" "$@" >/dev/null 2>&1)
-  callgrind_annotate --inclusive=yes --threshold=100 "$profile" | python3 -c '
+  callgrind_annotate --inclusive=yes --threshold=100 "$profile" |
+    python3 -c '
 import re, sys
-stages = {"_Z18CalculateHeartRatePhhPKc": "whole", "_Z12MinMaxMedianPKhPtS1_S1_": "statistics",
-          "_Z13LowPassFilterPhPKtPt": "lowpass", "_Z14HighPassFilterPhPKtS1_": "highpass",
-          "_Z16Derivative2pointPh": "derivative", "_Z16Derivative5pointPh": "derivative",
-          "_Z11SquareScalePht": "square", "_Z19DoubleMovingAveragePh": "average",
-          "_Z27hlp_convertPackedToUnpackedPKhPt": "dumps", "_Z9FindPeaksPKhPKtPt": "peaks",
-          "_Z6GetBPMPKhPtS1_S1_Ph": "beatrate"}
-counts = dict.fromkeys(dict.fromkeys(stages.values()), 0)
+functions = re.findall(r"X\((\w+), (\w+)\)", open(sys.argv[1]).read())
+symbols = dict(re.findall(r"#define QZ_SYMBOL_(\w+) \"(\w+)\"", open(sys.argv[2]).read()))
+stages = {symbols[function]: stage for function, stage in functions}
+counts = dict.fromkeys(dict.fromkeys(stage for _, stage in functions), 0)
 for line in sys.stdin:
     m = re.match(r"\s*([\d,]+) .*__wrap_(\w+)", line)
     if m and m.group(2) in stages:
         counts[stages[m.group(2)]] += int(m.group(1).replace(",", ""))
 for stage, count in counts.items():
     print(stage, count)
-'
+' "$root/bench/CountedFunctions.h" "$build_root/count-host/symbols/qz_library_symbols.h"
 }
 
 results="$out/counts.txt"

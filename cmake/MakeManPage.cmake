@@ -50,14 +50,18 @@ if(SUBCOMMANDS)
 endif()
 file(WRITE "${includes}" "${text}")
 
-set(program "${PROGRAM}")
+# help2man runs the program through a wrapper: an "Exit status:" paragraph of
+# the help becomes the EXIT STATUS section (help2man's *Section* form), so the
+# program's own text is the only source of it.
+set(program "${work}/${NAME}-help")
 if(HELP_WITHOUT_ARGUMENTS)
-  set(program "${work}/${NAME}-help")
   # Each line of the usage text a paragraph of its own, as the program lays it out.
   file(WRITE "${program}" "#!/bin/sh\n[ \"$1\" = --help ] && { '${PROGRAM}' | sed '2,$s/^\\t*/\\n/'; exit; }\n"
                           "exec '${PROGRAM}' \"$@\"\n")
-  file(CHMOD "${program}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+else()
+  file(WRITE "${program}" "#!/bin/sh\n'${PROGRAM}' \"$@\" | sed 's/^Exit status:$/*Exit status*/'\n")
 endif()
+file(CHMOD "${program}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 execute_process(COMMAND help2man --no-info --section=1 --name=${SUMMARY} --version-string=${VERSION}
                         --include=${includes} --output=${page} ${program}
                 RESULT_VARIABLE status)

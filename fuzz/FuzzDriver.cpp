@@ -39,8 +39,8 @@
 #include <string>
 #include <vector>
 
-#include "Driver.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/Driver.h>
+#include <qz_vozozi_DE/QZ_MemoryFiles.h>
 
 namespace {
 
@@ -180,7 +180,7 @@ std::map<std::string, std::vector<std::uint8_t>> Outputs()
 {
     std::map<std::string, std::vector<std::uint8_t>> outputs;
     for (const char *name : kOutputNames) {
-        if (const auto *file = qzmem::GetFile(name)) outputs[name] = *file;
+        if (const auto *file = qz::memfiles::GetFile(name)) outputs[name] = *file;
     }
     return outputs;
 }
@@ -188,18 +188,18 @@ std::map<std::string, std::vector<std::uint8_t>> Outputs()
 // Runs the driver from the program-start state and returns what it wrote.
 std::map<std::string, std::vector<std::uint8_t>> RunOnce(const Run &run, int &status)
 {
-    qzmem::Clear();
-    qzmem::SetFile(std::string(kConstantsBase) + ".pvx.filters.v1", run.constants);
-    qzmem::SetFile(std::string(kRecordBase) + ".ecg", run.record);
+    qz::memfiles::Clear();
+    qz::memfiles::SetFile(std::string(kConstantsBase) + ".pvx.filters.v1", run.constants);
+    qz::memfiles::SetFile(std::string(kRecordBase) + ".ecg", run.record);
     std::vector<std::string> storage = run.arguments;
     std::vector<char *> argv;
     for (auto &argument : storage) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
-    QZ_ResetDriverState();
+    qz::QZ_ResetDriverState();
     const std::clock_t start = std::clock();
-    status = QZ_RunDriver(static_cast<int>(storage.size()), argv.data());
+    status = qz::QZ_RunDriver(static_cast<int>(storage.size()), argv.data());
     std::fflush(stdout);
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     if (seconds > kMaxSecondsPerRun) Fail("one run took more than 1 s of processor time");

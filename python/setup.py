@@ -64,6 +64,8 @@ setup(
     version=VERSION,
     description="Heart rate and quality from one short ECG or pulse recording: the exact estimator, "
     "its constants and the recording readers",
+    license="Apache-2.0",
+    classifiers=["License :: OSI Approved :: Apache Software License"],
     packages=["qzkit"],
     ext_modules=[extension],
     cmdclass={"build_ext": build_ext},

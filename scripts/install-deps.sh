@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages the project needs beyond the preinstalled
 # toolchain. Each concern lists its packages in deps/<concern>.txt; pass
-# concern names to install only those (default: all). Does nothing when
-# every package is already installed.
+# concern names to install only those (default: all); an unknown name is an
+# error. Does nothing when every package is already installed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -11,12 +11,14 @@ lists=()
 if [ "$#" -eq 0 ]; then
   lists=("$here"/deps/*.txt)
 else
-  for concern in "$@"; do lists+=("$here/deps/$concern.txt"); done
+  for concern in "$@"; do
+    [ -f "$here/deps/$concern.txt" ] || { echo "install-deps: no package list scripts/deps/$concern.txt" >&2; exit 2; }
+    lists+=("$here/deps/$concern.txt")
+  done
 fi
 
 packages=()
 for list in "${lists[@]}"; do
-  [ -f "$list" ] || continue
   while read -r package _; do
     case "$package" in ''|'#'*) continue ;; esac
     packages+=("$package")

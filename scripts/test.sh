@@ -49,7 +49,8 @@ run_python_tests() {
 }
 
 status=0
-run_ctest_build release -DCMAKE_BUILD_TYPE=Release || status=$?
+mapfile -t release_args < <("$root/scripts/release-args.sh")
+run_ctest_build release "${release_args[@]}" || status=$?
 phase_result "unit and CLI tests (optimised)" $status
 
 status=0

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "QZ_DataStructures.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace {
 

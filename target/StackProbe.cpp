@@ -2,21 +2,22 @@
 // Measures the stack depth of CalculateHeartRate on the target by painting:
 // the free stack below the caller is filled with a pattern before the call
 // and scanned for the deepest overwritten word after it. The unchanged driver
-// is linked with --wrap on the (C++-mangled) symbol of CalculateHeartRate,
-// so its call lands here. After the run it also reports how much heap the
-// C library took (stdio buffers: the library itself allocates nothing).
+// is linked with --wrap on the symbol of CalculateHeartRate (looked up when
+// the build is configured), so its call lands here. After the run it also
+// reports how much heap the C library took (stdio buffers: the library itself
+// allocates nothing).
 #include <inttypes.h>
 #include <malloc.h>
 #include <stdint.h>
 #include <stdio.h>
 
-#include "Driver.h"
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/Driver.h>
+#include <qz_vozozi_DE/QZ_Filters.h>
 
-#define QZ_PIPELINE_SYMBOL "_Z18CalculateHeartRatePhhPKc"
+#include "qz_library_symbols.h"
 
-UINT16 RealCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName) __asm__("__real_" QZ_PIPELINE_SYMBOL);
-UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName) __asm__("__wrap_" QZ_PIPELINE_SYMBOL);
+decltype(qz::CalculateHeartRate) RealCalculateHeartRate __asm__("__real_" QZ_SYMBOL_CalculateHeartRate);
+decltype(qz::CalculateHeartRate) PaintedCalculateHeartRate __asm__("__wrap_" QZ_SYMBOL_CalculateHeartRate);
 
 namespace {
 
@@ -36,7 +37,7 @@ uintptr_t StackPointer(void)
 
 }  // namespace
 
-UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName)
+qz::UINT16 PaintedCalculateHeartRate(qz::BYTE *BufferPtr, qz::BYTE Selector, const char *recordName)
 {
     const uintptr_t top = StackPointer() & ~static_cast<uintptr_t>(3u);
     volatile uint32_t *const lowest = reinterpret_cast<volatile uint32_t *>(top - PAINT_BYTES);
@@ -45,7 +46,7 @@ UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *rec
         *word = PAINT_PATTERN;
     }
 
-    const UINT16 result = RealCalculateHeartRate(BufferPtr, Selector, recordName);
+    const qz::UINT16 result = RealCalculateHeartRate(BufferPtr, Selector, recordName);
 
     volatile uint32_t *word = lowest;
     while (word < end && *word == PAINT_PATTERN) {
@@ -59,7 +60,7 @@ UINT16 PaintedCalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *rec
 
 int main(int argc, char **argv)
 {
-    const int status = QZ_RunDriver(argc, argv);
+    const int status = qz::QZ_RunDriver(argc, argv);
     if (!Measured) {
         printf("CalculateHeartRate was not called\n");
     } else {

@@ -163,7 +163,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t *qzw_designed_image()
 EMSCRIPTEN_KEEPALIVE int qzw_response(const std::uint8_t *image, int count, double *out)
 {
     try {
-        const sampling_frequency_struct record = qzkit::ToSamplingRecord(ImageAt(image));
+        const qz::sampling_frequency_struct record = qzkit::ToSamplingRecord(ImageAt(image));
         const double rate = qzkit::ConstantsRate(ImageAt(image));
         if (!std::isfinite(rate) || rate <= 0.0) {
             throw qzkit::ToolkitError("the Period gives no sampling rate");

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "Driver.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/Driver.h>
+#include <qz_vozozi_DE/QZ_MemoryFiles.h>
 
 namespace {
 
@@ -28,18 +28,18 @@ extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void qzw_clear_files()
 {
-    qzmem::Clear();
+    qz::memfiles::Clear();
 }
 
 EMSCRIPTEN_KEEPALIVE void qzw_set_file(const char *name, const std::uint8_t *bytes, int length)
 {
-    qzmem::SetFile(name, std::vector<std::uint8_t>(bytes, bytes + (length > 0 ? length : 0)));
+    qz::memfiles::SetFile(name, std::vector<std::uint8_t>(bytes, bytes + (length > 0 ? length : 0)));
 }
 
 // Number of files held; their names are then read with qzw_listed_name.
 EMSCRIPTEN_KEEPALIVE int qzw_list_files()
 {
-    Listing() = qzmem::FileNames();
+    Listing() = qz::memfiles::FileNames();
     return static_cast<int>(Listing().size());
 }
 
@@ -51,21 +51,21 @@ EMSCRIPTEN_KEEPALIVE const char *qzw_listed_name(int index)
 // Size in bytes of the file, -1 when there is none.
 EMSCRIPTEN_KEEPALIVE int qzw_file_size(const char *name)
 {
-    const auto *file = qzmem::GetFile(name);
+    const auto *file = qz::memfiles::GetFile(name);
     return file == nullptr ? -1 : static_cast<int>(file->size());
 }
 
 EMSCRIPTEN_KEEPALIVE const std::uint8_t *qzw_file_data(const char *name)
 {
-    const auto *file = qzmem::GetFile(name);
+    const auto *file = qz::memfiles::GetFile(name);
     return file == nullptr ? nullptr : file->data();
 }
 
 // One start of the tool from its program-start state; returns its exit status.
 EMSCRIPTEN_KEEPALIVE int qzw_run_tool(int argc, char **argv)
 {
-    QZ_ResetDriverState();
-    const int status = QZ_RunDriver(argc, argv);
+    qz::QZ_ResetDriverState();
+    const int status = qz::QZ_RunDriver(argc, argv);
     std::fflush(stdout);
     return status;
 }

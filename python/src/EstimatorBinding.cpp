@@ -11,8 +11,9 @@
 
 #include <pybind11/numpy.h>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "Bindings.h"
-#include "QZ_Library_Configuration.h"
 #include "ToolkitError.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
@@ -26,7 +27,7 @@ namespace {
 using Samples = py::array_t<std::uint16_t, py::array::c_style>;
 using Words = py::array_t<std::uint16_t>;
 
-using Settings = run_settings_struct;
+using Settings = qz::run_settings_struct;
 
 // Rows run between two looks at the interpreter's signals (a few
 // milliseconds), so that Ctrl-C ends a long batch at once.
@@ -156,8 +157,8 @@ void BindEstimator(py::module_ &module)
     module.attr("RECORD_LENGTHS") = py::make_tuple(QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES);
     module.def(
         "run",
-        [](const Samples &samples, const py::bytes &constants, UINT16 mask, UINT16 peak, UINT16 beat,
-           UINT16 derivative, bool stages) { return Run(samples, constants, {mask, peak, beat, derivative}, stages); },
+        [](const Samples &samples, const py::bytes &constants, qz::UINT16 mask, qz::UINT16 peak, qz::UINT16 beat,
+           qz::UINT16 derivative, bool stages) { return Run(samples, constants, {mask, peak, beat, derivative}, stages); },
         py::arg("samples"), py::arg("constants"), py::arg("mask"), py::arg("peak"), py::arg("beat"),
         py::arg("derivative"), py::arg("stages"),
         "Runs each row of a 2-D uint16 array; returns the result records (rows x 43) and a dict of the "
@@ -165,6 +166,6 @@ void BindEstimator(py::module_ &module)
     module.def("parse_record", &ParseRecord, py::arg("record"),
                "The fields of a 43-word result record.");
     module.def(
-        "setting", [](const std::string &text) { return QZ_ParseSetting(text.c_str()); }, py::arg("text"),
+        "setting", [](const std::string &text) { return qz::QZ_ParseSetting(text.c_str()); }, py::arg("text"),
         "A numeric setting read as the tool reads its arguments (base 10, saturated to 32 bits, low 16 bits).");
 }

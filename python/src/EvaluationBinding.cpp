@@ -31,7 +31,7 @@ namespace {
 using Samples = py::array_t<std::uint16_t, py::array::c_style | py::array::forcecast>;
 using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using NamedConstants = std::vector<std::pair<std::string, py::bytes>>;
-using SettingsList = std::vector<std::tuple<UINT16, UINT16, UINT16, UINT16>>;
+using SettingsList = std::vector<std::tuple<qz::UINT16, qz::UINT16, qz::UINT16, qz::UINT16>>;
 
 // The combinations (constants x settings, in that nesting) and their images.
 struct Plan {
@@ -44,7 +44,7 @@ Plan MakePlan(const NamedConstants &constants, const SettingsList &settings)
     if (constants.empty()) {
         throw qzkit::ToolkitError("give the constants");
     }
-    std::vector<run_settings_struct> runs;
+    std::vector<qz::run_settings_struct> runs;
     for (const auto &[mask, peak, beat, derivative] : settings) {
         runs.push_back({mask, peak, beat, derivative});
     }
@@ -53,7 +53,7 @@ Plan MakePlan(const NamedConstants &constants, const SettingsList &settings)
     }
     Plan plan;
     for (const auto &[name, bytes] : constants) {
-        for (const run_settings_struct &run : runs) {
+        for (const qz::run_settings_struct &run : runs) {
             plan.combinations.push_back({name, run});
             plan.images.push_back(ImageOf(bytes));
         }
@@ -274,7 +274,7 @@ void BindEvaluation(py::module_ &module)
     module.def(
         "parse_settings",
         [](const std::string &text) {
-            const run_settings_struct settings = qzkit::ParseSettings(text);
+            const qz::run_settings_struct settings = qzkit::ParseSettings(text);
             return std::make_tuple(settings.StageMask, settings.PeakDetection, settings.BeatMethod,
                                    settings.DerivativeOrder);
         },

@@ -5,9 +5,13 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
+#include "PipelineState.h"
+
+namespace qz {
 
 namespace {
 
@@ -39,6 +43,9 @@ UINT16 SaturatedRate(float rate)
 // is ignored like every dump of the library.
 void WriteMethodDump()
 {
+    if (!MethodDumpEnabled) {
+        return;
+    }
     (void)hlp_writeBinaryDataFile(QZ_METHOD_DUMP_NAME, QZ_METHOD_DUMP_EXTENSION, &tm2, static_cast<int>(QZ_TM_WORDS), sizeof(UINT16));
 }
 
@@ -167,7 +174,7 @@ void IntervalToBPM(const UINT16 *interval, UINT16 *bpm, UINT16 quality)
         *bpm = MAX_REPORTED_BPM;
     }
     if (*bpm < HeartSampling.MinBPM || *bpm > HeartSampling.MaxBPM) {
-        *bpm = static_cast<UINT16>(*bpm | QI_PATTERN_3);
+        *bpm = static_cast<UINT16>(*bpm | QZ_QI_PATTERN_3);
         Filter.set(FilterBits::BadMeasurement, 1);
     } else {
         *bpm = static_cast<UINT16>(*bpm | quality);
@@ -192,7 +199,7 @@ void GetBPM(const BYTE *BufferPtr, UINT16 *locations, UINT16 *maxORbpm, UINT16 *
         FindPeakHeightRange(*Peaks);
     } else {
         Filter.set(FilterBits::BadMeasurement, 1);
-        *maxORbpm = QI_PATTERN_3;
+        *maxORbpm = QZ_QI_PATTERN_3;
         if (LogLevel > 3u) {
             puts("Found no peaks");
         }
@@ -203,14 +210,14 @@ void GetBPM(const BYTE *BufferPtr, UINT16 *locations, UINT16 *maxORbpm, UINT16 *
     }
     if (*Peaks == 1) {
         Filter.set(FilterBits::BadMeasurement, 1);
-        *maxORbpm = static_cast<UINT16>(HeartSampling.OnePerMinute | QI_PATTERN_3);
+        *maxORbpm = static_cast<UINT16>(HeartSampling.OnePerMinute | QZ_QI_PATTERN_3);
         return;
     }
 
     FormIntervals(locations, *Peaks);
     if (*Peaks == 2) {
         if (!TailLongerThanInterval(locations, min)) {
-            IntervalToBPM(&Peak[0].Interval, maxORbpm, QI_PATTERN_0);
+            IntervalToBPM(&Peak[0].Interval, maxORbpm, QZ_QI_PATTERN_0);
             return;
         }
     } else if (!IntervalsIrregular(*Peaks, min, maxORbpm)) {
@@ -218,10 +225,12 @@ void GetBPM(const BYTE *BufferPtr, UINT16 *locations, UINT16 *maxORbpm, UINT16 *
         if (LogLevel > 2u) {
             puts("More than 3 peaks, using average interval");
         }
-        IntervalToBPM(min, maxORbpm, QI_PATTERN_0);
+        IntervalToBPM(min, maxORbpm, QZ_QI_PATTERN_0);
         return;
     }
     Filter.set(FilterBits::UseTemplateMatch, 1);
     ClassifyBeats(BufferPtr, locations, maxORbpm, Peaks);
     WriteMethodDump();
 }
+
+}  // namespace qz

@@ -4,10 +4,13 @@
 // Derivatives.h, for the walk it shares with the moving averages).
 #include "Derivatives.h"
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
 #include "SampleWindow.h"
 #include "StageChain.h"
+
+namespace qz {
 
 namespace {
 
@@ -55,7 +58,7 @@ UINT16 ApplyDerivative(BYTE *BufferPtr)
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[DERIVATIVE_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             output[j] = formula(&tmpData[j]);
             if (output[j] > currentMax) {
@@ -92,3 +95,5 @@ void SquareScale(BYTE *BufferPtr, UINT16 maxval)
     SquareStage stage = SquareSetUp(maxval);
     RunStageChain(BufferPtr, stage);
 }
+
+}  // namespace qz

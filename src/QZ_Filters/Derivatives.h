@@ -7,6 +7,8 @@
 
 #include "PackedGroup.h"
 
+namespace qz {
+
 constexpr float SQUARE_FULL_SCALE = 1023.0f;
 constexpr int SQUARE_DIVISOR = 1024;
 constexpr float SQUARE_SATURATION = 1024.0f;  // a product from here on gives v = 1023
@@ -29,7 +31,7 @@ struct SquareStage {
         if (!applied) {
             return;
         }
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             const float p = static_cast<float>(group[i]) * factor;
             const INT32 v = (p >= SQUARE_SATURATION) ? static_cast<INT32>(QZ_SAMPLE_MAX) : static_cast<INT32>(p);
@@ -46,5 +48,7 @@ inline SquareStage SquareSetUp(UINT16 maxval)
     stage.factor = (maxval == 0u) ? 0.0f : SQUARE_FULL_SCALE / static_cast<float>(maxval);
     return stage;
 }
+
+}  // namespace qz
 
 #endif

@@ -7,7 +7,9 @@
 
 #include <math.h>
 
-#include "GenericTypeDefs.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+
+namespace qz {
 
 // Truncates `value` toward zero and saturates the result to [low, high]:
 // value >= high + 1 (or +inf) gives high, value <= low - 1 (or -inf) gives low,
@@ -25,5 +27,7 @@ inline INT32 TruncateSaturated(float value, INT32 low, INT32 high, INT32 nanResu
     }
     return static_cast<INT32>(value);
 }
+
+}  // namespace qz
 
 #endif

@@ -2,10 +2,13 @@
 // High-pass filter: an integer numerator whose taps sum to zero, followed by
 // a single-precision three-tap feedback. The output is offset by 500 so that
 // zero lands near mid-scale, and saturated to the 10-bit range.
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "FloatTruncation.h"
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
 #include "SampleWindow.h"
+
+namespace qz {
 
 namespace {
 
@@ -76,7 +79,7 @@ void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmpl
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, &tmpData[HPF_HISTORY]);
         UINT16 output[QZ_GROUP_SAMPLES];
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             const float Result = FeedbackValue(Numerator(&tmpData[j], k), feedbackResult, k);
             feedbackResult[0] = feedbackResult[1];
@@ -88,3 +91,5 @@ void HighPassFilter(BYTE *BufferPtr, const UINT16 *median, const UINT16 *MaxAmpl
         SlideWindow(tmpData);
     }
 }
+
+}  // namespace qz

@@ -5,8 +5,10 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
+namespace qz {
 
 namespace {
 
@@ -105,10 +107,10 @@ UINT16 BPM_Method_LevelBasedThrowout(const UINT16 *locations, BYTE *Peaks)
 {
     SetPeakThresholds();
     SortPeaksByHeight(*Peaks);
-    tm2.QI = (tm2.MiddleBucket != 0u) ? QI_PATTERN_2 : QI_PATTERN_1;
+    tm2.QI = (tm2.MiddleBucket != 0u) ? QZ_QI_PATTERN_2 : QZ_QI_PATTERN_1;
     *Peaks = CountHighPeaks();
     if (*Peaks == 1) {
-        tm2.QI = QI_PATTERN_3;
+        tm2.QI = QZ_QI_PATTERN_3;
         return 0;
     }
     return static_cast<UINT16>(HighPeakSpan(locations) / (*Peaks - 1));
@@ -123,20 +125,22 @@ UINT16 BPM_Method_Statistical(const UINT16 *locations, const BYTE *Peaks)
     const UINT16 span = static_cast<UINT16>(locations[*Peaks - 1] - locations[0]);
     const UINT16 BPM_Interval = static_cast<UINT16>(span / (*Peaks - 1));
     if (tm2.Median > MAX_USABLE_MEDIAN) {
-        tm2.QI = QI_PATTERN_3;
+        tm2.QI = QZ_QI_PATTERN_3;
         return 0;
     }
     const UINT32 peakSum = static_cast<UINT32>(tm2.MaxPeak) * static_cast<UINT32>(*Peaks);
     const UINT32 ReasonableTegurLow = peakSum * TEGUR_LOW_FACTOR;
     const UINT32 ReasonableTegurHigh = peakSum * TEGUR_HIGH_FACTOR;
     if (tm2.Tegur > ReasonableTegurHigh || tm2.Tegur < ReasonableTegurLow) {
-        tm2.QI = QI_PATTERN_3;
+        tm2.QI = QZ_QI_PATTERN_3;
     } else if (tm2.Median > MEDIAN_QI_2_ABOVE) {
-        tm2.QI = QI_PATTERN_2;
+        tm2.QI = QZ_QI_PATTERN_2;
     } else if (tm2.Median > MEDIAN_QI_1_ABOVE) {
-        tm2.QI = QI_PATTERN_1;
+        tm2.QI = QZ_QI_PATTERN_1;
     } else {
-        tm2.QI = QI_PATTERN_0;
+        tm2.QI = QZ_QI_PATTERN_0;
     }
     return BPM_Interval;
 }
+
+}  // namespace qz

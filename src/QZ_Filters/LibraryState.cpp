@@ -5,9 +5,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "PipelineState.h"
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 UINT16 SampleCount = QZ_MAX_SAMPLES;
 UINT16 BufferSize = QZ_MAX_BUFFER_BYTES;
@@ -30,6 +33,7 @@ BYTE GlobalTemplatePeakUsed;
 new_tm_struct tm2;
 UINT16 SEC_PER_MINUTE = 60;
 UINT16 FirstLast;
+bool MethodDumpEnabled = true;
 
 // Triangular weighting of a window maximum by its position; centre at 15.
 const BYTE PeakTemplate[QZ_TEMPLATE_LENGTH] = {1,  2,  2,  3,  4,  4,  5,  6, 7, 8, 9, 10, 11, 12, 13, 14,
@@ -57,6 +61,7 @@ void QZ_ResetLibraryState(void)
     memset(&tm2, 0, sizeof tm2);
     SEC_PER_MINUTE = 60;
     FirstLast = 0;
+    MethodDumpEnabled = true;
 }
 
 UINT16 QZ_ParseSetting(const char *text)
@@ -76,7 +81,7 @@ UINT16 QZ_DerivativeOrder(UINT16 requested)
 
 bool QZ_SetRecordLength(UINT16 samples)
 {
-    if (samples > QZ_MAX_SAMPLES || samples % QZ_GROUP_SAMPLES != 0u) {
+    if (samples != QZ_LONG_RECORD_SAMPLES && samples != QZ_SHORT_RECORD_SAMPLES) {
         return false;
     }
     SampleCount = samples;
@@ -95,3 +100,5 @@ bool QZ_PrepareRun(UINT16 samples, const run_settings_struct *settings)
     Filter.set(FilterBits::DerivativeOrder, QZ_DerivativeOrder(settings->DerivativeOrder));
     return true;
 }
+
+}  // namespace qz

@@ -7,7 +7,9 @@
 #include <inttypes.h>
 #include <stdint.h>
 
-#include "GenericTypeDefs.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+
+namespace qz {
 
 #define QZ_ADDRESS_FORMAT "%016" PRIx32
 
@@ -15,5 +17,7 @@ inline UINT32 LowAddressBits(const void *address)
 {
     return static_cast<UINT32>(reinterpret_cast<uintptr_t>(address) & 0xFFFFFFFFu);
 }
+
+}  // namespace qz
 
 #endif

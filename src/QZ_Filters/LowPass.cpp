@@ -3,11 +3,14 @@
 // input, scaled by the buffer amplitude and re-centred on the median.
 #include <stdio.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "FloatTruncation.h"
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
 #include "SampleWindow.h"
+
+namespace qz {
 
 namespace {
 
@@ -97,7 +100,7 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
     while (BufferIndex < length) {
         ReadGroup(BufferPtr, BufferIndex, group);
         UINT16 tmpResult[QZ_GROUP_SAMPLES];
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             tmpData[LPF_HISTORY + j] = SubtractMedian(group[j], centre);
             tmpResult[j] = FilteredSample(&tmpData[j], taps, centre, S);
@@ -106,3 +109,5 @@ void LowPassFilter(BYTE *BufferPtr, const UINT16 *median, UINT16 *MaxAmplitude)
         SlideWindow(tmpData);
     }
 }
+
+}  // namespace qz

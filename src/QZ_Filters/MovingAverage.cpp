@@ -4,9 +4,12 @@
 // absolute distance from a median.
 #include "MovingAverage.h"
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "Derivatives.h"
-#include "QZ_Filters.h"
 #include "StageChain.h"
+
+namespace qz {
 
 namespace {
 
@@ -61,3 +64,5 @@ void AbsSubtractMedian(BYTE *BufferPtr, const UINT16 *median)
         WriteGroupBack(BufferPtr, BufferIndex, tmpData);
     }
 }
+
+}  // namespace qz

@@ -6,6 +6,8 @@
 #include "PackedGroup.h"
 #include "SampleWindow.h"
 
+namespace qz {
+
 constexpr unsigned AVERAGE_HISTORY = 8u;
 constexpr unsigned AVERAGE_WINDOW = AVERAGE_HISTORY + QZ_GROUP_SAMPLES;
 constexpr unsigned AVERAGE_LENGTH = 9u;
@@ -39,11 +41,11 @@ struct AverageStage {
     void Step(UINT16 *group, UINT16 offset)
     {
         const bool read = static_cast<INT32>(offset) < lastGroup;
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             window[AVERAGE_HISTORY + j] = read ? group[j] : window[AVERAGE_HISTORY - 1u];
         }
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE j = 0; j < QZ_GROUP_SAMPLES; ++j) {
             const UINT16 sum = static_cast<UINT16>(history + window[j + AVERAGE_HISTORY]);
             group[j] = static_cast<UINT16>(sum / AVERAGE_LENGTH);
@@ -59,5 +61,7 @@ struct SquareStage;
 // averages, in one walk: the pipeline's smoothing when no dump is written
 // between squaring and averaging, and DoubleMovingAverage.
 void SquareAndAverages(BYTE *BufferPtr, const SquareStage &square);
+
+}  // namespace qz
 
 #endif

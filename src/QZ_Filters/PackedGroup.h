@@ -10,10 +10,16 @@
 #ifndef QZ_PACKED_GROUP_H
 #define QZ_PACKED_GROUP_H
 
-#include "GenericTypeDefs.h"
-#include "QZ_DataStructures.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+
+namespace qz {
 
 #define QZ_SAMPLE_MAX 1023u
+
+// The stages' loops over the QZ_GROUP_SAMPLES samples of a group are unrolled
+// ("#pragma GCC unroll 4", which GCC and Clang both read): the window then
+// stays in registers instead of memory, on every optimisation level.
 
 // The group layout as meas_struct_4_5 describes it: byte 3 - k holds the low
 // byte of sample k, byte 4 bits 2k and 2k+1 its bits 8 and 9.
@@ -65,5 +71,7 @@ inline void WriteGroupBack(BYTE *BufferPtr, UINT16 BufferIndex, const UINT16 *tm
 {
     WriteGroupAt(BufferPtr, static_cast<UINT16>(BufferIndex - QZ_GROUP_BYTES), tmpData);
 }
+
+}  // namespace qz
 
 #endif

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // Peak finder: one pass over the smoothed, squared signal, recording where
 // each beat's hump tops out and how high it is.
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
+
+namespace qz {
 
 namespace {
 
@@ -139,7 +142,7 @@ BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
     UINT16 location = 0;  // one-based position of the current sample
     for (UINT16 BufferIndex = 0; BufferIndex < length;) {
         ReadGroup(BufferPtr, BufferIndex, tmpData);
-        #pragma GCC unroll 4  // see QZ_GROUP_SAMPLES
+        #pragma GCC unroll 4  // see PackedGroup.h
         for (BYTE i = 0; i < QZ_GROUP_SAMPLES; ++i) {
             const UINT16 v = tmpData[i];
             location = static_cast<UINT16>(location + 1u);
@@ -157,3 +160,5 @@ BYTE FindPeaks(const BYTE *BufferPtr, const UINT16 *range, UINT16 *locations)
     Filter.set(FilterBits::Rising, scan.rising ? 1u : 0u);
     return scan.Peaks;
 }
+
+}  // namespace qz

@@ -4,13 +4,16 @@
 // (BPM in bits 0-9, QI in bits 10-15).
 #include <stdio.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "Derivatives.h"
 #include "LogAddress.h"
 #include "MovingAverage.h"
 #include "PipelineState.h"
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 namespace {
 
@@ -161,10 +164,14 @@ UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName
         Peaks = PeakStage(BufferPtr, intervals);
     }
     if (StageSelected(Selector, QZ_STAGE_BEATRATE)) {
+        MethodDumpEnabled = recordName != nullptr;
         GetBPM(BufferPtr, intervals, &bpm, &FirstLast, &Peaks);
+        MethodDumpEnabled = true;
     }
     if (LogLevel > 3u) {
         printf("Result is %d stored at " QZ_ADDRESS_FORMAT "\n", bpm, LowAddressBits(&bpm));
     }
     return bpm;
 }
+
+}  // namespace qz

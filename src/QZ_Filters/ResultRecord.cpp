@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // The result record of a run, assembled from the result word and the state
 // the pipeline leaves.
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+
+namespace qz {
 
 namespace {
 
@@ -33,8 +35,8 @@ void CopyStatisticsBlock(UINT16 *block)
 
 void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record)
 {
-    record[0] = static_cast<UINT16>(resultWord & RESULT_BPM_MASK);
-    record[1] = static_cast<UINT16>(resultWord >> RESULT_QI_SHIFT);
+    record[0] = static_cast<UINT16>(resultWord & QZ_RESULT_BPM_MASK);
+    record[1] = static_cast<UINT16>(resultWord >> QZ_RESULT_QI_SHIFT);
     record[2] = Filter.get(FilterBits::UseTemplateMatch);
     record[3] = GloballyAccessiblePeaks;
     for (unsigned i = 0; i < QZ_MAX_PEAKS; ++i) {
@@ -42,3 +44,5 @@ void QZ_AssembleResultRecord(UINT16 resultWord, UINT16 *record)
     }
     CopyStatisticsBlock(&record[QZ_RESULT_METADATA_START]);
 }
+
+}  // namespace qz

@@ -9,7 +9,9 @@
 
 #include <utility>
 
-#include "QZ_DataStructures.h"
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+
+namespace qz {
 
 // Fills the first `count` positions with `value` (the history before the
 // start of the buffer is taken as copies of its first sample).
@@ -36,5 +38,7 @@ inline void SlideWindow(T (&tmpData)[N])
     static_assert(N > QZ_GROUP_SAMPLES, "window must hold history before the current group");
     SlidePositions(tmpData, std::make_index_sequence<N - QZ_GROUP_SAMPLES>{});
 }
+
+}  // namespace qz
 
 #endif

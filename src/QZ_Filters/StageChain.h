@@ -17,8 +17,11 @@
 #ifndef QZ_STAGE_CHAIN_H
 #define QZ_STAGE_CHAIN_H
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
+
+namespace qz {
 
 // One stage's turn on the group at `offset`.
 template <typename Stage>
@@ -45,5 +48,7 @@ template <typename... Stage>
         WriteGroupAt(BufferPtr, offset, group);
     }
 }
+
+}  // namespace qz
 
 #endif

@@ -4,9 +4,12 @@
 // histograms that narrow the search range. None of them writes the buffer.
 #include <string.h>
 
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "PackedGroup.h"
 #include "PipelineState.h"
-#include "QZ_Filters.h"
+
+namespace qz {
 
 namespace {
 
@@ -255,3 +258,5 @@ void Median(const BYTE *BufferPtr, UINT16 *median)
     UINT16 max;
     MinMaxMedian(BufferPtr, &min, &max, median);
 }
+
+}  // namespace qz

@@ -5,8 +5,11 @@
 // at each grid position counts for the candidate when it holds a clear
 // maximum with at least one sample after it, weighted by where the maximum
 // lies in PeakTemplate and by its height. The best candidate wins.
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "PackedGroup.h"
-#include "QZ_Filters.h"
+
+namespace qz {
 
 namespace {
 
@@ -151,11 +154,11 @@ UINT16 QualityPattern(const peak_interval_struct &winner, const peak_interval_st
                                  static_cast<UINT32>(previous.Interval) < 2u * static_cast<UINT32>(winner.Interval);
     if (closeScore || similarInterval) {
         if (confidence == CONFIDENCE_HIGH) {
-            return QI_PATTERN_0;
+            return QZ_QI_PATTERN_0;
         }
-        return (confidence == CONFIDENCE_MEDIUM) ? QI_PATTERN_1 : QI_PATTERN_2;
+        return (confidence == CONFIDENCE_MEDIUM) ? QZ_QI_PATTERN_1 : QZ_QI_PATTERN_2;
     }
-    return (confidence == CONFIDENCE_LOW) ? QI_PATTERN_3 : QI_PATTERN_2;
+    return (confidence == CONFIDENCE_LOW) ? QZ_QI_PATTERN_3 : QZ_QI_PATTERN_2;
 }
 
 }  // namespace
@@ -185,3 +188,5 @@ UINT16 BPM_Method_TemplateMatching(const BYTE *BufferPtr, const UINT16 *location
     tm2.QI = QualityPattern(Peak[i], Peak[j], confidence);
     return Peak[i].Interval;
 }
+
+}  // namespace qz

@@ -4,8 +4,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "QZ_Helpers.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+
 #include "TransferLog.h"
+
+namespace qz {
 
 #ifndef QZ_MAX_FILENAME
 #define QZ_MAX_FILENAME 4096u  // the longest path the host can open, terminator included
@@ -72,3 +75,5 @@ int hlp_writeBinaryDataFile(const char *filename, const char *extension, const v
     }
     return static_cast<int>(units);
 }
+
+}  // namespace qz

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <map>
 
-#include "QZ_Helpers.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+
 #include "TransferLog.h"
+
+namespace qz {
 
 namespace {
 
@@ -30,7 +33,7 @@ std::size_t RequestedBytes(int length, std::size_t unitSize)
 
 }  // namespace
 
-namespace qzmem {
+namespace memfiles {
 
 void Clear()
 {
@@ -62,13 +65,13 @@ void SetDiscardWrites(bool discard)
     Table().discardWrites = discard;
 }
 
-}  // namespace qzmem
+}  // namespace memfiles
 
 int hlp_readBinaryDataFile(const char *filename, const char *extension, void *databuffer, int length,
                            size_t unitSize)
 {
     LogTransfer("Reading", &databuffer, unitSize, length, filename, extension);
-    const auto *file = qzmem::GetFile(std::string(filename) + extension);
+    const auto *file = memfiles::GetFile(std::string(filename) + extension);
     if (file == nullptr || unitSize == 0u) {
         return 0;
     }
@@ -87,7 +90,9 @@ int hlp_writeBinaryDataFile(const char *filename, const char *extension, const v
         return length > 0 ? length : 0;
     }
     const auto *source = static_cast<const std::uint8_t *>(databuffer);
-    qzmem::SetFile(std::string(filename) + extension,
-                   std::vector<std::uint8_t>(source, source + RequestedBytes(length, unitSize)));
+    memfiles::SetFile(std::string(filename) + extension,
+                      std::vector<std::uint8_t>(source, source + RequestedBytes(length, unitSize)));
     return length > 0 ? length : 0;
 }
+
+}  // namespace qz

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // Whole-buffer conversions between 16-bit words and the packed 10-bit layout.
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "QZ_Filters/PackedGroup.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 // Packs SampleCount words (each reduced to its low 10 bits) into groups.
 void hlp_convertUnpackedToPacked(const UINT16 *unpackedBuffer, BYTE *packedBuffer)
@@ -25,3 +28,5 @@ void hlp_convertPackedToUnpacked(const BYTE *packedBuffer, UINT16 *unpackedBuffe
         n = static_cast<UINT16>(n + QZ_GROUP_SAMPLES);
     }
 }
+
+}  // namespace qz

@@ -3,7 +3,9 @@
 #include <float.h>
 #include <math.h>
 
-#include "QZ_Helpers.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+
+namespace qz {
 
 namespace {
 
@@ -65,3 +67,5 @@ void hlp_convertSamplingTo64bitFloat(const BYTE *HeartSamplingFromFile, sampling
     HeartSampling->HPFConstantsB[1] = image[QZ_OFFSET_HPF_B + 1u];
     HeartSampling->ContDelayCycles = LittleEndian16(&image[QZ_OFFSET_CONT_DELAY_CYCLES]);
 }
+
+}  // namespace qz

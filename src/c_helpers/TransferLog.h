@@ -6,8 +6,11 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "QZ_Filters/LogAddress.h"
-#include "QZ_Library_Configuration.h"
+
+namespace qz {
 
 // Printed before the open when LogLevel > 2. `argumentAddress` is where the
 // operation holds its buffer pointer; the name is printed whole.
@@ -19,5 +22,7 @@ inline void LogTransfer(const char *verb, const void *argumentAddress, size_t un
                static_cast<int>(unitSize), length, filename, extension);
     }
 }
+
+}  // namespace qz
 
 #endif

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
 #include "ToolRunner.h"
+
+using namespace qz;
 
 namespace {
 
@@ -50,7 +53,7 @@ TEST_P(IntervalToBPMTest, ConvertsClampsAndGrades)
     HeartSampling.MinBPM = c.minBPM;
     HeartSampling.MaxBPM = c.maxBPM;
     UINT16 bpm = 0;
-    IntervalToBPM(&c.interval, &bpm, QI_PATTERN_1);
+    IntervalToBPM(&c.interval, &bpm, QZ_QI_PATTERN_1);
     EXPECT_EQ(bpm, c.expectedWord);
     EXPECT_EQ(Filter.isSet(FilterBits::BadMeasurement), c.expectedBad);
 }

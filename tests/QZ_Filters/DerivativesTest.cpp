@@ -10,6 +10,8 @@
 
 #include "TestBuffers.h"
 
+using namespace qz;
+
 namespace {
 
 class Derivatives : public ::testing::Test {

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 
@@ -65,17 +68,17 @@ TEST_P(LevelBasedCaseTest, SortsByHeightAndAveragesTheHighPeaks)
 INSTANTIATE_TEST_SUITE_P(
     Cases, LevelBasedCaseTest,
     ::testing::Values(
-        LevelCase{{100, 70, 50, 20}, {100, 300, 500, 700}, 200, 66, 30, 0b0011, 0b0100, 0b1000, QI_PATTERN_2, 2},
+        LevelCase{{100, 70, 50, 20}, {100, 300, 500, 700}, 200, 66, 30, 0b0011, 0b0100, 0b1000, QZ_QI_PATTERN_2, 2},
         // Thresholds 66 and 75 cross: both collapse to the smallest height.
-        LevelCase{{100, 50, 80}, {100, 301, 503}, 201, 50, 50, 0b111, 0, 0, QI_PATTERN_1, 3},
+        LevelCase{{100, 50, 80}, {100, 301, 503}, 201, 50, 50, 0b111, 0, 0, QZ_QI_PATTERN_1, 3},
         // The threshold values themselves are high and low.
-        LevelCase{{100, 66, 30, 20}, {100, 200, 300, 400}, 100, 66, 30, 0b0011, 0, 0b1100, QI_PATTERN_1, 2},
+        LevelCase{{100, 66, 30, 20}, {100, 200, 300, 400}, 100, 66, 30, 0b0011, 0, 0b1100, QZ_QI_PATTERN_1, 2},
         // One high peak left: QI 3 without an interval.
-        LevelCase{{100, 44}, {100, 300}, 0, 66, 66, 0b01, 0, 0b10, QI_PATTERN_3, 1},
-        LevelCase{{100, 45}, {100, 300}, 200, 45, 45, 0b11, 0, 0, QI_PATTERN_1, 2},
+        LevelCase{{100, 44}, {100, 300}, 0, 66, 66, 0b01, 0, 0b10, QZ_QI_PATTERN_3, 1},
+        LevelCase{{100, 45}, {100, 300}, 200, 45, 45, 0b11, 0, 0, QZ_QI_PATTERN_1, 2},
         // From the first to the last high peak: (400 - 100) / 2.
         LevelCase{{10, 100, 30, 100, 100}, {50, 100, 200, 300, 400}, 150, 66, 15, 0b11010, 0b00100, 0b00001,
-                  QI_PATTERN_2, 3}));
+                  QZ_QI_PATTERN_2, 3}));
 
 TEST_F(LevelBasedTest, UsesAllTwentyFiveBits)
 {
@@ -116,11 +119,11 @@ TEST_P(StatisticalGradeTest, GradesByMedianAndSignalSum)
 // Plausible sums are 7000..15000 inclusive; the median grades them.
 INSTANTIATE_TEST_SUITE_P(
     Cases, StatisticalGradeTest,
-    ::testing::Values(StatisticalCase{101, 10000, 0, QI_PATTERN_3}, StatisticalCase{100, 10000, 200, QI_PATTERN_2},
-                      StatisticalCase{10, 7000, 200, QI_PATTERN_0}, StatisticalCase{10, 15000, 200, QI_PATTERN_0},
-                      StatisticalCase{10, 6999, 200, QI_PATTERN_3}, StatisticalCase{10, 15001, 200, QI_PATTERN_3},
-                      StatisticalCase{31, 10000, 200, QI_PATTERN_2}, StatisticalCase{30, 10000, 200, QI_PATTERN_1},
-                      StatisticalCase{11, 10000, 200, QI_PATTERN_1}, StatisticalCase{0, 10000, 200, QI_PATTERN_0}));
+    ::testing::Values(StatisticalCase{101, 10000, 0, QZ_QI_PATTERN_3}, StatisticalCase{100, 10000, 200, QZ_QI_PATTERN_2},
+                      StatisticalCase{10, 7000, 200, QZ_QI_PATTERN_0}, StatisticalCase{10, 15000, 200, QZ_QI_PATTERN_0},
+                      StatisticalCase{10, 6999, 200, QZ_QI_PATTERN_3}, StatisticalCase{10, 15001, 200, QZ_QI_PATTERN_3},
+                      StatisticalCase{31, 10000, 200, QZ_QI_PATTERN_2}, StatisticalCase{30, 10000, 200, QZ_QI_PATTERN_1},
+                      StatisticalCase{11, 10000, 200, QZ_QI_PATTERN_1}, StatisticalCase{0, 10000, 200, QZ_QI_PATTERN_0}));
 
 TEST_F(StatisticalTest, AverageIntervalTruncates)
 {

@@ -9,6 +9,8 @@
 
 #include "TestBuffers.h"
 
+using namespace qz;
+
 namespace {
 
 class MovingAverageTest : public ::testing::Test {

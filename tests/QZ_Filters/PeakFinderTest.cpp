@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 

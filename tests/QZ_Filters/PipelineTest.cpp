@@ -8,11 +8,14 @@
 #include <tuple>
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
 #include "ToolRunner.h"
+
+using namespace qz;
 
 namespace {
 
@@ -74,6 +77,18 @@ TEST_F(Pipeline, DumpsAreWrittenInStageOrderAndHoldTheBuffer)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(unnamed.bytes, buffer.bytes);
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// A run without a record name writes no file at all, not even the method
+// dump; a named run still writes it.
+TEST_F(Pipeline, WithoutARecordNameNoFileIsWritten)
+{
+    qztest::PackedBuffer buffer(Humps(1500, 3));
+    (void)CalculateHeartRate(buffer.data(), QZ_STAGE_ALL, nullptr);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    (void)CalculateHeartRate(buffer.data(), QZ_STAGE_BEATRATE, "rec");
+    EXPECT_TRUE(fs::exists(dir / (QZ_METHOD_DUMP_NAME QZ_METHOD_DUMP_EXTENSION)));
 }
 
 // Without dumps, squaring and the two moving averages share one walk over

@@ -3,8 +3,11 @@
 // methods of the settings in the flag word.
 #include <gtest/gtest.h>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 
@@ -14,10 +17,13 @@ struct LengthCase {
     UINT16 bufferBytes;
 };
 
-TEST(RunSetup, GeometryOnlyForWholeGroupsUpToTheLongRecord)
+// The pipeline takes every buffer but the long record's for the short one's,
+// so any other length is refused rather than run with the wrong rules.
+TEST(RunSetup, GeometryOnlyForTheTwoRecordLengths)
 {
-    for (const LengthCase &c : {LengthCase{1500, true, 1875}, LengthCase{600, true, 750}, LengthCase{4, true, 5},
-                                LengthCase{601, false, 0}, LengthCase{1504, false, 0}}) {
+    for (const LengthCase &c : {LengthCase{1500, true, 1875}, LengthCase{600, true, 750}, LengthCase{4, false, 0},
+                                LengthCase{1000, false, 0}, LengthCase{1496, false, 0}, LengthCase{601, false, 0},
+                                LengthCase{1504, false, 0}}) {
         qztest::ResetState();
         const run_settings_struct settings;
         EXPECT_EQ(QZ_PrepareRun(c.samples, &settings), c.accepted) << c.samples;

@@ -8,6 +8,8 @@
 
 #include "TestBuffers.h"
 
+using namespace qz;
+
 namespace {
 
 std::vector<UINT16> Runs(std::initializer_list<std::pair<std::size_t, UINT16>> runs)

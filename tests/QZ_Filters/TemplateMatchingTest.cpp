@@ -5,8 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 
@@ -193,25 +196,25 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SelectionTest,
     ::testing::Values(
         // Interval 10 through 0: 150 windows, step 1, quality = sum of q.
-        SelectionCase{"Quality101", {10, 20}, SpikeTrain(50, 1), 10, 3, QI_PATTERN_0},
-        SelectionCase{"Quality100", {10, 20}, SpikeTrain(50, 0), 10, 2, QI_PATTERN_1},
-        SelectionCase{"Quality51", {10, 20}, SpikeTrain(25, 1), 10, 2, QI_PATTERN_1},
-        SelectionCase{"Quality50", {10, 20}, SpikeTrain(25, 0), 10, 1, QI_PATTERN_2},
-        SelectionCase{"FlatRecordCandidateZero", {100, 300, 350}, {}, 200, 1, QI_PATTERN_2},
+        SelectionCase{"Quality101", {10, 20}, SpikeTrain(50, 1), 10, 3, QZ_QI_PATTERN_0},
+        SelectionCase{"Quality100", {10, 20}, SpikeTrain(50, 0), 10, 2, QZ_QI_PATTERN_1},
+        SelectionCase{"Quality51", {10, 20}, SpikeTrain(25, 1), 10, 2, QZ_QI_PATTERN_1},
+        SelectionCase{"Quality50", {10, 20}, SpikeTrain(25, 0), 10, 1, QZ_QI_PATTERN_2},
+        SelectionCase{"FlatRecordCandidateZero", {100, 300, 350}, {}, 200, 1, QZ_QI_PATTERN_2},
         // Equal qualities 128 with intervals 750 and 740: the earlier wins.
-        SelectionCase{"TieKeepsEarlier", {700, 1450, 2190}, {{1450, kOneUnit}}, 750, 3, QI_PATTERN_0},
+        SelectionCase{"TieKeepsEarlier", {700, 1450, 2190}, {{1450, kOneUnit}}, 750, 3, QZ_QI_PATTERN_0},
         // Previous leader scores 0 against the winner's interval 10; its own
         // interval 20 is twice the winner's.
-        SelectionCase{"Neither101", {0, 20, 30}, SpikeTrain(50, 1), 10, 3, QI_PATTERN_2},
-        SelectionCase{"Neither51", {0, 20, 30}, SpikeTrain(25, 1), 10, 2, QI_PATTERN_2},
-        SelectionCase{"Neither50", {0, 20, 30}, SpikeTrain(25, 0), 10, 1, QI_PATTERN_3},
+        SelectionCase{"Neither101", {0, 20, 30}, SpikeTrain(50, 1), 10, 3, QZ_QI_PATTERN_2},
+        SelectionCase{"Neither51", {0, 20, 30}, SpikeTrain(25, 1), 10, 2, QZ_QI_PATTERN_2},
+        SelectionCase{"Neither50", {0, 20, 30}, SpikeTrain(25, 0), 10, 1, QZ_QI_PATTERN_3},
         // Previous leader with an interval from once to below twice the winner's.
         SelectionCase{"CloseInterval256", {700, 1450, 2190}, {{710, kOneUnit}, {1450, kOneUnit}}, 740, 3,
-                      QI_PATTERN_0},
-        SelectionCase{"CloseInterval51", {100, 500, 800}, {{1400, kOneUnit}}, 300, 2, QI_PATTERN_1},
-        SelectionCase{"CloseInterval42", {100, 500, 750}, {{1250, kOneUnit}}, 250, 1, QI_PATTERN_2},
-        SelectionCase{"TwiceInterval51", {150, 750, 1050}, {{1050, kOneUnit}, {1350, 100}}, 300, 2, QI_PATTERN_2},
-        SelectionCase{"TwiceInterval42", {100, 600, 850}, {{1350, kOneUnit}}, 250, 1, QI_PATTERN_3}),
+                      QZ_QI_PATTERN_0},
+        SelectionCase{"CloseInterval51", {100, 500, 800}, {{1400, kOneUnit}}, 300, 2, QZ_QI_PATTERN_1},
+        SelectionCase{"CloseInterval42", {100, 500, 750}, {{1250, kOneUnit}}, 250, 1, QZ_QI_PATTERN_2},
+        SelectionCase{"TwiceInterval51", {150, 750, 1050}, {{1050, kOneUnit}, {1350, 100}}, 300, 2, QZ_QI_PATTERN_2},
+        SelectionCase{"TwiceInterval42", {100, 600, 850}, {{1350, kOneUnit}}, 250, 1, QZ_QI_PATTERN_3}),
     [](const ::testing::TestParamInfo<SelectionCase> &param) { return std::string(param.param.name); });
 
 TEST_F(TemplateMatchingTest, AnchorBeyondTheRecordIsClampedToItsLastSample)

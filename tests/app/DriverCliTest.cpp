@@ -12,6 +12,8 @@
 #include "TestBuffers.h"
 #include "ToolRunner.h"
 
+using namespace qz;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -3,9 +3,12 @@
 
 #include <vector>
 
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "TestBuffers.h"
+
+using namespace qz;
 
 namespace {
 

@@ -6,7 +6,9 @@
 #include <limits>
 #include <random>
 
-#include "QZ_Helpers.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+
+using namespace qz;
 
 namespace {
 

@@ -4,34 +4,39 @@
 #include <random>
 #include <stdexcept>
 
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qztest {
 
-PackedBuffer::PackedBuffer(const std::vector<UINT16> &samples) : bytes(QZ_MAX_BUFFER_BYTES, 0)
+PackedBuffer::PackedBuffer(const std::vector<qz::UINT16> &samples) : bytes(QZ_MAX_BUFFER_BYTES, 0)
 {
-    if (samples.size() > QZ_MAX_SAMPLES || !QZ_SetRecordLength(static_cast<UINT16>(samples.size()))) {
+    if (samples.size() > QZ_MAX_SAMPLES || samples.size() % QZ_GROUP_SAMPLES != 0u) {
         throw std::invalid_argument("sample count must be a multiple of 4, at most 1500");
     }
-    CalcHeart_SampleCount = SampleCount;
-    hlp_convertUnpackedToPacked(samples.data(), bytes.data());
+    // The stages walk any whole number of groups; the library's own run
+    // set-up takes only the two record lengths, so the geometry is set here.
+    qz::SampleCount = static_cast<qz::UINT16>(samples.size());
+    qz::BufferSize = static_cast<qz::UINT16>(QZ_PACKED_BYTES(qz::SampleCount));
+    qz::CalcHeart_BufferLength = qz::BufferSize;
+    qz::CalcHeart_SampleCount = qz::SampleCount;
+    qz::hlp_convertUnpackedToPacked(samples.data(), bytes.data());
 }
 
-std::vector<UINT16> PackedBuffer::unpack() const
+std::vector<qz::UINT16> PackedBuffer::unpack() const
 {
-    std::vector<UINT16> samples(QZ_MAX_SAMPLES, 0);
-    hlp_convertPackedToUnpacked(bytes.data(), samples.data());
-    samples.resize(SampleCount);
+    std::vector<qz::UINT16> samples(QZ_MAX_SAMPLES, 0);
+    qz::hlp_convertPackedToUnpacked(bytes.data(), samples.data());
+    samples.resize(qz::SampleCount);
     return samples;
 }
 
 void ResetState()
 {
-    QZ_ResetLibraryState();
+    qz::QZ_ResetLibraryState();
 }
 
-std::vector<BYTE> EcgConstantsImage()
+std::vector<qz::BYTE> EcgConstantsImage()
 {
     return {0xFA, 0x00, 0x00, 0x00,                                // 250 Hz, no delay cycles
             0x12, 0x83, 0x3B,                                      // Period 0.004 s
@@ -43,13 +48,13 @@ std::vector<BYTE> EcgConstantsImage()
             0x00, 0x00};
 }
 
-std::vector<UINT16> RandomSamples(std::size_t count, std::uint32_t seed, UINT16 maxValue)
+std::vector<qz::UINT16> RandomSamples(std::size_t count, std::uint32_t seed, qz::UINT16 maxValue)
 {
     std::mt19937 generator(seed);
     std::uniform_int_distribution<int> distribution(0, maxValue);
-    std::vector<UINT16> samples(count);
+    std::vector<qz::UINT16> samples(count);
     for (auto &sample : samples) {
-        sample = static_cast<UINT16>(distribution(generator));
+        sample = static_cast<qz::UINT16>(distribution(generator));
     }
     return samples;
 }

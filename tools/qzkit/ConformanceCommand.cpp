@@ -51,7 +51,7 @@ BatteryOptions Configure(const ConformanceCommandOptions &options)
 // What ran, for the picture's heading.
 std::string Title(const ConformanceCommandOptions &options, const BatteryOptions &battery)
 {
-    const run_settings_struct &settings = battery.settings;
+    const qz::run_settings_struct &settings = battery.settings;
     return Format("constants %s; settings %u %u %u %u; gain %g counts/mV; %zu phases per case",
                   options.constants.c_str(), settings.StageMask, settings.PeakDetection, settings.BeatMethod,
                   settings.DerivativeOrder, battery.gainPerMillivolt, battery.seeds);
@@ -71,7 +71,7 @@ int RunConformance(const ConformanceCommandOptions &options)
     WriteFileAtomically(markdown, [&summary](std::ostream &stream) { stream << summary; });
     WriteFigureFiles(options.output, figure);
     std::fputs(summary.c_str(), stdout);
-    return AllGradedCasesPass(summaries) ? 0 : 1;
+    return AllGradedCasesPass(summaries) ? kExitDone : kExitCaseFailed;
 }
 
 SubcommandAction SetUpConformance(CLI::App &command)

@@ -2,6 +2,7 @@
 // qzkit constants: inspect, make and design the 31-byte constants file.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -52,8 +53,9 @@ std::string WarningComments(const ConstantsImage &image)
 int RunShow(const ConstantsCommandOptions &options)
 {
     std::size_t extraBytes = 0;
-    const ConstantsImage image = ReadConstantsFile(options.showPath, extraBytes);
-    std::printf("# %s: %s\n", options.showPath.c_str(), HexDump(image).c_str());
+    const std::filesystem::path file = ConstantsFilePath(options.showPath);
+    const ConstantsImage image = ReadConstantsFile(file, extraBytes);
+    std::printf("# %s: %s\n", file.string().c_str(), HexDump(image).c_str());
     if (extraBytes > 0) {
         std::printf("# note: %zu more bytes follow; the tool reads only the first 31\n", extraBytes);
     }
@@ -132,7 +134,8 @@ SubcommandAction SetUpConstants(CLI::App &command)
     auto options = std::make_shared<ConstantsCommandOptions>();
     command.require_subcommand(1);
     CLI::App *show = command.add_subcommand("show", "Print every field of a constants file, with warnings");
-    show->add_option("file", options->showPath, "Constants file (.pvx.filters.v1)")->required();
+    show->add_option("file", options->showPath, "Constants file, or its base name without .pvx.filters.v1")
+        ->required();
     CLI::App *make = command.add_subcommand("make", "Make a constants file from its text form");
     make->add_option("text", options->textPath, "Text form: 'Field = value' lines, '#' comments")->required();
     make->add_option("out", options->outPath, "Constants file to write (.pvx.filters.v1)")->required();

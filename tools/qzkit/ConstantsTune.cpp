@@ -35,10 +35,6 @@ constexpr std::array<std::uint16_t, 3> kSearchBeats{1, 2, 3};
 constexpr std::array<std::uint16_t, 2> kSearchDerivatives{2, 5};
 constexpr double kProgressSeconds = 2.0;
 
-// Exit status of a search where no point met the requirements (its files
-// are written).
-constexpr int kNoFeasiblePointStatus = 3;
-
 struct TuneCommandOptions {
     TuneOptions tune;
     std::string battery = "ecg";
@@ -51,21 +47,21 @@ struct TuneCommandOptions {
     double maxMinutes = 0.0;
 };
 
-std::vector<run_settings_struct> SettingsChoices(const TuneCommandOptions &options)
+std::vector<qz::run_settings_struct> SettingsChoices(const TuneCommandOptions &options)
 {
-    std::vector<run_settings_struct> choices;
+    std::vector<qz::run_settings_struct> choices;
     for (const std::string &text : options.settings) {
         choices.push_back(ParseSettings(text));
     }
     if (choices.empty()) {
-        choices.push_back(run_settings_struct{});
+        choices.push_back(qz::run_settings_struct{});
     }
     if (options.searchSettings) {
         for (const std::uint16_t mask : kSearchMasks) {
             for (const std::uint16_t peak : kSearchPeaks) {
                 for (const std::uint16_t beat : kSearchBeats) {
                     for (const std::uint16_t derivative : kSearchDerivatives) {
-                        const run_settings_struct one{mask, peak, beat, derivative};
+                        const qz::run_settings_struct one{mask, peak, beat, derivative};
                         if (SettingsText(one) != SettingsText(choices.front())) {
                             choices.push_back(one);
                         }
@@ -127,7 +123,7 @@ std::string CommandLine(const TuneCommandOptions &options)
     for (const int order : search.space.highPassOrders) {
         text += Format(" --highpass-order %d", order);
     }
-    for (const run_settings_struct &settings : options.searchSettings ? std::vector<run_settings_struct>{
+    for (const qz::run_settings_struct &settings : options.searchSettings ? std::vector<qz::run_settings_struct>{
                                                                             search.space.settings.front()}
                                                                       : search.space.settings) {
         text += " --settings '" + SettingsText(settings) + "'";
@@ -225,7 +221,7 @@ int RunTuneCommand(TuneCommandOptions &options)
     if (!result.feasible) {
         std::fprintf(stderr, "qzkit constants tune: no point met the requirements; the best of the others was "
                              "chosen\n");
-        return kNoFeasiblePointStatus;
+        return kExitNoFeasiblePoint;  // its files are written
     }
     return 0;
 }

@@ -6,7 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "io/BaseName.h"
 #include "plot/PlotFigure.h"
 #include "plot/PlotInputs.h"
@@ -48,7 +49,7 @@ RunFiles ReadLeftFiles(const PlotCommandOptions &options, const std::filesystem:
     return ReadRunFiles({record, constants, methodDump});
 }
 
-RunSettings Known(const run_settings_struct &settings)
+RunSettings Known(const qz::run_settings_struct &settings)
 {
     return {settings.StageMask, settings.PeakDetection, settings.BeatMethod, settings.DerivativeOrder};
 }

@@ -8,7 +8,7 @@ namespace {
 
 // One setting: from the one --settings text when given, else from its own
 // option `option` (text `text`); none when neither is given.
-std::optional<std::uint16_t> Given(const RunSettingsOptions &options, UINT16 run_settings_struct::*field,
+std::optional<std::uint16_t> Given(const RunSettingsOptions &options, qz::UINT16 qz::run_settings_struct::*field,
                                    const std::string &text, const char *option)
 {
     if (!options.settings.empty()) {
@@ -21,32 +21,32 @@ std::optional<std::uint16_t> Given(const RunSettingsOptions &options, UINT16 run
 
 std::optional<std::uint16_t> RunSettingsOptions::Mask() const
 {
-    return Given(*this, &run_settings_struct::StageMask, mask, "--mask");
+    return Given(*this, &qz::run_settings_struct::StageMask, mask, "--mask");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Peak() const
 {
-    return Given(*this, &run_settings_struct::PeakDetection, peak, "--peak");
+    return Given(*this, &qz::run_settings_struct::PeakDetection, peak, "--peak");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Beat() const
 {
-    return Given(*this, &run_settings_struct::BeatMethod, beat, "--beat-method");
+    return Given(*this, &qz::run_settings_struct::BeatMethod, beat, "--beat-method");
 }
 
 std::optional<std::uint16_t> RunSettingsOptions::Derivative() const
 {
-    return Given(*this, &run_settings_struct::DerivativeOrder, derivative, "--derivative");
+    return Given(*this, &qz::run_settings_struct::DerivativeOrder, derivative, "--derivative");
 }
 
-std::vector<run_settings_struct> RunSettingsOptions::Runs() const
+std::vector<qz::run_settings_struct> RunSettingsOptions::Runs() const
 {
-    std::vector<run_settings_struct> runs;
+    std::vector<qz::run_settings_struct> runs;
     for (const std::string &text : settings) {
         runs.push_back(ParseSettings(text));
     }
     if (runs.empty()) {
-        const run_settings_struct defaults;
+        const qz::run_settings_struct defaults;
         runs.push_back({Mask().value_or(defaults.StageMask), Peak().value_or(defaults.PeakDetection),
                         Beat().value_or(defaults.BeatMethod), Derivative().value_or(defaults.DerivativeOrder)});
     }

@@ -13,7 +13,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qzkit {
 
@@ -32,7 +32,7 @@ struct RunSettingsOptions {
     std::optional<std::uint16_t> Derivative() const;
 
     // Every run asked for, with the tool's defaults for the settings not given.
-    std::vector<run_settings_struct> Runs() const;
+    std::vector<qz::run_settings_struct> Runs() const;
 };
 
 // Declares the options on `command`; --settings may be given `repeatable`

@@ -3,10 +3,7 @@
 // its own source file and registers itself (Subcommand.h); the outputs of a
 // run are put in place together when it succeeds (io/AtomicFile.h).
 //
-// Exit status: 0 done, 1 a graded conformance case failed or monitor --check
-// found a differing window, 2 a usage or input error (one line on standard
-// error, no output file touched), 3 a constants search where no point met
-// the requirements.
+// Exit status: qzkit::ExitStatus (Subcommand.h).
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -25,7 +22,6 @@ int main(int argc, char **argv)
     app.set_version_flag("--version", "qzkit " QZ_VERSION_NUMBER);
     app.require_subcommand(1);
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error, reported like a full disk
-    constexpr int kUsageOrInputError = 2;
     std::map<const CLI::App *, qzkit::SubcommandAction> actions;
     bool replaceProtected = false;
     for (const qzkit::SubcommandEntry &entry : qzkit::RegisteredSubcommands()) {
@@ -36,6 +32,7 @@ int main(int argc, char **argv)
             part->fallthrough();  // `constants make ... --force`
         }
     }
+    app.footer(qzkit::kExitStatusText);  // after the subcommands, which would inherit it
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
@@ -44,9 +41,9 @@ int main(int argc, char **argv)
             qzkit::FinishStandardOutput();
         } catch (const std::exception &lost) {
             std::fprintf(stderr, "qzkit: error: %s\n", lost.what());
-            return kUsageOrInputError;
+            return qzkit::kExitError;
         }
-        return status == 0 ? 0 : kUsageOrInputError;
+        return status == 0 ? qzkit::kExitDone : qzkit::kExitError;
     }
     const CLI::App *chosen = app.get_subcommands().front();
     try {
@@ -57,9 +54,9 @@ int main(int argc, char **argv)
         return status;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "qzkit %s: error: not enough memory\n", chosen->get_name().c_str());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "qzkit %s: error: %s\n", chosen->get_name().c_str(), error.what());
-        return kUsageOrInputError;
+        return qzkit::kExitError;
     }
 }

@@ -12,7 +12,9 @@
 // QEMU (mps2-an386) UART0 is the -serial device.
 #include <stdint.h>
 
-#include "EstimateInMemory.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/qz_heart_rate.h>
+
 #include "Recording.h"
 
 #ifndef QZ_STREAM_WINDOW
@@ -21,16 +23,6 @@
 #ifndef QZ_STREAM_STEP
 #define QZ_STREAM_STEP 50u
 #endif
-
-int hlp_readBinaryDataFile(const char *, const char *, void *, int, size_t)
-{
-    return 0;
-}
-
-int hlp_writeBinaryDataFile(const char *, const char *, const void *, int, size_t)
-{
-    return 0;
-}
 
 namespace {
 
@@ -89,9 +81,18 @@ void WaitForHost(void)
     (void)uart0.data;
 }
 
-UINT16 Sample(unsigned index)  // little-endian words, low 10 bits
+uint16_t Sample(unsigned index)  // little-endian words, low 10 bits
 {
-    return static_cast<UINT16>((kRecord[2u * index] | kRecord[2u * index + 1u] << 8) & 0x3FF);
+    return static_cast<uint16_t>((kRecord[2u * index] | kRecord[2u * index + 1u] << 8) & 0x3FF);
+}
+
+// The result record of the window, as the tool writes it: the C interface's
+// run, then the record assembled from the state that run leaves.
+void EstimateWindow(const uint16_t *window, qz::UINT16 *record)
+{
+    qz_result result;
+    (void)qz_estimate(kConstants, sizeof kConstants, window, QZ_STREAM_WINDOW, nullptr, nullptr, &result);
+    qz::QZ_AssembleResultRecord(static_cast<qz::UINT16>(result.bpm | result.qi << QZ_RESULT_QI_SHIFT), record);
 }
 
 }  // namespace
@@ -102,8 +103,8 @@ int main(void)
     static_assert(QZ_STREAM_WINDOW == QZ_LONG_RECORD_SAMPLES || QZ_STREAM_WINDOW == QZ_SHORT_RECORD_SAMPLES,
                   "a window has 1500 or 600 samples");
     constexpr unsigned samples = sizeof kRecord / 2u;
-    static UINT16 window[QZ_STREAM_WINDOW];
-    static UINT16 record[QZ_RESULT_RECORD_WORDS];
+    static uint16_t window[QZ_STREAM_WINDOW];
+    static qz::UINT16 record[QZ_RESULT_RECORD_WORDS];
     WaitForHost();
     PutText("# streaming the recording with its results\n");
     for (unsigned end = 1u; end <= samples; ++end) {
@@ -115,12 +116,12 @@ int main(void)
         for (unsigned i = 0; i < QZ_STREAM_WINDOW; ++i) {
             window[i] = Sample(end - QZ_STREAM_WINDOW + i);
         }
-        QZ_AssembleResultRecord(EstimateInMemory(kConstants, window, QZ_STREAM_WINDOW, "stream"), record);
+        EstimateWindow(window, record);
         PutText("result ");
         PutDecimal(end);
         PutChar(' ');
         PutDecimal(QZ_STREAM_WINDOW);
-        for (const UINT16 word : record) {
+        for (const qz::UINT16 word : record) {
             PutChar(' ');
             PutHexWord(word);
         }

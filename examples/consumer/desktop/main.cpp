@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // estimate CONSTANTS.pvx.filters.v1 RECORD.ecg: reads both files into memory,
-// runs the library there with the stage dumps discarded, prints BPM and QI.
+// runs the library there through its C interface (no record name: nothing is
+// written) and prints BPM and QI.
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
-#include "EstimateInMemory.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/qz_heart_rate.h>
 
 namespace {
 
@@ -27,19 +28,18 @@ int main(int argc, char **argv)
     }
     const std::vector<unsigned char> constants = ReadFile(argv[1]);
     const std::vector<unsigned char> bytes = ReadFile(argv[2]);
-    if (constants.size() != QZ_CONSTANTS_FILE_BYTES ||
-        (bytes.size() != 2u * QZ_LONG_RECORD_SAMPLES && bytes.size() != 2u * QZ_SHORT_RECORD_SAMPLES)) {
-        std::fprintf(stderr, "estimate: a constants file has 31 bytes, a record 1500 or 600 16-bit samples\n");
+    std::vector<std::uint16_t> samples(bytes.size() / 2u);
+    for (std::size_t i = 0; i < samples.size(); ++i) {  // little-endian words
+        samples[i] = static_cast<std::uint16_t>(bytes[2u * i] | bytes[2u * i + 1u] << 8);
+    }
+    qz_result result;
+    const qz_status status =
+        qz_estimate(constants.data(), constants.size(), samples.data(), samples.size(), nullptr, nullptr, &result);
+    if (status != QZ_OK) {
+        std::fprintf(stderr, "estimate: a constants file has 31 bytes, a record 1500 or 600 samples (error %d)\n",
+                     static_cast<int>(status));
         return 1;
     }
-    std::vector<UINT16> samples(bytes.size() / 2u);
-    for (std::size_t i = 0; i < samples.size(); ++i) {  // little-endian words, low 10 bits
-        samples[i] = static_cast<UINT16>((bytes[2u * i] | bytes[2u * i + 1u] << 8) & 0x3FF);
-    }
-
-    qzmem::SetDiscardWrites(true);  // the in-memory file pair keeps no stage dumps
-    const UINT16 result = EstimateInMemory(constants.data(), samples.data(), static_cast<UINT16>(samples.size()),
-                                           "memory");
-    std::printf("BPM: %u QI: %u\n", result & RESULT_BPM_MASK, static_cast<unsigned>(result >> RESULT_QI_SHIFT));
+    std::printf("BPM: %u QI: %u\n", static_cast<unsigned>(result.bpm), static_cast<unsigned>(result.qi));
     return 0;
 }

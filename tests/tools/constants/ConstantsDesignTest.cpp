@@ -63,7 +63,7 @@ TEST(ConstantsDesign, FillsEveryFieldAndPassesItsOwnChecks)
     request.maxBpm = 200;
     request.onePeakBpm = 0;
     const qzkit::ConstantsDesign design = qzkit::DesignConstants(request);
-    const sampling_frequency_struct record = qzkit::ToSamplingRecord(design.image);
+    const qz::sampling_frequency_struct record = qzkit::ToSamplingRecord(design.image);
     EXPECT_EQ(record.Frequency, 250);
     EXPECT_EQ(record.Period, 0.003999948501586914f);
     EXPECT_EQ(record.MinBPM, 40);

@@ -56,7 +56,7 @@ TEST(ConstantsImage, ValuesWrittenByFieldAreWhatTheToolReads)
     qzkit::WriteFloatValue(image, field("Period"), 0, EncodeFloat24(1.0 / 360.0));
     qzkit::WriteFloatValue(image, field("HPFConstantsA"), 2, EncodeFloat24(-HUGE_VAL));
 
-    const sampling_frequency_struct record = qzkit::ToSamplingRecord(image);
+    const qz::sampling_frequency_struct record = qzkit::ToSamplingRecord(image);
     EXPECT_EQ(record.Frequency, 360);
     EXPECT_EQ(record.MaxBPM, 65535);
     EXPECT_EQ(record.MinBPM, 40);

@@ -70,7 +70,7 @@ std::size_t DetectableBeats(const qzkit::SynthRecording &recording)
 TEST_P(ShippedConstants, GiveTheTrueRateOnSyntheticRecordings)
 {
     const ShippedSet set = GetParam();
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
     settings.StageMask = set.stageMask;
     const qzkit::ConstantsImage constants = ShippedImage(set);
     for (const std::size_t length : {std::size_t{1500}, std::size_t{600}}) {

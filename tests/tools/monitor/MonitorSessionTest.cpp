@@ -16,7 +16,7 @@ namespace {
 qzkit::MonitorSettings Settings(std::size_t step)
 {
     qzkit::MonitorSettings settings;
-    const std::vector<BYTE> image = qztest::EcgConstantsImage();
+    const std::vector<qz::BYTE> image = qztest::EcgConstantsImage();
     std::copy(image.begin(), image.end(), settings.constants.begin());
     settings.rate = 250.0;
     settings.window = 600;
@@ -27,9 +27,9 @@ qzkit::MonitorSettings Settings(std::size_t step)
 TEST(MonitorSession, EstimatesFallEveryStepOnceAWindowIsFull)
 {
     qzkit::MonitorSession session(Settings(250));
-    const std::vector<UINT16> samples = qztest::RandomSamples(1400, 7);
+    const std::vector<qz::UINT16> samples = qztest::RandomSamples(1400, 7);
     std::vector<std::uint64_t> ends;
-    for (const UINT16 sample : samples) {
+    for (const qz::UINT16 sample : samples) {
         if (const auto estimate = session.AddSample(sample)) {
             ends.push_back(estimate->end);
             EXPECT_EQ(estimate->window, std::vector<std::uint16_t>(samples.begin() + static_cast<std::ptrdiff_t>(estimate->start),
@@ -46,8 +46,8 @@ TEST(MonitorSession, EstimatesFallEveryStepOnceAWindowIsFull)
 TEST(MonitorSession, FirmwareWindowsAreJudgedOnlyWhenAllTheirSamplesArrived)
 {
     qzkit::MonitorSession session(Settings(0));
-    const std::vector<UINT16> samples = qztest::RandomSamples(3700, 9);
-    for (const UINT16 sample : samples) {
+    const std::vector<qz::UINT16> samples = qztest::RandomSamples(3700, 9);
+    for (const qz::UINT16 sample : samples) {
         EXPECT_FALSE(session.AddSample(sample)) << "in a check the firmware's windows count";
     }
     const qzkit::Estimate right = session.CheckDeviceResult({3000, 600, {}});

@@ -28,4 +28,15 @@ TEST(ConstantsCommand, DesignWritesTheFileAndItsAnnotatedSource)
     EXPECT_FALSE(std::filesystem::exists(dir / "x.pvx.filters.v1"));
 }
 
+// Like every other command, `constants show` takes the base name the tool is
+// given as well as the file's own name.
+TEST(ConstantsCommand, ShowTakesTheBaseName)
+{
+    const std::filesystem::path examples = QZ_EXAMPLES_DIR;
+    const auto named = RunProcess(QZKIT_PATH, {"constants", "show", "ecg250.pvx.filters.v1"}, examples);
+    const auto base = RunProcess(QZKIT_PATH, {"constants", "show", "ecg250"}, examples);
+    ASSERT_EQ(base.status, 0) << base.err;
+    EXPECT_EQ(base.out, named.out);
+}
+
 }  // namespace

@@ -250,7 +250,7 @@ std::string FirmwareStream(const std::vector<std::uint16_t> &samples, std::size_
         stream += std::to_string(samples[end - 1]) + "\n";
         if (end >= 600 && end % 300 == 0) {
             qzkit::DeviceResult result{end, 600, {}};
-            result.words = qzkit::RunLibrary(constants, run_settings_struct{},
+            result.words = qzkit::RunLibrary(constants, qz::run_settings_struct{},
                                              std::span(samples).subspan(end - 600, 600))
                                .words;
             result.words[5] = static_cast<std::uint16_t>(result.words[5] + (end == wrongEnd ? 1 : 0));

@@ -24,7 +24,7 @@ qzkit::ConstantsImage Constants()
 
 struct ToolRun {
     const char *record;
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
 };
 
 class LibraryRunAsTheTool : public ::testing::TestWithParam<ToolRun> {};
@@ -32,7 +32,7 @@ class LibraryRunAsTheTool : public ::testing::TestWithParam<ToolRun> {};
 TEST_P(LibraryRunAsTheTool, SameRecordStageDumpsAndMethodDump)
 {
     const ToolRun c = GetParam();
-    const run_settings_struct &s = c.settings;
+    const qz::run_settings_struct &s = c.settings;
     qztest::TempDir dir;
     std::filesystem::copy_file(kExamples / "ecg250.pvx.filters.v1", dir / "ecg250.pvx.filters.v1");
     std::filesystem::copy_file(kExamples / (std::string(c.record) + ".ecg"), dir / "rec.ecg");

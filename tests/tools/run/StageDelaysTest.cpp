@@ -2,7 +2,8 @@
 // The stage shifts that put a detected peak back onto the recording.
 #include <gtest/gtest.h>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "run/StageDelays.h"
 
 namespace {

@@ -16,7 +16,7 @@ using qzkit::BeatCounts;
 
 qzkit::ConstantsImage EcgConstants()
 {
-    const std::vector<BYTE> image = qztest::EcgConstantsImage();
+    const std::vector<qz::BYTE> image = qztest::EcgConstantsImage();
     qzkit::ConstantsImage constants{};
     std::copy(image.begin(), image.end(), constants.begin());
     return constants;

@@ -132,7 +132,7 @@ PreparedRun Prepare(const BatteryOptions &options, const ConformanceCase &testCa
 }
 
 BatteryRun RunOnce(const PreparedRun &prepared, const ConstantsImage &constants,
-                   const run_settings_struct &settings)
+                   const qz::run_settings_struct &settings)
 {
     BatteryRun run;
     run.testCase = prepared.testCase;
@@ -219,7 +219,7 @@ std::vector<PreparedRun> PrepareBattery(const BatteryOptions &options)
 }
 
 std::vector<BatteryRun> RunPreparedBattery(const std::vector<PreparedRun> &prepared, const ConstantsImage &constants,
-                                           const run_settings_struct &settings)
+                                           const qz::run_settings_struct &settings)
 {
     std::vector<BatteryRun> runs;
     runs.reserve(prepared.size());

@@ -11,17 +11,18 @@
 #include <string>
 #include <vector>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "conformance/ConformanceCases.h"
 #include "constants/ConstantsImage.h"
 #include "score/BeatMatch.h"
-#include "QZ_Library_Configuration.h"
 #include "io/ResultRecord.h"
 
 namespace qzkit {
 
 struct BatteryOptions {
     ConstantsImage constants{};
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
     std::vector<std::size_t> lengths{QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES};
     double gainPerMillivolt = 200.0;  // counts per mV, around count 512
     double acCouplingHz = 0.0;        // front-end high-pass corner; 0 keeps DC
@@ -68,7 +69,7 @@ struct PreparedRun {
 // ToolkitError for an unknown family or a seed count of 0.
 std::vector<PreparedRun> PrepareBattery(const BatteryOptions &options);
 std::vector<BatteryRun> RunPreparedBattery(const std::vector<PreparedRun> &prepared, const ConstantsImage &constants,
-                                           const run_settings_struct &settings);
+                                           const qz::run_settings_struct &settings);
 
 // PrepareBattery, then RunPreparedBattery with the options' constants and
 // settings.

@@ -19,7 +19,7 @@ constexpr double kLowPassHeadroom = 511.0;  // from a mid-scale median to either
 constexpr double kHighPassTop = 523.0;      // filter values beyond these clip (offset 500)
 constexpr double kHighPassBottom = -500.0;
 
-void CheckRateLimits(const sampling_frequency_struct &record, std::vector<std::string> &warnings)
+void CheckRateLimits(const qz::sampling_frequency_struct &record, std::vector<std::string> &warnings)
 {
     if (record.MinBPM > record.MaxBPM) {
         warnings.push_back("MinBPM " + std::to_string(record.MinBPM) + " is above MaxBPM " +
@@ -27,7 +27,7 @@ void CheckRateLimits(const sampling_frequency_struct &record, std::vector<std::s
     }
 }
 
-void CheckPeriod(const sampling_frequency_struct &record, std::vector<std::string> &warnings)
+void CheckPeriod(const qz::sampling_frequency_struct &record, std::vector<std::string> &warnings)
 {
     const float period = record.Period;
     const std::string shown = "Period " + ShortestDecimal(period);
@@ -137,7 +137,7 @@ void CheckHighPassRange(const HighPassCoefficients &filter, double swing, std::v
 
 std::vector<std::string> CheckConstants(const ConstantsImage &image)
 {
-    const sampling_frequency_struct record = ToSamplingRecord(image);
+    const qz::sampling_frequency_struct record = ToSamplingRecord(image);
     std::vector<std::string> warnings;
     CheckPeriod(record, warnings);
     CheckRateLimits(record, warnings);

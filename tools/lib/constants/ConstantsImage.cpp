@@ -7,9 +7,10 @@
 #include <iterator>
 #include <vector>
 
+#include <qz_vozozi_DE/QZ_Helpers.h>
+
 #include "io/AtomicFile.h"
 #include "io/BaseName.h"
-#include "QZ_Helpers.h"
 #include "io/FileBytes.h"
 #include "ToolkitError.h"
 
@@ -54,7 +55,7 @@ Float24 PackFloat24(bool negative, unsigned exponent, unsigned mantissa)
 
 float DecodeFloat24(const Float24 &bytes)
 {
-    return hlp_convert24bitToFloat(bytes.data());
+    return qz::hlp_convert24bitToFloat(bytes.data());
 }
 
 Float24Parts SplitFloat24(const Float24 &bytes)
@@ -192,10 +193,10 @@ void WriteFloatValue(ConstantsImage &image, const ConstantsField &field, std::si
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(ValueOffset(field, index)));
 }
 
-sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image)
+qz::sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image)
 {
-    sampling_frequency_struct record{};
-    hlp_convertSamplingTo64bitFloat(image.data(), &record);
+    qz::sampling_frequency_struct record{};
+    qz::hlp_convertSamplingTo64bitFloat(image.data(), &record);
     return record;
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "QZ_DataStructures.h"
+#include <qz_vozozi_DE/QZ_DataStructures.h>
 
 namespace qzkit {
 
@@ -74,7 +74,7 @@ Float24 ReadFloatValue(const ConstantsImage &image, const ConstantsField &field,
 void WriteFloatValue(ConstantsImage &image, const ConstantsField &field, std::size_t index, const Float24 &bytes);
 
 // The record the tool fills from these bytes.
-sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
+qz::sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
 
 // Sampling rate the constants are made for: 1 / Period.
 double ConstantsRate(const ConstantsImage &constants);

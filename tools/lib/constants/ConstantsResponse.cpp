@@ -183,7 +183,7 @@ HighPassRange HighPassOutputRange(const HighPassCoefficients &filter, double swi
     return range;
 }
 
-HighPassCoefficients HighPassOf(const sampling_frequency_struct &record)
+HighPassCoefficients HighPassOf(const qz::sampling_frequency_struct &record)
 {
     HighPassCoefficients filter;
     for (std::size_t i = 0; i < filter.a.size(); ++i) {
@@ -194,7 +194,7 @@ HighPassCoefficients HighPassOf(const sampling_frequency_struct &record)
     return filter;
 }
 
-LowPassTaps TapsOf(const sampling_frequency_struct &record)
+LowPassTaps TapsOf(const qz::sampling_frequency_struct &record)
 {
     LowPassTaps taps{};
     for (std::size_t i = 0; i < taps.size(); ++i) {

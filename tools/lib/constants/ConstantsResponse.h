@@ -9,7 +9,7 @@
 #include <complex>
 #include <cstdint>
 
-#include "QZ_DataStructures.h"
+#include <qz_vozozi_DE/QZ_DataStructures.h>
 
 namespace qzkit {
 
@@ -65,8 +65,8 @@ struct HighPassRange {
 HighPassRange HighPassOutputRange(const HighPassCoefficients &filter, double swing);
 
 // The stages' filters as a constants record holds them.
-HighPassCoefficients HighPassOf(const sampling_frequency_struct &record);
-LowPassTaps TapsOf(const sampling_frequency_struct &record);
+HighPassCoefficients HighPassOf(const qz::sampling_frequency_struct &record);
+LowPassTaps TapsOf(const qz::sampling_frequency_struct &record);
 
 }  // namespace qzkit
 

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "signal/FrontEnd.h"
 #include "io/Manifest.h"
 #include "io/Recording.h"

@@ -16,11 +16,11 @@ std::vector<Combination> Combinations(const EvaluateOptions &options)
     if (options.constants.empty()) {
         throw ToolkitError("give the constants");
     }
-    const std::vector<run_settings_struct> settings =
-        options.settings.empty() ? std::vector<run_settings_struct>{run_settings_struct{}} : options.settings;
+    const std::vector<qz::run_settings_struct> settings =
+        options.settings.empty() ? std::vector<qz::run_settings_struct>{qz::run_settings_struct{}} : options.settings;
     std::vector<Combination> combinations;
     for (const std::filesystem::path &constants : options.constants) {
-        for (const run_settings_struct &one : settings) {
+        for (const qz::run_settings_struct &one : settings) {
             combinations.push_back({constants, one});
         }
     }

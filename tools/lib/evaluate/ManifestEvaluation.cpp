@@ -144,7 +144,7 @@ void CheckTenBitWindow(std::span<const std::uint16_t> samples, const std::string
     }
 }
 
-WindowOutcome RunWindow(const ConstantsImage &constants, const run_settings_struct &settings,
+WindowOutcome RunWindow(const ConstantsImage &constants, const qz::run_settings_struct &settings,
                         const RecordInput &record, std::size_t window)
 {
     WindowOutcome outcome;

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "constants/ConstantsImage.h"
 #include "evaluate/RateScores.h"
-#include "QZ_Library_Configuration.h"
 
 namespace qzkit {
 
@@ -26,7 +27,7 @@ inline constexpr std::size_t kMostWorstWindows = 100;
 struct EvaluateOptions {
     std::vector<std::filesystem::path> manifests;  // one per recording
     std::vector<std::filesystem::path> constants;  // files or base names (as for the tool)
-    std::vector<run_settings_struct> settings;       // none: the tool's defaults
+    std::vector<qz::run_settings_struct> settings;       // none: the tool's defaults
     std::vector<std::filesystem::path> annotations;  // WFDB annotation files, one per manifest, or
     double annotationRate = 0.0;
     std::vector<std::filesystem::path> beatTimes;  // CSVs of beat times, one per manifest; with neither,
@@ -41,7 +42,7 @@ struct EvaluateOptions {
 // One set of constants with one set of settings.
 struct Combination {
     std::filesystem::path constants;
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
 
     std::string ConstantsName() const;  // base name without directories or extension
     std::string SettingsText() const;   // "MASK PEAK BEAT DERIV"
@@ -109,7 +110,7 @@ struct WindowOutcome {
 
 // Runs window `window` of `record` with `constants` and `settings` and
 // scores it. ToolkitError naming the window's file when the run fails.
-WindowOutcome RunWindow(const ConstantsImage &constants, const run_settings_struct &settings,
+WindowOutcome RunWindow(const ConstantsImage &constants, const qz::run_settings_struct &settings,
                         const RecordInput &record, std::size_t window);
 
 // The report of `records` for `combinations`: the records' names, references

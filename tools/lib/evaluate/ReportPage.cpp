@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "evaluate/ReportPage.h"
 
-
 #include "evaluate/ReportCharts.h"
 #include "evaluate/SummaryTable.h"
 #include "evaluate/WorstWindows.h"
@@ -94,7 +93,7 @@ std::string SettingsSection(const EvaluateReport &report)
     std::string legend;
     for (std::size_t c = 0; c < report.combinations.size(); ++c) {
         const Combination &combination = report.combinations[c].combination;
-        const run_settings_struct &s = combination.settings;
+        const qz::run_settings_struct &s = combination.settings;
         rows.push_back({std::to_string(c + 1), combination.constants.string(), std::to_string(s.StageMask),
                         std::to_string(s.PeakDetection), std::to_string(s.BeatMethod),
                         std::to_string(s.DerivativeOrder)});

@@ -59,7 +59,7 @@ std::string RunPictureSvg(const EvaluateReport &report, const EvaluateOptions &o
 {
     const CombinationResult &combination = report.combinations[pick.combination];
     const WindowResult &result = combination.results[pick.window];
-    const run_settings_struct &settings = combination.combination.settings;
+    const qz::run_settings_struct &settings = combination.combination.settings;
     const std::filesystem::path window = options.manifests[result.record].parent_path() / result.window.file;
     const RunFiles files =
         RunInProcess(BaseNameFor(window, QZ_RECORD_EXTENSION).filename().string(), ReadEcgFile(window),

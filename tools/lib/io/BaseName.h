@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qzkit {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
 
 namespace qzkit {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "io/StageDumps.h"
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
 
 namespace qzkit {
 

@@ -16,7 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "stream/InputDevice.h"
 #include "stream/StreamDecoder.h"
 
@@ -36,7 +37,7 @@ struct MonitorOptions {
     double every = 1.0;                  // seconds of stream between estimates
     std::size_t window = QZ_LONG_RECORD_SAMPLES;
     std::filesystem::path constants;
-    run_settings_struct settings{};
+    qz::run_settings_struct settings{};
     std::filesystem::path record;  // directory to keep the stream in; none when empty
     std::string name;              // of the recording; default: monitor-DATE-TIME
     bool check = false;

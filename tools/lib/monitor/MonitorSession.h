@@ -15,8 +15,9 @@
 #include <optional>
 #include <vector>
 
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "constants/ConstantsImage.h"
-#include "QZ_Library_Configuration.h"
 #include "run/LibraryRun.h"
 #include "stream/DeviceProtocol.h"
 
@@ -32,7 +33,7 @@ inline std::uint16_t ClippedSample(std::int64_t value)
 
 struct MonitorSettings {
     ConstantsImage constants{};
-    run_settings_struct settings{};
+    qz::run_settings_struct settings{};
     double rate = 0.0;  // samples per second the board is meant to deliver
     std::size_t window = QZ_LONG_RECORD_SAMPLES;
     std::size_t step = 0;  // samples between estimates; 0 in a firmware check (the firmware's windows count)

@@ -3,8 +3,9 @@
 
 #include <vector>
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "io/TextFormat.h"
 #include "plot/RunStages.h"
 #include "run/StageDelays.h"
@@ -14,7 +15,7 @@ namespace {
 
 // What the account takes when the run's derivative order is not known: the
 // tool's default.
-constexpr std::uint16_t kAssumedDerivativeOrder = run_settings_struct{}.DerivativeOrder;
+constexpr std::uint16_t kAssumedDerivativeOrder = qz::run_settings_struct{}.DerivativeOrder;
 
 }  // namespace
 

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+
 #include "io/TextFormat.h"
 #include "plot/DelayAccount.h"
 #include "plot/RunFileChecks.h"
@@ -84,7 +85,7 @@ Panel NotRunPanel(const std::string &label, bool staleFile)
 void AddThreshold(Panel &panel)
 {
     const auto [low, high] = std::minmax_element(panel.samples.begin(), panel.samples.end());
-    panel.threshold = PeakThreshold(*low, *high);
+    panel.threshold = qz::PeakThreshold(*low, *high);
     panel.thresholdLevel = static_cast<std::uint16_t>(*low + panel.threshold);
     panel.legend.push_back(Format("- - threshold: rise of %u (max - min) / 5", static_cast<unsigned>(panel.threshold)));
 }

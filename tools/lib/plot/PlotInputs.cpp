@@ -6,9 +6,10 @@
 #include <iterator>
 #include <system_error>
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "io/BaseName.h"
 #include "io/FileBytes.h"
 #include "io/LittleEndian.h"
@@ -128,7 +129,7 @@ RunFiles ReadRunFiles(const RunFileNames &names)
 
 RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint16_t> &recording,
                       const std::string &constantsName, const ConstantsImage &constants,
-                      const run_settings_struct &settings)
+                      const qz::run_settings_struct &settings)
 {
     RunFiles files = Inputs(recordName, recording, constantsName, constants);
     LibraryRun run = RunLibrary(constants, settings, recording, true);
@@ -138,7 +139,7 @@ RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint
     return files;
 }
 
-RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settings)
+RunFiles ReadAndRun(const RunFileNames &names, const qz::run_settings_struct &settings)
 {
     const ConstantsImage constants = ReadConstants(names.constants);
     return RunInProcess(names.record.filename().string(), ReadRecording(names.record),

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "QZ_DataStructures.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "constants/ConstantsImage.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
@@ -36,7 +37,7 @@ struct RunFiles {
     StageOutputs dumps;  // absent: no file
     ResultRecord result;
     std::optional<StatisticsBlock> methodDump;  // absent: no file
-    sampling_frequency_struct constants{};
+    qz::sampling_frequency_struct constants{};
 };
 
 // Reads every file the way the tool does (the recording: its first 1500
@@ -51,11 +52,11 @@ RunFiles ReadRunFiles(const RunFileNames &names);
 // over `recording` (the tool's input words, 1500 or 600 of them).
 RunFiles RunInProcess(const std::string &recordName, const std::vector<std::uint16_t> &recording,
                       const std::string &constantsName, const ConstantsImage &constants,
-                      const run_settings_struct &settings);
+                      const qz::run_settings_struct &settings);
 
 // Reads the recording and the constants as ReadRunFiles does and runs the
 // library over them in-process.
-RunFiles ReadAndRun(const RunFileNames &names, const run_settings_struct &settings);
+RunFiles ReadAndRun(const RunFileNames &names, const qz::run_settings_struct &settings);
 
 }  // namespace qzkit
 

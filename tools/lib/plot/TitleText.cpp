@@ -3,8 +3,9 @@
 
 #include <cmath>
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "io/TextFormat.h"
 #include "plot/RunStages.h"
 
@@ -34,7 +35,7 @@ std::string PeakCountText(const ResultRecord &result, std::size_t marked)
 
 std::string BpmText(const RunFiles &files)
 {
-    const sampling_frequency_struct &constants = files.constants;
+    const qz::sampling_frequency_struct &constants = files.constants;
     std::string text = Format("BPM %u", static_cast<unsigned>(files.result.bpm));
     if (files.result.peakCount == 1 && files.result.bpm == constants.OnePerMinute) {
         return text + " (the one-peak rate of the constants)";
@@ -85,7 +86,7 @@ std::string SettingsText(const RunSettings &settings)
         text += Format(", method %u", static_cast<unsigned>(*settings.beatMethod));
     }
     if (settings.derivativeOrder) {
-        text += Format(", %u-point derivative", static_cast<unsigned>(QZ_DerivativeOrder(*settings.derivativeOrder)));
+        text += Format(", %u-point derivative", static_cast<unsigned>(qz::QZ_DerivativeOrder(*settings.derivativeOrder)));
     }
     return text;
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "run/LibraryRun.h"
 
-#include "QZ_Filters.h"
-#include "QZ_Helpers.h"
-#include "QZ_MemoryFiles.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Helpers.h>
+#include <qz_vozozi_DE/QZ_MemoryFiles.h>
+
 #include "ToolkitError.h"
 #include "io/LittleEndian.h"
 #include "run/RecordLength.h"
@@ -16,7 +17,7 @@ constexpr const char *kRunName = "qzkit";
 
 std::optional<std::vector<std::uint8_t>> WrittenFile(const std::string &name)
 {
-    const std::vector<std::uint8_t> *file = qzmem::GetFile(name);
+    const std::vector<std::uint8_t> *file = qz::memfiles::GetFile(name);
     return file == nullptr ? std::nullopt : std::optional(*file);
 }
 
@@ -43,31 +44,31 @@ void KeepStageOutputs(LibraryRun &run)
 
 }  // namespace
 
-LibraryRun RunLibrary(const ConstantsImage &constants, const run_settings_struct &settings,
+LibraryRun RunLibrary(const ConstantsImage &constants, const qz::run_settings_struct &settings,
                       std::span<const std::uint16_t> samples, bool keepStageOutputs)
 {
     if (!IsRecordLength(samples.size())) {
         throw ToolkitError("Error in reading record input, read " + std::to_string(samples.size()) +
                            ": a recording has " + RecordLengthsText() + " samples");
     }
-    static BYTE buffer[QZ_MAX_BUFFER_BYTES];
-    QZ_ResetLibraryState();
-    qzmem::Clear();
-    qzmem::SetDiscardWrites(!keepStageOutputs);
-    (void)QZ_PrepareRun(static_cast<UINT16>(samples.size()), &settings);
-    hlp_convertSamplingTo64bitFloat(constants.data(), &HeartSampling);
-    hlp_convertUnpackedToPacked(samples.data(), buffer);
+    static qz::BYTE buffer[QZ_MAX_BUFFER_BYTES];
+    qz::QZ_ResetLibraryState();
+    qz::memfiles::Clear();
+    qz::memfiles::SetDiscardWrites(!keepStageOutputs);
+    (void)qz::QZ_PrepareRun(static_cast<qz::UINT16>(samples.size()), &settings);
+    qz::hlp_convertSamplingTo64bitFloat(constants.data(), &qz::HeartSampling);
+    qz::hlp_convertUnpackedToPacked(samples.data(), buffer);
     // Without a record name the library neither unpacks nor writes the stage dumps.
-    const UINT16 resultWord = CalculateHeartRate(buffer, static_cast<BYTE>(settings.StageMask & 0xFFu),
+    const qz::UINT16 resultWord = qz::CalculateHeartRate(buffer, static_cast<qz::BYTE>(settings.StageMask & 0xFFu),
                                                  keepStageOutputs ? kRunName : nullptr);
 
     LibraryRun run;
-    QZ_AssembleResultRecord(resultWord, run.words.data());
+    qz::QZ_AssembleResultRecord(resultWord, run.words.data());
     run.result = ResultRecordOf(run.words);
     if (keepStageOutputs) {
         KeepStageOutputs(run);
     }
-    qzmem::Clear();
+    qz::memfiles::Clear();
     return run;
 }
 

@@ -10,7 +10,8 @@
 #include <optional>
 #include <span>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "constants/ConstantsImage.h"
 #include "io/ResultRecord.h"
 #include "io/StageDumps.h"
@@ -30,7 +31,7 @@ struct LibraryRun {
 // Runs the tool's pipeline over `samples` (1500 or 600 16-bit words, of which
 // the low 10 bits are used, as the tool packs them) with `constants` and
 // `settings`. ToolkitError, with the tool's message, for another length.
-LibraryRun RunLibrary(const ConstantsImage &constants, const run_settings_struct &settings,
+LibraryRun RunLibrary(const ConstantsImage &constants, const qz::run_settings_struct &settings,
                       std::span<const std::uint16_t> samples, bool keepStageOutputs = false);
 
 }  // namespace qzkit

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qzkit {
 

@@ -34,7 +34,7 @@ std::uint16_t ParseSetting(const std::string &text, const std::string &what)
     return value;
 }
 
-run_settings_struct ParseSettings(const std::string &text)
+qz::run_settings_struct ParseSettings(const std::string &text)
 {
     std::istringstream stream(text);
     std::vector<std::uint16_t> values;
@@ -50,7 +50,7 @@ run_settings_struct ParseSettings(const std::string &text)
     return {values[0], values[1], values[2], values[3]};
 }
 
-std::string SettingsText(const run_settings_struct &settings)
+std::string SettingsText(const qz::run_settings_struct &settings)
 {
     return std::to_string(settings.StageMask) + ' ' + std::to_string(settings.PeakDetection) + ' ' +
            std::to_string(settings.BeatMethod) + ' ' + std::to_string(settings.DerivativeOrder);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qzkit {
 
@@ -15,10 +15,10 @@ namespace qzkit {
 std::uint16_t ParseSetting(const std::string &text, const std::string &what);
 
 // "MASK PEAK BEAT DERIV" as four numbers 0..65535. ToolkitError otherwise.
-run_settings_struct ParseSettings(const std::string &text);
+qz::run_settings_struct ParseSettings(const std::string &text);
 
 // The settings as ParseSettings reads them: "MASK PEAK BEAT DERIV".
-std::string SettingsText(const run_settings_struct &settings);
+std::string SettingsText(const qz::run_settings_struct &settings);
 
 }  // namespace qzkit
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "run/StageDelays.h"
 
-#include "QZ_Filters.h"
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
 
 namespace qzkit {
 
 std::size_t DerivativeDelay(std::uint16_t derivativeOrder)
 {
-    return QZ_DerivativeOrder(derivativeOrder) == QZ_DERIVATIVE_FIVE_POINT ? kFivePointDerivativeDelay : 0u;
+    return qz::QZ_DerivativeOrder(derivativeOrder) == QZ_DERIVATIVE_FIVE_POINT ? kFivePointDerivativeDelay : 0u;
 }
 
 std::size_t PeakDelay(std::uint16_t stageMask, std::uint16_t derivativeOrder)

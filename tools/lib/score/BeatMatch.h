@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/QZ_Filters.h>
 
 namespace qzkit {
 
 // QI 3: a bad or failed measurement, no rate reported; QI 0-2 is an answer.
-inline constexpr std::uint16_t kNoRateQi = QI_PATTERN_3 >> RESULT_QI_SHIFT;
+inline constexpr std::uint16_t kNoRateQi = QZ_QI_PATTERN_3 >> QZ_RESULT_QI_SHIFT;
 
 // A found beat matches a reference beat at most this far away.
 inline constexpr double kBeatMatchToleranceSeconds = 0.150;

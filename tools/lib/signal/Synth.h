@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "io/ReferenceBeats.h"
 
 namespace qzkit {

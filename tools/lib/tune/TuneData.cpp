@@ -99,7 +99,7 @@ std::vector<RecordInput> LoadRecords(const EvaluateOptions &options, const Const
 }
 
 ManifestScore ScoreRecords(const std::vector<RecordInput> &records, const ConstantsImage &image,
-                           const run_settings_struct &settings)
+                           const qz::run_settings_struct &settings)
 {
     if (records.empty()) {
         return {};
@@ -227,7 +227,7 @@ TuneData LoadTuneData(const BatteryOptions &battery, const EvaluateOptions &trai
     return data;
 }
 
-TuneScores ScoreCandidate(const TuneData &data, const ConstantsImage &image, const run_settings_struct &settings,
+TuneScores ScoreCandidate(const TuneData &data, const ConstantsImage &image, const qz::run_settings_struct &settings,
                           ScoreSet set)
 {
     TuneScores scores;

@@ -36,7 +36,7 @@ TuneData LoadTuneData(const BatteryOptions &battery, const EvaluateOptions &trai
 
 // Training scores (battery and training manifests), or validation scores
 // (validation manifests only).
-TuneScores ScoreCandidate(const TuneData &data, const ConstantsImage &image, const run_settings_struct &settings,
+TuneScores ScoreCandidate(const TuneData &data, const ConstantsImage &image, const qz::run_settings_struct &settings,
                           ScoreSet set);
 
 // What the training scores depend on besides the candidate: the program's

@@ -168,7 +168,9 @@ void Journal::Record(const Candidate &candidate, const TuneScores &scores)
         }
         if (written <= 0) {
             const std::string reason = std::strerror(errno);
-            static_cast<void>(::ftruncate(descriptor_, length_));  // no line cut short
+            // No line cut short; the write's error is the one reported (a
+            // result kept, since the hardened build's ftruncate must not be ignored).
+            [[maybe_unused]] const int truncated = ::ftruncate(descriptor_, length_);
             throw ToolkitError("cannot write " + path_.string() + ": " + reason);
         }
         done += static_cast<std::size_t>(written);

@@ -264,7 +264,7 @@ std::vector<Candidate> Neighbours(const Candidate &candidate, const TuneSpace &s
         next.design.highPassOrder = order;
         AddIfNew(neighbours, std::move(next), candidate);
     }
-    for (const run_settings_struct &settings : space.settings) {
+    for (const qz::run_settings_struct &settings : space.settings) {
         Candidate next = candidate;
         next.settings = settings;
         AddIfNew(neighbours, std::move(next), candidate);

@@ -14,7 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "QZ_Library_Configuration.h"
+#include <qz_vozozi_DE/QZ_Library_Configuration.h>
+
 #include "constants/ConstantsDesign.h"
 
 namespace qzkit {
@@ -39,7 +40,7 @@ struct TuneSpace {
     double rate = 250.0;
     std::array<KnobRange, kKnobs> ranges{{{16.3, 30.0}, {3.0, 8.0}, {200.0, 500.0}, {30, 30}, {240, 300}, {0, 0}}};
     std::vector<int> highPassOrders{3};
-    std::vector<run_settings_struct> settings{run_settings_struct{}};
+    std::vector<qz::run_settings_struct> settings{qz::run_settings_struct{}};
     std::size_t levels = 3;       // grid values per free knob
     std::size_t gridLimit = 300;  // grid points kept; a seeded sample of them when there are more
 };
@@ -47,7 +48,7 @@ struct TuneSpace {
 // One point: a design with settings, or raw fields refined around a design.
 struct Candidate {
     DesignRequest design;
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
     std::optional<ConstantsImage> raw;
 
     std::string Key() const;           // the same for the same point

@@ -5,8 +5,8 @@
 #ifndef QZ_LIBRARY_CONFIGURATION_H
 #define QZ_LIBRARY_CONFIGURATION_H
 
-#include "GenericTypeDefs.h"
-#include "QZ_Filters.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+#include <qz_vozozi_DE/QZ_Filters.h>
 
 // Stage dumps: 1 (the default, the desktop tool) writes the buffer after each
 // conditioning stage to RECORD.lowpass ... RECORD.average, unpacked through a
@@ -18,17 +18,12 @@
 #define QZ_STAGE_DUMPS 1
 #endif
 
-// The two record lengths the tool reads, in samples.
-#define QZ_LONG_RECORD_SAMPLES 1500u
-#define QZ_SHORT_RECORD_SAMPLES 600u
-
 // The files of a run: base name + extension.
 #define QZ_CONSTANTS_EXTENSION ".pvx.filters.v1"
 #define QZ_RECORD_EXTENSION ".ecg"
 #define QZ_RESULT_EXTENSION ".out"
 
-// Four samples pack into five bytes.
-#define QZ_PACKED_BYTES(samples) ((samples) / QZ_GROUP_SAMPLES * QZ_GROUP_BYTES)
+// The largest record and its packed buffer (QZ_PACKED_BYTES: qz_heart_rate.h).
 #define QZ_MAX_SAMPLES QZ_LONG_RECORD_SAMPLES
 #define QZ_MAX_BUFFER_BYTES QZ_PACKED_BYTES(QZ_MAX_SAMPLES)
 
@@ -36,6 +31,9 @@
 // the 2-point one for any other value.
 #define QZ_DERIVATIVE_TWO_POINT 2u
 #define QZ_DERIVATIVE_FIVE_POINT 5u
+
+namespace qz {
+#pragma GCC visibility push(default)  // exported; everything else is built hidden
 
 extern UINT16 SampleCount;  // samples in the record: 1500 or 600
 extern UINT16 BufferSize;   // packed bytes of the record: 1875 or 750
@@ -59,9 +57,9 @@ UINT16 QZ_ParseSetting(const char *text);
 UINT16 QZ_DerivativeOrder(UINT16 requested);
 
 // Sets SampleCount, BufferSize and CalcHeart_BufferLength for a record of
-// `samples` samples. Returns false, and changes nothing, unless `samples` is a
-// multiple of 4 up to QZ_MAX_SAMPLES (the tool itself reads only
-// QZ_LONG_RECORD_SAMPLES or QZ_SHORT_RECORD_SAMPLES).
+// `samples` samples. Returns false, and changes nothing, unless `samples` is
+// QZ_LONG_RECORD_SAMPLES or QZ_SHORT_RECORD_SAMPLES: the pipeline takes every
+// other buffer length for the short record's.
 bool QZ_SetRecordLength(UINT16 samples);
 
 // Prepares the library's globals for one run over a record of `samples`
@@ -71,5 +69,8 @@ bool QZ_SetRecordLength(UINT16 samples);
 // and changes nothing, for a length QZ_SetRecordLength refuses. The stage
 // mask is not stored: it is CalculateHeartRate's Selector.
 bool QZ_PrepareRun(UINT16 samples, const run_settings_struct *settings);
+
+#pragma GCC visibility pop
+}  // namespace qz
 
 #endif

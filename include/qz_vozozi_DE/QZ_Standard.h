@@ -5,7 +5,9 @@
 #ifndef QZ_STANDARD_H
 #define QZ_STANDARD_H
 
-#include "GenericTypeDefs.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+
+namespace qz {
 
 // One unsigned 16-bit value (a decoded sample, or a byte offset).
 struct BYTE2 {
@@ -28,5 +30,7 @@ struct SBYTE2 {
 struct SBYTE4 {
     INT32 Value;
 };
+
+}  // namespace qz
 
 #endif

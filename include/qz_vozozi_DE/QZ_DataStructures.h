@@ -3,7 +3,10 @@
 #ifndef QZ_DATA_STRUCTURES_H
 #define QZ_DATA_STRUCTURES_H
 
-#include "GenericTypeDefs.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+#include <qz_vozozi_DE/qz_heart_rate.h>
+
+namespace qz {
 
 // Five bytes holding four consecutive samples k = 0..3 (time order):
 //   Array[0..3]  low bytes of samples 3, 2, 1, 0 (reverse time order)
@@ -16,12 +19,6 @@ struct meas_struct_4_5 {
     BYTE &High() { return Array[4]; }
     BYTE High() const { return Array[4]; }
 };
-
-#define QZ_GROUP_BYTES 5u
-// The stages' loops over the four samples of a group are unrolled
-// ("#pragma GCC unroll 4", which GCC and Clang both read): the window then
-// stays in registers instead of memory, on every optimisation level.
-#define QZ_GROUP_SAMPLES 4u
 
 // Sampling period and tuning constants, converted from the 31-byte file.
 struct sampling_frequency_struct {
@@ -38,7 +35,7 @@ struct sampling_frequency_struct {
     UINT16 ContDelayCycles;  // carried only
 };
 
-#define QZ_CONSTANTS_FILE_BYTES 31
+}  // namespace qz
 
 // Byte offsets of the fields in the 31-byte constants file (little-endian
 // integers, 3-byte floats, no gaps).

@@ -5,8 +5,11 @@
 
 #include <stddef.h>
 
-#include "GenericTypeDefs.h"
-#include "QZ_DataStructures.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+
+namespace qz {
+#pragma GCC visibility push(default)  // exported; everything else is built hidden
 
 // Moves `length` units of `unitSize` bytes between the file named
 // filename + extension and databuffer in one transfer. Returns the number of
@@ -24,5 +27,8 @@ void hlp_convertPackedToUnpacked(const BYTE *packedBuffer, UINT16 *unpackedBuffe
 // The 3-byte float of the constants file, and the whole 31-byte image.
 float hlp_convert24bitToFloat(const BYTE *float24bitPtr);
 void hlp_convertSamplingTo64bitFloat(const BYTE *HeartSamplingFromFile, sampling_frequency_struct *HeartSampling);
+
+#pragma GCC visibility pop
+}  // namespace qz
 
 #endif

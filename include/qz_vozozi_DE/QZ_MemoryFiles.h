@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace qzmem {
+namespace qz::memfiles {
+#pragma GCC visibility push(default)  // exported; everything else is built hidden
 
 // Removes every file and returns to keeping writes.
 void Clear();
@@ -27,6 +28,7 @@ std::vector<std::string> FileNames();
 // When on, writes succeed but store nothing (the fastest mode for batches).
 void SetDiscardWrites(bool discard);
 
-}  // namespace qzmem
+#pragma GCC visibility pop
+}  // namespace qz::memfiles
 
 #endif

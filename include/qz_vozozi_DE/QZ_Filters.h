@@ -5,25 +5,24 @@
 #ifndef QZ_FILTERS_H
 #define QZ_FILTERS_H
 
-#include "GenericTypeDefs.h"
-#include "QZ_DataStructures.h"
-#include "QZ_Standard.h"
+#include <qz_vozozi_DE/GenericTypeDefs.h>
+#include <qz_vozozi_DE/QZ_DataStructures.h>
+#include <qz_vozozi_DE/QZ_Standard.h>
 
-#define QZ_MAX_PEAKS 25u       // peak locations and heights kept
 #define QZ_MAX_CANDIDATES 24u  // intervals between kept peaks
 #define QZ_TEMPLATE_LENGTH 31u
 #define QZ_TRACE_WINDOWS 10u   // template windows traced per candidate
 
 // QI patterns: the quality already shifted into bits 10-11 of the result word.
-#define QI_PATTERN_0 0x000u
-#define QI_PATTERN_1 0x400u
-#define QI_PATTERN_2 0x800u
-#define QI_PATTERN_3 0xC00u
-#define RESULT_BPM_MASK 0x3FFu
-#define RESULT_QI_SHIFT 10u
+#define QZ_QI_PATTERN_0 0x000u
+#define QZ_QI_PATTERN_1 0x400u
+#define QZ_QI_PATTERN_2 0x800u
+#define QZ_QI_PATTERN_3 0xC00u
+#define QZ_RESULT_BPM_MASK 0x3FFu
+#define QZ_RESULT_QI_SHIFT 10u
 
 // Stage mask bits of CalculateHeartRate, in the order the stages run.
-enum QZ_StageBit : BYTE {
+enum QZ_StageBit : qz::BYTE {
     QZ_STAGE_LOWPASS = 1,
     QZ_STAGE_HIGHPASS = 2,
     QZ_STAGE_DERIVATIVE = 4,
@@ -33,6 +32,29 @@ enum QZ_StageBit : BYTE {
     QZ_STAGE_BEATRATE = 64,
     QZ_STAGE_ALL = 127,
 };
+
+// The statistics record tm2 as 16-bit words.
+#define QZ_TM_WORDS 14u
+
+// The result record of a run (the .out file): BPM, QI, the beat-classification
+// flag, the peak count, the published peak locations, then the image of tm2.
+#define QZ_RESULT_RECORD_WORDS 43u
+#define QZ_RESULT_PEAKS_START 4u      // the published peak locations
+#define QZ_RESULT_METADATA_START 29u  // the statistics block: the image of tm2
+
+// The stage dump files: the record's base name with the stage's extension.
+#define QZ_LOWPASS_EXTENSION ".lowpass"
+#define QZ_HIGHPASS_EXTENSION ".highpass"
+#define QZ_DERIVATIVE_EXTENSION ".derivative"
+#define QZ_SQUARE_EXTENSION ".square"
+#define QZ_AVERAGE_EXTENSION ".average"
+
+// The method dump: the image of tm2, written by every beat-rate estimation.
+#define QZ_METHOD_DUMP_NAME "thresholdmethod"
+#define QZ_METHOD_DUMP_EXTENSION ".info"
+
+namespace qz {
+#pragma GCC visibility push(default)  // exported; everything else is built hidden
 
 // One field of the flag word: its lowest bit and its width in bits.
 struct FilterField {
@@ -101,24 +123,6 @@ struct new_tm_struct {
     UINT32 Tegur;
 };
 static_assert(sizeof(new_tm_struct) == 28, "tm2 image must be 28 bytes without gaps");
-#define QZ_TM_WORDS 14u
-
-// The result record of a run (the .out file): BPM, QI, the beat-classification
-// flag, the peak count, the published peak locations, then the image of tm2.
-#define QZ_RESULT_RECORD_WORDS 43u
-#define QZ_RESULT_PEAKS_START 4u      // the published peak locations
-#define QZ_RESULT_METADATA_START 29u  // the statistics block: the image of tm2
-
-// The stage dump files: the record's base name with the stage's extension.
-#define QZ_LOWPASS_EXTENSION ".lowpass"
-#define QZ_HIGHPASS_EXTENSION ".highpass"
-#define QZ_DERIVATIVE_EXTENSION ".derivative"
-#define QZ_SQUARE_EXTENSION ".square"
-#define QZ_AVERAGE_EXTENSION ".average"
-
-// The method dump: the image of tm2, written by every beat-rate estimation.
-#define QZ_METHOD_DUMP_NAME "thresholdmethod"
-#define QZ_METHOD_DUMP_EXTENSION ".info"
 
 // ---- Library globals (zero at program start unless noted) ----
 extern flags_filters Filter;
@@ -144,8 +148,8 @@ extern const BYTE PeakTemplate[QZ_TEMPLATE_LENGTH];
 void QZ_ResetLibraryState(void);
 
 // ---- Pipeline ----
-// The stage dumps go to recordName + extension; a null recordName writes none
-// (the statistics record, with its fixed name, is still written).
+// The stage dumps go to recordName + extension, and the method dump to its
+// fixed name; a null recordName writes no file at all.
 UINT16 CalculateHeartRate(BYTE *BufferPtr, BYTE Selector, const char *recordName);
 
 // Fills words 0..42 of `record` from a result word and the library state.
@@ -178,5 +182,8 @@ void IntervalToBPM(const UINT16 *interval, UINT16 *bpm, UINT16 quality);
 UINT16 BPM_Method_TemplateMatching(const BYTE *BufferPtr, const UINT16 *locations, const BYTE *Peaks);
 UINT16 BPM_Method_LevelBasedThrowout(const UINT16 *locations, BYTE *Peaks);
 UINT16 BPM_Method_Statistical(const UINT16 *locations, const BYTE *Peaks);
+
+#pragma GCC visibility pop
+}  // namespace qz
 
 #endif
