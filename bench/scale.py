@@ -3,7 +3,8 @@
 """Scaling figures of evaluate: windows per second on 1 and 2 processes of one machine
 (`qzkit evaluate --jobs`) and on a Dask LocalCluster of 1 and 2 one-thread worker processes
 (qzkit.dask.evaluate), the cluster's cost per task, and the peak memory of walking a
-generated day-long record (qzkit.iter_windows). Prints one line per figure and the machine's
+generated day-long record (qzkit.iter_windows); and of tune: points per second of a small
+search on record 100's two manifests (`qzkit constants tune --jobs`, qzkit.dask.tune). Prints one line per figure and the machine's
 load average before each, since other work on the machine moves every figure.
 
 Usage: bench/scale.py QZKIT RECORD_100_HEA [--repeat N]
@@ -75,6 +76,37 @@ def cluster_rates(manifests, workers):
         return line
 
 
+# A small search: the grid and two rounds of one local search, on the manifests only.
+TUNE = dict(battery="none", levels=3, rounds=2, starts=1)
+POINTS = re.compile(r"(\d+) points scored")
+
+
+def tune_rates(qzkit_program, manifests, folder):
+    import distributed
+
+    options = dict(TUNE, manifest=manifests)
+    arguments = [argument for name, value in TUNE.items() for argument in (f"--{name}", str(value))]
+    arguments += [argument for manifest in manifests for argument in ("--manifest", manifest)]
+    lines = []
+    for jobs in (1, 2):
+        started = time.perf_counter()
+        printed = subprocess.run([qzkit_program, "constants", "tune", *arguments, "--jobs", str(jobs), "-o",
+                                  folder / f"tune{jobs}"], check=True, capture_output=True, text=True).stdout
+        wall = time.perf_counter() - started
+        points = int(POINTS.search(printed).group(1))
+        lines.append(f"{load()} | constants tune --jobs {jobs}: {points / wall:.1f} points per second ({points} in {wall:.1f} s)")
+    for workers in (1, 2):
+        with distributed.LocalCluster(n_workers=workers, threads_per_worker=1, dashboard_address=None) as cluster, \
+                distributed.Client(cluster) as client:
+            started = time.perf_counter()
+            run = qzkit.dask.tune(client, program=qzkit_program, output=folder / f"dask{workers}", **options)
+            wall = time.perf_counter() - started
+        points = int(POINTS.search(run.summary).group(1))
+        lines.append(f"{load()} | dask.tune, {workers} worker(s): {points / wall:.1f} points per second "
+                     f"({points} in {wall:.1f} s, the cluster's start left out)")
+    return "\n".join(lines)
+
+
 WALK = """
 import sys, time
 import qzkit
@@ -111,6 +143,7 @@ def main():
         for workers in (1, 2):
             print(load(), "|", cluster_rates(manifests, workers))
         print(load(), "|", long_walk(folder))
+        print(tune_rates(arguments.qzkit, manifests[:2], folder))
 
 
 if __name__ == "__main__":

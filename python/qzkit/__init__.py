@@ -5,7 +5,8 @@ The same bits as the command-line tool qz_vozozi_DE and the companion program
 qzkit: the estimator with every stage output (estimate, estimate_many), the
 31-byte constants file (Constants), and the recording readers and front end of
 `qzkit convert` (read_record, front_end, windows), and the scoring of `qzkit evaluate`
-(evaluate).
+(evaluate). qzkit.tuning runs `qzkit constants tune` with its scoring done in Python, and
+qzkit.dask runs estimate, evaluate and tune on a Dask cluster.
 
 The library keeps its state in fixed global storage. The package serialises
 every call into it with one lock (calls from several threads run one after

@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: Apache-2.0
-"""The estimator and evaluate's scoring over many records on a Dask cluster.
+"""The estimator, evaluate's scoring and tune's search over many records on a Dask cluster.
 
 One task per record: `estimate` walks each record's windows on a worker (iter_windows) and
 runs them in batches; `evaluate` runs and scores each manifest's windows on a worker, gives
 the per-window rows as a Dask DataFrame (a partition per manifest) and assembles the summary
 here, from every window's outcome, with the code `qzkit evaluate` uses: the same CSV bytes and
-figures as the command on one machine.
+figures as the command on one machine. `tune` runs `qzkit constants tune` here with its
+candidates scored on the cluster, each shard of its data (a battery family, a manifest) read
+once by a worker and kept there: the same files as the command on one machine.
 
 Workers run the package's C++ code, whose library keeps its state in one global store: give
 each worker process one thread (`dask worker --nthreads 1`, or LocalCluster(threads_per_worker=1));
@@ -28,6 +30,11 @@ from . import _core
 from .estimator import estimate_many
 from .evaluation import CSV_COLUMNS, Evaluation, constants_list, csv_table, paths, settings_list
 from .recordings import iter_windows
+from .tuning import TuneSession, TuneShard, add_counts
+
+# Tasks per worker in each batch of tune's candidates, so that every worker has work
+# while the slowest tasks end.
+TASKS_PER_WORKER = 4
 
 # Windows run in one call of the estimator on a worker.
 BATCH = 4096
@@ -162,4 +169,57 @@ def evaluate(client, manifests, constants, settings=None, *, annotations=None, b
     return DaskEvaluation(table, client, tasks, assemble, started)
 
 
-__all__ = ["DaskEvaluation", "estimate", "evaluate"]
+def _workers(client):
+    return max(1, sum(client.nthreads().values()))
+
+
+def _score_on_shard(shard, requests):
+    return [(index, shard.score(constants, settings)) for index, constants, settings in requests]
+
+
+def _score_batch(client, session, batch, shards):
+    """Scores the batch on every shard of each request's set, the requests split so that
+    every worker has some, and tells the search each candidate's sum as soon as it is whole."""
+    from distributed import as_completed
+
+    tasks, waiting = [], {}
+    for kind, kept in shards.items():
+        requests = [(request.index, request.constants, request.settings) for request in batch if request.set == kind]
+        if not requests:
+            continue
+        if not kept:
+            raise _core.Error(f"tune: the search asked for {kind} scores but named no {kind} shard")
+        parts = min(len(requests), -(-TASKS_PER_WORKER * _workers(client) // len(kept)))
+        size = -(-len(requests) // parts)
+        for shard in kept:
+            for start in range(0, len(requests), size):
+                tasks.append(client.submit(_score_on_shard, shard, requests[start : start + size], pure=False))
+        waiting.update((index, [len(kept), None]) for index, _, _ in requests)
+    for task in as_completed(tasks):
+        for index, counts in task.result():
+            entry = waiting[index]
+            entry[0] -= 1
+            entry[1] = counts if entry[1] is None else add_counts(entry[1], counts)
+            if entry[0] == 0 and not session.tell(index, entry[1]):
+                client.cancel(tasks)
+                return
+
+
+def tune(client, program=None, **options):
+    """`qzkit constants tune` (run as `program`, default qzkit on PATH) with the options given
+    as keyword arguments (manifest=[...], validate=..., family=..., levels=2, output="t",
+    search_settings=True...; see TuneSession), its candidates scored on the cluster. The
+    command reads the data once, runs the search, keeps its journal (resume=True goes on from
+    it) and writes its files: the same bytes as the command run on one machine with the same
+    options and seed. Each shard of the data is read once by a worker, which keeps it for the
+    whole search. Returns the TuneRun; qzkit.Error when the command fails."""
+    with TuneSession(program, workers=_workers(client), **options) as session:
+        shards = {"training": [], "validation": []}
+        for kind, text in session.shards:
+            shards[kind].append(client.submit(TuneShard, kind, text, pure=False))
+        while batch := session.ask():
+            _score_batch(client, session, batch, shards)
+        return session.finish()
+
+
+__all__ = ["DaskEvaluation", "estimate", "evaluate", "tune"]

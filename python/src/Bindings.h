@@ -14,6 +14,7 @@ void BindEstimator(pybind11::module_ &module);
 void BindConstants(pybind11::module_ &module);
 void BindRecordings(pybind11::module_ &module);
 void BindEvaluation(pybind11::module_ &module);
+void BindTune(pybind11::module_ &module);
 
 // Held by every call into the library, which keeps its state in global storage.
 std::mutex &LibraryLock();

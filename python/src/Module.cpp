@@ -34,4 +34,5 @@ PYBIND11_MODULE(_core, module)
     BindConstants(module);
     BindRecordings(module);
     BindEvaluation(module);
+    BindTune(module);
 }

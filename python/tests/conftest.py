@@ -37,6 +37,12 @@ def qzkit_cli():
 
 
 @pytest.fixture(scope="session")
+def qzkit_path():
+    """The qzkit program."""
+    return _program("QZKIT", "tools/qzkit")
+
+
+@pytest.fixture(scope="session")
 def qzkit_refusal():
     """Runs qzkit in a folder where it must refuse (status 2) and returns its one line on standard error."""
     path = _program("QZKIT", "tools/qzkit")

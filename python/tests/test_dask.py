@@ -1,8 +1,12 @@
 # SPDX-License-Identifier: Apache-2.0
 """qzkit.dask on a LocalCluster of two one-thread worker processes: the per-window rows, the
-CSV bytes and the summary of `qzkit evaluate`, also when a worker is killed part-way."""
+CSV bytes and the summary of `qzkit evaluate`, and the files of `qzkit constants tune`, also
+when a worker is killed part-way."""
 import os
+import re
 import signal
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -82,3 +86,68 @@ def test_estimate_equals_the_local_walk(cluster, records):
         mine = table[table["record"] == os.fspath(head)]
         assert list(mine["start_sample"]) == [start for start, _ in walked]
         assert list(mine["bpm"]) == list(local.bpm) and list(mine["qi"]) == list(local.qi)
+
+
+@pytest.fixture(scope="module")
+def searched(tmp_path_factory, qzkit_cli):
+    """Two synthetic manifests to train on and one to validate on, a battery family, and the
+    command's search over them in the folder "command"; the search's options as tune takes them."""
+    folder = tmp_path_factory.mktemp("tune")
+    for seed, bpm in enumerate((70, 95, 60), 1):
+        qzkit_cli(folder, "synth", f"s{seed}", "--bpm", bpm, "--noise", "8", "--seed", seed, "--manifest")
+    options = dict(family="mains", seeds=1, levels=2, start=EXAMPLES / "ecg250",
+                   manifest=[folder / "s1.manifest.csv", folder / "s2.manifest.csv"],
+                   validate=folder / "s3.manifest.csv", output="t")
+    (folder / "command").mkdir()
+    qzkit_cli(folder / "command", "constants", "tune", "--family", "mains", "--seeds", 1, "--levels", 2,
+              "--start", options["start"], *[arg for path in options["manifest"] for arg in ("--manifest", path)],
+              "--validate", options["validate"], "--jobs", 2, "-o", "t")
+    return folder, options
+
+
+def same_files(folder, searched_in):
+    untimed = re.compile(r" in [0-9.]+ s on (.*) \(load average [0-9.]+ at the end\)")
+    for suffix in (".csv", ".pvx.filters.v1", ".constants.txt", ".svg", ".png", ".points"):
+        assert (folder / f"t{suffix}").read_bytes() == (searched_in / f"t{suffix}").read_bytes(), suffix
+    md = [untimed.sub(r" on \1", (place / "t.md").read_text()) for place in (folder, searched_in)]
+    assert md[0] == md[1]
+
+
+def tune_in(folder, cluster, options, qzkit_path, monkeypatch):
+    folder.mkdir()
+    monkeypatch.chdir(folder)
+    run = qdask.tune(cluster, program=qzkit_path, **options)
+    assert run.feasible and "Pareto set" in run.summary
+
+
+def test_tune_writes_the_files_of_the_command(cluster, searched, qzkit_path, monkeypatch):
+    folder, options = searched
+    tune_in(folder / "dask", cluster, options, qzkit_path, monkeypatch)
+    same_files(folder / "dask", folder / "command")
+
+
+def test_tune_with_a_worker_killed_part_way_writes_the_same_files(cluster, searched, qzkit_path, monkeypatch):
+    """A worker is killed once the search has scored for a while: the shards it kept are read
+    again and its tasks run again elsewhere."""
+    folder, options = searched
+    began, ended, killed = time.monotonic(), threading.Event(), threading.Event()
+
+    def kill_a_busy_worker():
+        while not ended.is_set():
+            busy = [worker for worker, tasks in cluster.processing().items() if tasks]
+            if busy and time.monotonic() > began + 0.3:
+                os.kill(cluster.run(os.getpid, workers=busy[:1])[busy[0]], signal.SIGKILL)
+                killed.set()
+                return
+            time.sleep(0.01)
+
+    killer = threading.Thread(target=kill_a_busy_worker)
+    killer.start()
+    try:
+        tune_in(folder / "killed", cluster, options, qzkit_path, monkeypatch)
+    finally:
+        ended.set()
+        killer.join()
+    assert killed.is_set(), "the search ended before a worker was killed"
+    same_files(folder / "killed", folder / "command")
+    cluster.wait_for_workers(2)

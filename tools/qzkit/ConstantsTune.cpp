@@ -278,6 +278,9 @@ void AddSearchOptions(CLI::App &tune, TuneCommandOptions &options)
         ->capture_default_str();
     tune.add_option("--seed", search.seed, "Seed of the grid sample")->capture_default_str();
     tune.add_option("--jobs", options.tune.workers, "Worker processes")->check(CLI::Range(1, 64))->capture_default_str();
+    tune.add_option("--scorer-fd", options.tune.scorer,
+                    "Have the scorer on this socket score the candidates instead (as qzkit.dask.tune does)")
+        ->check(CLI::NonNegativeNumber);
     tune.add_option("--max-evaluations", search.maxEvaluations, "Stop after this many points (0: no limit)")
         ->capture_default_str();
     tune.add_option("--max-minutes", options.maxMinutes, "Stop after this long (0: no limit)")->capture_default_str();

@@ -205,6 +205,17 @@ double ConstantsRate(const ConstantsImage &constants)
     return 1.0 / static_cast<double>(ToSamplingRecord(constants).Period);
 }
 
+std::string ImageHex(const ConstantsImage &image)
+{
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : image) {
+        text += kDigits[std::size_t{byte} >> 4u];
+        text += kDigits[std::size_t{byte} & 0x0Fu];
+    }
+    return text;
+}
+
 ConstantsImage ReadConstantsFile(const std::filesystem::path &path, std::size_t &extraBytes)
 {
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);

@@ -79,6 +79,9 @@ qz::sampling_frequency_struct ToSamplingRecord(const ConstantsImage &image);
 // Sampling rate the constants are made for: 1 / Period.
 double ConstantsRate(const ConstantsImage &constants);
 
+// The 31 bytes as 62 uppercase hexadecimal digits.
+std::string ImageHex(const ConstantsImage &image);
+
 // Reads a constants file. The tool reads the first 31 bytes of a longer file;
 // `extraBytes` receives how many more the file holds. Throws ToolkitError when
 // the file cannot be read or is shorter than 31 bytes.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <set>
 
 #include "io/AtomicFile.h"
@@ -13,6 +14,7 @@
 #include "io/TextFormat.h"
 #include "tune/TuneData.h"
 #include "tune/TuneJournal.h"
+#include "tune/TuneScorer.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -102,20 +104,20 @@ TuneData Load(const TuneOptions &options)
 
 // Scores the indices into `points` on the validation manifests; false when
 // stopped first.
-bool Validate(const TuneData &data, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices,
-              std::size_t workers, const StopRequest &stop)
+bool Validate(CandidateScorer &scorer, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices)
 {
-    return RunInWorkers<TuneScores>(
-        indices.size(), workers,
-        [&](std::size_t i) {
-            const Evaluated &point = points[indices[i]];
-            return ScoreCandidate(data, point.image, point.candidate.settings, ScoreSet::Validation);
-        },
-        [&](std::size_t i, const TuneScores &scores) { points[indices[i]].scores.validation = scores.validation; },
-        stop);
+    std::vector<ScoreRequest> requests;
+    for (const std::size_t index : indices) {
+        requests.push_back({points[index].image, points[index].candidate.settings, ScoreSet::Validation});
+    }
+    return scorer.Score(requests, [&points, &indices](std::size_t i, const TuneScores &scores) {
+        points[indices[i]].scores.validation = scores.validation;
+    });
 }
 
-std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &data)
+// The start, scored on the training set and, when there is one, on the
+// validation set.
+std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &data, CandidateScorer &scorer)
 {
     if (!options.start) {
         return std::nullopt;
@@ -124,43 +126,57 @@ std::optional<Evaluated> ScoreStart(const TuneOptions &options, const TuneData &
     start.candidate.settings = options.search.space.settings.front();
     start.image = ReadConstantsFile(*options.start);
     start.candidate.raw = start.image;
-    start.scores = ScoreCandidate(data, start.image, start.candidate.settings, ScoreSet::Training);
-    start.scores.validation =
-        ScoreCandidate(data, start.image, start.candidate.settings, ScoreSet::Validation).validation;
+    std::vector<ScoreRequest> requests{{start.image, start.candidate.settings, ScoreSet::Training}};
+    if (!data.validation.empty()) {
+        requests.push_back({start.image, start.candidate.settings, ScoreSet::Validation});
+    }
+    const bool scored = scorer.Score(requests, [&start](std::size_t i, const TuneScores &scores) {
+        if (i == 0) {
+            start.scores.battery = scores.battery;
+            start.scores.training = scores.training;
+        } else {
+            start.scores.validation = scores.validation;
+        }
+    });
+    if (!scored) {
+        throw ToolkitError("stopped before the start was scored");
+    }
     return start;
 }
 
-// Scores a batch on the workers, each new point written to the journal as
-// it arrives; candidates the journal kept are not run again.
-BatchScorer Scorer(const TuneData &data, Journal &journal, std::size_t workers, const StopRequest &stop,
-                   const TuneProgress &progress)
+// Scores a batch with `scorer`, each new point written to the journal as it
+// arrives; candidates the journal kept are not scored again.
+BatchScorer Scorer(CandidateScorer &scorer, Journal &journal, const TuneProgress &progress)
 {
-    return [&data, &journal, workers, &stop, &progress](const Batch &batch,
-                                                        std::vector<std::optional<TuneScores>> &scores) {
+    return [&scorer, &journal, &progress](const Batch &batch, std::vector<std::optional<TuneScores>> &scores) {
         std::vector<std::size_t> unknown;
+        std::vector<ScoreRequest> requests;
         for (std::size_t i = 0; i < batch.candidates.size(); ++i) {
             if (const TuneScores *kept = journal.Kept().Find(batch.candidates[i].Key())) {
                 scores[i] = *kept;
             } else {
                 unknown.push_back(i);
+                requests.push_back({batch.images[i], batch.candidates[i].settings, ScoreSet::Training});
             }
         }
         std::size_t arrived = batch.candidates.size() - unknown.size();
-        return RunInWorkers<TuneScores>(
-            unknown.size(), workers,
-            [&](std::size_t u) {
-                return ScoreCandidate(data, batch.images[unknown[u]], batch.candidates[unknown[u]].settings,
-                                      ScoreSet::Training);
-            },
-            [&](std::size_t u, const TuneScores &result) {
-                journal.Record(batch.candidates[unknown[u]], result);
-                scores[unknown[u]] = result;
-                ++arrived;
-                progress(batch.phase, batch.evaluated + arrived,
-                         batch.candidates.size() - arrived + batch.expectedLater);
-            },
-            stop);
+        return scorer.Score(requests, [&](std::size_t u, const TuneScores &result) {
+            journal.Record(batch.candidates[unknown[u]], result);
+            scores[unknown[u]] = result;
+            ++arrived;
+            progress(batch.phase, batch.evaluated + arrived, batch.candidates.size() - arrived + batch.expectedLater);
+        });
     };
+}
+
+std::unique_ptr<CandidateScorer> MakeScorer(const TuneOptions &options, const TuneData &data, const StopRequest &stop)
+{
+    if (!options.scorer) {
+        return std::make_unique<LocalScorer>(data, options.workers, stop);
+    }
+    return std::make_unique<OutsideScorer>(
+        *options.scorer, Shards(data, options.search.space.rate, options.battery.seeds, options.training, options.validation),
+        stop);
 }
 
 KeptScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
@@ -178,11 +194,11 @@ KeptScores Resumed(const TuneOptions &options, std::uint64_t fingerprint)
 
 // The search, run to its end or its stop; a failure (a worker killed, the
 // journal not written) says where the points scored are kept.
-SearchLog SearchKept(const TuneOptions &options, const Ranking &ranking, const TuneData &data, Journal &journal,
-                     const StopRequest &stop, const TuneProgress &progress)
+SearchLog SearchKept(const TuneOptions &options, const Ranking &ranking, CandidateScorer &scorer, Journal &journal,
+                     const TuneProgress &progress)
 {
     try {
-        return Search(options.search, ranking, Scorer(data, journal, options.workers, stop, progress));
+        return Search(options.search, ranking, Scorer(scorer, journal, progress));
     } catch (const ToolkitError &error) {
         const std::size_t kept = journal.Kept().Size() + journal.Recorded();
         if (kept == 0) {
@@ -236,13 +252,6 @@ void Choose(const TuneOptions &options, TuneResult &result)
 
 }  // namespace
 
-ConstantsImage RateOnlyImage(double rate)
-{
-    ConstantsImage image{};
-    WriteFloatValue(image, FindConstantsField("Period"), 0, EncodeFloat24(1.0 / rate));
-    return image;
-}
-
 TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const TuneProgress &progress)
 {
     const OutputPlan plan;
@@ -260,16 +269,17 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
     result.command = options.command;
     result.families = data.families;
     result.validated = !data.validation.empty();
-    result.workers = options.workers;
     result.fingerprint = DataFingerprint(data);
     Journal journal(JournalPath(options), result.fingerprint, Resumed(options, result.fingerprint));
     const StopOnEndingSignals signalsStop;
-    result.start = ScoreStart(options, data);
+    const std::unique_ptr<CandidateScorer> scorer = MakeScorer(options, data, stop);
+    result.workers = scorer->Workers();
+    result.start = ScoreStart(options, data, *scorer);
     result.ranking = options.ranking;
     if (options.keepFamilies) {
         result.ranking.keepFamilies = result.start->scores.battery;
     }
-    result.log = SearchKept(options, result.ranking, data, journal, stop, progress);
+    result.log = SearchKept(options, result.ranking, *scorer, journal, progress);
     result.resumed = CountResumed(result.log, journal.Kept());
     journal.Checkpoint(result.log.evaluated);
     if (result.log.evaluated.empty()) {
@@ -286,8 +296,7 @@ TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const Tu
     if (result.validated) {
         std::set<std::size_t> shown(result.front.begin(), result.front.end());
         shown.insert(result.chosen);
-        result.validationStopped =
-            !Validate(data, result.log.evaluated, {shown.begin(), shown.end()}, options.workers, stop);
+        result.validationStopped = !Validate(*scorer, result.log.evaluated, {shown.begin(), shown.end()});
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     double load[1] = {0.0};

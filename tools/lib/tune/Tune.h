@@ -29,6 +29,7 @@ struct TuneOptions {
     bool keepFamilies = false;  // no battery family passes fewer cases than the start
     std::optional<std::size_t> pickRow;  // a row of the Pareto set instead of the rule
     std::size_t workers = 2;
+    std::optional<int> scorer;             // a socket to a scorer outside the program, which scores instead
     std::filesystem::path output{"tune"};  // base name of the files
     bool resume = false;                   // reuse the scores kept in OUTPUT.points
     std::string command;                   // as given, for the files
@@ -43,10 +44,6 @@ using TuneProgress = std::function<void(std::string_view phase, std::size_t scor
 // still written, with every point scored in OUTPUT.points, from which a run
 // with `resume` goes on.
 TuneResult RunTune(const TuneOptions &options, const StopRequest &stop, const TuneProgress &progress);
-
-// The 31 bytes that carry only a sampling period of 1 / `rate` (for the
-// battery's waveforms and the manifests' rate check).
-ConstantsImage RateOnlyImage(double rate);
 
 }  // namespace qzkit
 

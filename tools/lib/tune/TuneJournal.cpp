@@ -4,14 +4,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <limits>
-#include <sstream>
 #include <set>
-#include <type_traits>
 
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
@@ -25,112 +21,6 @@ namespace {
 constexpr const char *kJournalTitle = "qzkit constants tune points 1";
 constexpr double kSyncSeconds = 5.0;
 
-// 64-bit FNV-1a over the values fed to it.
-class Fingerprint {
-public:
-    void Add(std::uint64_t value)
-    {
-        for (int byte = 0; byte < 8; ++byte) {
-            hash_ = (hash_ ^ ((value >> (8 * byte)) & 0xFFu)) * 0x100000001B3u;
-        }
-    }
-    void Add(double value) { Add(std::bit_cast<std::uint64_t>(value)); }
-    void Add(const std::optional<double> &value)
-    {
-        Add(std::uint64_t{value.has_value()});
-        Add(value.value_or(0.0));
-    }
-    void Add(const std::string &text)
-    {
-        Add(std::uint64_t{text.size()});
-        for (const char c : text) {
-            Add(std::uint64_t{static_cast<unsigned char>(c)});
-        }
-    }
-    template <typename T>
-    void Add(const std::vector<T> &values)
-    {
-        Add(std::uint64_t{values.size()});
-        for (const T &value : values) {
-            Add(value);
-        }
-    }
-    void Add(std::uint16_t value) { Add(std::uint64_t{value}); }
-    std::uint64_t Value() const { return hash_; }
-
-private:
-    std::uint64_t hash_ = 0xCBF29CE484222325u;
-};
-
-void AddRecords(Fingerprint &fingerprint, const std::vector<RecordInput> &records)
-{
-    fingerprint.Add(std::uint64_t{records.size()});
-    for (const RecordInput &record : records) {
-        fingerprint.Add(record.windows);
-        for (const WindowReference &reference : record.references) {
-            fingerprint.Add(std::uint64_t{reference.firstBeat});
-            fingerprint.Add(std::uint64_t{reference.beats});
-            fingerprint.Add(reference.bpm);
-        }
-        for (const ManifestEntry &entry : record.entries) {
-            fingerprint.Add(std::uint64_t{entry.startSample});
-            fingerprint.Add(entry.rate);
-            fingerprint.Add(entry.referenceBpm);
-            fingerprint.Add(std::uint64_t{entry.referenceBeats.value_or(SIZE_MAX)});
-        }
-        fingerprint.Add(record.beats ? record.beats->ticks : std::vector<double>{});
-        fingerprint.Add(record.beats ? record.beats->ticksPerSecond : 0.0);
-    }
-}
-
-// Calls `visit` on every count of the training scores (the battery's and the
-// training manifests'), in the order the journal keeps them.
-template <typename Scores, typename Visit>
-void ForEachCount(Scores &scores, const Visit &visit)
-{
-    auto &battery = scores.battery;
-    for (auto *count : {&battery.casesPassed, &battery.casesGraded, &battery.runsPassed, &battery.runsGraded}) {
-        visit(*count);
-    }
-    for (auto &count : battery.familyPassed) {
-        visit(count);
-    }
-    for (auto &count : battery.familyGraded) {
-        visit(count);
-    }
-    auto &training = scores.training;
-    for (auto *count : {&training.withReference, &training.answered, &training.agreeing, &training.within5,
-                        &training.qi0, &training.qi0Right, &training.beatWindows}) {
-        visit(*count);
-    }
-    for (auto *count : {&training.beats.truePositives, &training.beats.falseNegatives,
-                        &training.beats.falsePositives}) {
-        visit(*count);
-    }
-}
-
-std::vector<std::uint64_t> Counts(const TuneScores &scores)
-{
-    std::vector<std::uint64_t> counts;
-    ForEachCount(scores, [&counts](const auto &count) { counts.push_back(count); });
-    return counts;
-}
-
-// No measure above 100 %: nothing passes or agrees more often than it was
-// graded or answered.
-bool Possible(const TuneScores &scores)
-{
-    const BatteryScore &battery = scores.battery;
-    const ManifestScore &training = scores.training;
-    bool possible = battery.casesPassed <= battery.casesGraded && battery.runsPassed <= battery.runsGraded &&
-                    training.answered <= training.withReference && training.agreeing <= training.withReference &&
-                    training.within5 <= training.withReference && training.qi0Right <= training.qi0;
-    for (std::size_t family = 0; family < kMaxTuneFamilies; ++family) {
-        possible = possible && battery.familyPassed[family] <= battery.familyGraded[family];
-    }
-    return possible;
-}
-
 // One line: the counts, a tab, the candidate's key (a line end of CR LF
 // read as LF). What is wrong with it, or nothing.
 std::string ParsePoint(std::string_view line, KeptScores &kept)
@@ -142,30 +32,19 @@ std::string ParsePoint(std::string_view line, KeptScores &kept)
     if (tab == std::string::npos || tab + 1 == line.size()) {
         return "not a scored point";
     }
-    std::istringstream counts{std::string(line.substr(0, tab))};
-    TuneScores scores;
-    bool valid = true;
-    ForEachCount(scores, [&counts, &valid](auto &count) {
-        using Count = std::remove_reference_t<decltype(count)>;
-        std::string word;
-        std::int64_t value = 0;
-        valid = valid && counts >> word && ParseInteger(word, value) && value >= 0 &&
-                static_cast<std::uint64_t>(value) <= std::numeric_limits<Count>::max();
-        count = valid ? static_cast<Count>(value) : Count{0};
-    });
-    std::string extra;
-    if (!valid || counts >> extra) {
+    const std::optional<TuneScores> scores = ParseCounts(line.substr(0, tab), false);
+    if (!scores) {
         return "not a scored point";
     }
-    if (!Possible(scores)) {
+    if (!Possible(*scores)) {
         return "impossible scores (more passed or agreeing than graded or answered)";
     }
     const std::string key(line.substr(tab + 1));
     const TuneScores *earlier = kept.Find(key);
-    if (earlier != nullptr && Counts(*earlier) != Counts(scores)) {
+    if (earlier != nullptr && CountsOf(*earlier, false) != CountsOf(*scores, false)) {
         return "the point is kept twice with different scores";
     }
-    kept.Add(key, scores);
+    kept.Add(key, *scores);
     return {};
 }
 
@@ -183,11 +62,7 @@ bool IsDataLine(std::string_view line)
 
 std::string PointLine(const std::string &key, const TuneScores &scores)
 {
-    std::string line;
-    for (const std::uint64_t count : Counts(scores)) {
-        line += Format(line.empty() ? "%llu" : " %llu", static_cast<unsigned long long>(count));
-    }
-    return line + "\t" + key + "\n";
+    return CountsText(scores, false) + "\t" + key + "\n";
 }
 
 std::string Header(std::uint64_t fingerprint)
@@ -201,22 +76,6 @@ double Now()
 }
 
 }  // namespace
-
-std::uint64_t DataFingerprint(const TuneData &data)
-{
-    Fingerprint fingerprint;
-    fingerprint.Add(std::string(QZ_VERSION_NUMBER));
-    fingerprint.Add(data.families);
-    for (const PreparedRun &run : data.battery) {
-        fingerprint.Add(run.samples);
-        fingerprint.Add(run.trueTimes);
-        fingerprint.Add(run.expectedBpm);
-        fingerprint.Add(run.rate);
-        fingerprint.Add(run.phase);
-    }
-    AddRecords(fingerprint, data.training);
-    return fingerprint.Value();
-}
 
 const TuneScores *KeptScores::Find(const std::string &key) const
 {

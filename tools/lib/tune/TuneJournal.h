@@ -23,9 +23,6 @@ namespace qzkit {
 
 inline constexpr const char *kJournalExtension = ".points";
 
-// What the training scores depend on besides the candidate.
-std::uint64_t DataFingerprint(const TuneData &data);
-
 // Training scores (battery and training manifests) by candidate key, in the
 // order they were kept.
 class KeptScores {

@@ -33,15 +33,6 @@ std::string Shown(std::optional<double> value, const char *format = "%.1f")
     return value ? Format(format, *value) : std::string("-");
 }
 
-std::string Hex(const ConstantsImage &image)
-{
-    std::string text;
-    for (const std::uint8_t byte : image) {
-        text += Format("%02X", byte);
-    }
-    return text;
-}
-
 // Comma-separated, ending the line.
 std::string Join(const std::vector<std::string> &fields)
 {
@@ -215,7 +206,7 @@ std::string FrontCsv(const TuneResult &result)
                 fields.push_back(Value(MeasureValue(point.scores, measure.name, ScoreSet::Validation), "%.4g"));
             }
         }
-        fields.push_back(Hex(point.image));
+        fields.push_back(ImageHex(point.image));
         text += Join(fields);
     }
     return text;

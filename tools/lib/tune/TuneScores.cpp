@@ -2,6 +2,9 @@
 #include "tune/TuneScores.h"
 
 #include <algorithm>
+#include <limits>
+#include <sstream>
+#include <type_traits>
 
 #include "conformance/ConformanceReport.h"
 #include "io/TextParsing.h"
@@ -79,7 +82,95 @@ bool Dominates(const std::vector<double> &a, const std::vector<double> &b)
     return better;
 }
 
+template <typename Manifest, typename Visit>
+void ForEachManifestCount(Manifest &score, const Visit &visit)
+{
+    for (auto *count : {&score.withReference, &score.answered, &score.agreeing, &score.within5, &score.qi0,
+                        &score.qi0Right, &score.beatWindows}) {
+        visit(*count);
+    }
+    for (auto *count : {&score.beats.truePositives, &score.beats.falseNegatives, &score.beats.falsePositives}) {
+        visit(*count);
+    }
+}
+
+// Calls `visit` on every count, in the order of CountsOf.
+template <typename Scores, typename Visit>
+void ForEachCount(Scores &scores, bool validation, const Visit &visit)
+{
+    auto &battery = scores.battery;
+    for (auto *count : {&battery.casesPassed, &battery.casesGraded, &battery.runsPassed, &battery.runsGraded}) {
+        visit(*count);
+    }
+    for (auto &count : battery.familyPassed) {
+        visit(count);
+    }
+    for (auto &count : battery.familyGraded) {
+        visit(count);
+    }
+    ForEachManifestCount(scores.training, visit);
+    if (validation) {
+        ForEachManifestCount(scores.validation, visit);
+    }
+}
+
+bool PossibleManifest(const ManifestScore &score)
+{
+    return score.answered <= score.withReference && score.agreeing <= score.withReference &&
+           score.within5 <= score.withReference && score.qi0Right <= score.qi0;
+}
+
 }  // namespace
+
+std::vector<std::uint64_t> CountsOf(const TuneScores &scores, bool validation)
+{
+    std::vector<std::uint64_t> counts;
+    ForEachCount(scores, validation, [&counts](const auto &count) { counts.push_back(count); });
+    return counts;
+}
+
+std::string CountsText(const TuneScores &scores, bool validation)
+{
+    std::string text;
+    for (const std::uint64_t count : CountsOf(scores, validation)) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += std::to_string(count);
+    }
+    return text;
+}
+
+std::optional<TuneScores> ParseCounts(std::string_view text, bool validation)
+{
+    std::istringstream counts{std::string(text)};
+    TuneScores scores;
+    bool valid = true;
+    ForEachCount(scores, validation, [&counts, &valid](auto &count) {
+        using Count = std::remove_reference_t<decltype(count)>;
+        std::string word;
+        std::int64_t value = 0;
+        valid = valid && counts >> word && ParseInteger(word, value) && value >= 0 &&
+                static_cast<std::uint64_t>(value) <= std::numeric_limits<Count>::max();
+        count = valid ? static_cast<Count>(value) : Count{0};
+    });
+    std::string extra;
+    if (!valid || counts >> extra) {
+        return std::nullopt;
+    }
+    return scores;
+}
+
+bool Possible(const TuneScores &scores)
+{
+    const BatteryScore &battery = scores.battery;
+    bool possible = battery.casesPassed <= battery.casesGraded && battery.runsPassed <= battery.runsGraded &&
+                    PossibleManifest(scores.training) && PossibleManifest(scores.validation);
+    for (std::size_t family = 0; family < kMaxTuneFamilies; ++family) {
+        possible = possible && battery.familyPassed[family] <= battery.familyGraded[family];
+    }
+    return possible;
+}
 
 BatteryScore ScoreBattery(const std::vector<BatteryRun> &runs, const std::vector<std::string> &families)
 {

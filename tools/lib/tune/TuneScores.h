@@ -48,6 +48,23 @@ struct TuneScores {
     ManifestScore validation;
 };
 
+// Every count of `scores` in a fixed order: the battery's, the training
+// manifests' and, with `validation`, the validation manifests'. Counts add:
+// the scores of parts of the data sum to the scores of the whole.
+std::vector<std::uint64_t> CountsOf(const TuneScores &scores, bool validation);
+
+// The counts as text, separated by spaces: how the journal keeps scores and
+// an outside scorer sends them.
+std::string CountsText(const TuneScores &scores, bool validation);
+
+// The scores of a CountsText; none when a word is not a count in range or
+// there are too few or too many.
+std::optional<TuneScores> ParseCounts(std::string_view text, bool validation);
+
+// No measure above 100 %: nothing passes or agrees more often than it was
+// graded or answered.
+bool Possible(const TuneScores &scores);
+
 BatteryScore ScoreBattery(const std::vector<BatteryRun> &runs, const std::vector<std::string> &families);
 ManifestScore ScoreManifests(const EvaluationSummary &summary);
 
