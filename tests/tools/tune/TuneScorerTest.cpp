@@ -21,7 +21,7 @@ using namespace qzkit;
 
 ConstantsImage EcgImage()
 {
-    const std::vector<BYTE> bytes = qztest::EcgConstantsImage();
+    const std::vector<qz::BYTE> bytes = qztest::EcgConstantsImage();
     ConstantsImage image{};
     std::copy(bytes.begin(), bytes.end(), image.begin());
     return image;
@@ -55,7 +55,7 @@ TEST(TuneShards, ScoresOfTheShardsSumToTheWholeAndChangedFilesAreRefused)
     const std::vector<TuneShard> shards = Shards(data, 250.0, 1, training, validation);
     ASSERT_EQ(shards.size(), 5u);
 
-    const run_settings_struct settings{};
+    const qz::run_settings_struct settings{};
     for (const ScoreSet set : {ScoreSet::Training, ScoreSet::Validation}) {
         std::vector<std::uint64_t> sum(CountsOf({}, true).size());
         for (const TuneShard &shard : shards) {

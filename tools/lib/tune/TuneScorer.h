@@ -35,7 +35,7 @@ inline constexpr const char *kScoringTitle = "qzkit constants tune scoring 1";
 // manifests) or on the validation manifests.
 struct ScoreRequest {
     ConstantsImage image{};
-    run_settings_struct settings;
+    qz::run_settings_struct settings;
     ScoreSet set = ScoreSet::Training;
 };
 
