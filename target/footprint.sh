@@ -34,12 +34,12 @@ done
 # static_objects PART: every object with static storage of libqz_PART.a,
 # largest first, recorded by its name without namespaces.
 static_objects() {
-  arm-none-eabi-nm -S -C -t d "$build/libqz_$1.a" | sort -k2,2nr | awk '$3 ~ /^[bBdD]$/ {
-    size = $2 + 0; name = $4; for (i = 5; i <= NF; ++i) name = name " " $i
+  local objects
+  objects=$(arm-none-eabi-nm -S -C -t d "$build/libqz_$1.a" | sort -k2,2nr | awk '$3 ~ /^[bBdD]$/')
+  echo "$objects" | awk '{ size = $2 + 0; name = $4; for (i = 5; i <= NF; ++i) name = name " " $i
     printf "%7d  %s\n", size, name; total += size }
     END { printf "%7d  total\n", total }'
-  arm-none-eabi-nm -S -C -t d "$build/libqz_$1.a" | sort -k2,2nr | awk -v part="$1" '$3 ~ /^[bBdD]$/ {
-    name = $NF; sub(/.*::/, "", name); print "global " part " " name " " $2 + 0 }' >>"$figures"
+  echo "$objects" | awk -v part="$1" '{ name = $NF; sub(/.*::/, "", name); print "global " part " " name " " $2 + 0 }' >>"$figures"
 }
 echo "-- static RAM of the library (bytes, largest first)"
 static_objects core
