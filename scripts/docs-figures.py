@@ -92,7 +92,10 @@ def render_stages():
 
 def render_footprint():
     figures = read_figures(FOOTPRINT)
-    byte = lambda *key: "%d B" % figures[key]
+
+    def byte(*key):
+        return "%d B" % figures[key]
+
     rows = [
         ["library code, `libqz_core.a` (all stages, pipeline, packing, conversions, C interface)",
          byte("core", "code")],
