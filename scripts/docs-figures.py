@@ -135,7 +135,10 @@ def render_document(text, path):
         name = match.group(2)
         if name not in RENDERERS:
             sys.exit("%s: unknown figures block '%s'" % (path, name))
-        return match.group(1) + RENDERERS[name]() + match.group(4)
+        try:
+            return match.group(1) + RENDERERS[name]() + match.group(4)
+        except KeyError as missing:
+            sys.exit("%s: figures:%s needs %s, which the budget files lack" % (path, name, missing))
     return BLOCK.sub(replace, text)
 
 
