@@ -144,32 +144,6 @@ if [ -n "$windows" ]; then
        NR, a[int((NR + 1) / 2)], a[NR]}' "$out/windows.txt"
 fi
 
-if $update; then
-  {
-    echo "# Instruction budget of CalculateHeartRate (bench/count.sh --update writes it):"
-    echo "# target case stage instructions. The check fails on a rise of more than 2 %."
-    cat "$results"
-  } >"$budget"
-  echo "count: budget written to $budget"
-  exit 0
-fi
-
-python3 - "$budget" "$results" <<'PY'
-import sys
-budget = {}
-for line in open(sys.argv[1]):
-    if line.strip() and not line.startswith("#"):
-        target, case, stage, count = line.split()
-        budget[(target, case, stage)] = int(count)
-passed = failed = 0
-for line in open(sys.argv[2]):
-    target, case, stage, count = line.split()
-    limit = budget.get((target, case, stage))
-    if limit is None or int(count) > limit * 1.02:
-        failed += 1
-        print("OVER BUDGET %s %s %s: %s instructions, budget %s" % (target, case, stage, count, limit))
-    else:
-        passed += 1
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
-PY
+update_flag=()
+$update && update_flag=(--update)
+python3 "$root/bench/budget.py" "${update_flag[@]}" --unit instructions "$budget" "$results"

@@ -5,8 +5,9 @@
 # semihosting) and compares exit status, standard output and every written
 # file byte for byte. Cases: the shipped examples and a generated set that
 # reaches every result path; before them, the images' smoke tests (ctest
-# through the emulator). Ends with "N passed, M failed" counting cases and
-# tests of all cores, and a non-zero status on any difference.
+# through the emulator); after them, the M4F's footprint against its budget
+# (target/footprint.sh). Ends with "N passed, M failed" counting cases, tests
+# of all cores and the footprint, and a non-zero status on any difference.
 #
 # Usage: target/check.sh [BUILD_ROOT]
 #   BUILD_ROOT defaults to $QZ_BUILD_ROOT, else build/ in the repository; all
@@ -133,8 +134,12 @@ if [[ " $cores " == *" m4f "* ]]; then
 fi
 
 if [[ " $cores " == *" m4f "* ]]; then
-  echo "== footprint (cortex-m4f)"
-  "$root/target/footprint.sh" "$base/m4f" "$inputs" || echo "footprint: measurement failed"
+  echo "== footprint (cortex-m4f) against target/footprint-budget.txt"
+  if "$root/target/footprint.sh" "$base/m4f" "$inputs"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
 fi
 
 echo "$passed passed, $failed failed"

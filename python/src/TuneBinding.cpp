@@ -19,7 +19,7 @@ namespace py = pybind11;
 
 namespace {
 
-using Settings = std::tuple<UINT16, UINT16, UINT16, UINT16>;
+using Settings = std::tuple<qz::UINT16, qz::UINT16, qz::UINT16, qz::UINT16>;
 
 qzkit::ScoreSet SetNamed(const std::string &name)
 {
@@ -43,7 +43,7 @@ public:
     {
         const qzkit::ConstantsImage image = ImageOf(constants);
         const auto &[mask, peak, beat, derivative] = settings;
-        const run_settings_struct run{mask, peak, beat, derivative};
+        const qz::run_settings_struct run{mask, peak, beat, derivative};
         const py::gil_scoped_release released;
         const std::lock_guard<std::mutex> hold(LibraryLock());
         return qzkit::CountsOf(qzkit::ScoreCandidate(data_, image, run, set_), true);

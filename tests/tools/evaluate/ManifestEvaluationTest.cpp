@@ -136,7 +136,7 @@ TEST(Evaluate, EveryCombinationOverTheSameWindowsPerRecordAndPooled)
 }
 
 // Record 100 converted with its annotations and scored on the beats its
-// manifest names, as the README does: its beat-by-beat counts.
+// manifest names, as docs/accuracy.md does: its beat-by-beat counts.
 TEST(Evaluate, RecordHundredBeatByBeat)
 {
     const std::filesystem::path record = qztest::SharedDataDir() / "ecg" / "mitdb-100";
