@@ -2,9 +2,6 @@
 # cairo draws the pictures of qzkit plot (SVG and PNG surfaces), with its text
 # through fontconfig; the Debian packages are listed in scripts/deps/plot.txt.
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET GLOBAL cairo fontconfig)
-target_link_libraries(qz_toolkit PRIVATE PkgConfig::CAIRO)
-
-# The plot tests read back the PNG images they render.
-if(TARGET test_tools)
-  target_link_libraries(test_tools PRIVATE PkgConfig::CAIRO)
-endif()
+# Its headers take cairo's types, and the plot tests read back the PNG images
+# they render.
+target_link_libraries(qz_toolkit_plot PUBLIC PkgConfig::CAIRO)
