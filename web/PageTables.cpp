@@ -64,7 +64,7 @@ std::string Stages()
 
 std::string Settings()
 {
-    const run_settings_struct defaults;
+    const qz::run_settings_struct defaults;
     return Joined({Member("mask", Number(defaults.StageMask)), Member("peak", Number(defaults.PeakDetection)),
                    Member("beat", Number(defaults.BeatMethod)), Member("derivative", Number(defaults.DerivativeOrder))},
                   '{', '}');

@@ -31,7 +31,9 @@ if grep -nEi "$numbers|$suffixes" "$root"/web/*.js || grep -nE "$markup" "$root/
 fi
 
 echo "== page build"
-page=$("$root/scripts/build-web.sh" "$base/page" | tail -n 1)
+# The build prints its log when it fails: show it, not only its last line.
+built=$("$root/scripts/build-web.sh" "$base/page") || { echo "$built"; exit 1; }
+page=$(tail -n 1 <<<"$built")
 echo "$page: $(stat -c %s "$page") bytes"
 
 # The desktop programs of the optimised build of scripts/test.sh (configured
