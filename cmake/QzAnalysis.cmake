@@ -22,6 +22,9 @@ find_path(QZ_EMSCRIPTEN_INCLUDE emscripten/emscripten.h PATHS /usr/share/emscrip
 set(QZ_EMSCRIPTEN_VIEW ${CMAKE_CURRENT_BINARY_DIR}/analysis/emscripten)
 file(MAKE_DIRECTORY ${QZ_EMSCRIPTEN_VIEW})
 file(CREATE_LINK ${QZ_EMSCRIPTEN_INCLUDE}/emscripten ${QZ_EMSCRIPTEN_VIEW}/emscripten SYMBOLIC)
+# emscripten.h includes the version.h that emcc writes into its cache on
+# first use; the analysis needs no version, so an empty one stands in.
+file(WRITE ${QZ_EMSCRIPTEN_VIEW}/version.h "/* Stands in for emscripten's generated version.h. */\n")
 file(GLOB QZ_WEB_ENTRY_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/*.cpp
      ${PROJECT_SOURCE_DIR}/web/unavailable/*.cpp)
 add_library(qz_analysis_web OBJECT EXCLUDE_FROM_ALL ${QZ_WEB_ENTRY_SOURCES})
