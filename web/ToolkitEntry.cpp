@@ -170,9 +170,10 @@ EMSCRIPTEN_KEEPALIVE int qzw_response(const std::uint8_t *image, int count, doub
         }
         for (int i = 0; i < count; ++i) {
             const double frequency = rate / 2.0 * i / std::max(count - 1, 1);
-            out[3 * i] = frequency;
-            out[3 * i + 1] = std::fabs(qzkit::LowPassRelativeGain(taps, frequency, rate));
-            out[3 * i + 2] = std::abs(qzkit::HighPassResponse(highPass, frequency, rate)) / passBand;
+            const std::size_t at = 3 * static_cast<std::size_t>(i);
+            out[at] = frequency;
+            out[at + 1] = std::fabs(qzkit::LowPassRelativeGain(taps, frequency, rate));
+            out[at + 2] = std::abs(qzkit::HighPassResponse(highPass, frequency, rate)) / passBand;
         }
         return 0;
     } catch (const std::exception &error) {

@@ -151,6 +151,7 @@ py::list FieldNames()
     return names;
 }
 
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 py::tuple Design(double rate, double lowpass, double highpass, int highpassOrder, double swing,
                  std::uint16_t minBpm, std::uint16_t maxBpm, std::uint16_t onePeakBpm)
 {

@@ -61,6 +61,7 @@ struct StageRows {
 
 // Runs every row of `samples`, filling one result record per row and, when
 // `stages` is given, the stage outputs.
+// NOLINTNEXTLINE(readability-function-size): the batch's arrays as the Python call hands them over
 void RunBatch(const qzkit::ConstantsImage &constants, const Settings &settings, const std::uint16_t *samples,
               std::size_t rows, std::size_t length, std::uint16_t *records, const StageRows *stages)
 {

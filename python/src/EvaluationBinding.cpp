@@ -120,6 +120,7 @@ py::dict Run(const std::vector<qzkit::RecordInput> &records, const Plan &plan, s
     return ReportView(report);
 }
 
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 py::dict EvaluateManifests(const std::vector<std::filesystem::path> &manifests, const NamedConstants &constants,
                            const SettingsList &settings, const std::vector<std::filesystem::path> &annotations,
                            const std::vector<std::filesystem::path> &beats, double annotationRate, std::size_t jobs)
@@ -190,6 +191,7 @@ py::dict EvaluateWindows(const std::vector<std::tuple<std::string, Samples, std:
         throw qzkit::ToolkitError("give at least one record of windows");
     }
     std::vector<qzkit::RecordInput> records;
+    records.reserve(given.size());
     for (const auto &[name, windows, starts, rate, beats] : given) {
         records.push_back(WindowRecord(name, windows, starts, rate, beats));
     }
@@ -205,12 +207,11 @@ py::tuple ManifestOutcomes(const std::filesystem::path &manifest, const NamedCon
 {
     const Plan plan = MakePlan(constants, settings);
     const qzkit::EvaluateOptions options = ManifestOptions({manifest}, annotations, beats, annotationRate);
-    std::vector<qzkit::RecordInput> records;
     qzkit::EvaluateReport report;
     std::string outcomes;
     {
         const py::gil_scoped_release released;
-        records = qzkit::ReadRecords(options);
+        const std::vector<qzkit::RecordInput> records = qzkit::ReadRecords(options);
         CheckRates(records, plan);
         report = qzkit::StartReport(records, plan.combinations);
         const std::lock_guard<std::mutex> hold(LibraryLock());
@@ -230,6 +231,7 @@ py::tuple ManifestOutcomes(const std::filesystem::path &manifest, const NamedCon
 // The report of every manifest from the outcomes ManifestOutcomes gave for
 // each (in manifest order), as EvaluateManifests gives it, with the times of
 // the run elsewhere. Reads the manifests and references, not the windows.
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 py::dict AssembleReport(const std::vector<std::filesystem::path> &manifests, const NamedConstants &constants,
                         const SettingsList &settings, const std::vector<std::filesystem::path> &annotations,
                         const std::vector<std::filesystem::path> &beats, double annotationRate,
@@ -255,6 +257,8 @@ py::dict AssembleReport(const std::vector<std::filesystem::path> &manifests, con
         for (std::size_t c = 0; c < combinations; ++c) {
             for (std::size_t i = 0; i < windows; ++i) {
                 qzkit::WindowOutcome outcome;
+                // Trivially copyable (asserted with the type): its bytes are the whole value.
+                // cppcheck-suppress memsetClass
                 std::memcpy(&outcome, bytes.data() + (c * windows + i) * sizeof outcome, sizeof outcome);
                 byCombination[c].push_back(outcome);
             }

@@ -75,6 +75,7 @@ qzkit::ConvertOptions SourceOptions(const std::filesystem::path &path, const py:
 }
 
 // And its front end's.
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 void SetFrontEnd(qzkit::ConvertOptions &options, double targetRate, const std::string &quality, double acCoupling,
                  double gain, std::optional<double> gainPerUnit, double centre)
 {
@@ -104,6 +105,7 @@ RecordingView ReadRecord(const std::filesystem::path &path, const py::object &ch
             warnings};
 }
 
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style | py::array::forcecast> &signal,
                                     double rate, const std::string &units, double targetRate,
                                     const std::string &quality, double acCoupling, double gain,
@@ -126,6 +128,7 @@ py::array_t<std::uint16_t> FrontEnd(const py::array_t<double, py::array::c_style
     return ArrayOf(converted.mapped.samples);
 }
 
+// NOLINTNEXTLINE(readability-function-size): one parameter per Python keyword argument
 std::unique_ptr<qzkit::WindowWalk> StartWalk(const std::filesystem::path &path, const py::object &channel,
                                             std::size_t length, std::size_t step, const std::string &format,
                                             double rate, const std::string &units, double targetRate,
@@ -210,6 +213,7 @@ counts per unit of the signal.)");
                "Starts of the windows of `length` samples, `step` apart, inside `total` samples.");
     module.attr("WINDOW_LENGTH") = defaults.windowLength;
     py::class_<qzkit::WindowWalk>(module, "WindowWalk", "The windows of a record, cut as it is read.")
+        // cppcheck-suppress constParameter ; the walk is handed back as Python's iterator, changeable
         .def("__iter__", [](qzkit::WindowWalk &walk) -> qzkit::WindowWalk & { return walk; })
         .def("__next__", &NextWindow)
         .def_property_readonly("rate", [](const qzkit::WindowWalk &walk) { return walk.Source().rate; })

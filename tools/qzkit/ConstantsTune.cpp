@@ -47,6 +47,7 @@ struct TuneCommandOptions {
     double maxMinutes = 0.0;
 };
 
+// NOLINTNEXTLINE(readability-function-size): one loop per searched setting, the grid as one nest
 std::vector<qz::run_settings_struct> SettingsChoices(const TuneCommandOptions &options)
 {
     std::vector<qz::run_settings_struct> choices;

@@ -13,7 +13,8 @@
 #include "io/AtomicFile.h"
 #include "Subcommand.h"
 
-int main(int argc, char **argv)
+// Setting up the options throws only when memory runs out, where ending is right.
+int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape)
 {
     CLI::App app{"qzkit: make synthetic recordings, describe and export WFDB records, convert recordings to the "
                  "heart-rate tool's format, evaluate the estimator against reference beats, run the heart-rate-meter "

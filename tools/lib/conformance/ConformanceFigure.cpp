@@ -22,6 +22,8 @@ constexpr double kStripLabel = 14.0;
 constexpr double kAxisLeft = 44.0;
 constexpr double kAxisBottom = 34.0;
 constexpr double kMaxBpm = 260.0;
+constexpr double kBandStep = 5.0;   // bpm between the points of the tolerance band
+constexpr double kGridStep = 60.0;  // bpm between grid lines
 constexpr double kStripSeconds = 3.0;
 constexpr Colour kBand{0.86, 0.93, 0.86};
 constexpr Colour kPass{0.12, 0.30, 0.62};
@@ -53,10 +55,13 @@ void DrawBand(cairo_t *cr, const Frame &frame)
 {
     SetColour(cr, kBand);
     cairo_move_to(cr, frame.XOf(0.0), frame.YOf(0.0));
-    for (double bpm = 0.0; bpm <= kMaxBpm; bpm += 5.0) {
+    const int steps = static_cast<int>(kMaxBpm / kBandStep);
+    for (int step = 0; step <= steps; ++step) {
+        const double bpm = kBandStep * step;
         cairo_line_to(cr, frame.XOf(bpm), frame.YOf(bpm + RateTolerance(bpm)));
     }
-    for (double bpm = kMaxBpm; bpm >= 0.0; bpm -= 5.0) {
+    for (int step = steps; step >= 0; --step) {
+        const double bpm = kBandStep * step;
         cairo_line_to(cr, frame.XOf(bpm), frame.YOf(bpm - RateTolerance(bpm)));
     }
     cairo_close_path(cr);
@@ -67,7 +72,8 @@ void DrawAxes(cairo_t *cr, const Frame &frame)
 {
     SetFont(cr, kSmallSize);
     cairo_set_line_width(cr, 1.0);
-    for (double bpm = 0.0; bpm <= kMaxBpm; bpm += 60.0) {
+    for (int line = 0; line <= static_cast<int>(kMaxBpm / kGridStep); ++line) {
+        const double bpm = kGridStep * line;
         SetColour(cr, kGrid);
         Line(cr, frame.XOf(bpm), frame.y, frame.XOf(bpm), frame.y + frame.height);
         Line(cr, frame.x, frame.YOf(bpm), frame.x + frame.width, frame.YOf(bpm));
@@ -200,7 +206,8 @@ RenderedFigure RenderConformanceFigure(const BatteryOptions &options, const std:
         DrawHeader(cr, title, runs);
         for (std::size_t i = 0; i < families.size(); ++i) {
             const double x = kMargin + static_cast<double>(i % columns) * kPanelWidth;
-            const double y = kHeaderHeight + static_cast<double>(i / columns) * kPanelHeight;
+            const std::size_t row = i / columns;
+            const double y = kHeaderHeight + static_cast<double>(row) * kPanelHeight;
             DrawPanel(cr, options, families[i], RunsOf(runs, families[i]), x, y);
         }
     });

@@ -198,7 +198,7 @@ LowPassTaps TapsOf(const qz::sampling_frequency_struct &record)
 {
     LowPassTaps taps{};
     for (std::size_t i = 0; i < taps.size(); ++i) {
-        taps[i] = record.LPFConstants[i];
+        taps[i] = record.LPFConstants[i];  // NOLINT(bugprone-signed-char-misuse,cert-str34-c): a signed tap, not a character
     }
     return taps;
 }

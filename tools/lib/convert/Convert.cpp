@@ -143,7 +143,7 @@ std::optional<ReferenceBeats> ReadReference(const ConvertOptions &options)
 // The base name of the window files and the manifest.
 std::string OutputName(const ConvertOptions &options)
 {
-    const std::string name = options.name.empty() ? options.input.stem().string() : options.name;
+    std::string name = options.name.empty() ? options.input.stem().string() : options.name;
     CheckBaseName(name);
     return name;
 }

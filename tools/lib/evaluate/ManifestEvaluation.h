@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <qz_vozozi_DE/QZ_Library_Configuration.h>
@@ -107,6 +108,7 @@ struct WindowOutcome {
     ResultRecord estimate;
     std::optional<WindowBeatScore> beats;  // none without reference beat times
 };
+static_assert(std::is_trivially_copyable_v<WindowOutcome>);
 
 // Runs window `window` of `record` with `constants` and `settings` and
 // scores it. ToolkitError naming the window's file when the run fails.

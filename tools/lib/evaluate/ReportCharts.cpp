@@ -61,11 +61,11 @@ Range Rounded(Range range)
 class Chart {
 public:
     Chart(Range x, Range y, const std::string &title, const std::string &xLabel, const std::string &yLabel)
-        : x_(Rounded(x)), y_(Rounded(y))
-    {
-        svg_ = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Attribute(kWidth) + "\" height=\"" +
+        : x_(Rounded(x)), y_(Rounded(y)),
+          svg_("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Attribute(kWidth) + "\" height=\"" +
                Attribute(kHeight) + "\" viewBox=\"0 0 " + Attribute(kWidth) + ' ' + Attribute(kHeight) +
-               "\" font-family=\"sans-serif\" font-size=\"11\" role=\"img\">";
+               "\" font-family=\"sans-serif\" font-size=\"11\" role=\"img\">")
+    {
         svg_ += "<title>" + EscapeMarkup(title) + "</title>";
         Text(kWidth / 2.0, 16.0, EscapeMarkup(title), "middle", "font-weight=\"bold\"");
         Text((kLeft + kWidth - kRight) / 2.0, kHeight - 8.0, xLabel, "middle");
@@ -114,11 +114,12 @@ private:
     void Axes()
     {
         const std::string grid = "stroke=\"#ddd\"";
-        for (double v = x_.low, step = TickStep(x_); v <= x_.high + step / 2.0; v += step) {
+        // Ticks at summed steps, the positions the charts have always had.
+        for (double v = x_.low, step = TickStep(x_); v <= x_.high + step / 2.0; v += step) {  // NOLINT(cert-flp30-c)
             Line(v, y_.low, v, y_.high, grid);
             Text(X(v), kHeight - kBottom + 14.0, Number(std::abs(v) < step / 2.0 ? 0.0 : v), "middle");
         }
-        for (double v = y_.low, step = TickStep(y_); v <= y_.high + step / 2.0; v += step) {
+        for (double v = y_.low, step = TickStep(y_); v <= y_.high + step / 2.0; v += step) {  // NOLINT(cert-flp30-c)
             Line(x_.low, v, x_.high, v, grid);
             Text(kLeft - 4.0, Y(v) + 4.0, Number(std::abs(v) < step / 2.0 ? 0.0 : v), "end");
         }

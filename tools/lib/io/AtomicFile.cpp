@@ -192,7 +192,8 @@ OutputPlan::~OutputPlan()
     }
 }
 
-void OutputPlan::Commit()
+// Not const: it puts the whole run's files in place.
+void OutputPlan::Commit()  // NOLINT(readability-make-member-function-const)
 {
     if (owner_) {
         currentRun->Commit();

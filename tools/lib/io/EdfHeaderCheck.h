@@ -18,7 +18,7 @@ namespace qzkit {
 std::string DescribeEdfProblem(const std::vector<std::uint8_t> &head, std::uint64_t fileSize);
 
 // Bytes of the largest header (640 signals), all DescribeEdfProblem reads.
-inline constexpr std::size_t kEdfLargestHeader = 256 * 641;
+inline constexpr std::size_t kEdfLargestHeader = std::size_t{256} * 641;
 
 }  // namespace qzkit
 

@@ -86,6 +86,7 @@ EdfChannel::EdfChannel(const std::filesystem::path &path, const std::string &cha
     }
     handle_.id = header->handle;
     std::vector<std::string> labels;
+    labels.reserve(static_cast<std::size_t>(std::max(header->edfsignals, 0)));
     for (int i = 0; i < header->edfsignals; ++i) {
         labels.push_back(Trimmed(header->signalparam[i].label));
     }

@@ -66,7 +66,7 @@ std::filesystem::path WriteTarget(const std::filesystem::path &path, bool replac
     if (path.empty() || path.filename().empty()) {
         throw ToolkitError("'" + path.string() + "': an output needs a file name");
     }
-    const std::filesystem::path target = ResolveLinks(path);
+    std::filesystem::path target = ResolveLinks(path);
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(target, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {

@@ -34,11 +34,15 @@ std::size_t Utf8SequenceAt(const std::string &text, std::size_t at)
 
 std::string Format(const char *format, ...)
 {
-    char text[512];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
     va_end(arguments);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0U, '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);  // sized above: never truncates
+    va_end(again);
     return text;
 }
 

@@ -2,6 +2,7 @@
 #include "monitor/LiveView.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <span>
 
@@ -68,7 +69,7 @@ std::vector<std::string> StripChart(std::span<const std::uint16_t> values, const
     const double span = std::max(1.0, static_cast<double>(*extremes.second) - lowest);
     auto rowOf = [&](std::uint16_t value) {  // 0 at the top
         const double up = (static_cast<double>(value) - lowest) / span;
-        return height - 1u - std::min(height - 1u, static_cast<std::size_t>(up * static_cast<double>(height - 1u) + 0.5));
+        return height - 1u - std::min(height - 1u, static_cast<std::size_t>(std::lround(up * static_cast<double>(height - 1u))));
     };
     std::vector<bool> marked(width);
     for (const std::size_t mark : marks) {
@@ -93,7 +94,8 @@ std::string Sparkline(const std::deque<std::uint16_t> &history, std::size_t widt
 {
     const std::size_t shown = std::min(history.size(), width);
     const auto first = history.end() - static_cast<std::ptrdiff_t>(shown);
-    std::uint16_t lowest = 0xFFFF, highest = 0;
+    std::uint16_t lowest = 0xFFFF;
+    std::uint16_t highest = 0;
     for (auto it = first; it != history.end(); ++it) {
         if (*it != 0) {
             lowest = std::min(lowest, *it);
@@ -140,7 +142,8 @@ void AddResult(std::vector<std::string> &lines, const LiveViewState &state, std:
     const std::size_t recordingRows = std::max<std::size_t>(3, chartRows * 3 / 5);
     const std::size_t stageRows = std::max<std::size_t>(2, chartRows - std::min(chartRows, recordingRows));
     const std::span<const std::uint16_t> window = have ? std::span<const std::uint16_t>(latest->window) : std::span<const std::uint16_t>();
-    std::vector<std::size_t> beats, peaks;
+    std::vector<std::size_t> beats;
+    std::vector<std::size_t> peaks;
     for (std::size_t i = 0; have && i < std::min<std::size_t>(result.peakCount, kStoredPeaks); ++i) {
         if (const std::optional<std::size_t> beat = BeatSample(result.peakLocations[i], state.peakDelay)) {
             beats.push_back(*beat);

@@ -291,6 +291,7 @@ bool MonitorRun::ReadSource(double now)
         }
         ending_ = count == 0 && !device_->IsTerminal()
                       ? "end of " + device_->Name()
+                      // cppcheck-suppress knownConditionTrueFalse ; a terminal's count 0 comes here
                       : device_->Name() + " went away (" + (count == 0 ? "hung up" : std::strerror(errno)) + ")";
         return false;
     }

@@ -6,7 +6,7 @@ namespace {
 
 // Kept back: the longest window, and as much again for a firmware whose
 // result line comes late.
-constexpr std::size_t kSamplesKept = 2u * QZ_LONG_RECORD_SAMPLES;
+constexpr std::size_t kSamplesKept = std::size_t{2} * QZ_LONG_RECORD_SAMPLES;
 
 }  // namespace
 

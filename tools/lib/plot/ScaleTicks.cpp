@@ -28,7 +28,8 @@ std::vector<ScaleTick> ScaleTicks(double low, double high, std::size_t steps, bo
     const double step = count ? std::max(1.0, NiceStep(high - low, steps)) : NiceStep(high - low, steps);
     const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step))));
     std::vector<ScaleTick> ticks;
-    for (double k = std::ceil(low / step); k * step <= high; ++k) {
+    // k counts in whole numbers (exact in a double), from a start an integer may not hold.
+    for (double k = std::ceil(low / step); k * step <= high; ++k) {  // NOLINT(cert-flp30-c)
         const double value = k * step;
         ticks.push_back({value, Format("%.*f", decimals, value == 0.0 ? 0.0 : value)});
     }

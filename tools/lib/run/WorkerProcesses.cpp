@@ -204,6 +204,7 @@ bool RunBytesInWorkers(std::size_t count, std::size_t workers, std::size_t resul
     bool stopped = false;
     while (open > 0 && !stopped) {
         std::vector<pollfd> waiting;
+        waiting.reserve(running.size());
         for (const Worker &worker : running) {
             waiting.push_back({worker.fd, POLLIN, 0});
         }

@@ -84,8 +84,8 @@ void RenderBeats(const std::vector<ScheduledBeat> &beats, double rate, std::vect
         const BeatSpan around = span(beat);
         const double first = std::clamp(std::ceil((beat.time - around.before) * rate), 0.0, last + 1.0);
         const double end = std::clamp(std::floor((beat.time + around.after) * rate), -1.0, last);
-        for (double index = first; index <= end; index += 1.0) {
-            signal[static_cast<std::size_t>(index)] += value(beat, index / rate - beat.time);
+        for (auto index = static_cast<std::size_t>(first); static_cast<double>(index) <= end; ++index) {
+            signal[index] += value(beat, static_cast<double>(index) / rate - beat.time);
         }
     }
 }

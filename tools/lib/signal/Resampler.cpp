@@ -38,8 +38,8 @@ int ConverterType(ResampleQuality quality)
 // origin); 0 when the rates have no such short common period.
 std::uint64_t WholePadding(double fromRate, double toRate)
 {
-    if (fromRate != std::floor(fromRate) || toRate != std::floor(toRate) || fromRate > kLargestWholeRate ||
-        toRate > kLargestWholeRate) {
+    if (fromRate != std::floor(fromRate) || toRate != std::floor(toRate) || fromRate < 1.0 || toRate < 1.0 ||
+        fromRate > kLargestWholeRate || toRate > kLargestWholeRate) {
         return 0;
     }
     const auto from = static_cast<std::uint64_t>(fromRate);

@@ -107,6 +107,7 @@ TuneData Load(const TuneOptions &options)
 bool Validate(CandidateScorer &scorer, std::vector<Evaluated> &points, const std::vector<std::size_t> &indices)
 {
     std::vector<ScoreRequest> requests;
+    requests.reserve(indices.size());
     for (const std::size_t index : indices) {
         requests.push_back({points[index].image, points[index].candidate.settings, ScoreSet::Validation});
     }

@@ -5,6 +5,7 @@
 // the starting and the chosen set marked.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "io/TextFormat.h"
 #include "plot/CairoDrawing.h"
@@ -57,8 +58,8 @@ struct Scale {
 
 Scale ScaleOf(const TuneResult &result, std::string_view name)
 {
-    double low = INFINITY;
-    double high = -INFINITY;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
     for (const Evaluated &point : result.log.evaluated) {
         const double value = MeasureValue(point.scores, name).value_or(0.0);
         low = std::min(low, value);

@@ -117,8 +117,10 @@ KeptScores ReadJournal(const std::filesystem::path &path, std::uint64_t fingerpr
         const std::string fault = ParsePoint(lines[number - 1], kept);
         if (!fault.empty()) {
             const bool cut = number == lines.size() && text.back() != '\n';
-            throw ToolkitError(where + Format("%zu: ", number) + fault +
-                               (cut ? " (the line is cut short: remove it to resume)" : ""));
+            std::string message = where + Format("%zu: ", number);
+            message += fault;
+            message += cut ? " (the line is cut short: remove it to resume)" : "";
+            throw ToolkitError(message);
         }
     }
     return kept;

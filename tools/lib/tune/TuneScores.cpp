@@ -64,6 +64,7 @@ std::vector<double> RankKey(const TuneScores &scores, PickRule rule)
 std::vector<double> ObjectiveValues(const TuneScores &scores, const std::vector<std::string_view> &objectives)
 {
     std::vector<double> values;
+    values.reserve(objectives.size());
     for (const std::string_view name : objectives) {
         values.push_back(Or0(MeasureValue(scores, name)));
     }

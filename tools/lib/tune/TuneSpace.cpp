@@ -93,10 +93,10 @@ Candidate GridPoint(const TuneSpace &space, const std::array<std::vector<double>
     return point;
 }
 
-void AddIfNew(std::vector<Candidate> &list, Candidate candidate, const Candidate &from)
+void AddIfNew(std::vector<Candidate> &list, const Candidate &added, const Candidate &from)
 {
-    if (candidate.Key() != from.Key()) {
-        list.push_back(std::move(candidate));
+    if (added.Key() != from.Key()) {
+        list.push_back(added);
     }
 }
 
@@ -122,12 +122,12 @@ void AddIntegerSteps(std::vector<Candidate> &list, const Candidate &from, const 
                      const ConstantsField &field, std::size_t index, int step)
 {
     for (const int sign : {-1, 1}) {
-        const std::int64_t value = ReadIntegerValue(image, field, index) + sign * step;
+        const std::int64_t value = ReadIntegerValue(image, field, index) + std::int64_t{sign} * step;
         if (value >= FieldMinimum(field.type) && value <= FieldMaximum(field.type)) {
             Candidate next = from;
             next.raw = image;
             WriteIntegerValue(*next.raw, field, index, value);
-            list.push_back(std::move(next));
+            list.push_back(next);
         }
     }
 }
@@ -256,18 +256,18 @@ std::vector<Candidate> Neighbours(const Candidate &candidate, const TuneSpace &s
         for (const double sign : {-1.0, 1.0}) {
             Candidate next = candidate;
             SetKnob(next.design, space, knob, KnobValue(candidate.design, knob) + sign * steps[knob]);
-            AddIfNew(neighbours, std::move(next), candidate);
+            AddIfNew(neighbours, next, candidate);
         }
     }
     for (const int order : space.highPassOrders) {
         Candidate next = candidate;
         next.design.highPassOrder = order;
-        AddIfNew(neighbours, std::move(next), candidate);
+        AddIfNew(neighbours, next, candidate);
     }
     for (const qz::run_settings_struct &settings : space.settings) {
         Candidate next = candidate;
         next.settings = settings;
-        AddIfNew(neighbours, std::move(next), candidate);
+        AddIfNew(neighbours, next, candidate);
     }
     return neighbours;
 }
@@ -319,7 +319,7 @@ std::vector<Candidate> RawNeighbours(const Candidate &candidate)
                     Candidate next = candidate;
                     next.raw = *image;
                     WriteFloatValue(*next.raw, feedback, index, *bytes);
-                    neighbours.push_back(std::move(next));
+                    neighbours.push_back(next);
                 }
             }
         }

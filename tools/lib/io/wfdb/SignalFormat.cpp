@@ -84,7 +84,7 @@ std::int32_t PackedValue(int format, const std::uint8_t *block, unsigned index)
         // top five bits of each the low and the high half of the third.
         const std::uint32_t first = Le(block, 2);
         if (index < 2) {
-            return SignExtend((Le(block + 2u * index, 2) >> 1) & 0x3FFu, 10);
+            return SignExtend((Le(block + std::size_t{2} * index, 2) >> 1) & 0x3FFu, 10);
         }
         return SignExtend((first >> 11) | ((Le(block + 2, 2) >> 11) << 5), 10);
     }

@@ -49,7 +49,6 @@ void AppendInteger(std::string &text, std::int32_t value)
 }
 
 struct Column {
-    std::size_t signal;
     const WfdbSignalLine *entry;
     std::optional<std::int32_t> invalid;
     std::size_t perRow;  // samples per frame in this export: 1, or the signal's own
@@ -125,7 +124,7 @@ void ExportCsv(const WfdbRecord &record, const ExportOptions &options, std::ostr
     for (const std::size_t signal : signals) {
         const WfdbSignalLine &entry = record.Signals()[signal];
         const auto perFrame = static_cast<std::size_t>(entry.samplesPerFrame);
-        columns.push_back({signal, &entry, InvalidValue(entry.format), options.highResolution ? perFrame : 1});
+        columns.push_back({&entry, InvalidValue(entry.format), options.highResolution ? perFrame : 1});
         text += ',' + CsvField(entry.description);
     }
     text += '\n';

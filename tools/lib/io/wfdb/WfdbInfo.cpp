@@ -23,7 +23,7 @@ std::string Duration(std::uint64_t frames, double rate)
     const auto whole = static_cast<unsigned long long>(seconds);
     char text[96];
     std::snprintf(text, sizeof text, "%.3f s (%llu:%02llu:%06.3f)", seconds, whole / 3600, whole / 60 % 60,
-                  seconds - static_cast<double>(whole / 60 * 60));
+                  seconds - static_cast<double>(whole - whole % 60));
     return text;
 }
 
