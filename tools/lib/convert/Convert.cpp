@@ -14,6 +14,7 @@
 #include "io/EdfRecording.h"
 #include "io/FileBytes.h"
 #include "io/ReferenceBeats.h"
+#include "io/TextFormat.h"
 #include "run/RecordLength.h"
 #include "ToolkitError.h"
 #include "io/wfdb/WfdbRecording.h"
@@ -311,30 +312,23 @@ ConvertReport Convert(const ConvertOptions &options)
 
 std::string ConvertReportText(const ConvertReport &report)
 {
-    char line[256];
     std::string text;
-    std::snprintf(line, sizeof line, "source: channel '%s', %zu samples at %g Hz (%.1f s), units '%s'\n",
-                  report.source.channelName.c_str(), report.sourceSamples, report.source.rate,
-                  static_cast<double>(report.sourceSamples) / report.source.rate, report.source.units.c_str());
-    text += line;
+    text += Format("source: channel '%s', %zu samples at %g Hz (%.1f s), units '%s'\n",
+                   report.source.channelName.c_str(), report.sourceSamples, report.source.rate,
+                   static_cast<double>(report.sourceSamples) / report.source.rate, report.source.units.c_str());
     if (report.source.invalidSamples > 0) {
-        std::snprintf(line, sizeof line, "invalid samples replaced by the previous value: %zu\n",
-                      report.source.invalidSamples);
-        text += line;
+        text += Format("invalid samples replaced by the previous value: %zu\n",
+                       report.source.invalidSamples);
     }
-    std::snprintf(line, sizeof line, "converted: %zu samples, gain %g counts per %s\n", report.convertedSamples,
-                  report.countsPerUnit, report.source.units.empty() ? "unit" : report.source.units.c_str());
-    text += line;
-    std::snprintf(line, sizeof line, "clipped: %.4f %% (%zu below 0, %zu above 1023)\n",
-                  100.0 * report.clippedFraction, report.clippedLow, report.clippedHigh);
-    text += line;
-    std::snprintf(line, sizeof line, "windows: %zu of %zu samples, %zu skipped over gaps, manifest %s\n",
-                  report.windows.size(), report.windows.empty() ? 0u : report.windows.front().samples,
-                  report.windowsOverGaps, report.manifest.string().c_str());
-    text += line;
+    text += Format("converted: %zu samples, gain %g counts per %s\n", report.convertedSamples,
+                   report.countsPerUnit, report.source.units.empty() ? "unit" : report.source.units.c_str());
+    text += Format("clipped: %.4f %% (%zu below 0, %zu above 1023)\n",
+                   100.0 * report.clippedFraction, report.clippedLow, report.clippedHigh);
+    text += Format("windows: %zu of %zu samples, %zu skipped over gaps, manifest %s\n",
+                   report.windows.size(), report.windows.empty() ? 0u : report.windows.front().samples,
+                   report.windowsOverGaps, report.manifest.string().c_str());
     if (report.referenceBeats) {
-        std::snprintf(line, sizeof line, "reference beats: %zu\n", *report.referenceBeats);
-        text += line;
+        text += Format("reference beats: %zu\n", *report.referenceBeats);
     }
     return text;
 }

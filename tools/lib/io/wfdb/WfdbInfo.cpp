@@ -51,16 +51,13 @@ std::string DescribeRecord(const WfdbRecord &record)
                        (segments == 1 ? " segment, " : " segments, ") + std::to_string(record.Signals().size()) +
                        " signals, " + std::to_string(record.Frames()) + " frames at " + ShortestDecimal(rate) +
                        " Hz, " + Duration(record.Frames(), rate) + "\n";
-    char line[512];
     for (std::size_t s = 0; s < record.Signals().size(); ++s) {
         const WfdbSignalLine &signal = record.Signals()[s];
-        std::snprintf(line, sizeof line,
-                      "  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
-                      signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
-                      FormatName(signal.format).c_str(), signal.samplesPerFrame,
-                      ShortestDecimal(rate * signal.samplesPerFrame).c_str(), ShortestDecimal(signal.gain).c_str(),
-                      signal.units.c_str(), AdcBits(signal), ShortestDecimal(signal.baseline).c_str());
-        text += line;
+        text += Format("  %zu  %-12s format %-4s %d/frame (%s Hz)  gain %s/%s  %d-bit ADC  baseline %s\n", s,
+                       signal.description.empty() ? "(unnamed)" : signal.description.c_str(),
+                       FormatName(signal.format).c_str(), signal.samplesPerFrame,
+                       ShortestDecimal(rate * signal.samplesPerFrame).c_str(), ShortestDecimal(signal.gain).c_str(),
+                       signal.units.c_str(), AdcBits(signal), ShortestDecimal(signal.baseline).c_str());
     }
     for (const RecordGap &gap : record.Gaps()) {
         text += "  gap: frames " + std::to_string(gap.frames.from) + " to " + std::to_string(gap.frames.to) + " (" +
