@@ -27,22 +27,31 @@ AppendFile::~AppendFile()
     ::close(descriptor_);
 }
 
-void AppendFile::Append(std::span<const std::uint8_t> bytes)
+int WriteWhole(int descriptor, const void *data, std::size_t size)
 {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(descriptor_, bytes.data() + written, bytes.size() - written);
+    const auto *bytes = static_cast<const std::uint8_t *>(data);
+    while (size > 0) {
+        const ssize_t count = ::write(descriptor, bytes, size);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
-            const int cause = count < 0 ? errno : ENOSPC;
-            Truncate(size_);
-            throw ToolkitError("cannot write " + path_.string() + ": " + std::strerror(cause));
+            return count < 0 ? errno : ENOSPC;
         }
-        written += static_cast<std::size_t>(count);
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
     }
-    size_ += written;
+    return 0;
+}
+
+void AppendFile::Append(std::span<const std::uint8_t> bytes)
+{
+    const int cause = WriteWhole(descriptor_, bytes.data(), bytes.size());
+    if (cause != 0) {
+        Truncate(size_);
+        throw ToolkitError("cannot write " + path_.string() + ": " + std::strerror(cause));
+    }
+    size_ += bytes.size();
 }
 
 void AppendFile::Truncate(std::size_t size)

@@ -12,6 +12,11 @@
 
 namespace qzkit {
 
+// Writes all `size` bytes of `data` to `descriptor`, again after an
+// interruption; 0 when all are written, else the cause (ENOSPC when the
+// system writes nothing without saying why).
+int WriteWhole(int descriptor, const void *data, std::size_t size);
+
 class AppendFile {
 public:
     // Creates `path`; ToolkitError when it exists (nothing of an earlier run

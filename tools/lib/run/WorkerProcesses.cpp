@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "io/AppendFile.h"
 #include "ToolkitError.h"
 
 namespace qzkit {
@@ -39,23 +40,6 @@ struct Worker {
     std::vector<unsigned char> pending;  // bytes of a message not yet whole
 };
 
-bool WriteAll(int fd, const void *data, std::size_t size)
-{
-    const auto *bytes = static_cast<const unsigned char *>(data);
-    while (size > 0) {
-        const ssize_t written = write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 [[noreturn]] void RunWorker(int fd, std::size_t first, std::size_t count, std::size_t stride, std::size_t resultSize,
                             const ByteJob &job)
 {
@@ -75,7 +59,7 @@ bool WriteAll(int fd, const void *data, std::size_t size)
             job(index, message.subspan(sizeof index));
             const auto now = std::chrono::steady_clock::now();
             if (batch.size() >= kBatchBytes || now - sent >= kBatchTime || index + stride >= count) {
-                status = WriteAll(fd, batch.data(), batch.size()) ? 0 : 1;
+                status = WriteWhole(fd, batch.data(), batch.size()) == 0 ? 0 : 1;
                 batch.clear();
                 sent = now;
             }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 
+#include "io/AppendFile.h"
 #include "io/AtomicFile.h"
 #include "io/FileBytes.h"
 #include "io/TextFormat.h"
@@ -162,20 +163,12 @@ void Journal::Record(const Candidate &candidate, const TuneScores &scores)
         Open();
     }
     const std::string line = PointLine(candidate.Key(), scores);
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t written = ::write(descriptor_, line.data() + done, line.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const std::string reason = std::strerror(errno);
-            // No line cut short; the write's error is the one reported (a
-            // result kept, since the hardened build's ftruncate must not be ignored).
-            [[maybe_unused]] const int truncated = ::ftruncate(descriptor_, length_);
-            throw ToolkitError("cannot write " + path_.string() + ": " + reason);
-        }
-        done += static_cast<std::size_t>(written);
+    const int cause = WriteWhole(descriptor_, line.data(), line.size());
+    if (cause != 0) {
+        // No line cut short; the write's error is the one reported (a
+        // result kept, since the hardened build's ftruncate must not be ignored).
+        [[maybe_unused]] const int truncated = ::ftruncate(descriptor_, length_);
+        throw ToolkitError("cannot write " + path_.string() + ": " + std::strerror(cause));
     }
     length_ += static_cast<off_t>(line.size());
     ++recorded_;
