@@ -16,6 +16,8 @@ import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
+sys.path.insert(0, str(ROOT / "bench"))
+import budget  # noqa: E402  (the budget files' reader, beside the budget check)
 INSTRUCTIONS = ROOT / "bench" / "instruction-budget.txt"
 FOOTPRINT = ROOT / "target" / "footprint-budget.txt"
 BLOCK = re.compile(r"(<!-- figures:([\w-]+) -->\n)(.*?)(<!-- /figures -->)", re.S)
@@ -47,12 +49,7 @@ CLOCKS_MHZ = (16, 64, 168)
 
 def read_figures(path):
     """{key words: value} of a budget file, in its order."""
-    figures = {}
-    for line in path.read_text(encoding="utf-8").splitlines():
-        if line.strip() and not line.startswith("#"):
-            *key, value = line.split()
-            figures[tuple(key)] = int(value)
-    return figures
+    return {tuple(key.split()): value for key, value in budget.read_figures(path).items()}
 
 
 def table(header, rows):
