@@ -5,7 +5,6 @@ when a worker is killed part-way."""
 import os
 import re
 import signal
-import threading
 import time
 
 import numpy as np
@@ -66,12 +65,25 @@ def test_evaluate_equals_the_command(cluster, records):
     check_against_the_command(records, qdask.evaluate(cluster, records[1], EXAMPLES / "ecg250", SETTINGS))
 
 
+def kill_a_worker_with(cluster, futures):
+    """Kills a worker that runs one of `futures` or holds its result, waiting for one to do so:
+    the scheduler has to run what it lost again."""
+    keys = {future.key for future in futures}
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        holders = [worker for workers in cluster.who_has(futures).values() for worker in workers]
+        running = [worker for worker, tasks in cluster.processing().items() if keys.intersection(tasks)]
+        if victims := running + holders:
+            os.kill(cluster.run(os.getpid, workers=victims[:1])[victims[0]], signal.SIGKILL)
+            return
+        time.sleep(0.01)
+    pytest.fail("no worker ran or held the tasks within a minute")
+
+
 def test_a_worker_killed_part_way_changes_nothing(cluster, records):
-    """A worker is killed while tasks given to it have not finished: they run again elsewhere."""
+    """A worker is killed while it runs or holds tasks of the evaluation: they run again elsewhere."""
     running = qdask.evaluate(cluster, records[1], EXAMPLES / "ecg250", SETTINGS)
-    busy = [worker for worker, tasks in cluster.processing().items() if tasks]
-    assert busy, "every task finished before the kill"
-    os.kill(cluster.run(os.getpid, workers=busy[:1])[busy[0]], signal.SIGKILL)
+    kill_a_worker_with(cluster, running._tasks)
     check_against_the_command(records, running)
     cluster.wait_for_workers(2)
 
@@ -127,27 +139,19 @@ def test_tune_writes_the_files_of_the_command(cluster, searched, qzkit_path, mon
 
 
 def test_tune_with_a_worker_killed_part_way_writes_the_same_files(cluster, searched, qzkit_path, monkeypatch):
-    """A worker is killed once the search has scored for a while: the shards it kept are read
-    again and its tasks run again elsewhere."""
+    """A worker holding shards is killed after the first batch: the shards it kept are read
+    again and its tasks run on the workers there are."""
     folder, options = searched
-    began, ended, killed = time.monotonic(), threading.Event(), threading.Event()
+    score_batch, batches = qdask._score_batch, []
 
-    def kill_a_busy_worker():
-        while not ended.is_set():
-            busy = [worker for worker, tasks in cluster.processing().items() if tasks]
-            if busy and time.monotonic() > began + 0.3:
-                os.kill(cluster.run(os.getpid, workers=busy[:1])[busy[0]], signal.SIGKILL)
-                killed.set()
-                return
-            time.sleep(0.01)
+    def kill_after_the_first_batch(client, session, batch, shards):
+        if len(batches) == 1:
+            kill_a_worker_with(client, [shard for kept in shards.values() for shard in kept])
+        batches.append(batch)
+        score_batch(client, session, batch, shards)
 
-    killer = threading.Thread(target=kill_a_busy_worker)
-    killer.start()
-    try:
-        tune_in(folder / "killed", cluster, options, qzkit_path, monkeypatch)
-    finally:
-        ended.set()
-        killer.join()
-    assert killed.is_set(), "the search ended before a worker was killed"
+    monkeypatch.setattr(qdask, "_score_batch", kill_after_the_first_batch)
+    tune_in(folder / "killed", cluster, options, qzkit_path, monkeypatch)
+    assert len(batches) > 1, "the search ended after one batch, before a worker was killed"
     same_files(folder / "killed", folder / "command")
     cluster.wait_for_workers(2)
