@@ -23,6 +23,7 @@ std::unique_ptr<CLI::App> CommandApp(const std::string &command, PageChoices &ch
     } else {
         throw qzkit::ToolkitError("the page runs no command '" + command + "'");
     }
+    qzkit::RefuseEmptyNumbers(*app);
     return app;
 }
 

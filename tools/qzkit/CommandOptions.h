@@ -2,8 +2,7 @@
 // The options of the commands that make recordings and constants (synth,
 // convert, constants design), declared once: the program reads its command
 // line with them and the workbench page reads its fields with them, so that
-// both take and refuse a value alike, with the same message. An option that
-// takes a number refuses an empty value, which would otherwise read as 0.
+// both take and refuse a value alike, with the same message.
 #ifndef QZKIT_COMMAND_OPTIONS_H
 #define QZKIT_COMMAND_OPTIONS_H
 
@@ -21,9 +20,11 @@ class Validator;
 
 namespace qzkit {
 
-// A number option's checks, with readable messages: not empty; and above 0,
-// or at least 0.
-CLI::Validator NumberGiven();
+// Every option of `app` and of its subcommands that takes numbers refuses an
+// empty value, which would otherwise read as 0, before its other checks.
+void RefuseEmptyNumbers(CLI::App &app);
+
+// A number option's checks, with readable messages: above 0, or at least 0.
 CLI::Validator AboveZero();
 CLI::Validator ZeroOrMore();
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "CommandOptions.h"
 #include "conformance/ConformanceCases.h"
 #include "evaluate/ManifestEvaluation.h"
 #include "io/TemporaryFiles.h"
@@ -281,7 +282,7 @@ void AddSearchOptions(CLI::App &tune, TuneCommandOptions &options)
     tune.add_option("--jobs", options.tune.workers, "Worker processes")->check(CLI::Range(1, 64))->capture_default_str();
     tune.add_option("--scorer-fd", options.tune.scorer,
                     "Have the scorer on this socket score the candidates instead (as qzkit.dask.tune does)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(ZeroOrMore());
     tune.add_option("--max-evaluations", search.maxEvaluations, "Stop after this many points (0: no limit)")
         ->capture_default_str();
     tune.add_option("--max-minutes", options.maxMinutes, "Stop after this long (0: no limit)")->capture_default_str();

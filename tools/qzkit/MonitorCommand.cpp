@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "CommandOptions.h"
 #include "monitor/Monitor.h"
 #include "RunSettingsOptions.h"
 #include "run/RecordLength.h"
@@ -62,9 +63,9 @@ SubcommandAction SetUpMonitor(CLI::App &command)
     AddRunSettingsOptions(command, options->settings, false);
     command.add_option("--rate", options->rate,
                        "Sampling rate the board is meant to deliver, Hz (default: the constants' rate)")
-        ->check(CLI::PositiveNumber);
+        ->check(AboveZero());
     command.add_option("--every", monitor.every, "Seconds of stream between estimates")
-        ->check(CLI::PositiveNumber)
+        ->check(AboveZero())
         ->capture_default_str();
     command.add_option("--window", monitor.window, "Samples of the window estimated on: " + RecordLengthsText())
         ->capture_default_str();
@@ -83,7 +84,7 @@ SubcommandAction SetUpMonitor(CLI::App &command)
                        "Stage drawn beneath the recording in the live view: lowpass, highpass, derivative, square or "
                        "average (default average)");
     command.add_option("--timeout", monitor.stallSeconds, "Seconds of silence reported as a stalled source")
-        ->check(CLI::PositiveNumber)
+        ->check(AboveZero())
         ->capture_default_str();
     return [options] { return RunMonitorCommand(*options); };
 }

@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 
+#include "CommandOptions.h"
 #include "io/AtomicFile.h"
 #include "Subcommand.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char **argv)  // NOLINT(bugprone-exception-escape)
             part->fallthrough();  // `constants make ... --force`
         }
     }
+    qzkit::RefuseEmptyNumbers(app);
     app.footer(qzkit::kExitStatusText);  // after the subcommands, which would inherit it
     try {
         app.parse(argc, argv);

@@ -130,6 +130,11 @@ TEST(QzkitCli, NumberOptionsRefuseWhatTheyCannotHold)
         {{"constants", "design", "--min-bpm", "30.5"}, "Could not convert: --min-bpm = 30.5"},
         {{"convert", "data.csv", "--input-rate", "-1"}, "--input-rate: -1 is not above 0"},
         {{"convert", "data.csv", "--ac-coupling", "nan"}, "--ac-coupling: nan is not 0 or above"},
+        // Every command's numbers, not only those the page shares: empty is never 0.
+        {{"constants", "tune", "--max-minutes", ""}, "--max-minutes: needs a number, not an empty value"},
+        {{"evaluate", "data.csv", "--jobs", ""}, "--jobs: needs a number, not an empty value"},
+        {{"monitor", "-", "--every", ""}, "--every: needs a number, not an empty value"},
+        {{"monitor", "-", "--rate", "-3"}, "--rate: -3 is not above 0"},
     };
     for (const auto &c : cases) {
         const auto before = qztest::ListDirectory(dir.path());
