@@ -77,20 +77,20 @@ void AddSynthOptions(CLI::App &command, SynthChoices &choices)
         ->capture_default_str();
     command.add_option("--bpm", synth.bpm, "Mean heart rate, beats per minute")->capture_default_str();
     command.add_option("--variability", synth.variability,
-                    "Standard deviation of the RR intervals as a fraction of the mean (0 to 0.5)")
+                       "Standard deviation of the RR intervals as a fraction of the mean (0 to 0.5)")
         ->capture_default_str();
     command.add_option("--ectopic", synth.ectopicFraction,
-                    "Probability that a beat is premature, followed by a compensatory pause (0 to 1)")
+                       "Probability that a beat is premature, followed by a compensatory pause (0 to 1)")
         ->capture_default_str();
     command.add_option("--noise", synth.noise, "Standard deviation of white noise, counts")
         ->capture_default_str();
     command.add_option("--wander", synth.wander, "Baseline wander amplitude, counts")->capture_default_str();
     command.add_option("--amplitude", synth.amplitude,
-                    "Height of the R wave or pulse peak above the baseline, counts")
+                       "Height of the R wave or pulse peak above the baseline, counts")
         ->capture_default_str();
     command.add_option("--offset", synth.offset, "Baseline level, counts")->capture_default_str();
     command.add_option("--length", synth.length,
-                    "Samples (the heart-rate tool reads " + RecordLengthsText() + ")")
+                       "Samples (the heart-rate tool reads " + RecordLengthsText() + ")")
         ->capture_default_str();
     command.add_option("--rate", synth.rate, "Sampling rate, Hz")->capture_default_str();
     command.add_option("--seed", synth.seed, "Seed of the random generator")->capture_default_str();
@@ -100,22 +100,22 @@ void AddDesignOptions(CLI::App &design, DesignRequest &request)
 {
     design.add_option("--rate", request.rate, "Sampling rate, Hz")->capture_default_str();
     design.add_option("--lowpass", request.lowPassCutoff,
-                    "Low-pass cut-off (-3 dB), Hz; nine taps reach 0.065 to 0.3 times the rate")
+                      "Low-pass cut-off (-3 dB), Hz; nine taps reach 0.065 to 0.3 times the rate")
         ->capture_default_str();
     design.add_option("--highpass", request.highPassCutoff, "High-pass cut-off (-3 dB), Hz")
         ->capture_default_str();
     design.add_option("--highpass-order", request.highPassOrder,
-                    "3: Butterworth over (1 - z^-1)^3; 1: one pole over (1 - z^-1)(1 + z^-2), for slow waves")
+                      "3: Butterworth over (1 - z^-1)^3; 1: one pole over (1 - z^-1)(1 + z^-2), for slow waves")
         ->check(CLI::IsMember({1, 3}))
         ->capture_default_str();
     design.add_option("--swing", request.swing,
-                    "Counts from the median the low-pass gives the largest excursion of a buffer (32 to 511)")
+                      "Counts from the median the low-pass gives the largest excursion of a buffer (32 to 511)")
         ->capture_default_str();
     design.add_option("--min-bpm", request.minBpm, "Lowest plausible rate, BPM")->capture_default_str();
     design.add_option("--max-bpm", request.maxBpm, "Highest plausible rate, BPM (at most 1023)")
         ->capture_default_str();
     design.add_option("--one-peak-bpm", request.onePeakBpm,
-                    "Rate reported (with QI 3) when only one peak is found")
+                      "Rate reported (with QI 3) when only one peak is found")
         ->capture_default_str();
 }
 
@@ -155,20 +155,20 @@ void AddConvertOptions(CLI::App &command, ConvertChoices &choices)
         ->check(CLI::IsMember(ResampleQualityNames()))
         ->capture_default_str();
     command.add_option("--ac-coupling", convert.acCouplingHz,
-                    "Corner of a first-order AC-coupling high-pass, Hz (0: DC-coupled)")
+                       "Corner of a first-order AC-coupling high-pass, Hz (0: DC-coupled)")
         ->check(ZeroOrMore())
         ->capture_default_str();
     auto *perMillivolt =
         command.add_option("--gain", convert.gainPerMillivolt, "Gain, counts per mV")->capture_default_str();
     command.add_option("--gain-per-unit", choices.gainPerUnit,
-                    "Gain, counts per unit of the input (for inputs that are not in volts)")
+                       "Gain, counts per unit of the input (for inputs that are not in volts)")
         ->excludes(perMillivolt);
     command.add_option("--centre", convert.centre, "Counts of physical zero")->capture_default_str();
     command.add_option("--window", convert.windowLength, "Window length, samples")
         ->check(CLI::IsMember({QZ_LONG_RECORD_SAMPLES, QZ_SHORT_RECORD_SAMPLES}))
         ->capture_default_str();
     command.add_option("--step", convert.step,
-                    "Step between window starts, samples (default: the window length)")
+                       "Step between window starts, samples (default: the window length)")
         ->check(AboveZero());
     command.add_option("--output-dir", choices.outputDirectory,
                        "Directory for the windows and the manifest (created when missing)")
@@ -178,7 +178,7 @@ void AddConvertOptions(CLI::App &command, ConvertChoices &choices)
                                            "WFDB annotation file with reference beats (for the manifest), or an "
                                            "annotator name such as atr for the record's own file");
     command.add_option("--annotation-rate", convert.annotationRate,
-                    "Sampling rate of the annotations, Hz (default: from the record's header)")
+                       "Sampling rate of the annotations, Hz (default: from the record's header)")
         ->check(AboveZero());
     command.add_option("--beats", choices.beatTimes, "CSV of reference beat times in seconds (column time_s)")
         ->excludes(annotations);

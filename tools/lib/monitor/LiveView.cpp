@@ -2,8 +2,8 @@
 #include "monitor/LiveView.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <span>
 
 #include "io/StageDumps.h"
